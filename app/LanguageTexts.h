@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QLocale;
+
+// The one text provider of the program. The tables are process-wide: every instance reads and
+// replaces the same texts. GUI thread only.
+class LanguageTexts {
+public:
+    static constexpr int languageCount = 24;
+    static constexpr int englishIndex = 6;
+    static constexpr int trayCount = 11;
+    static constexpr int configCount = 30;
+    static constexpr int calibWindowCount = 5;
+    static constexpr int messageCount = 27;
+
+    // Chooses a language (saved id 1..24, else the system locale, else English) and reads its table.
+    void loadLanguage(int savedId);
+    // As loadLanguage, with the locale given instead of the system's (used by tests).
+    void loadLanguage(int savedId, const QLocale& systemLocale);
+
+    QString getTrayMenuText(int i) const;
+    QString getConfigText(int i) const;
+    QString getCalibWindowText(int i) const;
+    static QString getMessageText(int i);
+    QString getLanguageName(int i) const;
+    int getLanguageIndex() const;
+    bool isRightToLeft() const;
+
+    // Three-letter code of a language index ("ENU" for 6); empty outside 0..23.
+    static QString languageCode(int index);
+    // Language index the locale selects, or -1 when no table matches it.
+    static int languageIndexForLocale(const QLocale& locale);
+};

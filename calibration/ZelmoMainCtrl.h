@@ -1,0 +1,88 @@
+#pragma once
+
+#include "device/DeviceWatchClient.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <memory>
+
+class CalibDlg;
+class CamDevCtrl;
+class LanguageTexts;
+class QThread;
+class UsbTransport;
+
+// Sits between the settings hub and the module: owns the device link and the calibration window,
+// runs the device watcher, relays what the module reports and runs the calibration flows.
+class ZelmoMainCtrl : public QObject, private DeviceWatchClient {
+    Q_OBJECT
+public:
+    // transport: the USB stack to reach the module through; nullptr selects libusb and hidapi.
+    explicit ZelmoMainCtrl(LanguageTexts* texts, std::unique_ptr<UsbTransport> transport = nullptr,
+                           QObject* parent = nullptr);
+    ~ZelmoMainCtrl() override;
+
+    void StartDeviceWatch();
+    void StartACalibration();
+    void StartSCalibration();
+    void StartMCalibration();
+    void StartAlignmentDisplay();
+    void StopAlignmentDisplay();
+    void CamParamSend(int addr, int value);
+    void CamParamSendWait(unsigned short gain, unsigned int expo);
+    void SetBin(int value);
+    void SetFingerMode(bool finger);
+
+    CalibDlg* calibWindow() const { return calibDlg; }
+    // Hides and deletes the calibration window (the hub does this first at shut-down).
+    void deleteCalibWindow();
+    CamDevCtrl* device() const { return camDev; }
+
+signals:
+    void sigSetFWVersion(QString sVersion);
+    void sigSetFWOption(unsigned char ceiling, unsigned char rear, unsigned char finger, unsigned char lens);
+    void sigUpdateAlignImage(QImage sImage);
+    void sigChangeUIState(bool bEnable);
+
+public slots:
+    void slotSetFWVersion(QString sVersion);
+    void slotSetFWOption(unsigned char ceiling, unsigned char rear, unsigned char finger, unsigned char lens);
+    void slotSetPrevTweak(unsigned char* pEEPROM);
+    void slotNewFrameReceived(unsigned char* buf, int size);
+    void slotNewACImageReceived(unsigned char* buf, int size);
+    void slotACNextStep();
+    void slotMCNextStep(int* buf, int len);
+    void slotMCNextStepPointer();
+    void slotMCPrevStepPointer();
+    void slotMCDone();
+    void slotSetCalibResult(int result);
+    void slotCaliDlgWorkingDone(bool bDone);
+    void slotTouchEvent(int x, int y);
+    void OnTimerTouchEvent();
+
+private:
+    // DeviceWatchClient, called on the watch thread.
+    bool watchStopRequested() const override;
+    bool isConnected() const override;
+    void setConnected(bool connected) override;
+    void reportAbsent() override;
+    void reportOpened() override;
+
+    void connectDevice();
+    void connectCalibWindow();
+    void disconnectDevice();
+    void disconnectCalibWindow();
+
+    CalibDlg* calibDlg = nullptr; // owned
+    CamDevCtrl* camDev = nullptr; // owned
+    LanguageTexts* texts;         // borrowed
+    QThread* watcher = nullptr;   // owned
+
+    std::atomic<bool> stopWatch{false};
+    std::atomic<bool> connected{false};
+    std::atomic<int> firmwareSupported{0};
+    int fwMinor = 10;
+    int flowStep = 0;
+};

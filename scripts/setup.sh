@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs (only those missing) and builds it.
+#   scripts/setup.sh [--sanitize] [--fuzz]
+# Build folders: build/ (normal), build-asan/ (sanitizers), build-fuzz/ (clang + libFuzzer).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(build-essential cmake ninja-build pkg-config git clang-format clang libclang-rt-14-dev
+          qtbase5-dev qtbase5-dev-tools libopencv-dev libopencv-contrib-dev
+          libusb-1.0-0-dev libhidapi-dev libgtest-dev googletest
+          xvfb xauth x11-utils imagemagick fonts-dejavu-core fonts-noto-core fonts-noto-cjk)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The all-users configuration folder: created once, writable by every user (as the Windows
+# all-users application-data folder is for the folders programs create there).
+if [ "$(id -u)" -eq 0 ] && [ ! -d /var/lib/Norvale/Vexaro ]; then
+  mkdir -p /var/lib/Norvale/Vexaro && chmod 1777 /var/lib/Norvale/Vexaro
+fi
+
+dir=build
+args=(-G Ninja)
+case "${1:-}" in
+  --sanitize) dir=build-asan; args+=(-DVEXARO_SANITIZE=ON -DVEXARO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
+  --fuzz) dir=build-fuzz; args+=(-DVEXARO_FUZZ=ON -DVEXARO_TESTS=OFF -DVEXARO_BENCH=OFF
+                                 -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+esac
+if [ ! -f "$dir/build.ninja" ]; then
+  cmake -S . -B "$dir" "${args[@]}" >/dev/null
+fi
+cmake --build "$dir" -j "$(nproc)"

@@ -1,0 +1,210 @@
+#include "ui/ZelmoSetupDlg.h"
+
+#include "app/ConfigFile.h"
+#include "app/LanguageTexts.h"
+#include "calibration/CalibDlg.h"
+#include "calibration/ZelmoMainCtrl.h"
+#include "device/UsbTransport.h"
+#include "platform/Pacing.h"
+#include "ui/AlignmentDlg.h"
+#include "ui/MainDlg.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+
+ZelmoSetupDlg::ZelmoSetupDlg(QWidget* parent, std::unique_ptr<UsbTransport> transport)
+    : QDialog(parent) {
+    // 1. The empty form.
+    setObjectName(QStringLiteral("ZelmoSetupDlg"));
+    resize(400, 300);
+    setWindowTitle(QStringLiteral("ZelmoSetupDlg"));
+    QMetaObject::connectSlotsByName(this);
+
+    // 2.-4. Texts in the saved language (or the system's).
+    texts = new LanguageTexts;
+    texts->loadLanguage(ConfigFile::readLanguageId());
+
+    // 5. The controller, which creates the device link and the calibration window.
+    mainCtrl = new ZelmoMainCtrl(texts, std::move(transport));
+    mainCtrl->setParent(this);
+
+    // 6.-8. Connections 13 to 29 in table order.
+    connectController();
+    mainDlgTexts = texts;
+    mainDlg = new MainDlg(mainDlgTexts);
+    connectSettingsWindow();
+    alignDlg = new AlignmentDlg;
+    connectAlignmentView();
+
+    // 9. The sensor-gain writes for step 5 wait in the register queue from now on.
+    alignDlg->setGain(5);
+}
+
+ZelmoSetupDlg::~ZelmoSetupDlg() {
+    if (mainCtrl) {
+        mainCtrl->deleteCalibWindow();
+        disconnect(mainCtrl, nullptr, this, nullptr);
+        delete mainCtrl;
+        mainCtrl = nullptr;
+    }
+    if (texts) {
+        ConfigFile::writeLanguageId(texts->getLanguageIndex());
+        delete texts;
+        texts = nullptr;
+        mainDlgTexts = nullptr;
+    }
+    if (mainDlg) {
+        disconnect(mainDlg, nullptr, this, nullptr);
+        mainDlg->hide();
+        delete mainDlg;
+        mainDlg = nullptr;
+    }
+    if (alignDlg) {
+        disconnect(alignDlg, nullptr, this, nullptr);
+        alignDlg->hide();
+        delete alignDlg;
+        alignDlg = nullptr;
+    }
+}
+
+// Connections 13 to 16.
+void ZelmoSetupDlg::connectController() {
+    connect(mainCtrl, SIGNAL(sigUpdateAlignImage(QImage)), this, SLOT(slotUpdateAlignImage(QImage)));
+    connect(mainCtrl, SIGNAL(sigChangeUIState(bool)), this, SLOT(slotChangeUIState(bool)));
+    connect(mainCtrl, SIGNAL(sigSetFWVersion(QString)), this, SLOT(slotSetFWVersion(QString)));
+    connect(mainCtrl, SIGNAL(sigSetFWOption(uchar, uchar, uchar, uchar)), this,
+            SLOT(slotSetFWOption(uchar, uchar, uchar, uchar)));
+}
+
+// Connections 17 to 25.
+void ZelmoSetupDlg::connectSettingsWindow() {
+    connect(mainDlg, SIGNAL(sigStartAlignmentDisplay()), this, SLOT(slotStartAlignmentDisplay()));
+    connect(mainDlg, SIGNAL(sigStartACalibration()), this, SLOT(slotStartACalibration()));
+    connect(mainDlg, SIGNAL(sigStartMCalibration()), this, SLOT(slotStartMCalibration()));
+    connect(mainDlg, SIGNAL(sigStartSCalibration()), this, SLOT(slotStartSCalibration()));
+    connect(mainDlg, SIGNAL(sigSetCeiling(bool)), this, SLOT(slotSetCeiling(bool)));
+    connect(mainDlg, SIGNAL(sigSetRear(bool)), this, SLOT(slotSetRear(bool)));
+    connect(mainDlg, SIGNAL(sigSetFingerMode(bool)), this, SLOT(slotSetFingerMode(bool)));
+    connect(mainDlg, SIGNAL(sigSetLens(eLens)), this, SLOT(slotSetLens(eLens)));
+    connect(mainDlg, SIGNAL(sigClose(int)), this, SLOT(slotCloseDlg(int)));
+}
+
+// Connections 26 to 29.
+void ZelmoSetupDlg::connectAlignmentView() {
+    connect(alignDlg, SIGNAL(sigCamParamSend(int, int)), this, SLOT(slotCamParamSend(int, int)));
+    connect(alignDlg, SIGNAL(sigStopAlignmentDisplay()), this, SLOT(slotStopAlignmentDisplay()));
+    connect(alignDlg, SIGNAL(sigSetBin(int)), this, SLOT(slotSetBin(int)));
+    connect(alignDlg, SIGNAL(sigCamParamSendWait(ushort, uint)), this,
+            SLOT(slotCamParamSendWait(ushort, uint)));
+}
+
+void ZelmoSetupDlg::startUp() {
+    mainDlg->show();
+    mainDlg->activateWindow();
+    mainDlg->applyLanguage();
+    mainDlg->resetUIState();
+    mainCtrl->StartDeviceWatch();
+    showMinimized();
+    hide();
+}
+
+QString ZelmoSetupDlg::configFilePath() {
+    return ConfigFile::path();
+}
+
+void ZelmoSetupDlg::slotSetFWVersion(QString sVersion) {
+    mainDlg->setFirmwareVersion(sVersion);
+}
+
+void ZelmoSetupDlg::slotSetFWOption(uchar ceiling, uchar rear, uchar finger, uchar lens) {
+    mainDlg->setDeviceOptions(ceiling, rear, finger, lens);
+}
+
+void ZelmoSetupDlg::slotStartAlignmentDisplay() {
+    if (!alignDlg->isHidden())
+        return;
+    mainCtrl->StartAlignmentDisplay();
+    alignDlg->display(true);
+    alignDlg->show();
+}
+
+void ZelmoSetupDlg::slotStopAlignmentDisplay() {
+    mainCtrl->StopAlignmentDisplay();
+    alignDlg->display(false);
+}
+
+void ZelmoSetupDlg::prepareCalibration() {
+    mainCtrl->StopAlignmentDisplay();
+    alignDlg->display(false);
+    alignDlg->hide();
+}
+
+void ZelmoSetupDlg::slotStartACalibration() {
+    prepareCalibration();
+    mainCtrl->StartACalibration();
+}
+
+void ZelmoSetupDlg::slotStartMCalibration() {
+    prepareCalibration();
+    mainCtrl->StartMCalibration();
+}
+
+void ZelmoSetupDlg::slotStartSCalibration() {
+    prepareCalibration();
+    mainCtrl->StartSCalibration();
+}
+
+void ZelmoSetupDlg::slotUpdateAlignImage(QImage sImage) {
+    if (alignDlg)
+        alignDlg->showLiveImage(sImage);
+}
+
+void ZelmoSetupDlg::slotCloseDlg(int) {
+    close();
+}
+
+void ZelmoSetupDlg::slotChangeUIState(bool bEnable) {
+    if (!mainDlg)
+        return;
+    if (!bEnable) {
+        if (alignDlg)
+            alignDlg->hide();
+        if (mainCtrl && mainCtrl->calibWindow())
+            mainCtrl->calibWindow()->hide();
+    }
+    mainDlg->changeUIState(bEnable);
+}
+
+void ZelmoSetupDlg::slotCamParamSend(int addr, int value) {
+    mainCtrl->CamParamSend(addr, value);
+}
+
+void ZelmoSetupDlg::slotCamParamSendWait(ushort gain, uint expo) {
+    mainCtrl->CamParamSendWait(gain, expo);
+}
+
+void ZelmoSetupDlg::slotSetCeiling(bool bcheck) {
+    mainCtrl->calibWindow()->ceiling = bcheck ? 1 : 0;
+}
+
+void ZelmoSetupDlg::slotSetRear(bool bcheck) {
+    mainCtrl->calibWindow()->rear = bcheck ? 1 : 0;
+}
+
+void ZelmoSetupDlg::slotSetBin(int bSetbin) {
+    mainCtrl->SetBin(bSetbin);
+}
+
+void ZelmoSetupDlg::slotSetLens(eLens lens) {
+    mainCtrl->calibWindow()->lens = lens;
+}
+
+void ZelmoSetupDlg::slotSetFingerMode(bool bcheck) {
+    mainCtrl->SetFingerMode(bcheck);
+}
+
+void ZelmoSetupDlg::closeEvent(QCloseEvent* event) {
+    Pacing::pause(100);
+    QCoreApplication::exit(0);
+    event->accept();
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "analysis/LensType.h"
+
+#include <QDialog>
+#include <QImage>
+#include <QString>
+#include <memory>
+
+class AlignmentDlg;
+class LanguageTexts;
+class MainDlg;
+class UsbTransport;
+class ZelmoMainCtrl;
+
+// The invisible hub: owns the language texts, the controller and the two windows, wires them
+// together, routes requests and device state between them, saves the language at the end.
+class ZelmoSetupDlg : public QDialog {
+    Q_OBJECT
+public:
+    // transport: how the controller reaches the module; nullptr selects libusb and hidapi.
+    explicit ZelmoSetupDlg(QWidget* parent = nullptr, std::unique_ptr<UsbTransport> transport = nullptr);
+    ~ZelmoSetupDlg() override;
+
+    void startUp();
+    static QString configFilePath();
+
+    LanguageTexts* languageTexts() const { return texts; }
+    ZelmoMainCtrl* controller() const { return mainCtrl; }
+    MainDlg* settingsWindow() const { return mainDlg; }
+    AlignmentDlg* alignmentView() const { return alignDlg; }
+
+signals:
+    void sigStartAlignmentDisplay();
+    void sigStartMCalibration();
+    void sigStartACalibration();
+    void sigStartSCalibration();
+    void sigChangeUIState(bool bEnable);
+    void sigClose(int code);
+
+public slots:
+    void slotSetFWVersion(QString sVersion);
+    void slotSetFWOption(uchar ceiling, uchar rear, uchar finger, uchar lens);
+    void slotStartAlignmentDisplay();
+    void slotStopAlignmentDisplay();
+    void slotStartACalibration();
+    void slotStartMCalibration();
+    void slotStartSCalibration();
+    void slotUpdateAlignImage(QImage sImage);
+    void slotCloseDlg(int code);
+    void slotChangeUIState(bool bEnable);
+    void slotCamParamSend(int addr, int value);
+    void slotCamParamSendWait(ushort gain, uint expo);
+    void slotSetCeiling(bool bcheck);
+    void slotSetRear(bool bcheck);
+    void slotSetBin(int bSetbin);
+    void slotSetLens(eLens lens);
+    void slotSetFingerMode(bool bcheck);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void connectController();
+    void connectSettingsWindow();
+    void connectAlignmentView();
+    void prepareCalibration();
+
+    ZelmoMainCtrl* mainCtrl = nullptr;     // owned (also its Qt parent)
+    LanguageTexts* texts = nullptr;        // owned
+    MainDlg* mainDlg = nullptr;            // owned, top-level
+    LanguageTexts* mainDlgTexts = nullptr; // the same texts, as handed to the settings window
+    AlignmentDlg* alignDlg = nullptr;      // owned, top-level
+};
