@@ -50,10 +50,10 @@ QString at(const QStringList& list, int i) {
     return list.at(i);
 }
 
-void readSection(QSettings& settings, const QString& group, const char* keyFormat, QStringList& out) {
+void readSection(QSettings& settings, const QString& group, const QString& keyPrefix, QStringList& out) {
     settings.beginGroup(group);
     for (int i = 0; i < out.size(); ++i)
-        out[i] = settings.value(QString::asprintf(keyFormat, i + 1)).toString();
+        out[i] = settings.value(keyPrefix + QString::number(i + 1)).toString();
     settings.endGroup();
 }
 
@@ -106,14 +106,14 @@ void LanguageTexts::loadLanguage(int savedId, const QLocale& systemLocale) {
 
     QSettings table(resource, QSettings::IniFormat);
     table.setIniCodec("UTF-8");
-    readSection(table, QStringLiteral("TRAY ICON MENU"), "T%d", t.tray);
-    readSection(table, QStringLiteral("CONFIGURATION"), "C%d", t.config);
-    readSection(table, QStringLiteral("CALIBRATION WINDOW"), "CW%d", t.calibWindow);
-    readSection(table, QStringLiteral("MESSAGEBOX"), "M%d", t.messages);
+    readSection(table, QStringLiteral("TRAY ICON MENU"), QStringLiteral("T"), t.tray);
+    readSection(table, QStringLiteral("CONFIGURATION"), QStringLiteral("C"), t.config);
+    readSection(table, QStringLiteral("CALIBRATION WINDOW"), QStringLiteral("CW"), t.calibWindow);
+    readSection(table, QStringLiteral("MESSAGEBOX"), QStringLiteral("M"), t.messages);
 
     QSettings names(QStringLiteral(":/Language/l_Idx"), QSettings::IniFormat);
     names.setIniCodec("UTF-8");
-    readSection(names, QStringLiteral("Language"), "L%d", t.names);
+    readSection(names, QStringLiteral("Language"), QStringLiteral("L"), t.names);
 }
 
 QString LanguageTexts::getTrayMenuText(int i) const {
