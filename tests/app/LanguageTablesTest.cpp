@@ -1,0 +1,127 @@
+// The shipped language tables: format, key order and the English wording the program relies on.
+#include <QFile>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList codes = {"ARA", "BUL", "CHS", "CHT", "CES", "DAN", "ENU", "FAR",
+                           "FIN", "FRA", "DEU", "IND", "ITA", "JPN", "KOR", "LTU",
+                           "NOR", "PLK", "PTB", "ROM", "RUS", "ESN", "SWE", "HEB"};
+
+QByteArray resourceBytes(const QString& name) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+// Keys of a table in file order, read line by line.
+QStringList keysInOrder(const QByteArray& bytes) {
+    QStringList keys;
+    const QString text = QString::fromUtf8(bytes);
+    for (const QString& line : text.split(QStringLiteral("\r\n"))) {
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (line.startsWith(QLatin1Char('[')) || eq < 0)
+            continue;
+        keys.append(line.left(eq).trimmed());
+    }
+    return keys;
+}
+
+QString englishValue(const QString& section, const QString& key) {
+    QSettings table(QStringLiteral(":/Language/l_ENU"), QSettings::IniFormat);
+    table.setIniCodec("UTF-8");
+    return table.value(section + QLatin1Char('/') + key).toString();
+}
+
+} // namespace
+
+TEST(LanguageTables, EveryTableIsUtf8WithBomCrlfAndTheSame82KeysInOrder) {
+    const QStringList english = keysInOrder(resourceBytes(QStringLiteral(":/Language/l_ENU")));
+    ASSERT_EQ(english.size(), 82);
+    for (const QString& code : codes) {
+        SCOPED_TRACE(code.toStdString());
+        const QByteArray bytes = resourceBytes(QStringLiteral(":/Language/l_") + code);
+        ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+        EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n")) << "every line ends with CR LF";
+        EXPECT_EQ(keysInOrder(bytes), english);
+    }
+}
+
+TEST(LanguageTables, EveryUsedTextIsPresentInEveryLanguage) {
+    const QList<QPair<QString, QString>> sections = {{"TRAY ICON MENU", "T%1"},
+                                                     {"CONFIGURATION", "C%1"},
+                                                     {"CALIBRATION WINDOW", "CW%1"},
+                                                     {"MESSAGEBOX", "M%1"}};
+    const int counts[] = {11, 30, 5, 27};
+    for (const QString& code : codes) {
+        SCOPED_TRACE(code.toStdString());
+        QSettings table(QStringLiteral(":/Language/l_") + code, QSettings::IniFormat);
+        table.setIniCodec("UTF-8");
+        for (int s = 0; s < sections.size(); ++s) {
+            for (int i = 1; i <= counts[s]; ++i) {
+                const QString key = sections[s].first + QLatin1Char('/') + sections[s].second.arg(i);
+                // An unquoted comma would make the reader see a list and the text empty.
+                EXPECT_FALSE(table.value(key).toString().isEmpty()) << key.toStdString();
+            }
+        }
+    }
+}
+
+TEST(LanguageTables, TranslationsAreNotCopiesOfEnglish) {
+    QSettings english(QStringLiteral(":/Language/l_ENU"), QSettings::IniFormat);
+    english.setIniCodec("UTF-8");
+    for (const QString& code : codes) {
+        if (code == QLatin1String("ENU"))
+            continue;
+        SCOPED_TRACE(code.toStdString());
+        QSettings table(QStringLiteral(":/Language/l_") + code, QSettings::IniFormat);
+        table.setIniCodec("UTF-8");
+        int same = 0;
+        int total = 0;
+        for (const char* section : {"CONFIGURATION", "MESSAGEBOX", "CALIBRATION WINDOW"}) {
+            table.beginGroup(section);
+            english.beginGroup(section);
+            for (const QString& key : english.childKeys()) {
+                ++total;
+                if (table.value(key).toString() == english.value(key).toString())
+                    ++same;
+            }
+            table.endGroup();
+            english.endGroup();
+        }
+        // The host name and a few words such as "Auto" may read the same in another language; a
+        // table left in English would match all of them.
+        EXPECT_LE(same, 10) << same << " of " << total << " texts are still English";
+    }
+}
+
+TEST(LanguageTables, EnglishKeepsTheWordingThatOtherPartsQuote) {
+    EXPECT_EQ(englishValue("MESSAGEBOX", "M2"), QStringLiteral("Vexaro is already run."));
+    EXPECT_EQ(englishValue("MESSAGEBOX", "M14"), QStringLiteral("Calibration failed. Please try again."));
+    EXPECT_EQ(englishValue("MESSAGEBOX", "M25"),
+              QStringLiteral("Auto Calibration Tuning failed. Proceeded as normal Auto Calibration."));
+    EXPECT_EQ(englishValue("MESSAGEBOX", "M21"),
+              QString::fromUtf8(
+                  "  \xE2\x9C\x93 Auto Calibration Tuning [to improve the accuracy of Auto Calibration]"));
+    EXPECT_EQ(
+        englishValue("MESSAGEBOX", "M9"),
+        QString::fromUtf8("\xE2\x80\xBB Click 'Alignment view' then Alignment view will be displayed."));
+    EXPECT_EQ(englishValue("CALIBRATION WINDOW", "CW4"),
+              QStringLiteral("Press 'Delete' or 'BackSpace' key to go back to previous mark."));
+    EXPECT_EQ(englishValue("CONFIGURATION", "C18"), QStringLiteral("Ultra Short Throw"));
+    EXPECT_EQ(englishValue("TRAY ICON MENU", "T11"), QStringLiteral("Close"));
+}
+
+TEST(LanguageTables, IndexTableNamesEveryLanguageInItsOwnScript) {
+    QSettings index(QStringLiteral(":/Language/l_Idx"), QSettings::IniFormat);
+    index.setIniCodec("UTF-8");
+    EXPECT_EQ(index.value("Language/L7").toString(), QStringLiteral("English"));
+    EXPECT_EQ(index.value("Language/L15").toString(),
+              QString::fromUtf8("\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4"));
+    for (int i = 1; i <= 24; ++i)
+        EXPECT_FALSE(index.value(QStringLiteral("Language/L%1").arg(i)).toString().isEmpty()) << i;
+}
