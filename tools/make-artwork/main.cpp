@@ -1,0 +1,54 @@
+// make-artwork <output-folder>
+// Draws the program's pictures and writes them as icon.png, banner.png, pen.png and instruction.png.
+#include "tools/make-artwork/Artwork.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImageWriter>
+
+#include <cstdio>
+
+namespace {
+
+bool save(const QImage& image, const QDir& folder, const char* name) {
+    const QString path = folder.filePath(QString::fromLatin1(name));
+    QImageWriter writer(path, "png");
+    writer.setCompression(9);
+    if (!writer.write(image)) {
+        std::fprintf(stderr, "make-artwork: cannot write %s: %s\n", qPrintable(path),
+                     qPrintable(writer.errorString()));
+        return false;
+    }
+    std::printf("%s  %dx%d\n", qPrintable(path), image.width(), image.height());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Drawing needs no screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    const QStringList args = QGuiApplication::arguments();
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: make-artwork <output-folder>\n");
+        return 2;
+    }
+    QDir folder(args.at(1));
+    if (!folder.exists() && !QDir().mkpath(folder.path())) {
+        std::fprintf(stderr, "make-artwork: cannot create %s\n", qPrintable(folder.path()));
+        return 1;
+    }
+
+    const artwork::Fonts fonts = artwork::pickFonts();
+    std::printf("fonts: lettering \"%s\", script \"%s\"%s\n", qPrintable(fonts.sans),
+                qPrintable(fonts.script), fonts.scriptItalic ? " italic" : "");
+
+    bool ok = save(artwork::drawIcon(256), folder, "icon.png");
+    ok = save(artwork::drawBanner(fonts), folder, "banner.png") && ok;
+    ok = save(artwork::drawPenMark(), folder, "pen.png") && ok;
+    ok = save(artwork::drawInstruction(fonts), folder, "instruction.png") && ok;
+    return ok ? 0 : 1;
+}
