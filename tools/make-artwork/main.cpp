@@ -13,7 +13,7 @@ namespace {
 bool save(const QImage& image, const QDir& folder, const char* name) {
     const QString path = folder.filePath(QString::fromLatin1(name));
     QImageWriter writer(path, "png");
-    writer.setCompression(9);
+    writer.setQuality(0); // smallest file: the PNG writer maps quality 0 to the strongest compression
     if (!writer.write(image)) {
         std::fprintf(stderr, "make-artwork: cannot write %s: %s\n", qPrintable(path),
                      qPrintable(writer.errorString()));
