@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# Builds the application if needed and starts it; without a real module plugged in it runs
-# against the simulated module. Extra arguments go to the application.
+# Builds the application if needed and starts it against the simulated module.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-args=("$@")
-[ ${#args[@]} -eq 0 ] && args=(--simulate)
-exec build/app/vexaro-setup "${args[@]}"
+exec build/app/vexaro-setup --simulate "$@"
