@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QPoint>
+
+class QTouchDevice;
+
+// What the simulated module needs from the desktop it is plugged into: a picture of what the
+// covered display shows right now (its camera looks at the projection) and a way to deliver a
+// touch (its touch output). Lives in the GUI thread; both operations may be called from any thread
+// and are carried out on the GUI thread.
+class DesktopBridge : public QObject {
+    Q_OBJECT
+public:
+    explicit DesktopBridge(QObject* parent = nullptr);
+    ~DesktopBridge() override;
+
+    // The covered display's content as an 8-bit grey image of the display's size; a null image
+    // when the GUI thread does not answer within timeoutMs.
+    QImage grabCoveredDisplay(int timeoutMs = 2000);
+    // A touch pressed and released at a global screen position, delivered to the window there.
+    // Returns at once; the touch arrives through the GUI thread's event loop.
+    void injectTouch(QPoint globalPosition);
+
+private:
+    QImage grabOnGuiThread() const;
+    void touchOnGuiThread(QPoint globalPosition);
+
+    QTouchDevice* touchDevice; // registered with Qt for the life of the process
+};

@@ -1,0 +1,98 @@
+// The simulated module's view of the desktop: screen pictures and injected touches.
+#include "sim/DesktopBridge.h"
+#include "platform/DisplayProvider.h"
+#include "platform/Platform.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTouchEvent>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+class TouchRecorder : public QWidget {
+public:
+    TouchRecorder() {
+        setAttribute(Qt::WA_AcceptTouchEvents);
+        setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        setStyleSheet(QStringLiteral("background: rgb(200, 200, 200);"));
+        setAutoFillBackground(true);
+    }
+    QList<QEvent::Type> types;
+    QList<QPointF> releases;
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::TouchBegin || e->type() == QEvent::TouchEnd ||
+            e->type() == QEvent::TouchUpdate) {
+            auto* touch = static_cast<QTouchEvent*>(e);
+            types.append(e->type());
+            for (const auto& point : touch->touchPoints()) {
+                if (point.state() == Qt::TouchPointReleased)
+                    releases.append(point.screenPos());
+            }
+            e->accept();
+            return true;
+        }
+        return QWidget::event(e);
+    }
+};
+
+void spinUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeoutMs)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+} // namespace
+
+TEST(DesktopBridge, GrabsTheWindowCoveringTheDisplayFromAnotherThread) {
+    const QRect display = Platform::displays().coveredDisplay();
+    ASSERT_FALSE(display.isEmpty());
+    TouchRecorder window;
+    window.setGeometry(display);
+    window.show();
+    DesktopBridge bridge;
+
+    QImage grabbed;
+    bool finished = false;
+    std::thread module([&] {
+        grabbed = bridge.grabCoveredDisplay();
+        finished = true;
+    });
+    spinUntil([&] { return finished; });
+    module.join();
+    ASSERT_FALSE(grabbed.isNull());
+    EXPECT_EQ(grabbed.size(), display.size());
+    EXPECT_EQ(grabbed.format(), QImage::Format_Grayscale8);
+    EXPECT_NEAR(qGray(grabbed.pixel(display.width() / 2, display.height() / 2)), 200, 2);
+}
+
+TEST(DesktopBridge, GrabGivesUpWhenTheGuiThreadDoesNotAnswer) {
+    DesktopBridge bridge;
+    QImage grabbed;
+    std::thread module([&] { grabbed = bridge.grabCoveredDisplay(50); });
+    module.join(); // the GUI thread never runs its event loop meanwhile
+    EXPECT_TRUE(grabbed.isNull());
+    QApplication::processEvents(); // the late request finds nobody waiting and does no harm
+}
+
+TEST(DesktopBridge, InjectedTouchIsPressedAndReleasedWhereItWasSent) {
+    const QRect display = Platform::displays().coveredDisplay();
+    TouchRecorder window;
+    window.setGeometry(display);
+    window.show();
+    DesktopBridge bridge;
+    const QPoint at = display.topLeft() + QPoint(123, 77);
+    std::thread module([&] { bridge.injectTouch(at); });
+    module.join();
+    spinUntil([&] { return !window.releases.isEmpty(); });
+    ASSERT_EQ(window.releases.size(), 1);
+    EXPECT_EQ(window.releases.first().toPoint(), at);
+    ASSERT_FALSE(window.types.isEmpty());
+    EXPECT_EQ(window.types.first(), QEvent::TouchBegin);
+    EXPECT_EQ(window.types.last(), QEvent::TouchEnd);
+}
