@@ -252,6 +252,10 @@ int CamDevCtrl::orphanedReceivers() {
     return static_cast<int>(orphans.size());
 }
 
+int CamDevCtrl::noDeviceReads() const {
+    return receiveLoop->noDeviceReads();
+}
+
 // ---- commands ----
 
 void CamDevCtrl::sendCommand(std::uint32_t code, const void* payload, int length) {

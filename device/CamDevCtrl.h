@@ -83,6 +83,8 @@ public:
     bool isUsbReady() const { return usbReady.load(); }
     // Receive runs that outlasted their stop wait and are still kept for joining.
     int orphanedReceivers();
+    // Reads that failed because the module was gone, since construction.
+    int noDeviceReads() const;
 
     // 1 while the alignment view does not stream; 0 while each live frame asks for the next.
     int liveStreamStopped() const { return liveStopped.load(); }
