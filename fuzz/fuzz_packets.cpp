@@ -5,7 +5,7 @@
 // Stream format, repeated: one control byte, then the bytes of one read.
 //   control & 3 == 0: a full 512-byte read
 //   control & 3 == 1: a short read of (control >> 2) * 8 bytes
-//   control & 3 == 2: the GUI asks for a live frame (0xFF fill), then a full read
+//   control & 3 == 2: a full read; for control 2 exactly, the GUI first asks for a live frame (0xFF fill)
 //   control & 3 == 3: the GUI starts calibration image 101 at group (control >> 2) * 2, then a full read
 #include "device/DevicePacket.h"
 #include "device/ImageReassembly.h"
@@ -62,10 +62,10 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static CheckingHost host;
-    static ImageReassembly images(host); // 3.6 MB: made once, state carries over like a long session
+    // 3.6 MB: made once; its state carries over between inputs like a long session.
+    static ImageReassembly images(host);
     CheckingSink sink;
     PacketDispatcher dispatcher(sink, images);
-    images.startAcImage(101, 0);
 
     std::size_t at = 0;
     DevicePacket packet;

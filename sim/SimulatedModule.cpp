@@ -197,6 +197,14 @@ std::vector<UsbTransport::HidDeviceInfo> SimulatedModule::usbHidEnumerate(std::u
     return out;
 }
 
+void SimulatedModule::injectPacket(unsigned char endpoint, const DevicePacket& packet, int readLength) {
+    (endpoint == ModuleUsb::liveEndpoint ? livePipe : replyPipe).push({packet, readLength});
+}
+
+std::size_t SimulatedModule::pendingPackets(unsigned char endpoint) const {
+    return (endpoint == ModuleUsb::liveEndpoint ? livePipe : replyPipe).size();
+}
+
 // ---- faults ----
 
 void SimulatedModule::setFault(SimFault fault, double value) {
