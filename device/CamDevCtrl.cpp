@@ -145,6 +145,7 @@ bool CamDevCtrl::openDevice() {
         std::lock_guard<std::mutex> lock(sendLock);
         handle.store(opened);
     }
+    receiveLoop->clearLinkLost();
     setReceiveMode(0);
     startReceiver();
     for (std::uint32_t code : {CMD_STOP_TRACKING, CMD_SENDVERSION, CMD_SEND_OPTION, CMD_GET_EEPROM}) {
@@ -175,7 +176,9 @@ void CamDevCtrl::deviceWatchLoop(DeviceWatchClient& client) {
             client.setConnected(false);
             Pacing::pause(1000);
             client.reportAbsent();
-        } else if (!client.isConnected()) {
+        } else if (!client.isConnected() || receiveLoop->linkLost()) {
+            // Also reopens a module that left and came back between two cycles: the old handle
+            // is dead for good and would leave the link silent.
             if (openDevice()) {
                 client.setConnected(true);
                 client.reportOpened();

@@ -210,6 +210,9 @@ TEST_F(SimulatedLinkTest, LiveFramesWithRegisterFlushBetweenFrames) {
     link->requestLiveFrame();
     ASSERT_TRUE(waitUntil([&] { return sizes.size() >= 3; }));
     link->setLiveStreamStopped(1);
+    // The last slot asked for one more frame; let it arrive so no frame is in flight.
+    const std::size_t stoppedAt = sizes.size();
+    ASSERT_TRUE(waitUntil([&] { return sizes.size() == stoppedAt + 1; }));
     EXPECT_EQ(sizes[0], 230400);
 
     const auto writes = sentWithCode(*module, CMD_IIC_WR);
