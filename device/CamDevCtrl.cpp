@@ -415,10 +415,10 @@ void CamDevCtrl::liveFrameComplete(const std::uint8_t* frame, std::uint32_t size
         qCWarning(lcDevice) << "Live frame size beyond the frame buffer dropped:" << size;
         return;
     }
-    const QByteArray copy(reinterpret_cast<const char*>(frame), static_cast<int>(size));
+    QByteArray copy(reinterpret_cast<const char*>(frame), static_cast<int>(size));
     QMetaObject::invokeMethod(
         this,
-        [this, copy] {
+        [this, copy = std::move(copy)] {
             guiLiveFrame.assign(copy.constBegin(), copy.constEnd());
             emit sigNewFrame(guiLiveFrame.data(), copy.size());
         },
@@ -430,10 +430,10 @@ void CamDevCtrl::acImageComplete(const std::uint8_t* image, std::uint32_t size) 
         qCWarning(lcDevice) << "Calibration image size beyond the frame buffer dropped:" << size;
         return;
     }
-    const QByteArray copy(reinterpret_cast<const char*>(image), static_cast<int>(size));
+    QByteArray copy(reinterpret_cast<const char*>(image), static_cast<int>(size));
     QMetaObject::invokeMethod(
         this,
-        [this, copy] {
+        [this, copy = std::move(copy)] {
             guiAcImage.assign(copy.constBegin(), copy.constEnd());
             emit sigACNewFrame(guiAcImage.data(), copy.size());
         },
@@ -467,10 +467,10 @@ void CamDevCtrl::options(std::uint8_t ceiling, std::uint8_t rear, std::uint8_t f
 }
 
 void CamDevCtrl::storedRecord(const std::uint8_t* bytes400) {
-    const QByteArray copy(reinterpret_cast<const char*>(bytes400), 400);
+    QByteArray copy(reinterpret_cast<const char*>(bytes400), 400);
     QMetaObject::invokeMethod(
         this,
-        [this, copy] {
+        [this, copy = std::move(copy)] {
             std::memcpy(guiStoredRecord.data(), copy.constData(), guiStoredRecord.size());
             emit sigSetPrevTweak(guiStoredRecord.data());
         },
@@ -498,10 +498,10 @@ void CamDevCtrl::mcPatternEnd(int target, int length) {
 }
 
 void CamDevCtrl::mcInputPoints(const std::uint8_t* bytes200) {
-    const QByteArray copy(reinterpret_cast<const char*>(bytes200), 200);
+    QByteArray copy(reinterpret_cast<const char*>(bytes200), 200);
     QMetaObject::invokeMethod(
         this,
-        [this, copy] {
+        [this, copy = std::move(copy)] {
             std::memcpy(guiInputPoints.data(), copy.constData(), 200);
             emit sigMCNextStep(guiInputPoints.data(), 200);
         },
