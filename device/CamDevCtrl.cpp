@@ -37,7 +37,8 @@ CamDevCtrl::CamDevCtrl(std::unique_ptr<UsbTransport> transport)
     usbReady.store(r == 0);
     if (r != 0)
         qCWarning(lcDevice) << "USB library failed to start:" << r;
-    hidReady = usb->hidInit() == 0;
+    if (usb->hidInit() != 0)
+        qCWarning(lcDevice) << "HID library failed to start; the module's HID collection cannot be seen";
 }
 
 CamDevCtrl::~CamDevCtrl() {

@@ -513,8 +513,11 @@ void SimulatedModule::storeCalibRecord(const DevicePacket& request) {
     }
     if (a == CalibAnswer::ReadyEnd)
         answer(replyPipe, DevicePacket::make(RES_AC_READY_END), Kind::Other);
-    else if (a == CalibAnswer::PatternEnd)
-        answer(replyPipe, DevicePacket::make(RES_MC_PATTERN_END), Kind::Other);
+    else if (a == CalibAnswer::PatternEnd) {
+        DevicePacket end = DevicePacket::make(RES_MC_PATTERN_END);
+        end.setLength(4);
+        answer(replyPipe, end, Kind::Other);
+    }
 }
 
 void SimulatedModule::handleRequest(const DevicePacket& r) {
