@@ -32,6 +32,11 @@ bool CirclePass::isCircleTarget(int target) {
     }
 }
 
+bool CirclePass::acceptsInCamera(int boxWidth, int boxHeight, double area, int minBoxHeight) {
+    return boxWidth >= 24 && boxWidth <= 160 && boxHeight >= minBoxHeight && boxHeight <= 160 &&
+           area >= 200.0 && area <= 20000.0;
+}
+
 int CirclePass::discRadius(int screenWidth, int screenHeight) {
     const int byWidth = static_cast<int>(std::floor(screenWidth * 50.0 / 1280.0 + 0.5));
     const int byHeight = static_cast<int>(std::floor(screenHeight * 50.0 / 800.0 + 0.5));
@@ -68,10 +73,7 @@ void CirclePass::runContourPass(const cv::Mat& image, int level) {
 
     for (const std::vector<cv::Point>& contour : contours) {
         const cv::Rect box = cv::boundingRect(contour);
-        if (box.width < 24 || box.width > 160 || box.height < bounds.minBoxHeight || box.height > 160)
-            continue;
-        const double area = cv::contourArea(contour);
-        if (area < 200.0 || area > 20000.0)
+        if (!acceptsInCamera(box.width, box.height, cv::contourArea(contour), bounds.minBoxHeight))
             continue;
         cv::Point2d c;
         if (!polygonCentroid(contour, c))

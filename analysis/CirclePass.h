@@ -31,6 +31,8 @@ public:
     cv::Point2d centre(int target) const;
 
     static bool isCircleTarget(int target);
+    // The camera-side size test a contour passes before it is mapped at all.
+    static bool acceptsInCamera(int boxWidth, int boxHeight, double area, int minBoxHeight);
     static int discRadius(int screenWidth, int screenHeight);
 
 private:

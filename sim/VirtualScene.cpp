@@ -58,11 +58,11 @@ bool borderInsideFrame(const MappingModel& model, int screenWidth, int screenHei
         const double right = screenWidth - 0.5, bottom = screenHeight - 0.5;
         const double points[4][2] = {{x, -0.5}, {x, bottom}, {-0.5, y}, {right, y}};
         for (const auto& p : points) {
-            double x = 0.0, y = 0.0;
-            if (!VirtualCamera::screenToCamera(model, p[0], p[1], x, y))
+            double camX = 0.0, camY = 0.0;
+            if (!VirtualCamera::screenToCamera(model, p[0], p[1], camX, camY))
                 return false;
-            if (x < margin || y < margin || x > VirtualCamera::frameWidth - 1 - margin ||
-                y > VirtualCamera::frameHeight - 1 - margin)
+            if (camX < margin || camY < margin || camX > VirtualCamera::frameWidth - 1 - margin ||
+                camY > VirtualCamera::frameHeight - 1 - margin)
                 return false;
         }
     }
