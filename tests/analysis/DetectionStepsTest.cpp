@@ -143,7 +143,7 @@ TEST(InverseSearch, FindsTheCameraPointOnTheGrid) {
     const cv::Point2d r = mapping.refineByInverseSearch({503.33, 201.13}, {500.0, 200.0});
     EXPECT_NEAR(r.x, 503.4, 0.01);
     EXPECT_NEAR(r.y, 201.2, 0.01);
-    // Halfway between two grid points the earlier one stays.
+    // A point on the search grid is found again.
     EXPECT_NEAR(mapping.refineByInverseSearch({500.0, 200.0}, {500.0, 200.0}).y, 200.0, 0.01);
     // Beyond the ±10 window the search stops at its edge.
     const cv::Point2d edge = mapping.refineByInverseSearch({530.0, 200.0}, {500.0, 200.0});
