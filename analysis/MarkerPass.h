@@ -14,6 +14,8 @@ public:
 
     MarkerPass();
 
+    // The binarisations are independent, so up to two threads detect them; their sightings are
+    // merged in candidate order, which keeps the result that of a single thread.
     void run(const cv::Mat& image, const std::vector<int>& candidates);
     const std::vector<Outline>& sightings(int target) const { return found[static_cast<size_t>(target)]; }
     // Robust mean of the outline centroids; (0, 0) without sightings.
@@ -22,12 +24,14 @@ public:
     static bool isMarkerTarget(int target);
 
 private:
-    void detect(const cv::Mat& image);
+    struct Sighting {
+        int id;
+        Outline outline;
+    };
+    void detect(const cv::Mat& image, std::vector<Sighting>& out) const;
+    void keep(const std::vector<Sighting>& sightingsOfOneImage);
 
     cv::Ptr<cv::aruco::Dictionary> dictionary;
     cv::Ptr<cv::aruco::DetectorParameters> parameters;
     std::array<std::vector<Outline>, maxTargets> found;
-    std::vector<Outline> corners;
-    std::vector<int> ids;
-    cv::Mat binary;
 };

@@ -173,3 +173,48 @@ TEST(SceneDetectionFailures, DefaultTweaksShiftCorrectedPoints) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SceneProcessState, DiscBoundsFollowALaterScreenSize) {
+    // The first calibration of the process used to fix the disc bounds for good, so a later one on
+    // a larger screen found no disc and failed.
+    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    analyzer.resetProcessState();
+    std::array<double, 13> params{};
+    AnalysisScene small;
+    small.width = 1024;
+    small.height = 768;
+    small.lens = 2;
+    small.photograph();
+    ASSERT_EQ(small.analyse(params), 20);
+    EXPECT_EQ(analyzer.circleBounds().diameter, 97.0);
+    AnalysisScene large;
+    large.width = 2560;
+    large.height = 1440;
+    large.lens = 2;
+    large.photograph();
+    EXPECT_EQ(large.analyse(params), 20);
+    EXPECT_TRUE(analyzer.fitOk);
+    EXPECT_EQ(analyzer.circleBounds().diameter, 201.0);
+}
+
+TEST(SceneProcessState, LensThreeLowersTheBoxHeightForTheRestOfTheProcess) {
+    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    analyzer.resetProcessState();
+    EXPECT_EQ(analyzer.circleBounds().minBoxHeight, 24);
+    AnalysisScene scene;
+    scene.width = 1280;
+    scene.height = 800;
+    scene.lens = 3;
+    scene.photograph();
+    std::array<double, 13> params{};
+    EXPECT_EQ(scene.analyse(params), 20);
+    EXPECT_EQ(analyzer.circleBounds().minBoxHeight, 20);
+    scene.lens = 1;
+    scene.photograph();
+    EXPECT_EQ(scene.analyse(params), 20);
+    EXPECT_EQ(analyzer.circleBounds().minBoxHeight, 20);
+}
+
+} // namespace
