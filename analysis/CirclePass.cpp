@@ -1,0 +1,107 @@
+#include "analysis/CirclePass.h"
+
+#include "analysis/RobustMean.h"
+
+#include <chrono>
+#include <cmath>
+#include <opencv2/imgproc.hpp>
+
+CirclePass::CirclePass(const DetectionMapping& detectionMapping, const Setup& passSetup,
+                       CircleBounds& circleBounds)
+    : mapping(detectionMapping)
+    , setup(passSetup)
+    , bounds(circleBounds) {
+    if (setup.count > maxTargets)
+        setup.count = maxTargets;
+}
+
+bool CirclePass::isCircleTarget(int target) {
+    switch (target) {
+    case 6:
+    case 7:
+    case 8:
+    case 11:
+    case 12:
+    case 13:
+    case 16:
+    case 17:
+    case 18:
+        return false;
+    default:
+        return target >= 0 && target < maxTargets;
+    }
+}
+
+bool CirclePass::acceptsInCamera(int boxWidth, int boxHeight, double area, int minBoxHeight) {
+    return boxWidth >= 24 && boxWidth <= 160 && boxHeight >= minBoxHeight && boxHeight <= 160 &&
+           area >= 200.0 && area <= 20000.0;
+}
+
+int CirclePass::discRadius(int screenWidth, int screenHeight) {
+    const int byWidth = static_cast<int>(std::floor(screenWidth * 50.0 / 1280.0 + 0.5));
+    const int byHeight = static_cast<int>(std::floor(screenHeight * 50.0 / 800.0 + 0.5));
+    return byWidth > byHeight ? byWidth : byHeight;
+}
+
+void CirclePass::run(const cv::Mat& image, const std::vector<int>& candidates) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point started = Clock::now();
+    for (int level : candidates) {
+        runContourPass(image, level);
+        if (Clock::now() - started > std::chrono::milliseconds(timeCapMs))
+            break;
+    }
+}
+
+bool CirclePass::acceptOnScreen(const std::vector<cv::Point>& screen) const {
+    const cv::Rect box = cv::boundingRect(screen);
+    const double area = cv::contourArea(screen);
+    return box.width >= bounds.sideMin && box.width <= bounds.sideMax && box.height >= bounds.sideMin &&
+           box.height <= bounds.sideMax && area >= bounds.areaMin && area <= bounds.areaMax;
+}
+
+void CirclePass::runContourPass(const cv::Mat& image, int level) {
+    const double diameter = 2.0 * discRadius(setup.screenWidth, setup.screenHeight) + 1.0;
+    if (!bounds.set || (bounds.followScreenSize && bounds.diameter != diameter))
+        bounds.computeFor(diameter);
+
+    cv::threshold(image, binary, level, 255, cv::THRESH_BINARY);
+    contours.clear();
+    cv::findContours(binary, contours, cv::RETR_CCOMP, cv::CHAIN_APPROX_SIMPLE);
+    if (setup.lens == 3 && !contours.empty())
+        bounds.minBoxHeight = 20;
+
+    for (const std::vector<cv::Point>& contour : contours) {
+        const cv::Rect box = cv::boundingRect(contour);
+        if (!acceptsInCamera(box.width, box.height, cv::contourArea(contour), bounds.minBoxHeight))
+            continue;
+        cv::Point2d c;
+        if (!polygonCentroid(contour, c))
+            continue;
+        double sx = 0.0, sy = 0.0;
+        mapping.map(c.x, c.y, sx, sy);
+        mapping.mapRounded(contour, screenPolygon);
+        if (!acceptOnScreen(screenPolygon))
+            continue;
+        for (int j = 0; j < setup.count; ++j) {
+            if (!isCircleTarget(j))
+                continue;
+            if (setup.lens == 3 && j != 1 && j != 2 && j != 3 && box.height < 24)
+                continue;
+            const double tx = setup.targetsXY[2 * j];
+            const double ty = setup.targetsXY[2 * j + 1];
+            if (!(std::fabs(sx - tx) < 50.0 && std::fabs(sy - ty) < 50.0))
+                continue;
+            cv::Point2d m;
+            if (polygonCentroid(screenPolygon, m)) {
+                const cv::Point2d r = mapping.refineByInverseSearch(m, c);
+                centres[static_cast<size_t>(j)].push_back(r);
+            }
+            break;
+        }
+    }
+}
+
+cv::Point2d CirclePass::centre(int target) const {
+    return robustMean(centres[static_cast<size_t>(target)]);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "analysis/LensPreset.h"
+#include "analysis/MappingModel.h"
+
+#include <array>
+
+// Damped least-squares fit of the 13 model parameters to camera points and their screen targets,
+// from several starts. Single precision for the undistorted points and s·s·s inside, as the
+// module's own fit does, so both arrive at the same parameters.
+class MappingFit {
+public:
+    static constexpr int maxPoints = 25;
+    static constexpr int runTimeCapMs = 2000;
+    static constexpr int iterationCap = 4096;
+
+    struct Result {
+        MappingModel::Parameters params{};
+        double error = 0.0;
+        int iterations = 0;
+    };
+
+    // At most maxPoints pairs are kept.
+    void setPoints(const float* cameraXY, const double* targetXY, int count);
+    int pointCount() const { return n; }
+
+    // One run from the given start with Jacobian variant 0..5.
+    Result runFit(const MappingModel::Parameters& start, int variant);
+    // Two runs (allStarts false) or six, the smallest final error wins, the earlier on a tie.
+    Result fitMultiStart(bool allStarts, const LensPreset& preset, const std::array<double, 8>& seedStart);
+
+    // Restores the parameters before a last step that made the error worse. Off: the fit ends on
+    // whatever its last step left, as the module's record has always carried it.
+    bool rollBackWorseningStep = false;
+
+private:
+    double forward();
+    void step(double lambda, int variant);
+
+    int n = 0;
+    std::array<double, maxPoints> camX{}, camY{}, tgtX{}, tgtY{};
+    std::array<double, maxPoints> undU{}, undV{}, predX{}, predY{};
+    MappingModel::Parameters p{};
+};

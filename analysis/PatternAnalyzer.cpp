@@ -1,0 +1,277 @@
+#include "analysis/PatternAnalyzer.h"
+
+#include "analysis/CirclePass.h"
+#include "analysis/DefaultTweakTables.h"
+#include "analysis/DetectionMapping.h"
+#include "analysis/HomographySeed.h"
+#include "analysis/LensPreset.h"
+#include "analysis/MappingFit.h"
+#include "analysis/MarkerPass.h"
+#include "analysis/RobustMean.h"
+#include "analysis/TargetCounts.h"
+#include "analysis/ThresholdCandidates.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+int clampCount(int count) {
+    return std::clamp(count, 0, PatternAnalyzer::maxTargets);
+}
+
+// value = 255 - min(256·drop / (range + 1), 255) for every (range, drop), 0 range giving 255.
+const std::vector<std::uint8_t>& normalisationTable() {
+    static const std::vector<std::uint8_t> table = [] {
+        std::vector<std::uint8_t> t(256 * 256);
+        for (int range = 0; range < 256; ++range) {
+            for (int drop = 0; drop < 256; ++drop) {
+                const int value = range == 0 ? 0 : std::min(256 * drop / (range + 1), 255);
+                t[static_cast<size_t>(range * 256 + drop)] = static_cast<std::uint8_t>(255 - value);
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+PatternAnalyzer& PatternAnalyzer::instance() {
+    static PatternAnalyzer analyzer;
+    return analyzer;
+}
+
+void PatternAnalyzer::resetProcessState() {
+    *this = PatternAnalyzer();
+}
+
+bool PatternAnalyzer::normalisePattern(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
+                                       cv::Mat& out) {
+    if (dark.type() != CV_8UC1 || bright.type() != CV_8UC1 || pattern.type() != CV_8UC1 ||
+        dark.size() != bright.size() || dark.size() != pattern.size() || dark.empty())
+        return false;
+    const std::uint8_t* table = normalisationTable().data();
+    out.create(dark.size(), CV_8UC1);
+    for (int y = 0; y < dark.rows; ++y) {
+        const std::uint8_t* d = dark.ptr<std::uint8_t>(y);
+        const std::uint8_t* b = bright.ptr<std::uint8_t>(y);
+        const std::uint8_t* p = pattern.ptr<std::uint8_t>(y);
+        std::uint8_t* o = out.ptr<std::uint8_t>(y);
+        for (int x = 0; x < dark.cols; ++x) {
+            const int range = std::max(b[x] - d[x], 0);
+            const int drop = std::max(b[x] - p[x], 0);
+            o[x] = table[range * 256 + drop];
+        }
+    }
+    return true;
+}
+
+void PatternAnalyzer::clearDetections() {
+    rawPoints.fill({0.0f, 0.0f});
+    clearCorrected();
+}
+
+void PatternAnalyzer::clearCorrected() {
+    correctedPoints.fill({0.0f, 0.0f});
+    fitOk = false;
+    fitError = 0.0;
+    fitIterations = 0;
+}
+
+void PatternAnalyzer::setTargets(const float* points, int count, int width, int height, eLens lensType,
+                                 int prevCount, const float* prevOffsets, int firmwareMinor) {
+    const int n = points ? clampCount(count) : 0;
+    targetXY.fill(0.0);
+    for (int i = 0; i < 2 * n; ++i)
+        targetXY[static_cast<size_t>(i)] = static_cast<double>(points[i]);
+    screenWidth = static_cast<std::uint16_t>(width);
+    screenHeight = static_cast<std::uint16_t>(height);
+    lens = static_cast<std::uint8_t>(lensType);
+    if (prevCount < 1 || !prevOffsets) {
+        tweakTable.fill({0.0f, 0.0f});
+        if (lens == 3)
+            fwMinor = firmwareMinor;
+        const DefaultTweakTables::Table& table = DefaultTweakTables::forLens(lens, fwMinor);
+        for (size_t i = 0; i < DefaultTweakTables::count; ++i)
+            tweakTable[i] = {static_cast<float>(table.x[i]), static_cast<float>(table.y[i])};
+    } else {
+        const int stored = clampCount(prevCount);
+        for (int i = 0; i < stored; ++i)
+            tweakTable[static_cast<size_t>(i)] = {prevOffsets[2 * i], prevOffsets[2 * i + 1]};
+    }
+}
+
+void PatternAnalyzer::detectTargets(const cv::Mat& image) {
+    const int count = clampCount(TargetCounts::autoTargetCount.load());
+    for (int i = 0; i < count; ++i) {
+        rawPoints[static_cast<size_t>(i)] = {0.0f, 0.0f};
+        correctedPoints[static_cast<size_t>(i)] = {0.0f, 0.0f};
+    }
+    if (image.type() != CV_8UC1 || image.empty())
+        return;
+
+    const LensPreset preset = LensPreset::forLens(lens, fwMinor);
+    MappingModel presetModel;
+    presetModel.p[MappingModel::Cx] = preset.cx;
+    presetModel.p[MappingModel::Cy] = preset.cy;
+    presetModel.p[MappingModel::K1] = preset.k1;
+    presetModel.p[MappingModel::K2] = preset.k2;
+    presetModel.p[MappingModel::K3] = preset.k3;
+
+    const std::vector<int> candidates = thresholdCandidates(image);
+    MarkerPass markers;
+    markers.run(image, candidates);
+
+    HomographySeed seed;
+    std::array<cv::Point2d, maxTargets> markerCentres{};
+    for (int j = 0; j < count; ++j) {
+        if (!MarkerPass::isMarkerTarget(j))
+            continue;
+        const cv::Point2d c = markers.centre(j);
+        markerCentres[static_cast<size_t>(j)] = c;
+        if (c.x == 0.0 && c.y == 0.0)
+            continue;
+        double u = 0.0, v = 0.0;
+        presetModel.undistort(c.x, c.y, u, v);
+        seed.addPair(u, v, targetXY[static_cast<size_t>(2 * j)], targetXY[static_cast<size_t>(2 * j + 1)]);
+    }
+    if (!seed.solve())
+        return; // fewer than four markers: every target stays missing
+    normalisedSeed = seed.asStart();
+    const DetectionMapping mapping(preset, seed);
+
+    std::array<cv::Point2d, maxTargets> centres{};
+    std::vector<cv::Point> screen;
+    std::vector<cv::Point2d> refined;
+    for (int j = 0; j < count; ++j) {
+        if (!MarkerPass::isMarkerTarget(j))
+            continue;
+        refined.clear();
+        for (const MarkerPass::Outline& outline : markers.sightings(j)) {
+            cv::Point2d c;
+            if (!polygonCentroid(outline, c))
+                continue;
+            mapping.mapRounded(outline, screen);
+            cv::Point2d m;
+            cv::Point2d r = c;
+            if (polygonCentroid(screen, m)) {
+                r = mapping.refineByInverseSearch(m, c);
+                if (r.x < 0.0 || r.y < 0.0)
+                    r = c;
+            }
+            refined.push_back(r);
+        }
+        centres[static_cast<size_t>(j)] = robustMean(refined);
+    }
+
+    CirclePass::Setup setup;
+    setup.targetsXY = targetXY.data();
+    setup.count = count;
+    setup.screenWidth = screenWidth;
+    setup.screenHeight = screenHeight;
+    setup.lens = lens;
+    CirclePass circles(mapping, setup, bounds);
+    circles.run(image, candidates);
+    for (int j = 0; j < count; ++j) {
+        if (CirclePass::isCircleTarget(j))
+            centres[static_cast<size_t>(j)] = circles.centre(j);
+    }
+
+    for (int j = 0; j < count; ++j) {
+        const size_t k = static_cast<size_t>(j);
+        const cv::Point2f raw(static_cast<float>(centres[k].x), static_cast<float>(centres[k].y));
+        cv::Point2f corrected = raw;
+        if (centres[k].x > 3.0 && centres[k].y > 3.0) {
+            corrected = cv::Point2f(static_cast<float>(centres[k].x + static_cast<double>(tweakTable[k].x)),
+                                    static_cast<float>(centres[k].y + static_cast<double>(tweakTable[k].y)));
+        }
+        rawPoints[k] = raw;
+        correctedPoints[k] = corrected;
+    }
+}
+
+bool PatternAnalyzer::runFit(const PointTable& table, int count, bool allStarts, double* out) {
+    std::array<float, 2 * maxTargets> camera{};
+    std::array<double, 2 * maxTargets> screen{};
+    int n = 0;
+    for (int j = 0; j < count; ++j) {
+        const size_t k = static_cast<size_t>(j);
+        if (!isValid(table[k]))
+            continue;
+        const size_t i = static_cast<size_t>(n++);
+        camera[2 * i] = table[k].x;
+        camera[2 * i + 1] = table[k].y;
+        screen[2 * i] = targetXY[2 * k];
+        screen[2 * i + 1] = targetXY[2 * k + 1];
+    }
+    MappingFit fit;
+    fit.rollBackWorseningStep = rollBack_;
+    fit.setPoints(camera.data(), screen.data(), n);
+    const MappingFit::Result result =
+        fit.fitMultiStart(allStarts, LensPreset::forLens(lens, fwMinor), normalisedSeed);
+    if (out) {
+        for (size_t i = 0; i < result.params.size(); ++i)
+            out[i] = result.params[i];
+    }
+    fitError = result.error;
+    fitIterations = result.iterations;
+    fitOk = result.error < 64.0 * n;
+    return fitOk;
+}
+
+bool PatternAnalyzer::fitAutomatic(double* out) {
+    const int count = clampCount(TargetCounts::autoTargetCount.load());
+    int valid = 0;
+    int validSides = 0;
+    for (int j = 0; j < count; ++j) {
+        if (!isValid(correctedPoints[static_cast<size_t>(j)]))
+            continue;
+        ++valid;
+        if (j == 0 || j == 4 || j == 5 || j == 9 || j == 10 || j == 14 || j == 15 || j == 19)
+            ++validSides;
+    }
+    if (valid < count - 8 || validSides < 2) {
+        fitOk = false;
+        return false;
+    }
+    return runFit(correctedPoints, count, true, out);
+}
+
+bool PatternAnalyzer::fitAllTargets(bool useRawDetections, double* out) {
+    const int count = clampCount(TargetCounts::autoTargetCount.load());
+    const PointTable& table = useRawDetections ? rawPoints : correctedPoints;
+    const bool allValid = std::all_of(table.begin(), table.begin() + count, isValid);
+    if (count == 0 || !allValid) {
+        fitOk = false;
+        return false;
+    }
+    return runFit(table, count, useRawDetections, out);
+}
+
+bool PatternAnalyzer::fitManualPoints(double* out) {
+    const int count = clampCount(TargetCounts::manualTargetCount.load());
+    const bool allValid = std::all_of(correctedPoints.begin(), correctedPoints.begin() + count, isValid);
+    if (count == 0 || !allValid) {
+        fitOk = false;
+        return false;
+    }
+    return runFit(correctedPoints, count, false, out);
+}
+
+int PatternAnalyzer::topRowLimit(const double* params, int width, int height) {
+    const MappingModel model = MappingModel::fromArray(params);
+    const double band = height * 30.0 / 100.0;
+    // The answer is the lowest qualifying row, so the scan starts at the bottom and stops at the
+    // first row with a pixel in the band: the same row a full top-down scan ends with.
+    for (int row = 719; row >= 0; --row) {
+        for (int column = 0; column < 1280; ++column) {
+            double x = 0.0, y = 0.0;
+            model.cameraToScreen(column, row, x, y);
+            if (x >= 0.0 && x < width && y >= 0.0 && y < band)
+                return row;
+        }
+    }
+    return -1;
+}

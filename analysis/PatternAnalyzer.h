@@ -1,0 +1,75 @@
+#pragma once
+
+#include "analysis/CircleBounds.h"
+#include "analysis/LensType.h"
+
+#include <array>
+#include <cstdint>
+#include <opencv2/core/mat.hpp>
+#include <opencv2/core/types.hpp>
+
+// The one analysis module of the process: the targets of the running calibration, the detection
+// tables the calibration flows read and write, and the last fit result. Called from the
+// controller's thread only.
+class PatternAnalyzer {
+public:
+    static constexpr int maxTargets = 25;
+    using PointTable = std::array<cv::Point2f, maxTargets>;
+
+    static PatternAnalyzer& instance();
+
+    // Back to the state at start-up, including the once-only bounds (for tests and tools).
+    void resetProcessState();
+
+    // The black, white and pattern frames into one image: lit pattern near 255, unlit near 0,
+    // outside the projection 255. False (out untouched) when the frames are not equal-sized 8-bit.
+    bool normalisePattern(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern, cv::Mat& out);
+
+    void clearDetections();
+    void clearCorrected();
+    // points: count (x, y) pairs in target order; prevOffsets: prevCount stored tweak pairs or null.
+    void setTargets(const float* points, int count, int screenWidth, int screenHeight, eLens lens,
+                    int prevCount, const float* prevOffsets, int fwMinor);
+    // Fills rawPoints and correctedPoints for the automatic target count.
+    void detectTargets(const cv::Mat& image);
+
+    // Each writes the 13 parameters to out only when the fit ran; returns fitOk.
+    bool fitAutomatic(double* out);
+    bool fitAllTargets(bool useRawDetections, double* out);
+    bool fitManualPoints(double* out);
+    // Largest camera row with a pixel mapping into the top 30 % of the screen; -1 for none.
+    static int topRowLimit(const double* params, int screenWidth, int screenHeight);
+
+    static bool isValid(const cv::Point2f& point) { return point.x > 3.0f && point.y > 3.0f; }
+
+    PointTable rawPoints{};
+    PointTable correctedPoints{};
+    PointTable tweakTable{};
+    bool fitOk = false;
+    double fitError = 0.0;
+    int fitIterations = 0;
+
+    // Read-only views for tools and tests.
+    const std::array<double, 2 * maxTargets>& targets() const { return targetXY; }
+    const std::array<double, 8>& seedStart() const { return normalisedSeed; }
+    int storedFwMinor() const { return fwMinor; }
+    eLens lensType() const { return lens; }
+    const CircleBounds& circleBounds() const { return bounds; }
+
+    // Fault switches, measured by the analysis benchmark.
+    void setFollowScreenSize(bool follow) { bounds.followScreenSize = follow; }
+    void setRollBackWorseningStep(bool rollBack) { rollBack_ = rollBack; }
+
+private:
+    PatternAnalyzer() = default;
+    bool runFit(const PointTable& table, int count, bool allStarts, double* out);
+
+    std::array<double, 2 * maxTargets> targetXY{};
+    std::uint16_t screenWidth = 0;
+    std::uint16_t screenHeight = 0;
+    std::uint8_t lens = 0;
+    int fwMinor = 0;
+    std::array<double, 8> normalisedSeed{};
+    CircleBounds bounds;
+    bool rollBack_ = false;
+};

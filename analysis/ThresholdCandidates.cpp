@@ -1,0 +1,66 @@
+#include "analysis/ThresholdCandidates.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+std::vector<int> thresholdCandidatesFromHistogram(const int* histogram, int imageWidth) {
+    const int minimum = imageWidth / 10;
+    std::vector<int> candidates;
+    for (int level = 1; level <= 254; ++level) {
+        if (histogram[level] > minimum)
+            candidates.push_back(level);
+    }
+    if (candidates.size() <= 20)
+        return candidates;
+
+    struct Entry {
+        int level;
+        int count;
+    };
+    std::array<Entry, 254> sorted{};
+    for (int level = 1; level <= 254; ++level)
+        sorted[static_cast<size_t>(level - 1)] = {level, histogram[level]};
+    // Exchange sort, descending by count; its order among equal counts decides which level of a
+    // close pair survives, so no other sort may replace it.
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        for (size_t j = i + 1; j < sorted.size(); ++j) {
+            if (sorted[i].count < sorted[j].count)
+                std::swap(sorted[i], sorted[j]);
+        }
+    }
+    const int floorCount = (sorted[19].count + sorted[20].count) / 2;
+    int lo = 255;
+    int hi = 0;
+    for (int level = 1; level <= 254; ++level) {
+        if (histogram[level] >= floorCount) {
+            lo = std::min(lo, level);
+            hi = std::max(hi, level);
+        }
+    }
+    std::array<bool, 256> isCandidate{};
+    for (int level : candidates)
+        isCandidate[static_cast<size_t>(level)] = level >= lo && level <= hi;
+
+    std::vector<int> accepted;
+    for (const Entry& entry : sorted) {
+        if (!isCandidate[static_cast<size_t>(entry.level)])
+            continue;
+        const bool apart = std::all_of(accepted.begin(), accepted.end(),
+                                       [&](int level) { return std::abs(level - entry.level) >= 5; });
+        if (apart)
+            accepted.push_back(entry.level);
+    }
+    return accepted;
+}
+
+std::vector<int> thresholdCandidates(const cv::Mat& image) {
+    std::array<int, 256> histogram{};
+    for (int y = 0; y < image.rows; ++y) {
+        const unsigned char* row = image.ptr<unsigned char>(y);
+        for (int x = 0; x < image.cols; ++x)
+            ++histogram[row[x]];
+    }
+    histogram[255] = 0; // the histogram covers [0, 255): level 255 is not counted
+    return thresholdCandidatesFromHistogram(histogram.data(), image.cols);
+}

@@ -1,0 +1,282 @@
+// Sweep of virtual-camera scenes through the whole automatic analysis: accuracy of the fitted
+// model against the known camera model, and the time of each stage.
+#include "analysis/PatternAnalyzer.h"
+#include "analysis/TargetCounts.h"
+#include "calibration/PatternGeometry.h"
+#include "calibration/PatternPainter.h"
+#include "sim/VirtualCamera.h"
+#include "sim/VirtualScene.h"
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <opencv2/imgcodecs.hpp>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Scene {
+    int width;
+    int height;
+    eLens lens;
+    int fwMinor;
+    VirtualPose pose;
+    double blur;
+    double noise;
+    bool ceiling;
+    bool rear;
+};
+
+struct Outcome {
+    int found = 0;
+    bool fitOk = false;
+    double fitError = 0.0;
+    int iterations = 0;
+    int rowLimit = -1;
+    double rms = 0.0;
+    double max = 0.0;
+    double msNormalise = 0.0, msDetect = 0.0, msFit = 0.0, msRowLimit = 0.0;
+    std::array<double, 13> params{};
+    PatternAnalyzer::PointTable raw{};
+};
+
+double msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct Frames {
+    cv::Mat dark, bright, pattern;
+};
+
+Frames photograph(const Scene& s, const MappingModel& truth, std::uint32_t seed) {
+    const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
+    const VirtualCamera camera(physical, s.width, s.height, 3);
+    VirtualPhotometry light;
+    light.blurSigma = s.blur;
+    light.noiseSigma = s.noise;
+    Frames f;
+    light.seed = seed;
+    f.dark = camera.renderUniform(0, light);
+    light.seed = seed + 1;
+    f.bright = camera.renderUniform(255, light);
+    light.seed = seed + 2;
+    f.pattern = camera.render(PatternPainter::render(s.width, s.height, s.ceiling, s.rear), light);
+    return f;
+}
+
+// Mapping error of the fitted model over the inner 95 % of the screen, in screen pixels.
+void mappingError(const MappingModel& truth, const MappingModel& fitted, const Scene& s, double& rms,
+                  double& max) {
+    double sum = 0.0;
+    int count = 0;
+    max = 0.0;
+    for (int iy = 0; iy <= 36; ++iy) {
+        for (int ix = 0; ix <= 64; ++ix) {
+            const double sx = s.width * (0.025 + 0.95 * ix / 64.0) - 0.5;
+            const double sy = s.height * (0.025 + 0.95 * iy / 36.0) - 0.5;
+            double cx = 0.0, cy = 0.0;
+            if (!VirtualCamera::screenToCamera(truth, sx, sy, cx, cy))
+                continue;
+            double fx = 0.0, fy = 0.0;
+            fitted.cameraToScreen(cx, cy, fx, fy);
+            const double e2 = (fx - sx) * (fx - sx) + (fy - sy) * (fy - sy);
+            sum += e2;
+            max = std::max(max, std::sqrt(e2));
+            ++count;
+        }
+    }
+    rms = count ? std::sqrt(sum / count) : 0.0;
+}
+
+Outcome analyse(const Scene& s, const Frames& f, const MappingModel& truth, bool defaultTweaks = false) {
+    using Clock = std::chrono::steady_clock;
+    Outcome o;
+    PatternAnalyzer& an = PatternAnalyzer::instance();
+    TargetCounts::setForLens(s.lens);
+    const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
+    std::array<float, 40> points{};
+    for (size_t i = 0; i < targets.size(); ++i) {
+        points[2 * i] = static_cast<float>(targets[i].x());
+        points[2 * i + 1] = static_cast<float>(targets[i].y());
+    }
+    // Zero stored offsets: the virtual camera has no pen, so the pattern itself is the truth.
+    const std::array<float, 40> zeros{};
+    Clock::time_point t = Clock::now();
+    cv::Mat normalised;
+    an.normalisePattern(f.dark, f.bright, f.pattern, normalised);
+    o.msNormalise = msSince(t);
+    if (const char* dump = std::getenv("VEXARO_BENCH_DUMP"))
+        cv::imwrite(std::string(dump) + "/normalised.png", normalised);
+    an.clearDetections();
+    an.setTargets(points.data(), 20, s.width, s.height, s.lens, defaultTweaks ? 0 : 20,
+                  defaultTweaks ? nullptr : zeros.data(), s.fwMinor);
+    t = Clock::now();
+    an.detectTargets(normalised);
+    o.msDetect = msSince(t);
+    for (int j = 0; j < 20; ++j)
+        o.found += PatternAnalyzer::isValid(an.rawPoints[static_cast<size_t>(j)]) ? 1 : 0;
+    o.raw = an.rawPoints;
+    t = Clock::now();
+    an.fitAutomatic(o.params.data());
+    o.msFit = msSince(t);
+    o.fitOk = an.fitOk;
+    o.fitError = an.fitError;
+    o.iterations = an.fitIterations;
+    t = Clock::now();
+    if (o.fitOk)
+        o.rowLimit = PatternAnalyzer::topRowLimit(o.params.data(), s.width, s.height);
+    o.msRowLimit = msSince(t);
+    if (o.fitOk)
+        mappingError(truth, MappingModel(o.params), s, o.rms, o.max);
+    else
+        o.rms = o.max = 1e9;
+    return o;
+}
+
+std::vector<Scene> sweep() {
+    const int sizes[5][2] = {{1024, 768}, {1280, 800}, {1920, 1080}, {2560, 1440}, {1366, 768}};
+    std::vector<Scene> scenes;
+    for (int i = 0; i < 36; ++i) {
+        Scene s{};
+        s.width = sizes[i % 5][0];
+        s.height = sizes[i % 5][1];
+        s.lens = 1 + i % 3;
+        s.fwMinor = (i / 3) % 2 == 0 ? 10 : 8;
+        // The wide lens bows the screen outline out to the frame edges already at a smaller fill.
+        s.pose.fill = (s.lens == 3 ? 0.72 : 0.80) + 0.02 * (i % 5);
+        s.pose.keystone = 0.01 * (i % 7);
+        s.pose.rollDegrees = -2.0 + 0.5 * (i % 9);
+        s.pose.shiftX = -20.0 + 10.0 * (i % 5);
+        s.pose.shiftY = -12.0 + 6.0 * (i % 4);
+        s.pose.distortionScale = 0.9 + 0.05 * (i % 5);
+        s.pose.centreShiftX = -8.0 + 4.0 * (i % 5);
+        s.pose.centreShiftY = 6.0 - 3.0 * (i % 5);
+        s.blur = 0.3 + 1.0 * (i % 11) / 10.0;
+        s.noise = 3.0 * (i % 7) / 6.0;
+        s.ceiling = (i % 4) == 1 || (i % 4) == 3;
+        s.rear = (i % 4) >= 2;
+        scenes.push_back(s);
+    }
+    return scenes;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// The fault measurements: the once-only circle bounds, the lowered box height and the last
+// worsening fit step.
+void measureFaults() {
+    PatternAnalyzer& an = PatternAnalyzer::instance();
+    VirtualPose pose;
+    const Scene small{1024, 768, 2, 10, pose, 0.8, 1.5, false, false};
+    const Scene large{2560, 1440, 2, 10, pose, 0.8, 1.5, false, false};
+    const MappingModel smallTruth = VirtualScene::groundTruth(1024, 768, 2, 10, pose);
+    const MappingModel largeTruth = VirtualScene::groundTruth(2560, 1440, 2, 10, pose);
+    const Frames smallFrames = photograph(small, smallTruth, 11);
+    const Frames largeFrames = photograph(large, largeTruth, 21);
+    for (int follow = 0; follow < 2; ++follow) {
+        an.resetProcessState();
+        an.setFollowScreenSize(follow == 1);
+        const Outcome first = analyse(small, smallFrames, smallTruth);
+        const Outcome second = analyse(large, largeFrames, largeTruth);
+        std::printf("fault circle-bounds %s: 1024x768 found=%d fitOk=%d rms=%.3f | then 2560x1440 found=%d "
+                    "fitOk=%d rms=%.3f\n",
+                    follow ? "follow-screen" : "first-calibration", first.found, first.fitOk, first.rms,
+                    second.found, second.fitOk, second.rms);
+    }
+    an.resetProcessState();
+    const Outcome fresh = analyse(small, smallFrames, smallTruth);
+    const Scene lens3{1920, 1080, 3, 10, pose, 0.8, 1.5, false, false};
+    const MappingModel lens3Truth = VirtualScene::groundTruth(1920, 1080, 3, 10, pose);
+    analyse(lens3, photograph(lens3, lens3Truth, 31), lens3Truth);
+    const Outcome after = analyse(small, smallFrames, smallTruth);
+    double moved = 0.0;
+    for (size_t j = 0; j < 20; ++j)
+        moved = std::max(moved, static_cast<double>(cv::norm(fresh.raw[j] - after.raw[j])));
+    std::printf(
+        "fault box-height: min height now %d; lens 2 scene before/after a lens 3 calibration: found %d/%d "
+        "rms %.4f/%.4f max point shift %.4f camera px\n",
+        an.circleBounds().minBoxHeight, fresh.found, after.found, fresh.rms, after.rms, moved);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    bool faults = false;
+    size_t limit = 1000;
+    int only = -1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--faults") == 0)
+            faults = true;
+        else if (std::strcmp(argv[i], "--limit") == 0 && i + 1 < argc)
+            limit = static_cast<size_t>(std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+            only = std::atoi(argv[++i]);
+    }
+    if (faults) {
+        measureFaults();
+    }
+    PatternAnalyzer& an = PatternAnalyzer::instance();
+    an.resetProcessState();
+    std::vector<Scene> scenes = sweep();
+    if (scenes.size() > limit)
+        scenes.resize(limit);
+    std::vector<double> totals;
+    double rmsWorst = 0.0, maxWorst = 0.0;
+    double worseningGain = 0.0;
+    int worseningChanged = 0;
+    std::printf(
+        "%-4s %-10s %-4s %-3s %-4s %-5s %-5s %-5s %-6s %-9s %-6s %-7s %-7s %-7s %-7s %-7s %-7s %-7s\n", "n",
+        "screen", "lens", "fw", "mnt", "blur", "noise", "found", "fitOk", "E", "iter", "row", "rms", "max",
+        "norm", "detect", "fit", "rowlim");
+    for (size_t i = 0; i < scenes.size(); ++i) {
+        if (only >= 0 && static_cast<size_t>(only) != i)
+            continue;
+        const Scene& s = scenes[i];
+        const MappingModel truth = VirtualScene::groundTruth(s.width, s.height, s.lens, s.fwMinor, s.pose);
+        const Frames f = photograph(s, truth, static_cast<std::uint32_t>(100 + 10 * i));
+        an.setRollBackWorseningStep(false);
+        const Outcome o = analyse(s, f, truth);
+        const double total = o.msNormalise + o.msDetect + o.msFit + o.msRowLimit;
+        totals.push_back(total);
+        rmsWorst = std::max(rmsWorst, o.rms);
+        maxWorst = std::max(maxWorst, o.max);
+        const char* mount = s.ceiling ? (s.rear ? "C+R" : "C") : (s.rear ? "R" : "-");
+        std::printf(
+            "%-4zu %4dx%-5d %-4d %-3d %-4s %-5.2f %-5.2f %-5d %-6d %-9.3f %-6d %-7d %-7.3f %-7.3f %-7.1f "
+            "%-7.1f %-7.1f %-7.1f\n",
+            i, s.width, s.height, s.lens, s.fwMinor, mount, s.blur, s.noise, o.found, o.fitOk, o.fitError,
+            o.iterations, o.rowLimit, o.rms, o.max, o.msNormalise, o.msDetect, o.msFit, o.msRowLimit);
+        if (o.found < 20) {
+            std::printf("     missing targets:");
+            for (int j = 0; j < 20; ++j) {
+                if (!PatternAnalyzer::isValid(o.raw[static_cast<size_t>(j)]))
+                    std::printf(" %d", j);
+            }
+            std::printf("\n");
+        }
+        if (faults) {
+            an.setRollBackWorseningStep(true);
+            const Outcome rolled = analyse(s, f, truth);
+            an.setRollBackWorseningStep(false);
+            if (rolled.params != o.params)
+                ++worseningChanged;
+            worseningGain = std::max(worseningGain, o.fitError - rolled.fitError);
+        }
+    }
+    if (faults)
+        std::printf("fault worsening-step: scenes whose result changes with roll-back %d of %zu, largest E "
+                    "gain %.6g\n",
+                    worseningChanged, scenes.size(), worseningGain);
+    std::printf("analysis scenes=%zu rms_worst=%.3f max_worst=%.3f median_ms=%.1f\n", scenes.size(), rmsWorst,
+                maxWorst, median(totals));
+    return 0;
+}

@@ -1,0 +1,75 @@
+#include "AnalysisScene.h"
+
+#include "analysis/PatternAnalyzer.h"
+#include "analysis/TargetCounts.h"
+#include "calibration/PatternGeometry.h"
+#include "calibration/PatternPainter.h"
+
+#include <algorithm>
+#include <cmath>
+
+void AnalysisScene::photograph(void (*screenEdit)(QImage&, const AnalysisScene&)) {
+    truth = VirtualScene::groundTruth(width, height, lens, fwMinor, pose);
+    const VirtualCamera camera(VirtualScene::mounted(truth, width, height, ceiling, rear), width, height, 2);
+    VirtualPhotometry frameLight = light;
+    frameLight.seed = light.seed;
+    dark = camera.renderUniform(0, frameLight);
+    frameLight.seed = light.seed + 1;
+    bright = camera.renderUniform(255, frameLight);
+    frameLight.seed = light.seed + 2;
+    QImage screen = PatternPainter::render(width, height, ceiling ? 1 : 0, rear ? 1 : 0);
+    if (screenEdit)
+        screenEdit(screen, *this);
+    pattern = camera.render(screen, frameLight);
+}
+
+std::array<float, 40> AnalysisScene::targets() const {
+    std::array<float, 40> points{};
+    const PatternGeometry::AutomaticTargets t = PatternGeometry::automaticTargets(width, height);
+    for (size_t i = 0; i < t.size(); ++i) {
+        points[2 * i] = static_cast<float>(t[i].x());
+        points[2 * i + 1] = static_cast<float>(t[i].y());
+    }
+    return points;
+}
+
+int AnalysisScene::analyse(std::array<double, 13>& params, bool defaultTweaks) const {
+    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    TargetCounts::setForLens(lens);
+    cv::Mat normalised;
+    analyzer.normalisePattern(dark, bright, pattern, normalised);
+    analyzer.clearDetections();
+    const std::array<float, 40> points = targets();
+    const std::array<float, 40> zeros{};
+    analyzer.setTargets(points.data(), 20, width, height, lens, defaultTweaks ? 0 : 20,
+                        defaultTweaks ? nullptr : zeros.data(), fwMinor);
+    analyzer.detectTargets(normalised);
+    analyzer.fitAutomatic(params.data());
+    int found = 0;
+    for (size_t j = 0; j < 20; ++j)
+        found += PatternAnalyzer::isValid(analyzer.rawPoints[j]) ? 1 : 0;
+    return found;
+}
+
+void AnalysisScene::mappingError(const std::array<double, 13>& params, double& rms, double& max) const {
+    const MappingModel fitted(params);
+    double sum = 0.0;
+    int count = 0;
+    max = 0.0;
+    for (int iy = 0; iy <= 18; ++iy) {
+        for (int ix = 0; ix <= 32; ++ix) {
+            const double sx = width * (0.025 + 0.95 * ix / 32.0) - 0.5;
+            const double sy = height * (0.025 + 0.95 * iy / 18.0) - 0.5;
+            double cx = 0.0, cy = 0.0;
+            if (!VirtualCamera::screenToCamera(truth, sx, sy, cx, cy))
+                continue;
+            double fx = 0.0, fy = 0.0;
+            fitted.cameraToScreen(cx, cy, fx, fy);
+            const double e = std::hypot(fx - sx, fy - sy);
+            sum += e * e;
+            max = std::max(max, e);
+            ++count;
+        }
+    }
+    rms = count ? std::sqrt(sum / count) : 1e9;
+}

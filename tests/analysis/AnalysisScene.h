@@ -1,0 +1,39 @@
+#pragma once
+
+#include "analysis/LensType.h"
+#include "analysis/MappingModel.h"
+#include "sim/VirtualCamera.h"
+#include "sim/VirtualScene.h"
+
+#include <QImage>
+#include <array>
+#include <opencv2/core/mat.hpp>
+
+// A calibration photographed by the virtual camera: the pattern drawn by the calibration window
+// for the mounting, the three frames, and the ground-truth model in the pattern's frame.
+struct AnalysisScene {
+    // Noise-free by default: noise multiplies the threshold candidates and so the run time.
+    AnalysisScene() { light.noiseSigma = 0.0; }
+
+    int width = 1920;
+    int height = 1080;
+    eLens lens = 3;
+    int fwMinor = 10;
+    bool ceiling = false;
+    bool rear = false;
+    VirtualPose pose;
+    VirtualPhotometry light;
+
+    MappingModel truth;
+    cv::Mat dark, bright, pattern;
+
+    // Renders the frames; screenEdit may change the painted pattern before it is photographed.
+    void photograph(void (*screenEdit)(QImage&, const AnalysisScene&) = nullptr);
+    std::array<float, 40> targets() const;
+
+    // Runs normalise, setTargets (zero stored offsets unless defaultTweaks), detect and
+    // fitAutomatic on the process-wide analyzer; returns the number of targets found.
+    int analyse(std::array<double, 13>& params, bool defaultTweaks = false) const;
+    // RMS and maximum screen-pixel error of a fitted model over the inner 95 % of the screen.
+    void mappingError(const std::array<double, 13>& params, double& rms, double& max) const;
+};

@@ -1,0 +1,206 @@
+// The building blocks of detection: threshold candidates, robust mean, contour size test, the
+// inverse search, normalisation and the once-only process state.
+#include "analysis/CircleBounds.h"
+#include "analysis/CirclePass.h"
+#include "analysis/DetectionMapping.h"
+#include "analysis/PatternAnalyzer.h"
+#include "analysis/RobustMean.h"
+#include "analysis/ThresholdCandidates.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace {
+
+TEST(ThresholdCandidates, TwentyOrFewerLevelsComeBackAscending) {
+    std::array<int, 256> histogram{};
+    for (int level : {200, 3, 90, 254, 17})
+        histogram[static_cast<size_t>(level)] = 129;
+    histogram[50] = 128; // not above width / 10
+    histogram[0] = 5000; // level 0 is never a candidate
+    EXPECT_EQ(thresholdCandidatesFromHistogram(histogram.data(), 1280),
+              (std::vector<int>{3, 17, 90, 200, 254}));
+}
+
+TEST(ThresholdCandidates, ManyLevelsAreThinnedAroundTheBestPopulated) {
+    std::array<int, 256> histogram{};
+    // 30 qualifying levels 10..39, counts rising with the level; 40 is the most populated.
+    for (int level = 10; level < 40; ++level)
+        histogram[static_cast<size_t>(level)] = 200 + level;
+    histogram[40] = 1000;
+    const std::vector<int> accepted = thresholdCandidatesFromHistogram(histogram.data(), 1280);
+    // f = mean of the 20th and 21st largest counts (levels 21 and 20) -> 220; lo..hi = 20..40.
+    EXPECT_EQ(accepted, (std::vector<int>{40, 35, 30, 25, 20}));
+}
+
+TEST(ThresholdCandidates, EqualCountsKeepTheExchangeSortOrder) {
+    std::array<int, 256> histogram{};
+    for (int level = 100; level < 125; ++level)
+        histogram[static_cast<size_t>(level)] = 500;
+    const std::vector<int> accepted = thresholdCandidatesFromHistogram(histogram.data(), 1280);
+    // With all counts equal no swap happens: levels are taken in ascending order, 5 apart.
+    EXPECT_EQ(accepted, (std::vector<int>{100, 105, 110, 115, 120}));
+}
+
+TEST(ThresholdCandidates, ImageLevel255IsNotCounted) {
+    cv::Mat image(720, 1280, CV_8UC1, cv::Scalar(255));
+    image(cv::Rect(0, 0, 200, 1)).setTo(77);
+    EXPECT_EQ(thresholdCandidates(image), (std::vector<int>{77}));
+}
+
+TEST(RobustMean, RejectsOutliersBeyondThreeDeviations) {
+    EXPECT_EQ(robustMean({}), cv::Point2d(0.0, 0.0));
+    std::vector<cv::Point2d> points(20, cv::Point2d(100.0, 50.0));
+    for (size_t i = 0; i < points.size(); ++i)
+        points[i].x += (i % 2 ? 0.5 : -0.5);
+    points.push_back({160.0, 50.0});
+    const cv::Point2d m = robustMean(points);
+    EXPECT_NEAR(m.x, 100.0, 1e-9);
+    EXPECT_NEAR(m.y, 50.0, 1e-9);
+    // Tight clusters return the plain mean.
+    EXPECT_NEAR(robustMean({{1.0, 1.0}, {1.1, 1.05}}).x, 1.05, 1e-12);
+}
+
+TEST(RobustMean, NoPointInsideGivesZero) {
+    // Two equal groups far apart: both sit at exactly one deviation, inside the bounds; a wide
+    // spread with one centre point removed leaves the rest inside as well. A set whose points all
+    // sit beyond 3 sigma cannot exist, so check the zero-deviation axis guard instead.
+    const cv::Point2d m = robustMean({{0.0, 5.0}, {10.0, 5.0}});
+    EXPECT_NEAR(m.x, 5.0, 1e-12);
+    EXPECT_NEAR(m.y, 5.0, 1e-12);
+}
+
+TEST(CircleContours, CameraSizeLimitsAreInclusive) {
+    EXPECT_TRUE(CirclePass::acceptsInCamera(160, 160, 20000.0, 24));
+    EXPECT_FALSE(CirclePass::acceptsInCamera(161, 100, 5000.0, 24));
+    EXPECT_FALSE(CirclePass::acceptsInCamera(100, 161, 5000.0, 24));
+    EXPECT_TRUE(CirclePass::acceptsInCamera(24, 24, 200.0, 24));
+    EXPECT_FALSE(CirclePass::acceptsInCamera(40, 40, 199.0, 24));
+    EXPECT_FALSE(CirclePass::acceptsInCamera(23, 40, 500.0, 24));
+    EXPECT_FALSE(CirclePass::acceptsInCamera(40, 21, 500.0, 24));
+    EXPECT_TRUE(CirclePass::acceptsInCamera(40, 21, 500.0, 20));
+    EXPECT_FALSE(CirclePass::acceptsInCamera(150, 150, 20001.0, 24));
+}
+
+HomographySeed identitySeed() {
+    HomographySeed seed;
+    for (int i = 0; i < 9; ++i) {
+        const double u = 100.0 + 400.0 * (i % 3), v = 100.0 + 250.0 * (i / 3);
+        seed.addPair(u, v, u, v);
+    }
+    seed.solve();
+    return seed;
+}
+
+TEST(CircleContours, WideContourIsRejectedBeforeMapping) {
+    // Identity mapping, 1920 x 1080 discs (diameter 151): an ellipse of box width 161 would pass
+    // the screen test but must fail the camera test; 160 passes both.
+    const HomographySeed seed = identitySeed();
+    const DetectionMapping mapping(LensPreset{}, seed);
+    std::array<double, 40> targets{};
+    targets[0] = 300.0;
+    targets[1] = 300.0;
+    for (int width : {160, 161}) {
+        cv::Mat image(720, 1280, CV_8UC1, cv::Scalar(255));
+        // Measure what the contour box of a drawn ellipse is, then draw the one with this width.
+        cv::Rect box;
+        for (int k = 0; k < 20 && box.width != width; ++k) {
+            const int axis = width / 2 - 10 + k / 2;
+            image.setTo(255);
+            for (int shift = 0; shift <= k % 2; ++shift)
+                cv::ellipse(image, cv::Point(300 - shift, 300), cv::Size(axis, 74), 0.0, 0.0, 360.0,
+                            cv::Scalar(0), cv::FILLED);
+            cv::Mat binary = image > 128;
+            std::vector<std::vector<cv::Point>> contours;
+            cv::findContours(binary, contours, cv::RETR_CCOMP, cv::CHAIN_APPROX_SIMPLE);
+            ASSERT_EQ(contours.size(), 2u);
+            box = cv::boundingRect(contours[1]);
+        }
+        ASSERT_EQ(box.width, width);
+        CircleBounds bounds;
+        CirclePass::Setup setup;
+        setup.targetsXY = targets.data();
+        setup.count = 20;
+        setup.screenWidth = 1920;
+        setup.screenHeight = 1080;
+        setup.lens = 1;
+        CirclePass pass(mapping, setup, bounds);
+        pass.runContourPass(image, 128);
+        const cv::Point2d centre = pass.centre(0);
+        if (width == 160) {
+            EXPECT_NEAR(centre.x, 300.0, 0.6);
+            EXPECT_NEAR(centre.y, 300.0, 0.6);
+        } else {
+            EXPECT_EQ(centre, cv::Point2d(0.0, 0.0));
+        }
+    }
+}
+
+TEST(InverseSearch, FindsTheCameraPointOnTheGrid) {
+    const HomographySeed seed = identitySeed();
+    const DetectionMapping mapping(LensPreset{}, seed);
+    const cv::Point2d r = mapping.refineByInverseSearch({503.33, 201.13}, {500.0, 200.0});
+    EXPECT_NEAR(r.x, 503.4, 0.01);
+    EXPECT_NEAR(r.y, 201.2, 0.01);
+    // A point on the search grid is found again.
+    EXPECT_NEAR(mapping.refineByInverseSearch({500.0, 200.0}, {500.0, 200.0}).y, 200.0, 0.01);
+    // Beyond the ±10 window the search stops at its edge.
+    const cv::Point2d edge = mapping.refineByInverseSearch({530.0, 200.0}, {500.0, 200.0});
+    EXPECT_GT(edge.x, 509.7);
+    EXPECT_LT(edge.x, 510.0);
+}
+
+TEST(InverseSearch, RoundingTakesHalvesUpward) {
+    EXPECT_EQ(roundHalfUp(2.5), 3);
+    EXPECT_EQ(roundHalfUp(-2.5), -2);
+    EXPECT_EQ(roundHalfUp(-2.6), -3);
+    EXPECT_EQ(roundHalfUp(1e300), 1000000000);
+}
+
+TEST(Normalisation, FollowsTheIntegerFormula) {
+    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    cv::Mat dark(2, 3, CV_8UC1), bright(2, 3, CV_8UC1), pattern(2, 3, CV_8UC1), out;
+    const uchar d[6] = {10, 10, 10, 50, 200, 0};
+    const uchar b[6] = {210, 210, 210, 50, 100, 255};
+    const uchar p[6] = {10, 210, 110, 0, 0, 0};
+    std::copy(d, d + 6, dark.data);
+    std::copy(b, b + 6, bright.data);
+    std::copy(p, p + 6, pattern.data);
+    ASSERT_TRUE(analyzer.normalisePattern(dark, bright, pattern, out));
+    // range 200: drop 200 -> 255 - 51200/201 = 1; drop 0 -> 255; drop 100 -> 255 - 127.
+    EXPECT_EQ(out.at<uchar>(0, 0), 1);
+    EXPECT_EQ(out.at<uchar>(0, 1), 255);
+    EXPECT_EQ(out.at<uchar>(0, 2), 128);
+    EXPECT_EQ(out.at<uchar>(1, 0), 255) << "no range";
+    EXPECT_EQ(out.at<uchar>(1, 1), 255) << "negative range clamps to 0";
+    EXPECT_EQ(out.at<uchar>(1, 2), 0) << "full drop clamps to 255";
+    cv::Mat wrong(3, 3, CV_8UC1);
+    EXPECT_FALSE(analyzer.normalisePattern(dark, bright, wrong, out));
+    cv::Mat deep(2, 3, CV_16UC1);
+    EXPECT_FALSE(analyzer.normalisePattern(dark, bright, deep, out));
+}
+
+TEST(ProcessState, TweakTablesFollowLensAndStoredOffsets) {
+    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    analyzer.resetProcessState();
+    std::array<float, 40> targets{};
+    analyzer.setTargets(targets.data(), 20, 1280, 800, 2, 0, nullptr, 10);
+    EXPECT_FLOAT_EQ(analyzer.tweakTable[0].x, -2.84f);
+    EXPECT_EQ(analyzer.storedFwMinor(), 0) << "only lens type 3 stores the firmware minor";
+    analyzer.setTargets(targets.data(), 20, 1280, 800, 3, 0, nullptr, 9);
+    EXPECT_FLOAT_EQ(analyzer.tweakTable[0].x, -3.55f);
+    EXPECT_EQ(analyzer.storedFwMinor(), 9);
+    analyzer.setTargets(targets.data(), 20, 1280, 800, 3, 0, nullptr, 12);
+    EXPECT_FLOAT_EQ(analyzer.tweakTable[19].y, 0.34f);
+    const std::array<float, 4> stored{1.5f, -2.5f, 3.0f, 4.0f};
+    analyzer.setTargets(targets.data(), 20, 1280, 800, 1, 2, stored.data(), 10);
+    EXPECT_FLOAT_EQ(analyzer.tweakTable[1].x, 3.0f);
+    EXPECT_FLOAT_EQ(analyzer.tweakTable[19].y, 0.34f) << "stored offsets replace only their own entries";
+    // Counts beyond the table are bounded.
+    std::array<float, 100> many{};
+    analyzer.setTargets(many.data(), 50, 1280, 800, 1, 50, many.data(), 10);
+    EXPECT_EQ(analyzer.targets()[49], 0.0);
+}
+
+} // namespace

@@ -1,0 +1,153 @@
+#include "AnalyzeOptions.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+namespace {
+
+bool parseInt(const QString& text, int& value) {
+    bool ok = false;
+    value = text.toInt(&ok);
+    return ok;
+}
+
+} // namespace
+
+QString AnalyzeOptions::usage() {
+    return QStringLiteral(
+        "Usage: vexaro-analyze --dark FILE --bright FILE --pattern FILE --screen WxH --lens N\n"
+        "                      [--fw-minor V] [--semi] [--tweaks FILE] [--record OUT]\n"
+        "       vexaro-analyze --write-example DIR [--screen WxH] [--lens N] [--fw-minor V]\n"
+        "\n"
+        "Runs the automatic calibration analysis on three 1280 x 720 8-bit grey camera frames\n"
+        "(screen black, screen white, pattern shown), each a PNG or a raw 921,600-byte dump as the\n"
+        "module sends it, and prints the result as JSON.\n"
+        "\n"
+        "  --screen WxH      size of the calibrated screen in pixels\n"
+        "  --lens N          lens type (1 to 4)\n"
+        "  --fw-minor V      firmware minor number (default 10)\n"
+        "  --semi            semi-automatic fit on the raw detections\n"
+        "  --tweaks FILE     stored tweak offsets, a JSON list [[x, y], ...] in camera pixels\n"
+        "  --record OUT      write the 370-byte calibration record of an accepted fit\n"
+        "  --write-example DIR  write dark.png, bright.png and pattern.png of a simulated camera\n"
+        "                    (default screen 1920x1080, lens 3)\n"
+        "\n"
+        "Exit code: 0 accepted fit, 1 calibration failed, 2 bad input.\n");
+}
+
+bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& option = arguments[i];
+        if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
+            help = true;
+            continue;
+        }
+        if (option == QLatin1String("--semi")) {
+            semi = true;
+            continue;
+        }
+        static const QStringList valued = {"--dark",     "--bright", "--pattern", "--screen",       "--lens",
+                                           "--fw-minor", "--tweaks", "--record",  "--write-example"};
+        if (!valued.contains(option)) {
+            error = QStringLiteral("unknown option %1").arg(option);
+            return false;
+        }
+        if (i + 1 >= arguments.size()) {
+            error = QStringLiteral("option %1 needs a value").arg(option);
+            return false;
+        }
+        const QString value = arguments[++i];
+        if (option == QLatin1String("--dark")) {
+            dark = value;
+        } else if (option == QLatin1String("--bright")) {
+            bright = value;
+        } else if (option == QLatin1String("--pattern")) {
+            pattern = value;
+        } else if (option == QLatin1String("--screen")) {
+            const QRegularExpressionMatch m =
+                QRegularExpression(QStringLiteral("^(\\d{1,5})[xX](\\d{1,5})$")).match(value);
+            if (!m.hasMatch()) {
+                error = QStringLiteral("bad --screen %1 (expected WxH)").arg(value);
+                return false;
+            }
+            screenWidth = m.captured(1).toInt();
+            screenHeight = m.captured(2).toInt();
+            if (screenWidth < 64 || screenHeight < 64 || screenWidth > 16384 || screenHeight > 16384) {
+                error = QStringLiteral("bad --screen %1 (64 to 16384 pixels each)").arg(value);
+                return false;
+            }
+        } else if (option == QLatin1String("--lens")) {
+            if (!parseInt(value, lens) || lens < 0 || lens > 255) {
+                error = QStringLiteral("bad --lens %1").arg(value);
+                return false;
+            }
+        } else if (option == QLatin1String("--fw-minor")) {
+            if (!parseInt(value, fwMinor) || fwMinor < 0 || fwMinor > 255) {
+                error = QStringLiteral("bad --fw-minor %1").arg(value);
+                return false;
+            }
+        } else if (option == QLatin1String("--tweaks")) {
+            tweaksFile = value;
+        } else if (option == QLatin1String("--record")) {
+            recordFile = value;
+        } else {
+            exampleDir = value;
+        }
+    }
+    if (help)
+        return true;
+    if (!exampleDir.isEmpty()) {
+        if (screenWidth == 0) {
+            screenWidth = 1920;
+            screenHeight = 1080;
+        }
+        if (lens < 0)
+            lens = 3;
+        return true;
+    }
+    if (dark.isEmpty() || bright.isEmpty() || pattern.isEmpty()) {
+        error = QStringLiteral("--dark, --bright and --pattern are required");
+        return false;
+    }
+    if (screenWidth == 0) {
+        error = QStringLiteral("--screen is required");
+        return false;
+    }
+    if (lens < 0) {
+        error = QStringLiteral("--lens is required");
+        return false;
+    }
+    return true;
+}
+
+bool readTweaks(const QString& path, std::vector<float>& pairs, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1").arg(path);
+        return false;
+    }
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(64 * 1024), &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isArray()) {
+        error = QStringLiteral("%1 is not a JSON list of [x, y] pairs").arg(path);
+        return false;
+    }
+    const QJsonArray list = document.array();
+    if (list.size() > 25) {
+        error = QStringLiteral("%1 holds more than 25 offset pairs").arg(path);
+        return false;
+    }
+    pairs.clear();
+    for (const QJsonValue& entry : list) {
+        const QJsonArray pair = entry.toArray();
+        if (pair.size() != 2 || !pair[0].isDouble() || !pair[1].isDouble()) {
+            error = QStringLiteral("%1 is not a JSON list of [x, y] pairs").arg(path);
+            return false;
+        }
+        pairs.push_back(static_cast<float>(pair[0].toDouble()));
+        pairs.push_back(static_cast<float>(pair[1].toDouble()));
+    }
+    return true;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// Command line of vexaro-analyze.
+struct AnalyzeOptions {
+    QString dark;
+    QString bright;
+    QString pattern;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    int lens = -1;
+    int fwMinor = 10; // as the controller keeps it until a firmware version is read
+    bool semi = false;
+    QString tweaksFile;
+    QString recordFile;
+    QString exampleDir;
+    bool help = false;
+
+    // False with a one-line reason in error.
+    bool parse(const QStringList& arguments, QString& error);
+
+    static QString usage();
+};
+
+// Stored tweak offsets as a JSON list of [x, y] pairs (at most 25); false with a reason.
+bool readTweaks(const QString& path, std::vector<float>& pairs, QString& error);

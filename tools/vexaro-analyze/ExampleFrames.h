@@ -1,0 +1,10 @@
+#pragma once
+
+#include "analysis/LensType.h"
+
+#include <QString>
+
+// Writes dark.png, bright.png and pattern.png as the module's camera would capture them from a
+// simulated screen (virtual camera, plausible pose, moderate blur and noise); false with a reason.
+bool writeExampleFrames(const QString& directory, int screenWidth, int screenHeight, eLens lens, int fwMinor,
+                        QString& error);

@@ -1,0 +1,167 @@
+// vexaro-analyze: the application's calibration analysis on captured camera frames, printed as
+// JSON for support engineers.
+#include "AnalyzeOptions.h"
+#include "ExampleFrames.h"
+#include "FrameFile.h"
+
+#include "analysis/CalibParameterRecord.h"
+#include "analysis/PatternAnalyzer.h"
+#include "analysis/TargetCounts.h"
+#include "calibration/PatternGeometry.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+#include <array>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int exitAccepted = 0;
+constexpr int exitFailed = 1;
+constexpr int exitBadInput = 2;
+
+int badInput(const QString& message) {
+    QTextStream(stderr) << "vexaro-analyze: " << message << '\n';
+    return exitBadInput;
+}
+
+double msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The automatic targets exactly as the calibration window places them.
+std::vector<float> automaticTargets(int width, int height) {
+    std::vector<float> points;
+    for (const QPointF& target : PatternGeometry::automaticTargets(width, height)) {
+        points.push_back(static_cast<float>(target.x()));
+        points.push_back(static_cast<float>(target.y()));
+    }
+    return points;
+}
+
+QJsonArray pointList(const PatternAnalyzer::PointTable& table, int count) {
+    QJsonArray list;
+    for (int i = 0; i < count; ++i) {
+        const cv::Point2f& p = table[static_cast<size_t>(i)];
+        list.append(QJsonArray{static_cast<double>(p.x), static_cast<double>(p.y)});
+    }
+    return list;
+}
+
+int analyse(const AnalyzeOptions& options) {
+    cv::Mat dark, bright, pattern;
+    QString error;
+    if (!loadFrame(options.dark, dark, error) || !loadFrame(options.bright, bright, error) ||
+        !loadFrame(options.pattern, pattern, error))
+        return badInput(error);
+    std::vector<float> tweaks;
+    if (!options.tweaksFile.isEmpty() && !readTweaks(options.tweaksFile, tweaks, error))
+        return badInput(error);
+
+    using Clock = std::chrono::steady_clock;
+    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    TargetCounts::setForLens(options.lens);
+    const int count = TargetCounts::autoTargetCount.load();
+    const std::vector<float> targets = automaticTargets(options.screenWidth, options.screenHeight);
+
+    Clock::time_point t = Clock::now();
+    cv::Mat normalised;
+    analyzer.normalisePattern(dark, bright, pattern, normalised);
+    const double msNormalise = msSince(t);
+    analyzer.clearDetections();
+    const int tweakCount = static_cast<int>(tweaks.size() / 2);
+    analyzer.setTargets(targets.data(), static_cast<int>(targets.size() / 2), options.screenWidth,
+                        options.screenHeight, options.lens, tweakCount, tweakCount ? tweaks.data() : nullptr,
+                        options.fwMinor);
+    t = Clock::now();
+    analyzer.detectTargets(normalised);
+    const double msDetect = msSince(t);
+
+    std::array<double, 13> params{};
+    t = Clock::now();
+    const bool ok =
+        options.semi ? analyzer.fitAllTargets(true, params.data()) : analyzer.fitAutomatic(params.data());
+    const double msFit = msSince(t);
+    int rowLimit = -1;
+    t = Clock::now();
+    if (ok)
+        rowLimit = PatternAnalyzer::topRowLimit(params.data(), options.screenWidth, options.screenHeight);
+    const double msRowLimit = msSince(t);
+
+    int found = 0;
+    for (int i = 0; i < count; ++i)
+        found += PatternAnalyzer::isValid(analyzer.rawPoints[static_cast<size_t>(i)]) ? 1 : 0;
+    QJsonArray paramList;
+    for (double p : params)
+        paramList.append(p);
+    QJsonObject timings;
+    timings[QStringLiteral("normaliseMs")] = msNormalise;
+    timings[QStringLiteral("detectMs")] = msDetect;
+    timings[QStringLiteral("fitMs")] = msFit;
+    timings[QStringLiteral("rowLimitMs")] = msRowLimit;
+    timings[QStringLiteral("totalMs")] = msNormalise + msDetect + msFit + msRowLimit;
+    QJsonObject result;
+    result[QStringLiteral("fitOk")] = analyzer.fitOk;
+    result[QStringLiteral("fitError")] = analyzer.fitError;
+    result[QStringLiteral("fitIterations")] = analyzer.fitIterations;
+    result[QStringLiteral("params")] = paramList;
+    result[QStringLiteral("rowLimit")] = rowLimit;
+    result[QStringLiteral("targetsFound")] = found;
+    result[QStringLiteral("rawPoints")] = pointList(analyzer.rawPoints, count);
+    result[QStringLiteral("correctedPoints")] = pointList(analyzer.correctedPoints, count);
+    result[QStringLiteral("timings")] = timings;
+    QTextStream(stdout) << QJsonDocument(result).toJson(QJsonDocument::Indented);
+
+    if (ok && !options.recordFile.isEmpty()) {
+        CalibParameterRecord::Inputs in;
+        in.params = params.data();
+        in.screenWidth = options.screenWidth;
+        in.screenHeight = options.screenHeight;
+        in.lens = options.lens;
+        in.hasSensorBlock = true;
+        in.rowLimit1 = rowLimit;
+        in.rowLimit2 = rowLimit;
+        in.fwMinor = options.fwMinor;
+        const auto record = CalibParameterRecord::build(in);
+        QFile out(options.recordFile);
+        if (!out.open(QIODevice::WriteOnly) || out.write(reinterpret_cast<const char*>(record.data()),
+                                                         record.size()) != static_cast<qint64>(record.size()))
+            return badInput(QStringLiteral("cannot write %1").arg(options.recordFile));
+    }
+    return ok ? exitAccepted : exitFailed;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    AnalyzeOptions options;
+    QString error;
+    if (!options.parse(arguments, error))
+        return badInput(error);
+    if (options.help) {
+        QTextStream(stdout) << AnalyzeOptions::usage();
+        return exitAccepted;
+    }
+    if (!options.exampleDir.isEmpty()) {
+        // Painting the pattern needs a GUI application; no display is used.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        if (!writeExampleFrames(options.exampleDir, options.screenWidth, options.screenHeight, options.lens,
+                                options.fwMinor, error))
+            return badInput(error);
+        return exitAccepted;
+    }
+    QCoreApplication app(argc, argv);
+    return analyse(options);
+}
