@@ -10,9 +10,10 @@
 class ManualPenBehaviour {
 public:
     struct Event {
-        int delayMs = 0; // after the target start; scaled by the pacing scale
+        int delayMs = 0; // after the target start
         std::uint32_t code = 0;
         std::uint32_t value = 0;
+        bool scaled = true; // the delay shrinks with the pacing scale (a person's timing does not)
     };
 
     virtual ~ManualPenBehaviour() = default;

@@ -7,6 +7,7 @@
 #include "sim/SyntheticScene.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <libusb.h>
@@ -28,8 +29,8 @@ long long threadCpuNs() {
 } // namespace
 
 SimulatedModule::SimulatedModule()
-    : frameSource(std::make_unique<SyntheticScene>())
-    , pen(std::make_unique<ScriptedPen>())
+    : pen(std::make_unique<ScriptedPen>())
+    , frameSource(std::make_unique<SyntheticScene>())
     , worker([this] { workerLoop(); }) {
     stored[327] = opts.lens;
 }
@@ -281,8 +282,18 @@ bool SimulatedModule::tracking() const {
     return trackingOn;
 }
 
-void SimulatedModule::setFrameSource(std::unique_ptr<FrameSource> source) {
+bool SimulatedModule::trackCameraPoint(double cameraX, double cameraY, double& outX, double& outY) const {
     std::lock_guard<std::mutex> l(stateLock);
+    return trackingModel.cameraToOutput(cameraX, cameraY, outX, outY);
+}
+
+void SimulatedModule::setRatioError(double x, double y) {
+    std::lock_guard<std::mutex> l(stateLock);
+    trackingModel.setRatioError(x, y);
+}
+
+void SimulatedModule::setFrameSource(std::unique_ptr<FrameSource> source) {
+    std::lock_guard<std::mutex> l(sourceLock);
     frameSource = source ? std::move(source) : std::make_unique<SyntheticScene>();
 }
 
@@ -454,15 +465,21 @@ void SimulatedModule::sendImageBlocks(PacketPipe& pipe, std::uint32_t code,
     }
 }
 
+FrameSource::Sensor SimulatedModule::currentSensor() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    FrameSource::Sensor sensor;
+    const auto hi = registers.find(0x350A), lo = registers.find(0x350B);
+    sensor.gain =
+        (hi == registers.end() ? 0u : hi->second) * 256u + (lo == registers.end() ? 0x40u : lo->second);
+    sensor.blackLevel = blackLevel;
+    return sensor;
+}
+
 void SimulatedModule::sendLiveFrame() {
     std::vector<std::uint8_t> frame(liveImageSize);
     {
-        std::lock_guard<std::mutex> l(stateLock);
-        FrameSource::Sensor sensor;
-        const auto hi = registers.find(0x350A), lo = registers.find(0x350B);
-        sensor.gain =
-            (hi == registers.end() ? 0u : hi->second) * 256u + (lo == registers.end() ? 0x40u : lo->second);
-        sensor.blackLevel = blackLevel;
+        const FrameSource::Sensor sensor = currentSensor();
+        std::lock_guard<std::mutex> l(sourceLock);
         frameSource->captureLive(sensor, frame.data());
     }
     sendImageBlocks(livePipe, DAT_LIVE_IMAGE, frame, 0, 479);
@@ -478,13 +495,12 @@ void SimulatedModule::sendLiveFrame() {
 void SimulatedModule::capture(FrameSource::Capture kind, int id, std::uint32_t endCode) {
     std::vector<std::uint8_t> image(acImageSize);
     {
-        std::lock_guard<std::mutex> l(stateLock);
-        FrameSource::Sensor sensor;
-        const auto hi = registers.find(0x350A), lo = registers.find(0x350B);
-        sensor.gain =
-            (hi == registers.end() ? 0u : hi->second) * 256u + (lo == registers.end() ? 0x40u : lo->second);
-        sensor.blackLevel = blackLevel;
+        const FrameSource::Sensor sensor = currentSensor();
+        std::lock_guard<std::mutex> l(sourceLock);
         frameSource->captureCalibration(kind, sensor, image.data());
+    }
+    {
+        std::lock_guard<std::mutex> l(stateLock);
         captured[id] = image;
     }
     answer(replyPipe, DevicePacket::make(endCode), Kind::Other);
@@ -506,6 +522,7 @@ void SimulatedModule::storeCalibRecord(const DevicePacket& request) {
             std::memcpy(stored.data() + 120, request.data() + 8 + 116, static_cast<std::size_t>(pairs) * 8);
         }
         stored[327] = calibRecord[110];
+        trackingModel.loadRecord(calibRecord);
         opts.ceiling = calibRecord[108];
         opts.rear = calibRecord[109];
         opts.lens = calibRecord[110];
@@ -599,7 +616,7 @@ void SimulatedModule::handleRequest(const DevicePacket& r) {
             p.setLength(4);
             p.setU32(8, e.value);
             schedule(
-                e.delayMs, [this, p] { answer(replyPipe, p, Kind::Other); }, true);
+                e.delayMs, [this, p] { answer(replyPipe, p, Kind::Other); }, e.scaled);
         }
         break;
     }
@@ -622,8 +639,23 @@ void SimulatedModule::handleRequest(const DevicePacket& r) {
             std::lock_guard<std::mutex> l(stateLock);
             h = coordHandler;
         }
+        double outX = r.u32(12);
+        double outY = r.u32(16);
+        {
+            // The injected touch leaves the module through the same output scaling as any touch.
+            std::lock_guard<std::mutex> l(stateLock);
+            trackingModel.deviceToOutput(outX, outY, outX, outY);
+        }
         if (h)
-            h(static_cast<int>(r.u32(8)), static_cast<int>(r.u32(12)), static_cast<int>(r.u32(16)));
+            h(static_cast<int>(r.u32(8)), static_cast<int>(std::lround(outX)),
+              static_cast<int>(std::lround(outY)));
+        break;
+    }
+    case CMD_SET_FIX_COORD_RATIO: {
+        std::lock_guard<std::mutex> l(stateLock);
+        double ratio = 0.0;
+        std::memcpy(&ratio, r.data() + 12, sizeof ratio);
+        trackingModel.applyRatioFix(static_cast<int>(r.u32(8)), ratio);
         break;
     }
     case CMD_STOP_TRACKING:

@@ -6,6 +6,7 @@
 #include "sim/ManualPenBehaviour.h"
 #include "sim/PacketPipe.h"
 #include "sim/SimFault.h"
+#include "sim/TrackingModel.h"
 
 #include <array>
 #include <atomic>
@@ -70,6 +71,12 @@ public:
     unsigned sensorGain() const;
     bool tracking() const;
 
+    // Touch output once calibrated: what the module reports (4800 x 3000 output space) for a pen
+    // tip its camera sees at a camera point; false before a calibration record is stored.
+    bool trackCameraPoint(double cameraX, double cameraY, double& outX, double& outY) const;
+    // The module's own scale error of its output axes, which the ratio check corrects (1 = none).
+    void setRatioError(double x, double y);
+
     // Pluggable behaviour (called on the module's thread).
     void setFrameSource(std::unique_ptr<FrameSource> source);
     void setPenBehaviour(std::unique_ptr<ManualPenBehaviour> pen);
@@ -123,6 +130,7 @@ private:
     void sendImageBlocks(PacketPipe& pipe, std::uint32_t code, const std::vector<std::uint8_t>& image,
                          std::uint32_t first, std::uint32_t last);
     void sendLiveFrame();
+    FrameSource::Sensor currentSensor() const;
     void capture(FrameSource::Capture kind, int id, std::uint32_t endCode);
     void storeCalibRecord(const DevicePacket& request);
     void schedule(int delayMs, std::function<void()> action, bool scaled);
@@ -149,10 +157,15 @@ private:
     std::map<std::uint16_t, std::uint8_t> registers;
     std::uint8_t blackLevel = 0;
     bool trackingOn = true;
-    std::unique_ptr<FrameSource> frameSource;
+    TrackingModel trackingModel;
     std::unique_ptr<ManualPenBehaviour> pen;
     CoordHandler coordHandler;
     CalibAnswer calibAnswer = CalibAnswer::ReadyEnd;
+
+    // Guards frameSource; held for a whole capture, which may wait for the desktop, so that the
+    // module's state lock is never held meanwhile.
+    mutable std::mutex sourceLock;
+    std::unique_ptr<FrameSource> frameSource;
 
     mutable std::mutex counterLock; // guards commandCounts and received
     std::map<std::uint32_t, int> commandCounts;

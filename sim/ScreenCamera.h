@@ -1,0 +1,31 @@
+#pragma once
+
+#include "sim/FrameSource.h"
+#include "sim/SyntheticScene.h"
+#include "sim/VirtualRig.h"
+
+#include <memory>
+
+class DesktopBridge;
+class VirtualCamera;
+
+// The simulated module's camera looking at the desktop: each calibration capture photographs what
+// the covered display shows at that moment through the virtual camera of the rig. Live frames for
+// the alignment view come from the synthetic scene (photographing the alignment view itself would
+// only show the camera its own picture).
+class ScreenCamera : public FrameSource {
+public:
+    // The bridge is borrowed and must outlive the camera.
+    ScreenCamera(DesktopBridge& bridge, const VirtualRig& rig);
+    ~ScreenCamera() override;
+
+    void captureCalibration(Capture kind, const Sensor& sensor, std::uint8_t* out) override;
+    void captureLive(const Sensor& sensor, std::uint8_t* out) override;
+
+private:
+    DesktopBridge& desktop;
+    VirtualRig installation;               // its screen size follows the covered display
+    std::unique_ptr<VirtualCamera> camera; // rebuilt when the display size changes
+    SyntheticScene liveScene;
+    std::uint32_t captures = 0;
+};
