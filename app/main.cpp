@@ -1,14 +1,20 @@
 #include "app/LanguageTexts.h"
 #include "app/MessageBoxSeam.h"
+#include "app/SimulationHooks.h"
 #include "app/SingleApplication.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
 #include "platform/Platform.h"
 #include "sim/SimulatedModule.h"
+#include "ui/AlignmentDlg.h"
+#include "ui/MainDlg.h"
 #include "ui/ZelmoSetupDlg.h"
 
 #include <QIcon>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <memory>
+#include <type_traits>
 
 namespace {
 bool wantsSimulation(int argc, char** argv) {
@@ -17,6 +23,48 @@ bool wantsSimulation(int argc, char** argv) {
             return true;
     }
     return false;
+}
+
+// Unplug and replug reach the simulated module when it offers them.
+template <typename Module, typename = void>
+struct CanReplug : std::false_type {};
+template <typename Module>
+struct CanReplug<
+    Module, std::void_t<decltype(std::declval<Module&>().plug()), decltype(std::declval<Module&>().unplug())>>
+    : std::true_type {};
+
+template <typename Module>
+void setPlugged(Module& module, bool plugged) {
+    if constexpr (CanReplug<Module>::value) {
+        if (plugged)
+            module.plug();
+        else
+            module.unplug();
+    } else {
+        (void)module;
+        (void)plugged;
+    }
+}
+
+void clickButton(QWidget* window, const char* name) {
+    if (auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name)))
+        button->click();
+}
+
+void pressKey(QWidget* window, Qt::Key key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &press);
+}
+
+// The --simulate test hook: the same actions a person at the desk would take.
+void installSimulationHooks(SimulationHooks& hooks, SimulatedModule& module, ZelmoSetupDlg& hub) {
+    hooks.addCommand(QStringLiteral("unplug"), [&module] { setPlugged(module, false); });
+    hooks.addCommand(QStringLiteral("replug"), [&module] { setPlugged(module, true); });
+    hooks.addCommand(QStringLiteral("view"), [&hub] { clickButton(hub.settingsWindow(), "pushView"); });
+    hooks.addCommand(QStringLiteral("ok"), [&hub] { clickButton(hub.alignmentView(), "pushButton"); });
+    hooks.addCommand(QStringLiteral("f11"), [&hub] { pressKey(hub.alignmentView(), Qt::Key_F11); });
+    hooks.addCommand(QStringLiteral("escape"), [&hub] { pressKey(hub.alignmentView(), Qt::Key_Escape); });
+    hooks.addCommand(QStringLiteral("close"), [&hub] { hub.settingsWindow()->close(); });
 }
 } // namespace
 
@@ -43,6 +91,11 @@ int main(int argc, char** argv) {
         if (app.isPrimaryInstance()) {
             hub.hide();
             hub.startUp();
+            SimulationHooks hooks;
+            if (module) {
+                installSimulationHooks(hooks, *module, hub);
+                hooks.start(true);
+            }
             exitCode = QApplication::exec();
         } else {
             MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(1));
