@@ -39,6 +39,8 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::MainDlg>())
     , texts(languageTexts) {
+    // The lens travels by signature; registered so that it can also cross threads and be recorded.
+    qRegisterMetaType<eLens>("eLens");
     ui->setupUi(this);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     ui->label->setPixmap(QPixmap(QStringLiteral(":/Zelmo/vis")));

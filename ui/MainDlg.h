@@ -31,7 +31,6 @@ public:
     // Read by the hub and the tests.
     eLens currentLens() const { return lens; }
     double dpiScale() const { return scale; }
-    const Ui::MainDlg* form() const { return ui.get(); }
 
 signals:
     void sigStartAlignmentDisplay();
