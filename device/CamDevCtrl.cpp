@@ -1,42 +1,506 @@
 #include "device/CamDevCtrl.h"
 
-#include "device/UsbTransport.h"
+#include "analysis/CalibParameterRecord.h"
+#include "analysis/TargetCounts.h"
+#include "device/DevicePacket.h"
+#include "device/DeviceWatchClient.h"
+#include "device/ImageReassembly.h"
+#include "device/LibusbTransport.h"
+#include "device/PacketCodes.h"
+#include "device/PacketDispatcher.h"
+#include "device/PacketTrace.h"
+#include "device/ReceiveLoop.h"
+#include "device/ReceiverThread.h"
+#include "device/RegisterQueue.h"
+#include "platform/Pacing.h"
 
-// Placeholder bodies: the device link is built in its own change.
+#include <QLoggingCategory>
+#include <QMetaObject>
+#include <QThread>
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcDevice, "vexaro.device", QtWarningMsg)
+
+namespace {
+// Held around every packet write by every thread, process-wide.
+std::mutex sendLock;
+} // namespace
+
 CamDevCtrl::CamDevCtrl(std::unique_ptr<UsbTransport> transport)
-    : usb(std::move(transport)) {}
-
-CamDevCtrl::~CamDevCtrl() = default;
-
-bool CamDevCtrl::isDevicePresent(bool) {
-    return false;
+    : usb(transport ? std::move(transport) : std::make_unique<LibusbTransport>())
+    , registers(std::make_unique<RegisterQueue>())
+    , images(std::make_unique<ImageReassembly>(static_cast<ImageTransferHost&>(*this)))
+    , dispatcher(std::make_unique<PacketDispatcher>(static_cast<PacketSink&>(*this), *images))
+    , receiveLoop(std::make_unique<ReceiveLoop>(*usb, *dispatcher)) {
+    // Later library calls run only on a context that really started.
+    const int r = usb->init();
+    usbReady.store(r == 0);
+    if (r != 0)
+        qCWarning(lcDevice) << "USB library failed to start:" << r;
+    hidReady = usb->hidInit() == 0;
 }
+
+CamDevCtrl::~CamDevCtrl() {
+    stopReceiver();
+    {
+        // A run that outlasted its stop wait ends now, before the handle it reads goes away.
+        std::lock_guard<std::mutex> lock(receiverLock);
+        reapOrphansLocked(true);
+    }
+    Pacing::pause(500);
+    if (handle.load() != 0) {
+        if (usbReady.load())
+            sendCommand(CMD_START_TRACKING);
+        Pacing::pause(500);
+        if (usbReady.load())
+            closeHandle();
+    }
+    if (usbReady.load())
+        usb->exit();
+    usb->hidExit();
+}
+
+// ---- discovery and the write path ----
+
+bool CamDevCtrl::isDevicePresent(bool requireHid) {
+    if (!usbReady.load())
+        return false;
+    std::vector<UsbTransport::DeviceRef> devices;
+    if (usb->getDeviceList(devices) < 0)
+        return false;
+    bool present = false;
+    for (UsbTransport::DeviceRef d : devices) {
+        UsbTransport::DeviceDescriptor desc;
+        if (usb->getDeviceDescriptor(d, desc) != 0)
+            break; // an unreadable descriptor ends the walk for this cycle
+        if (desc.idVendor == ModuleUsb::vendorId && desc.idProduct == ModuleUsb::productId) {
+            present = true;
+            break;
+        }
+    }
+    usb->freeDeviceList(devices);
+    if (present && requireHid) {
+        present = false;
+        for (const UsbTransport::HidDeviceInfo& h :
+             usb->hidEnumerate(ModuleUsb::vendorId, ModuleUsb::productId)) {
+            if (h.vendorId == ModuleUsb::vendorId && h.productId == ModuleUsb::productId &&
+                h.usagePage == ModuleUsb::hidUsagePage)
+                present = true;
+        }
+    }
+    return present;
+}
+
+void CamDevCtrl::closeHandle() {
+    std::lock_guard<std::mutex> lock(sendLock);
+    const UsbTransport::HandleRef h = handle.exchange(0);
+    if (h == 0)
+        return;
+    usb->releaseInterface(h, ModuleUsb::firstInterface);
+    usb->releaseInterface(h, ModuleUsb::secondInterface);
+    usb->close(h);
+}
+
 bool CamDevCtrl::openDevice() {
-    return false;
+    if (!usbReady.load())
+        return false;
+    if (handle.load() != 0) {
+        stopReceiver();
+        {
+            std::lock_guard<std::mutex> lock(receiverLock);
+            reapOrphansLocked(true);
+        }
+        Pacing::pause(500);
+        closeHandle();
+    }
+    std::vector<UsbTransport::DeviceRef> devices;
+    if (usb->getDeviceList(devices) < 0)
+        return false;
+    UsbTransport::HandleRef opened = 0;
+    for (UsbTransport::DeviceRef d : devices) {
+        UsbTransport::DeviceDescriptor desc;
+        if (usb->getDeviceDescriptor(d, desc) != 0)
+            continue;
+        if (desc.idVendor != ModuleUsb::vendorId || desc.idProduct != ModuleUsb::productId)
+            continue;
+        UsbTransport::HandleRef h = 0;
+        if (usb->open(d, h) != 0)
+            continue;
+        Pacing::pause(200);
+        // Lets the claims succeed while a kernel driver is bound to the interfaces.
+        usb->setAutoDetachKernelDriver(h, true);
+        if (usb->claimInterface(h, ModuleUsb::firstInterface) != 0 ||
+            usb->claimInterface(h, ModuleUsb::secondInterface) != 0) {
+            qCWarning(lcDevice) << "Could not claim the module's interfaces; trying the next device";
+            usb->close(h);
+            continue;
+        }
+        opened = h;
+        break;
+    }
+    usb->freeDeviceList(devices);
+    if (opened == 0)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(sendLock);
+        handle.store(opened);
+    }
+    setReceiveMode(0);
+    startReceiver();
+    for (std::uint32_t code : {CMD_STOP_TRACKING, CMD_SENDVERSION, CMD_SEND_OPTION, CMD_GET_EEPROM}) {
+        Pacing::pause(200);
+        sendCommand(code);
+    }
+    return true;
 }
-void CamDevCtrl::deviceWatchLoop(DeviceWatchClient&) {}
-void CamDevCtrl::setReceiveMode(int) {}
-void CamDevCtrl::startReceiver() {}
-void CamDevCtrl::stopReceiver() {}
-void CamDevCtrl::setTracking(bool) {}
-void CamDevCtrl::setImageReverse(int) {}
-void CamDevCtrl::setFixCoordRatio(int, double) {}
-void CamDevCtrl::sendCoord(int, int, int) {}
-void CamDevCtrl::startBlackCapture(int, int) {}
-void CamDevCtrl::startWhiteCapture(int) {}
-void CamDevCtrl::startPatternCapture(int) {}
-void CamDevCtrl::startManualCalib() {}
-void CamDevCtrl::endManualCalib() {}
-void CamDevCtrl::cancelManualCalib() {}
-void CamDevCtrl::startManualPattern(int) {}
-void CamDevCtrl::getInputPoints() {}
-void CamDevCtrl::setCalibParameter(const double*, int, int, int, int, int, int, bool, int, const float*, bool,
-                                   int, int, int) {}
-void CamDevCtrl::setMonoBin(int) {}
-void CamDevCtrl::setFingerTouchMode(bool) {}
-void CamDevCtrl::requestLiveFrame() {}
-void CamDevCtrl::requestAcImage(std::uint8_t, std::uint8_t) {}
-void CamDevCtrl::requestImagePart() {}
-void CamDevCtrl::queueRegisterWrite(std::uint16_t, std::uint8_t) {}
-void CamDevCtrl::queueSensorGain(unsigned short, unsigned int) {}
-void CamDevCtrl::setPointCounts(int, int) {}
+
+void CamDevCtrl::sendPacket(const DevicePacket& packet) {
+    std::lock_guard<std::mutex> lock(sendLock);
+    const UsbTransport::HandleRef h = handle.load();
+    if (h == 0)
+        return;
+    // A failed or timed-out write is lost; commands are not acknowledged at this layer.
+    DevicePacket copy = packet;
+    int sent = 0;
+    usb->bulkTransfer(h, ModuleUsb::writeEndpoint, copy.data(), DevicePacket::size, &sent,
+                      ModuleUsb::writeTimeoutMs);
+}
+
+void CamDevCtrl::deviceWatchLoop(DeviceWatchClient& client) {
+    while (!client.watchStopRequested()) {
+        const bool present = isDevicePresent(!client.isConnected());
+        if (!present) {
+            if (client.isConnected())
+                stopReceiver(); // the handle stays; the next open closes it
+            client.setConnected(false);
+            Pacing::pause(1000);
+            client.reportAbsent();
+        } else if (!client.isConnected()) {
+            if (openDevice()) {
+                client.setConnected(true);
+                client.reportOpened();
+            }
+        }
+        for (int i = 0; i < 5; ++i) {
+            if (client.watchStopRequested())
+                return;
+            Pacing::pause(1000);
+        }
+    }
+}
+
+// ---- receive thread control ----
+
+void CamDevCtrl::setReceiveMode(int mode) {
+    receiveMode.store(mode);
+}
+
+void CamDevCtrl::reapOrphansLocked(bool abortRunning) {
+    for (auto& o : orphans) {
+        if (abortRunning)
+            o->requestAbort();
+    }
+    for (auto it = orphans.begin(); it != orphans.end();) {
+        if (abortRunning || (*it)->finished()) {
+            (*it)->join();
+            it = orphans.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void CamDevCtrl::startReceiver() {
+    std::lock_guard<std::mutex> lock(receiverLock);
+    if (receiver) {
+        // Still here only if never stopped: stop it like stopReceiver would.
+        receiver->requestStop();
+        orphans.push_back(std::move(receiver));
+    }
+    // A run that outlasted its stop wait must not read beside the new one: it is told to give up
+    // its drain and joined (it ends within one read time-out).
+    reapOrphansLocked(true);
+    const int mode = receiveMode.load();
+    const UsbTransport::HandleRef h = handle.load();
+    receiver = std::make_unique<ReceiverThread>(
+        [this, mode, h](const ReceiverThread& control) { receiveLoop->run(control, mode, h); });
+}
+
+void CamDevCtrl::stopReceiver() {
+    std::lock_guard<std::mutex> lock(receiverLock);
+    stopReceiverLocked();
+}
+
+void CamDevCtrl::stopReceiverLocked() {
+    if (!receiver)
+        return;
+    receiver->requestStop();
+    for (int i = 0; i < 100 && !receiver->finished(); ++i)
+        Pacing::pause(100);
+    if (receiver->finished()) {
+        receiver->join();
+        receiver.reset();
+    } else {
+        qCWarning(lcDevice) << "Receive thread still running after the stop wait; kept for joining";
+        orphans.push_back(std::move(receiver));
+    }
+}
+
+int CamDevCtrl::orphanedReceivers() {
+    std::lock_guard<std::mutex> lock(receiverLock);
+    reapOrphansLocked(false);
+    return static_cast<int>(orphans.size());
+}
+
+int CamDevCtrl::noDeviceReads() const {
+    return receiveLoop->noDeviceReads();
+}
+
+// ---- commands ----
+
+void CamDevCtrl::sendCommand(std::uint32_t code, const void* payload, int length) {
+    if (!usbReady.load())
+        return;
+    const DevicePacket packet = DevicePacket::make(code, payload, length);
+    sendPacket(packet);
+    if (code != 0x1007 && code != CMD_LIVE_SENDIMG && code != CMD_SETUP_ALIVE)
+        logPacketTrace(packet);
+}
+
+void CamDevCtrl::sendU32Command(std::uint32_t code, std::uint32_t value) {
+    const std::uint8_t bytes[4] = {
+        static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8),
+        static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+    sendCommand(code, bytes, 4);
+}
+
+void CamDevCtrl::setTracking(bool on) {
+    sendCommand(on ? CMD_START_TRACKING : CMD_STOP_TRACKING);
+}
+
+void CamDevCtrl::setImageReverse(int value) {
+    sendU32Command(CMD_SET_IMAGE_REVERSE, static_cast<std::uint32_t>(value));
+}
+
+void CamDevCtrl::setFixCoordRatio(int mode, double ratio) {
+    DevicePacket p;
+    p.setU32(8, static_cast<std::uint32_t>(mode));
+    p.setF64(12, ratio);
+    sendCommand(CMD_SET_FIX_COORD_RATIO, p.data() + 8, 12);
+}
+
+void CamDevCtrl::sendCoord(int a, int x, int y) {
+    DevicePacket p;
+    p.setU32(8, static_cast<std::uint32_t>(a));
+    p.setU32(12, static_cast<std::uint32_t>(x));
+    p.setU32(16, static_cast<std::uint32_t>(y));
+    sendCommand(CMD_SEND_COORD, p.data() + 8, 12);
+}
+
+void CamDevCtrl::startBlackCapture(int lens, int fwMinor) {
+    std::uint8_t level = 0x80;
+    if (lens == 3)
+        level = fwMinor < 10 ? 0x60 : 0x40;
+    else if (lens == 1)
+        level = 0x70;
+    blackCapture = {0, 0, level};
+    sendCommand(CMD_AC_BLACK_START, blackCapture.data(), 3);
+}
+
+void CamDevCtrl::startWhiteCapture(int value) {
+    sendU32Command(CMD_AC_WHITE_START, static_cast<std::uint32_t>(value));
+}
+
+void CamDevCtrl::startPatternCapture(int value) {
+    sendU32Command(CMD_AC_PATTERN_START, static_cast<std::uint32_t>(value));
+}
+
+void CamDevCtrl::startManualCalib() {
+    sendCommand(CMD_MC_START);
+}
+
+void CamDevCtrl::endManualCalib() {
+    sendCommand(CMD_MC_END);
+}
+
+void CamDevCtrl::cancelManualCalib() {
+    sendCommand(CMD_MC_CANCEL);
+}
+
+void CamDevCtrl::startManualPattern(int index) {
+    sendU32Command(CMD_MC_PATTERN_START, static_cast<std::uint32_t>(index));
+}
+
+void CamDevCtrl::getInputPoints() {
+    sendCommand(CMD_MC_GET_INPUT_POINT);
+}
+
+void CamDevCtrl::setCalibParameter(const double* params, int ceiling, int rear, int screenWidth,
+                                   int screenHeight, int lens, int reserved, bool hasTweaks, int tweakCount,
+                                   const float* tweaks, bool hasSensorBlock, int rowLimit1, int rowLimit2,
+                                   int fwMinor) {
+    CalibParameterRecord::Inputs in;
+    in.params = params;
+    in.ceiling = ceiling;
+    in.rear = rear;
+    in.screenWidth = screenWidth;
+    in.screenHeight = screenHeight;
+    in.lens = lens;
+    in.reserved = reserved;
+    in.hasTweaks = hasTweaks;
+    in.tweakCount = tweakCount;
+    in.tweaks = tweaks;
+    in.hasSensorBlock = hasSensorBlock;
+    in.rowLimit1 = rowLimit1;
+    in.rowLimit2 = rowLimit2;
+    in.fwMinor = fwMinor;
+    const auto record = CalibParameterRecord::build(in);
+    sendCommand(CMD_SET_CALIB_PARAMETER, record.data(), CalibParameterRecord::size);
+}
+
+void CamDevCtrl::setMonoBin(int value) {
+    sendU32Command(CMD_SET_MONO_BIN, static_cast<std::uint32_t>(value));
+}
+
+void CamDevCtrl::setFingerTouchMode(bool finger) {
+    sendU32Command(CMD_SET_FINGER_TOUCH_MODE, finger ? 1u : 0u);
+}
+
+// ---- image transfer ----
+
+void CamDevCtrl::requestLiveFrame() {
+    // The 0xFF fill happens on the receive thread before it handles the next packet.
+    images->postLiveFill();
+    sendCommand(CMD_LIVE_SENDIMG);
+}
+
+void CamDevCtrl::requestAcImage(std::uint8_t id, std::uint8_t group) {
+    images->postAcImageStart(id, group);
+    const std::uint8_t bytes[2] = {id, group};
+    sendCommand(CMD_AC_SENDIMG, bytes, 2);
+}
+
+void CamDevCtrl::requestImagePart() {
+    // The ranges belong to the receive thread, which asks for them itself; a call from any other
+    // thread would race with it and is ignored.
+    if (QThread::currentThread() == thread())
+        return;
+    images->requestImagePart();
+}
+
+void CamDevCtrl::sendImageRequest(std::uint8_t imageId, std::uint8_t group) {
+    const std::uint8_t bytes[2] = {imageId, group};
+    sendCommand(CMD_AC_SENDIMG, bytes, 2);
+}
+
+void CamDevCtrl::sendPartRequest(std::uint32_t imageId, std::uint32_t firstBlock, std::uint32_t lastBlock) {
+    DevicePacket p;
+    p.setU32(8, imageId);
+    p.setU32(12, firstBlock);
+    p.setU32(16, lastBlock);
+    sendCommand(CMD_AC_SENDIMG_PART, p.data() + 8, 12);
+}
+
+void CamDevCtrl::liveFrameComplete(const std::uint8_t* frame, std::uint32_t size) {
+    // Queued camera-register writes go out now, between frames.
+    registers->flush([this](std::uint16_t address, std::uint8_t value) {
+        const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(address & 0xFF),
+                                       static_cast<std::uint8_t>(address >> 8), value};
+        sendCommand(CMD_IIC_WR, bytes, 3);
+    });
+    if (size > ImageReassembly::frameBufferSize) {
+        qCWarning(lcDevice) << "Live frame size beyond the frame buffer dropped:" << size;
+        return;
+    }
+    const QByteArray copy(reinterpret_cast<const char*>(frame), static_cast<int>(size));
+    QMetaObject::invokeMethod(
+        this,
+        [this, copy] {
+            guiLiveFrame.assign(copy.constBegin(), copy.constEnd());
+            emit sigNewFrame(guiLiveFrame.data(), copy.size());
+        },
+        Qt::QueuedConnection);
+}
+
+void CamDevCtrl::acImageComplete(const std::uint8_t* image, std::uint32_t size) {
+    if (size > ImageReassembly::frameBufferSize) {
+        qCWarning(lcDevice) << "Calibration image size beyond the frame buffer dropped:" << size;
+        return;
+    }
+    const QByteArray copy(reinterpret_cast<const char*>(image), static_cast<int>(size));
+    QMetaObject::invokeMethod(
+        this,
+        [this, copy] {
+            guiAcImage.assign(copy.constBegin(), copy.constEnd());
+            emit sigACNewFrame(guiAcImage.data(), copy.size());
+        },
+        Qt::QueuedConnection);
+}
+
+// ---- register queue and target counts ----
+
+void CamDevCtrl::queueRegisterWrite(std::uint16_t address, std::uint8_t value) {
+    registers->queueWrite(address, value);
+}
+
+void CamDevCtrl::queueSensorGain(unsigned short gain, unsigned int) {
+    registers->queueSensorGain(gain);
+}
+
+void CamDevCtrl::setPointCounts(int, int lens) {
+    TargetCounts::setForLens(lens);
+}
+
+// ---- reports from the receive thread, handed over to the GUI thread ----
+
+void CamDevCtrl::firmwareVersion(const QString& text) {
+    QMetaObject::invokeMethod(
+        this, [this, text] { emit sigSetFWVersion(text); }, Qt::QueuedConnection);
+}
+
+void CamDevCtrl::options(std::uint8_t ceiling, std::uint8_t rear, std::uint8_t finger, std::uint8_t lens) {
+    QMetaObject::invokeMethod(
+        this, [=] { emit sigSetFWOption(ceiling, rear, finger, lens); }, Qt::QueuedConnection);
+}
+
+void CamDevCtrl::storedRecord(const std::uint8_t* bytes400) {
+    const QByteArray copy(reinterpret_cast<const char*>(bytes400), 400);
+    QMetaObject::invokeMethod(
+        this,
+        [this, copy] {
+            std::memcpy(guiStoredRecord.data(), copy.constData(), guiStoredRecord.size());
+            emit sigSetPrevTweak(guiStoredRecord.data());
+        },
+        Qt::QueuedConnection);
+}
+
+void CamDevCtrl::acNextStep() {
+    QMetaObject::invokeMethod(
+        this, [this] { emit sigACNextStep(); }, Qt::QueuedConnection);
+}
+
+void CamDevCtrl::mcDone() {
+    QMetaObject::invokeMethod(
+        this, [this] { emit sigMCDone(); }, Qt::QueuedConnection);
+}
+
+void CamDevCtrl::mcPatternEnd(int target, int length) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, target, length] {
+            guiPatternEnd = target;
+            emit sigMCNextStep(&guiPatternEnd, length);
+        },
+        Qt::QueuedConnection);
+}
+
+void CamDevCtrl::mcInputPoints(const std::uint8_t* bytes200) {
+    const QByteArray copy(reinterpret_cast<const char*>(bytes200), 200);
+    QMetaObject::invokeMethod(
+        this,
+        [this, copy] {
+            std::memcpy(guiInputPoints.data(), copy.constData(), 200);
+            emit sigMCNextStep(guiInputPoints.data(), 200);
+        },
+        Qt::QueuedConnection);
+}

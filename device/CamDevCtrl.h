@@ -1,18 +1,36 @@
 #pragma once
 
+#include "device/ImageTransferHost.h"
+#include "device/PacketSink.h"
+#include "device/UsbTransport.h"
+
+#include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <vector>
 
-class UsbTransport;
 class DeviceWatchClient;
+class DevicePacket;
+class ImageReassembly;
+class PacketDispatcher;
+class ReceiveLoop;
+class ReceiverThread;
+class RegisterQueue;
 
 // The device link: USB transport and discovery, the receive thread, the command operations, the
 // register queue and image reassembly. Lives in the GUI thread; the watch thread and the receive
 // thread call into it as documented per operation.
-class CamDevCtrl : public QObject {
+//
+// Hand-over to the GUI thread: the receive thread never emits a pointer signal itself. It copies
+// what a packet or a completed image carries into a value (QByteArray) and queues it to this
+// object; in the GUI thread the copy goes into a buffer that only the GUI thread writes, and the
+// public signal is emitted from there, so each slot sees one whole packet or frame.
+class CamDevCtrl : public QObject, private PacketSink, private ImageTransferHost {
     Q_OBJECT
 public:
     // Takes the transport to use; nullptr selects libusb and hidapi.
@@ -58,6 +76,16 @@ public:
     void queueSensorGain(unsigned short gain, unsigned int expo);
     void setPointCounts(int kind, int lens);
 
+    // Writes one packet to the module under the process-wide send lock (any thread).
+    void sendPacket(const DevicePacket& packet);
+
+    // Whether libusb started; every device operation does nothing without it.
+    bool isUsbReady() const { return usbReady.load(); }
+    // Receive runs that outlasted their stop wait and are still kept for joining.
+    int orphanedReceivers();
+    // Reads that failed because the module was gone, since construction.
+    int noDeviceReads() const;
+
     // 1 while the alignment view does not stream; 0 while each live frame asks for the next.
     int liveStreamStopped() const { return liveStopped.load(); }
     void setLiveStreamStopped(int stopped) { liveStopped.store(stopped); }
@@ -73,6 +101,52 @@ signals:
     void sigMCNextStep(int* buf, int len);
 
 private:
+    // Builds, sends and traces one command packet (not traced: 0x1007, 0x110C, 0x110E).
+    void sendCommand(std::uint32_t code, const void* payload = nullptr, int length = 0);
+    void sendU32Command(std::uint32_t code, std::uint32_t value);
+    void closeHandle();
+    // Receiver control with receiverLock held.
+    void stopReceiverLocked();
+    void reapOrphansLocked(bool abortRunning);
+
+    // PacketSink (receive thread).
+    void firmwareVersion(const QString& text) override;
+    void options(std::uint8_t ceiling, std::uint8_t rear, std::uint8_t finger, std::uint8_t lens) override;
+    void storedRecord(const std::uint8_t* bytes400) override;
+    void acNextStep() override;
+    void mcDone() override;
+    void mcPatternEnd(int target, int length) override;
+    void mcInputPoints(const std::uint8_t* bytes200) override;
+
+    // ImageTransferHost (receive thread).
+    void sendImageRequest(std::uint8_t imageId, std::uint8_t group) override;
+    void sendPartRequest(std::uint32_t imageId, std::uint32_t firstBlock, std::uint32_t lastBlock) override;
+    void liveFrameComplete(const std::uint8_t* frame, std::uint32_t size) override;
+    void acImageComplete(const std::uint8_t* image, std::uint32_t size) override;
+
     std::unique_ptr<UsbTransport> usb;
+    std::atomic<bool> usbReady{false};
+    bool hidReady = false;
+    // The open device handle or 0; replaced only under the send lock, so no write uses a closed one.
+    std::atomic<UsbTransport::HandleRef> handle{0};
+
+    std::unique_ptr<RegisterQueue> registers;
+    std::unique_ptr<ImageReassembly> images;
+    std::unique_ptr<PacketDispatcher> dispatcher;
+    std::unique_ptr<ReceiveLoop> receiveLoop;
+
+    std::atomic<int> receiveMode{0};
+    std::mutex receiverLock; // guards receiver and orphans (GUI and watch thread start and stop them)
+    std::unique_ptr<ReceiverThread> receiver;
+    std::vector<std::unique_ptr<ReceiverThread>> orphans;
+
+    std::array<std::uint8_t, 3> blackCapture{};
     std::atomic<int> liveStopped{1};
+
+    // GUI-thread buffers that the pointer signals hand out; written only in the GUI thread.
+    std::vector<unsigned char> guiLiveFrame;
+    std::vector<unsigned char> guiAcImage;
+    std::array<unsigned char, 400> guiStoredRecord{};
+    int guiPatternEnd = 0;
+    std::array<int, 50> guiInputPoints{};
 };

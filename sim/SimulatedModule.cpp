@@ -1,11 +1,637 @@
 #include "sim/SimulatedModule.h"
 
-#include "device/UsbTransport.h"
+#include "device/PacketCodes.h"
+#include "platform/Pacing.h"
+#include "sim/ScriptedPen.h"
+#include "sim/SimulatedTransport.h"
+#include "sim/SyntheticScene.h"
 
-// Placeholder: the simulated module is built with the device link.
-SimulatedModule::SimulatedModule() = default;
-SimulatedModule::~SimulatedModule() = default;
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <libusb.h>
+
+namespace {
+constexpr UsbTransport::DeviceRef hubDevice = 1;   // an unrelated device first on the bus
+constexpr UsbTransport::DeviceRef firstModule = 2; // modules follow in bus order
+constexpr std::uint32_t acImageSize = 921600;
+constexpr std::uint32_t liveImageSize = 230400;
+constexpr std::uint32_t groupBytes = 11520;
+constexpr std::uint32_t blockBytes = 496;
+constexpr std::size_t receivedCap = 50000;
+
+long long threadCpuNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+} // namespace
+
+SimulatedModule::SimulatedModule()
+    : frameSource(std::make_unique<SyntheticScene>())
+    , pen(std::make_unique<ScriptedPen>())
+    , worker([this] { workerLoop(); }) {
+    stored[327] = opts.lens;
+}
+
+SimulatedModule::~SimulatedModule() {
+    {
+        std::lock_guard<std::mutex> l(workLock);
+        stopping = true;
+    }
+    workCue.notify_all();
+    worker.join();
+}
 
 std::unique_ptr<UsbTransport> SimulatedModule::createTransport() {
-    return nullptr;
+    return std::make_unique<SimulatedTransport>(*this);
+}
+
+// ---- the bus ----
+
+void SimulatedModule::plug() {
+    std::lock_guard<std::mutex> l(busLock);
+    if (plugged)
+        return;
+    plugged = true;
+    ++generation;
+    replyPipe.connect();
+    livePipe.connect();
+}
+
+void SimulatedModule::unplug() {
+    {
+        std::lock_guard<std::mutex> l(busLock);
+        plugged = false;
+        ++generation; // handles opened before are dead for good
+        replyPipe.disconnect();
+        livePipe.disconnect();
+    }
+    std::lock_guard<std::mutex> l(workLock);
+    requests.clear();
+    timed.clear();
+}
+
+bool SimulatedModule::isPlugged() const {
+    std::lock_guard<std::mutex> l(busLock);
+    return plugged;
+}
+
+int SimulatedModule::moduleCount() const {
+    return faultValue(SimFault::SecondModule) != 0.0 ? 2 : 1;
+}
+
+int SimulatedModule::usbInit() {
+    return faultValue(SimFault::InitFailure) != 0.0 ? LIBUSB_ERROR_OTHER : 0;
+}
+
+int SimulatedModule::usbGetDeviceList(std::vector<UsbTransport::DeviceRef>& devices) {
+    devices.clear();
+    devices.push_back(hubDevice);
+    if (isPlugged()) {
+        for (int i = 0; i < moduleCount(); ++i)
+            devices.push_back(firstModule + static_cast<UsbTransport::DeviceRef>(i));
+    }
+    return static_cast<int>(devices.size());
+}
+
+int SimulatedModule::usbDescriptor(UsbTransport::DeviceRef device,
+                                   UsbTransport::DeviceDescriptor& descriptor) {
+    if (device == hubDevice) {
+        if (faultValue(SimFault::DescriptorFailure) != 0.0)
+            return LIBUSB_ERROR_IO;
+        descriptor = {0x1D6B, 0x0002};
+        return 0;
+    }
+    if (device < firstModule || device >= firstModule + static_cast<UsbTransport::DeviceRef>(moduleCount()))
+        return LIBUSB_ERROR_NO_DEVICE;
+    descriptor = {ModuleUsb::vendorId, ModuleUsb::productId};
+    return 0;
+}
+
+int SimulatedModule::usbOpen(UsbTransport::DeviceRef device, UsbTransport::HandleRef& handle) {
+    if (device == hubDevice)
+        return LIBUSB_ERROR_ACCESS;
+    std::lock_guard<std::mutex> l(busLock);
+    if (!plugged)
+        return LIBUSB_ERROR_NO_DEVICE;
+    handle = nextHandle++;
+    handles[handle] = {device, generation};
+    return 0;
+}
+
+void SimulatedModule::usbClose(UsbTransport::HandleRef handle) {
+    std::lock_guard<std::mutex> l(busLock);
+    handles.erase(handle);
+}
+
+int SimulatedModule::usbAutoDetach(UsbTransport::HandleRef) {
+    autoDetach.fetch_add(1);
+    return 0;
+}
+
+bool SimulatedModule::handleValid(UsbTransport::HandleRef handle) const {
+    std::lock_guard<std::mutex> l(busLock);
+    const auto it = handles.find(handle);
+    return plugged && it != handles.end() && it->second.generation == generation;
+}
+
+int SimulatedModule::usbClaim(UsbTransport::HandleRef handle, int interfaceNumber) {
+    if (!handleValid(handle))
+        return LIBUSB_ERROR_NO_DEVICE;
+    if (interfaceNumber != ModuleUsb::firstInterface && interfaceNumber != ModuleUsb::secondInterface)
+        return LIBUSB_ERROR_NOT_FOUND;
+    std::lock_guard<std::mutex> l(busLock);
+    const int index = static_cast<int>(handles[handle].device - firstModule);
+    if (interfaceNumber == ModuleUsb::firstInterface &&
+        index < static_cast<int>(faultValue(SimFault::ClaimFailure)))
+        return LIBUSB_ERROR_BUSY;
+    claimedIndex = index;
+    return 0;
+}
+
+int SimulatedModule::usbRelease(UsbTransport::HandleRef handle, int) {
+    return handleValid(handle) ? 0 : LIBUSB_ERROR_NO_DEVICE;
+}
+
+int SimulatedModule::usbBulk(UsbTransport::HandleRef handle, unsigned char endpoint, unsigned char* data,
+                             int length, int* transferred, unsigned int timeoutMs) {
+    *transferred = 0;
+    if (!handleValid(handle))
+        return LIBUSB_ERROR_NO_DEVICE;
+    if (endpoint == ModuleUsb::writeEndpoint) {
+        DevicePacket request;
+        std::memcpy(request.data(), data,
+                    static_cast<std::size_t>(std::clamp(length, 0, DevicePacket::size)));
+        {
+            std::lock_guard<std::mutex> l(counterLock);
+            ++commandCounts[request.code()];
+            if (received.size() < receivedCap)
+                received.push_back(request);
+        }
+        {
+            std::lock_guard<std::mutex> l(workLock);
+            requests.push_back(request);
+        }
+        workCue.notify_one();
+        *transferred = length;
+        return 0;
+    }
+    if (endpoint == ModuleUsb::replyEndpoint)
+        return replyPipe.pop(data, length, transferred, timeoutMs);
+    if (endpoint == ModuleUsb::liveEndpoint)
+        return livePipe.pop(data, length, transferred, timeoutMs);
+    return LIBUSB_ERROR_PIPE;
+}
+
+std::vector<UsbTransport::HidDeviceInfo> SimulatedModule::usbHidEnumerate(std::uint16_t vendorId,
+                                                                          std::uint16_t productId) {
+    std::vector<UsbTransport::HidDeviceInfo> out;
+    if (!isPlugged() || vendorId != ModuleUsb::vendorId || productId != ModuleUsb::productId)
+        return out;
+    for (int i = 0; i < moduleCount(); ++i) {
+        out.push_back({ModuleUsb::vendorId, ModuleUsb::productId, 0x000D, 0}); // the touch digitizer
+        if (faultValue(SimFault::HidMissing) == 0.0)
+            out.push_back({ModuleUsb::vendorId, ModuleUsb::productId, ModuleUsb::hidUsagePage, 1});
+    }
+    return out;
+}
+
+// ---- faults ----
+
+void SimulatedModule::setFault(SimFault fault, double value) {
+    std::lock_guard<std::mutex> l(faultLock);
+    faults[fault] = value;
+}
+
+void SimulatedModule::clearFaults() {
+    std::lock_guard<std::mutex> l(faultLock);
+    faults.clear();
+}
+
+void SimulatedModule::setSeed(std::uint32_t seed) {
+    std::lock_guard<std::mutex> l(faultLock);
+    rng.seed(seed);
+}
+
+double SimulatedModule::faultValue(SimFault fault) const {
+    std::lock_guard<std::mutex> l(faultLock);
+    const auto it = faults.find(fault);
+    return it == faults.end() ? 0.0 : it->second;
+}
+
+bool SimulatedModule::chance(SimFault fault) {
+    std::lock_guard<std::mutex> l(faultLock);
+    const auto it = faults.find(fault);
+    if (it == faults.end() || it->second <= 0.0)
+        return false;
+    return std::uniform_real_distribution<double>(0.0, 1.0)(rng) < it->second;
+}
+
+// ---- state ----
+
+void SimulatedModule::setFirmwareVersion(int major, int minor) {
+    std::lock_guard<std::mutex> l(stateLock);
+    fwMajor = major;
+    fwMinor = minor;
+}
+
+void SimulatedModule::setOptions(const Options& options) {
+    std::lock_guard<std::mutex> l(stateLock);
+    opts = options;
+}
+
+SimulatedModule::Options SimulatedModule::options() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    return opts;
+}
+
+std::array<std::uint8_t, 400> SimulatedModule::storedRecord() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    return stored;
+}
+
+std::vector<std::uint8_t> SimulatedModule::lastCalibRecord() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    return calibRecord;
+}
+
+std::vector<std::uint8_t> SimulatedModule::capturedImage(int id) const {
+    std::lock_guard<std::mutex> l(stateLock);
+    const auto it = captured.find(id);
+    return it == captured.end() ? std::vector<std::uint8_t>() : it->second;
+}
+
+unsigned SimulatedModule::sensorGain() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    const auto hi = registers.find(0x350A), lo = registers.find(0x350B);
+    return (hi == registers.end() ? 0u : hi->second) * 256u + (lo == registers.end() ? 0x40u : lo->second);
+}
+
+bool SimulatedModule::tracking() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    return trackingOn;
+}
+
+void SimulatedModule::setFrameSource(std::unique_ptr<FrameSource> source) {
+    std::lock_guard<std::mutex> l(stateLock);
+    frameSource = source ? std::move(source) : std::make_unique<SyntheticScene>();
+}
+
+void SimulatedModule::setPenBehaviour(std::unique_ptr<ManualPenBehaviour> behaviour) {
+    std::lock_guard<std::mutex> l(stateLock);
+    pen = behaviour ? std::move(behaviour) : std::make_unique<ScriptedPen>();
+}
+
+void SimulatedModule::setCoordHandler(CoordHandler handler) {
+    std::lock_guard<std::mutex> l(stateLock);
+    coordHandler = std::move(handler);
+}
+
+void SimulatedModule::setCalibAnswer(CalibAnswer a) {
+    std::lock_guard<std::mutex> l(stateLock);
+    calibAnswer = a;
+}
+
+int SimulatedModule::commandCount(std::uint32_t code) const {
+    std::lock_guard<std::mutex> l(counterLock);
+    const auto it = commandCounts.find(code);
+    return it == commandCounts.end() ? 0 : it->second;
+}
+
+std::vector<DevicePacket> SimulatedModule::receivedPackets() const {
+    std::lock_guard<std::mutex> l(counterLock);
+    return received;
+}
+
+void SimulatedModule::clearCounters() {
+    std::lock_guard<std::mutex> l(counterLock);
+    commandCounts.clear();
+    received.clear();
+}
+
+int SimulatedModule::coordCount() const {
+    return coords.load();
+}
+
+int SimulatedModule::autoDetachRequests() const {
+    return autoDetach.load();
+}
+
+int SimulatedModule::claimedModule() const {
+    std::lock_guard<std::mutex> l(busLock);
+    return claimedIndex;
+}
+
+double SimulatedModule::workerCpuMs() const {
+    return static_cast<double>(workerCpuNs.load()) / 1e6;
+}
+
+// ---- the module's thread ----
+
+void SimulatedModule::schedule(int delayMs, std::function<void()> action, bool scaled) {
+    const long long us = scaled ? Pacing::scaledMicroseconds(delayMs) : delayMs * 1000LL;
+    {
+        std::lock_guard<std::mutex> l(workLock);
+        timed.push_back(
+            {std::chrono::steady_clock::now() + std::chrono::microseconds(us), std::move(action)});
+    }
+    workCue.notify_one();
+}
+
+void SimulatedModule::workerLoop() {
+    std::unique_lock<std::mutex> l(workLock);
+    while (!stopping) {
+        const auto now = std::chrono::steady_clock::now();
+        auto due = std::find_if(timed.begin(), timed.end(), [now](const Timed& t) { return t.due <= now; });
+        if (due != timed.end()) {
+            std::function<void()> action = std::move(due->action);
+            timed.erase(due);
+            l.unlock();
+            action();
+            l.lock();
+            continue;
+        }
+        if (!requests.empty()) {
+            const DevicePacket request = requests.front();
+            requests.pop_front();
+            l.unlock();
+            const double latency = faultValue(SimFault::LatencyMs);
+            if (latency > 0.0)
+                std::this_thread::sleep_for(
+                    std::chrono::microseconds(static_cast<long long>(latency * 1000.0)));
+            handleRequest(request);
+            workerCpuNs.store(threadCpuNs());
+            l.lock();
+            continue;
+        }
+        if (timed.empty()) {
+            workCue.wait(l);
+        } else {
+            const auto next = std::min_element(timed.begin(), timed.end(),
+                                               [](const Timed& a, const Timed& b) { return a.due < b.due; });
+            workCue.wait_until(l, next->due);
+        }
+    }
+}
+
+void SimulatedModule::answer(PacketPipe& pipe, const DevicePacket& packet, Kind kind) {
+    if (chance(SimFault::Malformed))
+        sendMalformed(pipe);
+    if ((kind == Kind::Block && chance(SimFault::BlockLoss)) ||
+        (kind == Kind::GroupEnd && chance(SimFault::LoseGroupEnd)) ||
+        (kind == Kind::PartEnd && chance(SimFault::LosePartEnd)))
+        return;
+    pipe.push({packet, DevicePacket::size});
+}
+
+// Damaged packets that a sound tool drops without harm: a short read of a block, block length
+// fields beyond the packet or shorter than the block header, indices far outside any image, an
+// unknown code.
+void SimulatedModule::sendMalformed(PacketPipe& pipe) {
+    int variant = 0;
+    std::uint32_t index = 0;
+    {
+        std::lock_guard<std::mutex> l(faultLock);
+        variant = std::uniform_int_distribution<int>(0, 4)(rng);
+        index = std::uniform_int_distribution<std::uint32_t>(0, 1919)(rng);
+    }
+    const std::uint32_t blockCode = &pipe == &livePipe ? DAT_LIVE_IMAGE : DAT_AC_IMAGE;
+    DevicePacket p;
+    p.setCode(blockCode);
+    p.setU32(8, index);
+    p.setU32(12, &pipe == &livePipe ? liveImageSize : acImageSize);
+    std::memset(p.data() + 16, 0xA5, DevicePacket::size - 16);
+    int readLength = DevicePacket::size;
+    switch (variant) {
+    case 0:
+        p.setLength(504);
+        readLength = 100;
+        break;
+    case 1:
+        p.setLength(0xFFFFFFF0u);
+        break;
+    case 2:
+        p.setLength(5);
+        break;
+    case 3:
+        p.setLength(504);
+        p.setU32(8, 0x80000000u + index);
+        break;
+    default:
+        p.setCode(0x7777);
+        p.setLength(600);
+        break;
+    }
+    pipe.push({p, readLength});
+}
+
+void SimulatedModule::sendImageBlocks(PacketPipe& pipe, std::uint32_t code,
+                                      const std::vector<std::uint8_t>& image, std::uint32_t first,
+                                      std::uint32_t last) {
+    const auto size = static_cast<std::uint32_t>(image.size());
+    for (std::uint32_t b = first; b <= last; ++b) {
+        const std::uint32_t inGroup = (b % 24) * blockBytes;
+        const std::uint32_t offset = (b / 24) * groupBytes + inGroup;
+        if (offset >= size)
+            break;
+        const std::uint32_t n = std::min({blockBytes, groupBytes - inGroup, size - offset});
+        DevicePacket p;
+        p.setCode(code);
+        p.setLength(8 + n);
+        p.setU32(8, b);
+        p.setU32(12, size);
+        std::memcpy(p.data() + 16, image.data() + offset, n);
+        answer(pipe, p, Kind::Block);
+    }
+}
+
+void SimulatedModule::sendLiveFrame() {
+    std::vector<std::uint8_t> frame(liveImageSize);
+    {
+        std::lock_guard<std::mutex> l(stateLock);
+        FrameSource::Sensor sensor;
+        const auto hi = registers.find(0x350A), lo = registers.find(0x350B);
+        sensor.gain =
+            (hi == registers.end() ? 0u : hi->second) * 256u + (lo == registers.end() ? 0x40u : lo->second);
+        sensor.blackLevel = blackLevel;
+        frameSource->captureLive(sensor, frame.data());
+    }
+    sendImageBlocks(livePipe, DAT_LIVE_IMAGE, frame, 0, 479);
+    if (faultValue(SimFault::EndlessLiveFrame) != 0.0) {
+        // The frame never ends: more blocks follow, as long as the fault lasts.
+        schedule(
+            2, [this] { sendLiveFrame(); }, false);
+        return;
+    }
+    answer(livePipe, DevicePacket::make(DAT_LIVE_IMGEND), Kind::Other);
+}
+
+void SimulatedModule::capture(FrameSource::Capture kind, int id, std::uint32_t endCode) {
+    std::vector<std::uint8_t> image(acImageSize);
+    {
+        std::lock_guard<std::mutex> l(stateLock);
+        FrameSource::Sensor sensor;
+        const auto hi = registers.find(0x350A), lo = registers.find(0x350B);
+        sensor.gain =
+            (hi == registers.end() ? 0u : hi->second) * 256u + (lo == registers.end() ? 0x40u : lo->second);
+        sensor.blackLevel = blackLevel;
+        frameSource->captureCalibration(kind, sensor, image.data());
+        captured[id] = image;
+    }
+    answer(replyPipe, DevicePacket::make(endCode), Kind::Other);
+}
+
+void SimulatedModule::storeCalibRecord(const DevicePacket& request) {
+    const int n = static_cast<int>(std::min<std::uint32_t>(request.length(), 370));
+    CalibAnswer a;
+    {
+        std::lock_guard<std::mutex> l(stateLock);
+        calibRecord.assign(request.data() + 8, request.data() + 8 + n);
+        calibRecord.resize(370, 0);
+        // The stored record keeps the tweak offsets of the last record that carried any, and its lens.
+        const std::int32_t count = static_cast<std::int32_t>(request.u32(8 + 112));
+        if (count > 0) {
+            const int pairs = std::min(count, 25);
+            std::memset(stored.data() + 116, 0, 4 + 200);
+            std::memcpy(stored.data() + 116, request.data() + 8 + 112, 4);
+            std::memcpy(stored.data() + 120, request.data() + 8 + 116, static_cast<std::size_t>(pairs) * 8);
+        }
+        stored[327] = calibRecord[110];
+        opts.ceiling = calibRecord[108];
+        opts.rear = calibRecord[109];
+        opts.lens = calibRecord[110];
+        a = calibAnswer;
+    }
+    if (a == CalibAnswer::ReadyEnd)
+        answer(replyPipe, DevicePacket::make(RES_AC_READY_END), Kind::Other);
+    else if (a == CalibAnswer::PatternEnd)
+        answer(replyPipe, DevicePacket::make(RES_MC_PATTERN_END), Kind::Other);
+}
+
+void SimulatedModule::handleRequest(const DevicePacket& r) {
+    if (chance(SimFault::Unplug)) {
+        unplug();
+        return;
+    }
+    if (chance(SimFault::Nak)) {
+        DevicePacket nak = DevicePacket::make(RES_NAK);
+        nak.setLength(4);
+        nak.setU32(8, r.code());
+        answer(replyPipe, nak, Kind::Other);
+        return;
+    }
+    switch (r.code()) {
+    case CMD_SENDVERSION: {
+        std::lock_guard<std::mutex> l(stateLock);
+        const std::uint8_t v[2] = {static_cast<std::uint8_t>(fwMajor), static_cast<std::uint8_t>(fwMinor)};
+        replyPipe.push({DevicePacket::make(DAT_VERSION, v, 2), DevicePacket::size});
+        break;
+    }
+    case CMD_SEND_OPTION: {
+        std::lock_guard<std::mutex> l(stateLock);
+        const std::uint8_t o[4] = {opts.ceiling, opts.rear, opts.finger, opts.lens};
+        replyPipe.push({DevicePacket::make(DAT_OPTION, o, 4), DevicePacket::size});
+        break;
+    }
+    case CMD_GET_EEPROM: {
+        std::lock_guard<std::mutex> l(stateLock);
+        replyPipe.push({DevicePacket::make(DAT_EEPROM, stored.data(), 400), DevicePacket::size});
+        break;
+    }
+    case CMD_AC_BLACK_START: {
+        std::lock_guard<std::mutex> l(stateLock);
+        blackLevel = r.u8(10);
+    }
+        capture(FrameSource::Capture::Black, 101, RES_AC_BLACK_END);
+        break;
+    case CMD_AC_WHITE_START:
+        capture(FrameSource::Capture::White, 102, RES_AC_WHITE_END);
+        break;
+    case CMD_AC_PATTERN_START:
+        capture(FrameSource::Capture::Pattern, 103, RES_AC_PATTERN_END);
+        break;
+    case CMD_AC_SENDIMG: {
+        const int group = r.u8(9);
+        if (group < 80) {
+            std::vector<std::uint8_t> image = capturedImage(r.u8(8));
+            if (image.empty())
+                image.assign(acImageSize, 0);
+            sendImageBlocks(replyPipe, DAT_AC_IMAGE, image, static_cast<std::uint32_t>(24 * group),
+                            static_cast<std::uint32_t>(24 * group + 23));
+        }
+        answer(replyPipe, DevicePacket::make(DAT_AC_IMGEND), Kind::GroupEnd);
+        break;
+    }
+    case CMD_AC_SENDIMG_PART: {
+        std::vector<std::uint8_t> image = capturedImage(static_cast<int>(r.u32(8)));
+        if (image.empty())
+            image.assign(acImageSize, 0);
+        const std::uint32_t first = std::min<std::uint32_t>(r.u32(12), 1919);
+        const std::uint32_t last = std::min<std::uint32_t>(r.u32(16), 1919);
+        if (first <= last)
+            sendImageBlocks(replyPipe, DAT_AC_IMAGE_PART, image, first, last);
+        answer(replyPipe, DevicePacket::make(DAT_AC_PART_END), Kind::PartEnd);
+        break;
+    }
+    case CMD_LIVE_SENDIMG:
+        sendLiveFrame();
+        break;
+    case CMD_MC_PATTERN_START: {
+        std::vector<ManualPenBehaviour::Event> events;
+        {
+            std::lock_guard<std::mutex> l(stateLock);
+            events = pen->patternStarted(static_cast<int>(r.u32(8)));
+        }
+        for (const auto& e : events) {
+            DevicePacket p = DevicePacket::make(e.code);
+            p.setLength(4);
+            p.setU32(8, e.value);
+            schedule(
+                e.delayMs, [this, p] { answer(replyPipe, p, Kind::Other); }, true);
+        }
+        break;
+    }
+    case CMD_MC_GET_INPUT_POINT: {
+        std::array<float, 50> points{};
+        {
+            std::lock_guard<std::mutex> l(stateLock);
+            points = pen->inputPoints();
+        }
+        answer(replyPipe, DevicePacket::make(DAT_MC_INPUT_POINT, points.data(), 200), Kind::Other);
+        break;
+    }
+    case CMD_SET_CALIB_PARAMETER:
+        storeCalibRecord(r);
+        break;
+    case CMD_SEND_COORD: {
+        coords.fetch_add(1);
+        CoordHandler h;
+        {
+            std::lock_guard<std::mutex> l(stateLock);
+            h = coordHandler;
+        }
+        if (h)
+            h(static_cast<int>(r.u32(8)), static_cast<int>(r.u32(12)), static_cast<int>(r.u32(16)));
+        break;
+    }
+    case CMD_STOP_TRACKING:
+    case CMD_START_TRACKING: {
+        std::lock_guard<std::mutex> l(stateLock);
+        trackingOn = r.code() == CMD_START_TRACKING;
+        break;
+    }
+    case CMD_IIC_WR: {
+        std::lock_guard<std::mutex> l(stateLock);
+        registers[r.u16(8)] = r.u8(10);
+        break;
+    }
+    case CMD_SET_FINGER_TOUCH_MODE: {
+        std::lock_guard<std::mutex> l(stateLock);
+        opts.finger = r.u32(8) != 0 ? 1 : 0;
+        break;
+    }
+    default:
+        break; // applied silently: mono bin, image reverse, coordinate ratio, manual start and end
+    }
 }

@@ -1,16 +1,166 @@
 #pragma once
 
+#include "device/DevicePacket.h"
+#include "device/UsbTransport.h"
+#include "sim/FrameSource.h"
+#include "sim/ManualPenBehaviour.h"
+#include "sim/PacketPipe.h"
+#include "sim/SimFault.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <random>
+#include <thread>
+#include <vector>
 
-class UsbTransport;
-
-// The simulated touch module: honours the module's side of the USB contract from threads of its
-// own, so every parser and state machine of the tool runs against it.
+// The simulated touch module: honours the module's side of the USB contract from a thread of its
+// own, so every parser and state machine of the tool runs against it. Requests written by the tool
+// are queued and answered by the module's thread, never inside the write call; answers are queued
+// per IN endpoint and returned by the tool's reads. Faults are injected by mode with a seeded
+// generator, and every received command is counted for tests.
 class SimulatedModule {
 public:
+    enum class CalibAnswer { ReadyEnd, PatternEnd, None };
+    struct Options {
+        std::uint8_t ceiling = 0, rear = 0, finger = 0, lens = 3;
+    };
+    using CoordHandler = std::function<void(int a, int x, int y)>;
+
     SimulatedModule();
     ~SimulatedModule();
+    SimulatedModule(const SimulatedModule&) = delete;
+    SimulatedModule& operator=(const SimulatedModule&) = delete;
 
     // A transport that reaches this module; it borrows the module, which must outlive it.
     std::unique_ptr<UsbTransport> createTransport();
+
+    // The bus.
+    void plug();
+    void unplug();
+    bool isPlugged() const;
+
+    // Faults.
+    void setFault(SimFault fault, double value = 1.0);
+    void clearFaults();
+    void setSeed(std::uint32_t seed);
+
+    // The module's state.
+    void setFirmwareVersion(int major, int minor);
+    void setOptions(const Options& options);
+    Options options() const;
+    std::array<std::uint8_t, 400> storedRecord() const;
+    std::vector<std::uint8_t> lastCalibRecord() const;
+    // The image a capture command took (101 black, 102 white, 103 pattern); empty before that.
+    std::vector<std::uint8_t> capturedImage(int id) const;
+    unsigned sensorGain() const;
+    bool tracking() const;
+
+    // Pluggable behaviour (called on the module's thread).
+    void setFrameSource(std::unique_ptr<FrameSource> source);
+    void setPenBehaviour(std::unique_ptr<ManualPenBehaviour> pen);
+    void setCoordHandler(CoordHandler handler);
+    void setCalibAnswer(CalibAnswer answer);
+
+    // Counters for tests.
+    int commandCount(std::uint32_t code) const;
+    std::vector<DevicePacket> receivedPackets() const;
+    void clearCounters();
+    int coordCount() const;
+    int autoDetachRequests() const;
+    // Bus position (0-based among the modules) of the module whose interfaces were last claimed.
+    int claimedModule() const;
+    // CPU time the module's thread has used, for benchmarks that subtract it.
+    double workerCpuMs() const;
+
+private:
+    friend class SimulatedTransport;
+
+    struct HandleInfo {
+        UsbTransport::DeviceRef device = 0;
+        std::uint64_t generation = 0;
+    };
+    struct Timed {
+        std::chrono::steady_clock::time_point due;
+        std::function<void()> action;
+    };
+    enum class Kind { Block, GroupEnd, PartEnd, Other };
+
+    // The transport side (SimulatedTransport).
+    int usbInit();
+    int usbGetDeviceList(std::vector<UsbTransport::DeviceRef>& devices);
+    int usbDescriptor(UsbTransport::DeviceRef device, UsbTransport::DeviceDescriptor& descriptor);
+    int usbOpen(UsbTransport::DeviceRef device, UsbTransport::HandleRef& handle);
+    void usbClose(UsbTransport::HandleRef handle);
+    int usbAutoDetach(UsbTransport::HandleRef handle);
+    int usbClaim(UsbTransport::HandleRef handle, int interfaceNumber);
+    int usbRelease(UsbTransport::HandleRef handle, int interfaceNumber);
+    int usbBulk(UsbTransport::HandleRef handle, unsigned char endpoint, unsigned char* data, int length,
+                int* transferred, unsigned int timeoutMs);
+    std::vector<UsbTransport::HidDeviceInfo> usbHidEnumerate(std::uint16_t vendorId, std::uint16_t productId);
+    bool handleValid(UsbTransport::HandleRef handle) const;
+    int moduleCount() const;
+
+    // The module's thread.
+    void workerLoop();
+    void handleRequest(const DevicePacket& request);
+    void answer(PacketPipe& pipe, const DevicePacket& packet, Kind kind);
+    void sendMalformed(PacketPipe& pipe);
+    void sendImageBlocks(PacketPipe& pipe, std::uint32_t code, const std::vector<std::uint8_t>& image,
+                         std::uint32_t first, std::uint32_t last);
+    void sendLiveFrame();
+    void capture(FrameSource::Capture kind, int id, std::uint32_t endCode);
+    void storeCalibRecord(const DevicePacket& request);
+    void schedule(int delayMs, std::function<void()> action, bool scaled);
+    bool chance(SimFault fault);
+    double faultValue(SimFault fault) const;
+
+    mutable std::mutex busLock; // guards plugged, generation, handles, nextHandle, claimedIndex
+    bool plugged = true;
+    std::uint64_t generation = 1;
+    std::map<UsbTransport::HandleRef, HandleInfo> handles;
+    UsbTransport::HandleRef nextHandle = 1;
+    int claimedIndex = -1;
+
+    mutable std::mutex faultLock; // guards faults and rng
+    std::map<SimFault, double> faults;
+    std::mt19937 rng{12345};
+
+    mutable std::mutex stateLock; // guards the module state below and the pluggable behaviour
+    int fwMajor = 51, fwMinor = 12;
+    Options opts;
+    std::array<std::uint8_t, 400> stored{};
+    std::vector<std::uint8_t> calibRecord;
+    std::map<int, std::vector<std::uint8_t>> captured;
+    std::map<std::uint16_t, std::uint8_t> registers;
+    std::uint8_t blackLevel = 0;
+    bool trackingOn = true;
+    std::unique_ptr<FrameSource> frameSource;
+    std::unique_ptr<ManualPenBehaviour> pen;
+    CoordHandler coordHandler;
+    CalibAnswer calibAnswer = CalibAnswer::ReadyEnd;
+
+    mutable std::mutex counterLock; // guards commandCounts and received
+    std::map<std::uint32_t, int> commandCounts;
+    std::vector<DevicePacket> received;
+    std::atomic<int> coords{0};
+    std::atomic<int> autoDetach{0};
+    std::atomic<long long> workerCpuNs{0};
+
+    PacketPipe replyPipe; // endpoint 0x83
+    PacketPipe livePipe;  // endpoint 0x84
+
+    std::mutex workLock;             // guards requests, timed and stopping
+    std::condition_variable workCue; // signalled on a new request, a new timed event and stop
+    std::deque<DevicePacket> requests;
+    std::vector<Timed> timed;
+    bool stopping = false;
+    std::thread worker; // last: starts after everything above exists
 };

@@ -1,0 +1,175 @@
+#include "device/ImageReassembly.h"
+
+#include "device/DevicePacket.h"
+#include "device/ImageTransferHost.h"
+#include "device/PacketCodes.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr std::uint32_t postedFlag = 0x10000;
+}
+
+ImageReassembly::ImageReassembly(ImageTransferHost& transferHost)
+    : host(transferHost)
+    , frameBuffer(frameBufferSize, 0) {
+    missingRanges.reserve(acBlockCount);
+}
+
+void ImageReassembly::postLiveFill() {
+    liveFillPosted.store(true);
+}
+
+void ImageReassembly::postAcImageStart(std::uint8_t imageId, std::uint8_t group) {
+    acStartPosted.store(postedFlag | (static_cast<std::uint32_t>(imageId) << 8) | group);
+}
+
+void ImageReassembly::applyPosted() {
+    if (liveFillPosted.exchange(false))
+        fillForLiveFrame();
+    const std::uint32_t start = acStartPosted.exchange(0);
+    if (start & postedFlag)
+        startAcImage(static_cast<std::uint8_t>(start >> 8), static_cast<std::uint8_t>(start & 0xFF));
+}
+
+void ImageReassembly::fillForLiveFrame() {
+    std::fill(frameBuffer.begin(), frameBuffer.end(), 0xFF);
+}
+
+void ImageReassembly::startAcImage(std::uint8_t imageId, std::uint8_t group) {
+    if (group == 0) {
+        blockReceived.reset();
+        missingRanges.clear();
+        rangeCursor = 0;
+    }
+    acImageId = imageId;
+    groupIndex = group;
+    if (group == 0)
+        std::fill(frameBuffer.begin(), frameBuffer.end(), 0);
+}
+
+bool ImageReassembly::placeBlock(const DevicePacket& packet, std::uint32_t block) {
+    // The length field counts the 8 bytes of index and size; a damaged field copies nothing.
+    const std::uint32_t length = packet.length();
+    if (length < 8 || length > static_cast<std::uint32_t>(DevicePacket::maxPayload))
+        return false;
+    const std::uint64_t count = length - 8;
+    const std::uint64_t offset = static_cast<std::uint64_t>(block / blocksPerGroup) * groupBytes +
+                                 static_cast<std::uint64_t>(block % blocksPerGroup) * blockBytes;
+    if (offset + count > frameBuffer.size())
+        return false;
+    std::memcpy(frameBuffer.data() + offset, packet.data() + 16, static_cast<std::size_t>(count));
+    return true;
+}
+
+void ImageReassembly::markReceived(std::uint32_t block) {
+    if (block < static_cast<std::uint32_t>(acBlockCount))
+        blockReceived.set(block);
+}
+
+void ImageReassembly::onLivePacket(const DevicePacket& packet, int bytesRead) {
+    if (packet.code() == DAT_LIVE_IMAGE) {
+        liveFrameSize = packet.u32(12);
+        if (bytesRead == DevicePacket::size)
+            placeBlock(packet, packet.u32(8));
+        ++liveBlockCount;
+    } else if (packet.code() == DAT_LIVE_IMGEND) {
+        if (liveBlockCount == 0)
+            return;
+        liveBlockCount = 0;
+        host.liveFrameComplete(frameBuffer.data(), liveFrameSize);
+    }
+}
+
+void ImageReassembly::onAcPacket(const DevicePacket& packet, int bytesRead) {
+    switch (packet.code()) {
+    case DAT_AC_IMAGE: {
+        acFrameSize = packet.u32(12);
+        const std::uint32_t block = packet.u32(8);
+        // A block counts as received only once its bytes are in place, so a damaged or short
+        // block is fetched again instead of leaving a hole in the image.
+        if (bytesRead == DevicePacket::size && placeBlock(packet, block))
+            markReceived(block);
+        break;
+    }
+    case DAT_AC_IMGEND:
+        if (groupIndex >= groupCount) {
+            host.acImageComplete(frameBuffer.data(), acFrameSize == 0 ? defaultAcImageSize : acFrameSize);
+            break;
+        }
+        collectMissingRanges(static_cast<std::uint32_t>(blocksPerGroup * groupIndex),
+                             static_cast<std::uint32_t>(blocksPerGroup * groupIndex + blocksPerGroup));
+        if (missingRanges.empty())
+            advanceGroup();
+        else
+            requestImagePart();
+        break;
+    case DAT_AC_IMAGE_PART: {
+        const std::uint32_t block = packet.u32(8);
+        if (rangeCursor < missingRanges.size()) {
+            const Range& r = missingRanges[rangeCursor];
+            if (block >= r.first && block <= r.second && placeBlock(packet, block))
+                markReceived(block);
+        }
+        break;
+    }
+    case DAT_AC_PART_END:
+        ++rangeCursor;
+        if (rangeCursor < missingRanges.size()) {
+            requestImagePart();
+            break;
+        }
+        collectMissingRanges(static_cast<std::uint32_t>(blocksPerGroup * groupIndex),
+                             static_cast<std::uint32_t>(blocksPerGroup * groupIndex + blocksPerGroup));
+        if (missingRanges.empty()) {
+            if (groupIndex < groupCount)
+                advanceGroup();
+        } else {
+            rangeCursor = 0;
+            requestImagePart();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void ImageReassembly::advanceGroup() {
+    ++groupIndex;
+    startAcImage(acImageId, static_cast<std::uint8_t>(groupIndex));
+    host.sendImageRequest(acImageId, static_cast<std::uint8_t>(groupIndex));
+}
+
+void ImageReassembly::requestImagePart() {
+    if (rangeCursor >= missingRanges.size())
+        return;
+    const Range& r = missingRanges[rangeCursor];
+    host.sendPartRequest(acImageId, r.first, r.second);
+}
+
+void ImageReassembly::collectMissingRanges(std::uint32_t from, std::uint32_t to) {
+    missingRanges.clear();
+    rangeCursor = 0;
+    // Blocks beyond the 1920 tracked ones are never fetched again.
+    to = std::min(to, static_cast<std::uint32_t>(acBlockCount));
+    bool inRun = false;
+    std::uint32_t first = 0;
+    for (std::uint32_t b = from; b < to; ++b) {
+        if (inRun && b % blocksPerGroup == 0) {
+            missingRanges.emplace_back(first, b - 1);
+            inRun = false;
+        }
+        if (!blockReceived[b]) {
+            if (!inRun) {
+                first = b;
+                inRun = true;
+            }
+        } else if (inRun) {
+            missingRanges.emplace_back(first, b - 1);
+            inRun = false;
+        }
+    }
+    if (inRun)
+        missingRanges.emplace_back(first, to - 1);
+}

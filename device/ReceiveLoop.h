@@ -1,0 +1,30 @@
+#pragma once
+
+#include "device/UsbTransport.h"
+
+#include <atomic>
+
+class PacketDispatcher;
+class ReceiverThread;
+
+// The body of the receive thread: reads one 512-byte packet at a time from the reply endpoint
+// (mode 0) or the live endpoint (mode 1) and hands it to the dispatch; in mode 1 it drains the
+// live stream after a stop so the module is not left in the middle of a frame.
+class ReceiveLoop {
+public:
+    ReceiveLoop(UsbTransport& usb, PacketDispatcher& dispatcher);
+
+    void run(const ReceiverThread& control, int mode, UsbTransport::HandleRef handle);
+
+    // Reads that failed because the module is gone, since construction (for tests and diagnostics).
+    int noDeviceReads() const { return noDeviceCount.load(); }
+
+private:
+    void drain(const ReceiverThread& control, UsbTransport::HandleRef handle, unsigned char endpoint);
+    // Pause after a failed read so that a vanished module does not make the loop spin.
+    void backOff(int result);
+
+    UsbTransport& usb;
+    PacketDispatcher& dispatcher;
+    std::atomic<int> noDeviceCount{0};
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// How the pen behaves during manual calibration on the simulated module: what the module answers,
+// and after which delay, when a target starts, and which camera positions it reports at the end.
+// Called on the module's thread.
+class ManualPenBehaviour {
+public:
+    struct Event {
+        int delayMs = 0; // after the target start; scaled by the pacing scale
+        std::uint32_t code = 0;
+        std::uint32_t value = 0;
+    };
+
+    virtual ~ManualPenBehaviour() = default;
+    virtual std::vector<Event> patternStarted(int target) = 0;
+    // 25 camera positions (x, y) of the touched targets.
+    virtual std::array<float, 50> inputPoints() = 0;
+};

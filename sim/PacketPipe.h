@@ -1,0 +1,32 @@
+#pragma once
+
+#include "device/DevicePacket.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+// One bulk IN endpoint of the simulated module: packets queued by the module, taken by reads that
+// block up to their time-out like libusb_bulk_transfer (time-outs follow the pacing scale).
+class PacketPipe {
+public:
+    struct Item {
+        DevicePacket packet;
+        int readLength = DevicePacket::size; // what the read returns; short for damaged transfers
+    };
+    static constexpr std::size_t capacity = 8192;
+
+    void push(const Item& item);
+    // libusb conventions: 0 and the bytes in *transferred, LIBUSB_ERROR_TIMEOUT, or
+    // LIBUSB_ERROR_NO_DEVICE once the module is unplugged.
+    int pop(unsigned char* data, int length, int* transferred, unsigned int timeoutMs);
+    void disconnect();
+    void connect();
+    std::size_t size() const;
+
+private:
+    mutable std::mutex lock;         // guards queue and connected
+    std::condition_variable arrived; // signalled on push and on disconnect
+    std::deque<Item> queue;
+    bool connected = true;
+};

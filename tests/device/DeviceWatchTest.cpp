@@ -1,0 +1,98 @@
+#include "DeviceTestSupport.h"
+
+#include "device/PacketCodes.h"
+
+#include <thread>
+
+namespace {
+
+// Runs the watch loop on its own thread, as the controller does, until the test ends it.
+class WatchRun {
+public:
+    WatchRun(CamDevCtrl& link, RecordingWatchClient& client)
+        : watchClient(client)
+        , thread([&link, &client] { link.deviceWatchLoop(client); }) {}
+    ~WatchRun() {
+        watchClient.stop.store(true);
+        thread.join();
+    }
+
+private:
+    RecordingWatchClient& watchClient;
+    std::thread thread;
+};
+
+} // namespace
+
+TEST_F(SimulatedLinkTest, WatchOpensUnplugsAndReopens) {
+    makeLink();
+    RecordingWatchClient client;
+    QSignalSpy version(link.get(), &CamDevCtrl::sigSetFWVersion);
+    {
+        WatchRun run(*link, client);
+        ASSERT_TRUE(waitUntil([&] { return client.opened.load() == 1; }));
+        EXPECT_TRUE(client.connected.load());
+        ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_GET_EEPROM) == 1; }));
+
+        module->unplug();
+        ASSERT_TRUE(waitUntil([&] { return client.absent.load() >= 2; }));
+        EXPECT_FALSE(client.connected.load());
+        EXPECT_EQ(client.opened.load(), 1);
+
+        module->plug();
+        ASSERT_TRUE(waitUntil([&] { return client.opened.load() == 2; }));
+        ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_GET_EEPROM) == 2; }));
+    }
+    // The replugged module answers through the reopened handle.
+    EXPECT_TRUE(waitUntil([&] { return version.count() == 2; }));
+}
+
+TEST_F(SimulatedLinkTest, ModuleWithoutHidCollectionIsNeverOpened) {
+    module->setFault(SimFault::HidMissing);
+    makeLink();
+    EXPECT_FALSE(link->isDevicePresent(true));
+    EXPECT_TRUE(link->isDevicePresent(false));
+    RecordingWatchClient client;
+    {
+        WatchRun run(*link, client);
+        ASSERT_TRUE(waitUntil([&] { return client.absent.load() >= 3; }));
+    }
+    EXPECT_EQ(client.opened.load(), 0);
+    EXPECT_EQ(module->receivedPackets().size(), 0u);
+}
+
+TEST_F(SimulatedLinkTest, UnreadableDescriptorEndsThePresenceWalkButNotTheOpenWalk) {
+    module->setFault(SimFault::DescriptorFailure);
+    makeLink();
+    EXPECT_FALSE(link->isDevicePresent(false));
+    EXPECT_TRUE(link->openDevice());
+}
+
+TEST_F(SimulatedLinkTest, ClaimFailureTriesTheNextModule) {
+    module->setFault(SimFault::SecondModule);
+    module->setFault(SimFault::ClaimFailure, 1);
+    makeLink();
+    ASSERT_TRUE(link->openDevice());
+    EXPECT_EQ(module->claimedModule(), 1);
+}
+
+TEST_F(SimulatedLinkTest, SecondModuleTheFirstIsUsed) {
+    module->setFault(SimFault::SecondModule);
+    makeLink();
+    ASSERT_TRUE(link->openDevice());
+    EXPECT_EQ(module->claimedModule(), 0);
+}
+
+TEST_F(SimulatedLinkTest, ClaimFailureOnEveryModuleIsRetriedNextCycle) {
+    module->setFault(SimFault::ClaimFailure, 1);
+    makeLink();
+    RecordingWatchClient client;
+    {
+        WatchRun run(*link, client);
+        QThread::msleep(150);
+        EXPECT_EQ(client.opened.load(), 0);
+        EXPECT_EQ(client.absent.load(), 0); // present, just not opened
+        module->setFault(SimFault::ClaimFailure, 0);
+        ASSERT_TRUE(waitUntil([&] { return client.opened.load() == 1; }));
+    }
+}

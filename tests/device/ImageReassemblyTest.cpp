@@ -1,0 +1,163 @@
+#include "device/ImageReassembly.h"
+#include "device/DevicePacket.h"
+#include "device/ImageTransferHost.h"
+#include "device/PacketCodes.h"
+
+#include <gtest/gtest.h>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+// Records what the reassembly asks for and reports.
+class RecordingHost : public ImageTransferHost {
+public:
+    void sendImageRequest(std::uint8_t id, std::uint8_t group) override { groups.emplace_back(id, group); }
+    void sendPartRequest(std::uint32_t id, std::uint32_t first, std::uint32_t last) override {
+        parts.emplace_back(id, first, last);
+    }
+    void liveFrameComplete(const std::uint8_t*, std::uint32_t size) override { liveSizes.push_back(size); }
+    void acImageComplete(const std::uint8_t*, std::uint32_t size) override { acSizes.push_back(size); }
+
+    std::vector<std::pair<int, int>> groups;
+    std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> parts;
+    std::vector<std::uint32_t> liveSizes;
+    std::vector<std::uint32_t> acSizes;
+};
+
+DevicePacket block(std::uint32_t code, std::uint32_t index, std::uint8_t fill, std::uint32_t length = 504,
+                   std::uint32_t size = 921600) {
+    DevicePacket p;
+    p.setCode(code);
+    p.setLength(length);
+    p.setU32(8, index);
+    p.setU32(12, size);
+    for (int i = 16; i < DevicePacket::size; ++i)
+        p.setU8(i, fill);
+    return p;
+}
+
+DevicePacket end(std::uint32_t code) {
+    return DevicePacket::make(code);
+}
+
+class ImageReassemblyTest : public ::testing::Test {
+protected:
+    RecordingHost host;
+    ImageReassembly images{host};
+
+    void sendGroup(int group, const std::vector<int>& lost) {
+        for (int b = 24 * group; b < 24 * group + 24; ++b) {
+            if (std::find(lost.begin(), lost.end(), b - 24 * group) == lost.end())
+                images.onAcPacket(block(DAT_AC_IMAGE, static_cast<std::uint32_t>(b), 1), DevicePacket::size);
+        }
+        images.onAcPacket(end(DAT_AC_IMGEND), DevicePacket::size);
+    }
+};
+
+} // namespace
+
+TEST_F(ImageReassemblyTest, LostBlocksOfAGroupBecomeRanges) {
+    images.startAcImage(101, 3);
+    sendGroup(3, {5, 6, 20});
+    using R = ImageReassembly::Range;
+    EXPECT_EQ(images.ranges(), (std::vector<R>{{77, 78}, {92, 92}}));
+    ASSERT_EQ(host.parts.size(), 1u);
+    EXPECT_EQ(host.parts[0], std::make_tuple(101u, 77u, 78u));
+
+    for (std::uint32_t b : {77u, 78u})
+        images.onAcPacket(block(DAT_AC_IMAGE_PART, b, 2), DevicePacket::size);
+    images.onAcPacket(end(DAT_AC_PART_END), DevicePacket::size);
+    ASSERT_EQ(host.parts.size(), 2u);
+    EXPECT_EQ(host.parts[1], std::make_tuple(101u, 92u, 92u));
+    images.onAcPacket(block(DAT_AC_IMAGE_PART, 92, 2), DevicePacket::size);
+    images.onAcPacket(end(DAT_AC_PART_END), DevicePacket::size);
+    ASSERT_EQ(host.groups.size(), 1u);
+    EXPECT_EQ(host.groups[0], std::make_pair(101, 4));
+}
+
+TEST_F(ImageReassemblyTest, RangesSplitAtGroupBoundaries) {
+    images.startAcImage(101, 0);
+    images.collectMissingRanges(20, 50);
+    using R = ImageReassembly::Range;
+    EXPECT_EQ(images.ranges(), (std::vector<R>{{20, 23}, {24, 47}, {48, 49}}));
+    // Indices beyond the tracked blocks are never asked for.
+    images.collectMissingRanges(1910, 1944);
+    EXPECT_EQ(images.ranges(), (std::vector<R>{{1910, 1919}}));
+}
+
+TEST_F(ImageReassemblyTest, StillMissingAfterPartsStartsOverFromTheFirstRange) {
+    images.startAcImage(102, 0);
+    sendGroup(0, {1, 10});
+    images.onAcPacket(end(DAT_AC_PART_END), DevicePacket::size); // block 1 lost again
+    images.onAcPacket(block(DAT_AC_IMAGE_PART, 10, 2), DevicePacket::size);
+    images.onAcPacket(end(DAT_AC_PART_END), DevicePacket::size);
+    ASSERT_EQ(host.parts.size(), 3u);
+    EXPECT_EQ(host.parts[2], std::make_tuple(102u, 1u, 1u));
+    EXPECT_TRUE(host.groups.empty());
+}
+
+TEST_F(ImageReassemblyTest, SizeZeroReportsTheDefaultImageSize) {
+    images.startAcImage(103, 0);
+    images.onAcPacket(block(DAT_AC_IMAGE, 0, 1, 504, 0), DevicePacket::size);
+    images.startAcImage(103, 80);
+    images.onAcPacket(end(DAT_AC_IMGEND), DevicePacket::size);
+    EXPECT_EQ(host.acSizes, std::vector<std::uint32_t>{921600});
+}
+
+TEST_F(ImageReassemblyTest, DamagedBlocksCopyNothingAndCountAsMissing) {
+    images.startAcImage(101, 0);
+    const std::vector<std::uint8_t> before = images.frame();
+    images.onAcPacket(block(DAT_AC_IMAGE, 0, 9, 7), DevicePacket::size);          // length below 8
+    images.onAcPacket(block(DAT_AC_IMAGE, 1, 9, 505), DevicePacket::size);        // beyond the packet
+    images.onAcPacket(block(DAT_AC_IMAGE, 2, 9, 0xFFFFFFFF), DevicePacket::size); // wraps
+    images.onAcPacket(block(DAT_AC_IMAGE, 3, 9), 100);                            // short read
+    images.onAcPacket(block(DAT_AC_IMAGE, 0xFFFFFFFF, 9), DevicePacket::size);    // far outside
+    images.onAcPacket(block(DAT_AC_IMAGE, 7679, 9), DevicePacket::size);          // last group, tail
+    images.onAcPacket(block(DAT_AC_IMAGE_PART, 4, 9), DevicePacket::size);        // no range yet
+    EXPECT_TRUE(images.frame() == before);
+    for (std::uint32_t b = 0; b < 5; ++b)
+        EXPECT_FALSE(images.blockDone(b)) << b;
+
+    // A block just inside the buffer is placed but, beyond block 1919, never counted.
+    images.onAcPacket(block(DAT_AC_IMAGE, 7678, 9, 8 + 16), DevicePacket::size);
+    EXPECT_EQ(images.frame()[319 * 11520 + 22 * 496], 9);
+    EXPECT_EQ(images.frame()[319 * 11520 + 22 * 496 + 16], 0);
+}
+
+TEST_F(ImageReassemblyTest, BlockPlacement) {
+    images.startAcImage(101, 0);
+    images.onAcPacket(block(DAT_AC_IMAGE, 23, 5, 8 + 112), DevicePacket::size);
+    images.onAcPacket(block(DAT_AC_IMAGE, 24, 6, 8 + 496), DevicePacket::size);
+    EXPECT_EQ(images.frame()[11408], 5);
+    EXPECT_EQ(images.frame()[11519], 5);
+    EXPECT_EQ(images.frame()[11520], 6);
+    EXPECT_EQ(images.frame()[11520 + 495], 6);
+    EXPECT_EQ(images.frame()[11520 + 496], 0);
+}
+
+TEST_F(ImageReassemblyTest, LiveFrameEndsOnlyAfterBlocks) {
+    images.onLivePacket(end(DAT_LIVE_IMGEND), DevicePacket::size);
+    EXPECT_TRUE(host.liveSizes.empty());
+    images.postLiveFill();
+    images.applyPosted();
+    EXPECT_EQ(images.frame()[0], 0xFF);
+    images.onLivePacket(block(DAT_LIVE_IMAGE, 0, 7, 504, 230400), DevicePacket::size);
+    images.onLivePacket(end(DAT_LIVE_IMGEND), DevicePacket::size);
+    EXPECT_EQ(host.liveSizes, std::vector<std::uint32_t>{230400});
+    EXPECT_EQ(images.frame()[0], 7);
+    EXPECT_EQ(images.frame()[496], 0xFF);
+    images.onLivePacket(end(DAT_LIVE_IMGEND), DevicePacket::size);
+    EXPECT_EQ(host.liveSizes.size(), 1u);
+}
+
+TEST_F(ImageReassemblyTest, PostedImageStartResetsOnTheFeedingThread) {
+    images.startAcImage(101, 0);
+    images.onAcPacket(block(DAT_AC_IMAGE, 0, 3), DevicePacket::size);
+    images.postAcImageStart(102, 0);
+    EXPECT_TRUE(images.blockDone(0)); // nothing changes until the feeding thread applies it
+    images.applyPosted();
+    EXPECT_FALSE(images.blockDone(0));
+    EXPECT_EQ(images.frame()[0], 0);
+    EXPECT_EQ(images.group(), 0);
+}
