@@ -12,11 +12,23 @@
 
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QPushButton>
 #include <memory>
 #include <type_traits>
 
+// Application-level events (message boxes), for observing a run from outside.
+Q_LOGGING_CATEGORY(lcApp, "vexaro.app", QtWarningMsg)
+
 namespace {
+// Every box is noted on the diagnostics category before it is shown.
+QMessageBox::StandardButton showAndNote(const MessageBoxSeam::Shown& shown) {
+    qCDebug(lcApp).noquote() << "message box:" << shown.title << "|" << shown.text;
+    if (shown.kind == MessageBoxSeam::Kind::Critical)
+        return QMessageBox::critical(nullptr, shown.title, shown.text, QMessageBox::Ok);
+    return QMessageBox::information(nullptr, shown.title, shown.text, QMessageBox::Ok);
+}
+
 bool wantsSimulation(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--simulate") == 0)
@@ -73,6 +85,8 @@ int main(int argc, char** argv) {
     SingleApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.1.3"));
     Platform::installFontSubstitutes();
+    if (lcApp().isDebugEnabled())
+        MessageBoxSeam::setHandler(showAndNote);
 
     // The simulated module stands in for the hardware; it outlives the graph that talks to it.
     std::unique_ptr<SimulatedModule> module;
