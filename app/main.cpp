@@ -2,6 +2,8 @@
 #include "app/MessageBoxSeam.h"
 #include "app/SimulationHooks.h"
 #include "app/SingleApplication.h"
+#include "calibration/CalibDlg.h"
+#include "calibration/ZelmoMainCtrl.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
 #include "platform/Platform.h"
@@ -76,6 +78,15 @@ void installSimulationHooks(SimulationHooks& hooks, SimulatedModule& module, Zel
     hooks.addCommand(QStringLiteral("ok"), [&hub] { clickButton(hub.alignmentView(), "pushButton"); });
     hooks.addCommand(QStringLiteral("f11"), [&hub] { pressKey(hub.alignmentView(), Qt::Key_F11); });
     hooks.addCommand(QStringLiteral("escape"), [&hub] { pressKey(hub.alignmentView(), Qt::Key_Escape); });
+    // The calibration window with the automatic pattern, as the automatic calibration puts it up.
+    hooks.addCommand(QStringLiteral("pattern"), [&hub] {
+        CalibDlg* window = hub.controller()->calibWindow();
+        window->PrepareDisplay(CalibDlg::Pattern);
+        window->ComputeTargets(CalibDlg::TargetSet::Automatic);
+        window->ShowAndWait();
+    });
+    hooks.addCommand(QStringLiteral("endpattern"),
+                     [&hub] { pressKey(hub.controller()->calibWindow(), Qt::Key_Escape); });
     hooks.addCommand(QStringLiteral("close"), [&hub] { hub.settingsWindow()->close(); });
 }
 } // namespace

@@ -47,7 +47,8 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
 
     // The font follows the language at start-up only; a later language change keeps it.
     const int languageIndex = texts ? texts->getLanguageIndex() : LanguageTexts::englishIndex;
-    setFont(QFont(Platform::dialogFontFamily(languageIndex)));
+    // 8 points: the size the form's 96 DPI geometry was laid out for.
+    setFont(QFont(Platform::dialogFontFamily(languageIndex), 8));
     setFixedSize(designWidth, designHeight);
 
     ui->labelFWVersion->setText(firmwarePrefix);
@@ -162,14 +163,14 @@ void MainDlg::resetUIState() {
 }
 
 void MainDlg::insertInfoText(QTextEdit* box, const QString& text) {
-    QTextCursor cursor = box->textCursor();
+    // A cursor of its own, so the box keeps showing its first line.
+    QTextCursor cursor(box->document());
     cursor.movePosition(QTextCursor::Start);
     QTextBlockFormat format = cursor.blockFormat();
     format.setLineHeight(scaled(20, scale), QTextBlockFormat::FixedHeight);
     format.setAlignment(Qt::AlignJustify);
     cursor.setBlockFormat(format);
     cursor.insertText(text);
-    box->setTextCursor(cursor);
 }
 
 void MainDlg::applyLanguage() {
