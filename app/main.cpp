@@ -78,6 +78,9 @@ void installSimulationHooks(SimulationHooks& hooks, SimulatedModule& module, Zel
     hooks.addCommand(QStringLiteral("ok"), [&hub] { clickButton(hub.alignmentView(), "pushButton"); });
     hooks.addCommand(QStringLiteral("f11"), [&hub] { pressKey(hub.alignmentView(), Qt::Key_F11); });
     hooks.addCommand(QStringLiteral("escape"), [&hub] { pressKey(hub.alignmentView(), Qt::Key_Escape); });
+    for (int step = 0; step < AlignmentDlg::gainSteps; ++step)
+        hooks.addCommand(QStringLiteral("gain%1").arg(step),
+                         [&hub, step] { hub.alignmentView()->setGain(step); });
     // The calibration window with the automatic pattern, as the automatic calibration puts it up.
     hooks.addCommand(QStringLiteral("pattern"), [&hub] {
         CalibDlg* window = hub.controller()->calibWindow();

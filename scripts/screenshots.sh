@@ -64,6 +64,9 @@ english() {
   echo view >&7
   wait_for "alignment image 30" 20
   import -window root "$out/alignment-view.png"
+  echo gain2 >&7
+  sleep 1
+  import -window root "$out/alignment-view-gain2.png"
   echo ok >&7
 }
 

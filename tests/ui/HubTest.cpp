@@ -181,8 +181,11 @@ TEST_F(HubTest, ClosingTheSettingsWindowEndsTheRunWithCodeZero) {
     ZelmoSetupDlg hub;
     hub.settingsWindow()->show();
     int code = -1;
-    QTimer::singleShot(0, [&hub] { QTest::keyClick(hub.settingsWindow(), Qt::Key_Escape); });
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+    QTimer::singleShot(0, &hub, [&hub] { QTest::keyClick(hub.settingsWindow(), Qt::Key_Escape); });
+    QTimer stall; // ends the loop if the close never comes; gone with the test
+    stall.setSingleShot(true);
+    QObject::connect(&stall, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    stall.start(5000);
     code = QCoreApplication::exec();
     EXPECT_EQ(code, 0);
 }

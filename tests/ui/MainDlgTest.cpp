@@ -332,8 +332,8 @@ TEST_F(MainDlgTest, UserActionsBecomeSignals) {
     QSignalSpy ceiling(&dialog, &MainDlg::sigSetCeiling);
     QSignalSpy view(&dialog, &MainDlg::sigStartAlignmentDisplay);
     QSignalSpy closed(&dialog, &MainDlg::sigClose);
-    QTest::mouseClick(ui->radioFinger, Qt::LeftButton);
-    QTest::mouseClick(ui->checkCeiling, Qt::LeftButton);
+    ui->radioFinger->click();
+    ui->checkCeiling->click();
     ui->pushView->click();
     ASSERT_EQ(finger.count(), 1);
     EXPECT_TRUE(finger.at(0).at(0).toBool());
@@ -351,4 +351,14 @@ TEST_F(MainDlgTest, UserActionsBecomeSignals) {
     ui->pushClose->click();
     EXPECT_EQ(closed.count(), 2);
     EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(MainDlgTest, StartingInKoreanUsesTheKoreanFace) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    texts.loadLanguage(15);
+    MainDlg korean(&texts);
+    EXPECT_EQ(korean.font().family(), QStringLiteral("Malgun Gothic"));
+    texts.loadLanguage(LanguageTexts::englishIndex + 1);
+    MainDlg english(&texts);
+    EXPECT_EQ(english.font().family(), QStringLiteral("Tahoma"));
 }
