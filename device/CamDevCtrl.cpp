@@ -37,7 +37,8 @@ CamDevCtrl::CamDevCtrl(std::unique_ptr<UsbTransport> transport)
     usbReady.store(r == 0);
     if (r != 0)
         qCWarning(lcDevice) << "USB library failed to start:" << r;
-    hidReady = usb->hidInit() == 0;
+    if (usb->hidInit() != 0)
+        qCWarning(lcDevice) << "HID library failed to start; the module's HID collection cannot be seen";
 }
 
 CamDevCtrl::~CamDevCtrl() {
@@ -145,6 +146,7 @@ bool CamDevCtrl::openDevice() {
         std::lock_guard<std::mutex> lock(sendLock);
         handle.store(opened);
     }
+    receiveLoop->clearLinkLost();
     setReceiveMode(0);
     startReceiver();
     for (std::uint32_t code : {CMD_STOP_TRACKING, CMD_SENDVERSION, CMD_SEND_OPTION, CMD_GET_EEPROM}) {
@@ -175,7 +177,9 @@ void CamDevCtrl::deviceWatchLoop(DeviceWatchClient& client) {
             client.setConnected(false);
             Pacing::pause(1000);
             client.reportAbsent();
-        } else if (!client.isConnected()) {
+        } else if (!client.isConnected() || receiveLoop->linkLost()) {
+            // Also reopens a module that left and came back between two cycles: the old handle
+            // is dead for good and would leave the link silent.
             if (openDevice()) {
                 client.setConnected(true);
                 client.reportOpened();
@@ -412,10 +416,10 @@ void CamDevCtrl::liveFrameComplete(const std::uint8_t* frame, std::uint32_t size
         qCWarning(lcDevice) << "Live frame size beyond the frame buffer dropped:" << size;
         return;
     }
-    const QByteArray copy(reinterpret_cast<const char*>(frame), static_cast<int>(size));
+    QByteArray copy(reinterpret_cast<const char*>(frame), static_cast<int>(size));
     QMetaObject::invokeMethod(
         this,
-        [this, copy] {
+        [this, copy = std::move(copy)] {
             guiLiveFrame.assign(copy.constBegin(), copy.constEnd());
             emit sigNewFrame(guiLiveFrame.data(), copy.size());
         },
@@ -427,10 +431,10 @@ void CamDevCtrl::acImageComplete(const std::uint8_t* image, std::uint32_t size) 
         qCWarning(lcDevice) << "Calibration image size beyond the frame buffer dropped:" << size;
         return;
     }
-    const QByteArray copy(reinterpret_cast<const char*>(image), static_cast<int>(size));
+    QByteArray copy(reinterpret_cast<const char*>(image), static_cast<int>(size));
     QMetaObject::invokeMethod(
         this,
-        [this, copy] {
+        [this, copy = std::move(copy)] {
             guiAcImage.assign(copy.constBegin(), copy.constEnd());
             emit sigACNewFrame(guiAcImage.data(), copy.size());
         },
@@ -464,10 +468,10 @@ void CamDevCtrl::options(std::uint8_t ceiling, std::uint8_t rear, std::uint8_t f
 }
 
 void CamDevCtrl::storedRecord(const std::uint8_t* bytes400) {
-    const QByteArray copy(reinterpret_cast<const char*>(bytes400), 400);
+    QByteArray copy(reinterpret_cast<const char*>(bytes400), 400);
     QMetaObject::invokeMethod(
         this,
-        [this, copy] {
+        [this, copy = std::move(copy)] {
             std::memcpy(guiStoredRecord.data(), copy.constData(), guiStoredRecord.size());
             emit sigSetPrevTweak(guiStoredRecord.data());
         },
@@ -495,10 +499,10 @@ void CamDevCtrl::mcPatternEnd(int target, int length) {
 }
 
 void CamDevCtrl::mcInputPoints(const std::uint8_t* bytes200) {
-    const QByteArray copy(reinterpret_cast<const char*>(bytes200), 200);
+    QByteArray copy(reinterpret_cast<const char*>(bytes200), 200);
     QMetaObject::invokeMethod(
         this,
-        [this, copy] {
+        [this, copy = std::move(copy)] {
             std::memcpy(guiInputPoints.data(), copy.constData(), 200);
             emit sigMCNextStep(guiInputPoints.data(), 200);
         },

@@ -126,7 +126,6 @@ private:
 
     std::unique_ptr<UsbTransport> usb;
     std::atomic<bool> usbReady{false};
-    bool hidReady = false;
     // The open device handle or 0; replaced only under the send lock, so no write uses a closed one.
     std::atomic<UsbTransport::HandleRef> handle{0};
 

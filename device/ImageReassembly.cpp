@@ -34,7 +34,7 @@ void ImageReassembly::applyPosted() {
 }
 
 void ImageReassembly::fillForLiveFrame() {
-    std::fill(frameBuffer.begin(), frameBuffer.end(), 0xFF);
+    std::memset(frameBuffer.data(), 0xFF, frameBuffer.size());
 }
 
 void ImageReassembly::startAcImage(std::uint8_t imageId, std::uint8_t group) {
@@ -46,7 +46,7 @@ void ImageReassembly::startAcImage(std::uint8_t imageId, std::uint8_t group) {
     acImageId = imageId;
     groupIndex = group;
     if (group == 0)
-        std::fill(frameBuffer.begin(), frameBuffer.end(), 0);
+        std::memset(frameBuffer.data(), 0, frameBuffer.size());
 }
 
 bool ImageReassembly::placeBlock(const DevicePacket& packet, std::uint32_t block) {

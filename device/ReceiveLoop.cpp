@@ -61,6 +61,7 @@ void ReceiveLoop::backOff(int result) {
         return; // the read already waited
     if (result == LIBUSB_ERROR_NO_DEVICE) {
         noDeviceCount.fetch_add(1);
+        lost.store(true);
         Pacing::pause(100);
     } else {
         Pacing::pause(10);

@@ -18,6 +18,10 @@ public:
 
     // Reads that failed because the module is gone, since construction (for tests and diagnostics).
     int noDeviceReads() const { return noDeviceCount.load(); }
+    // Whether a read found the module gone since the last clearLinkLost: its handle is dead for
+    // good, even if the module is back on the bus.
+    bool linkLost() const { return lost.load(); }
+    void clearLinkLost() { lost.store(false); }
 
 private:
     void drain(const ReceiverThread& control, UsbTransport::HandleRef handle, unsigned char endpoint);
@@ -27,4 +31,5 @@ private:
     UsbTransport& usb;
     PacketDispatcher& dispatcher;
     std::atomic<int> noDeviceCount{0};
+    std::atomic<bool> lost{false};
 };

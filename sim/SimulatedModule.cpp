@@ -197,6 +197,14 @@ std::vector<UsbTransport::HidDeviceInfo> SimulatedModule::usbHidEnumerate(std::u
     return out;
 }
 
+void SimulatedModule::injectPacket(unsigned char endpoint, const DevicePacket& packet, int readLength) {
+    (endpoint == ModuleUsb::liveEndpoint ? livePipe : replyPipe).push({packet, readLength});
+}
+
+std::size_t SimulatedModule::pendingPackets(unsigned char endpoint) const {
+    return (endpoint == ModuleUsb::liveEndpoint ? livePipe : replyPipe).size();
+}
+
 // ---- faults ----
 
 void SimulatedModule::setFault(SimFault fault, double value) {
@@ -505,8 +513,11 @@ void SimulatedModule::storeCalibRecord(const DevicePacket& request) {
     }
     if (a == CalibAnswer::ReadyEnd)
         answer(replyPipe, DevicePacket::make(RES_AC_READY_END), Kind::Other);
-    else if (a == CalibAnswer::PatternEnd)
-        answer(replyPipe, DevicePacket::make(RES_MC_PATTERN_END), Kind::Other);
+    else if (a == CalibAnswer::PatternEnd) {
+        DevicePacket end = DevicePacket::make(RES_MC_PATTERN_END);
+        end.setLength(4);
+        answer(replyPipe, end, Kind::Other);
+    }
 }
 
 void SimulatedModule::handleRequest(const DevicePacket& r) {

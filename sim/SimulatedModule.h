@@ -47,6 +47,13 @@ public:
     void unplug();
     bool isPlugged() const;
 
+    // Queues a packet of the test's own making on an IN endpoint (0x83 or 0x84), as if the module
+    // had sent it; readLength is what the tool's read returns.
+    void injectPacket(unsigned char endpoint, const DevicePacket& packet,
+                      int readLength = DevicePacket::size);
+    // Packets queued on an IN endpoint and not yet read.
+    std::size_t pendingPackets(unsigned char endpoint) const;
+
     // Faults.
     void setFault(SimFault fault, double value = 1.0);
     void clearFaults();

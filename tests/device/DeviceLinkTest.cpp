@@ -5,6 +5,7 @@
 
 #include <QSignalSpy>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -210,6 +211,9 @@ TEST_F(SimulatedLinkTest, LiveFramesWithRegisterFlushBetweenFrames) {
     link->requestLiveFrame();
     ASSERT_TRUE(waitUntil([&] { return sizes.size() >= 3; }));
     link->setLiveStreamStopped(1);
+    // The last slot asked for one more frame; let it arrive so no frame is in flight.
+    const std::size_t stoppedAt = sizes.size();
+    ASSERT_TRUE(waitUntil([&] { return sizes.size() == stoppedAt + 1; }));
     EXPECT_EQ(sizes[0], 230400);
 
     const auto writes = sentWithCode(*module, CMD_IIC_WR);
@@ -290,6 +294,7 @@ TEST_F(SimulatedLinkTest, UnpluggedReadsBackOffInsteadOfSpinning) {
 
 TEST_F(SimulatedLinkTest, StopWaitOutlastedByEndlessLiveFrameNeitherLeaksNorReadsBeside) {
     openLink();
+    Pacing::setScale(0.05); // drain reads wait 50 ms, so a busy machine does not end the drain early
     link->stopReceiver();
     link->setReceiveMode(1);
     link->startReceiver();
@@ -313,4 +318,63 @@ TEST_F(SimulatedLinkTest, StopWaitOutlastedByEndlessLiveFrameNeitherLeaksNorRead
     EXPECT_EQ(link->orphanedReceivers(), 1);
     link.reset(); // joins the kept receiver before the transport goes away
     SUCCEED();
+}
+
+namespace {
+
+class FlatCamera : public FrameSource {
+public:
+    void captureCalibration(Capture kind, const Sensor&, std::uint8_t* out) override {
+        std::memset(out, kind == Capture::Black ? 1 : 2, calibWidth * calibHeight);
+    }
+    void captureLive(const Sensor& sensor, std::uint8_t* out) override {
+        std::memset(out, static_cast<int>(sensor.gain & 0xFF), liveWidth * liveHeight);
+    }
+};
+
+class OnePointPen : public ManualPenBehaviour {
+public:
+    std::vector<Event> patternStarted(int target) override {
+        return {{0, RES_MC_PATTERN_END, static_cast<std::uint32_t>(target + 100)}};
+    }
+    std::array<float, 50> inputPoints() override { return {7.5f}; }
+};
+
+} // namespace
+
+TEST_F(SimulatedLinkTest, PluggedCameraPenAndRecordAnswerAreUsed) {
+    module->setFrameSource(std::make_unique<FlatCamera>());
+    module->setPenBehaviour(std::make_unique<OnePointPen>());
+    module->setCalibAnswer(SimulatedModule::CalibAnswer::PatternEnd);
+    std::vector<std::tuple<int, int, int>> coords;
+    module->setCoordHandler([&coords](int a, int x, int y) { coords.emplace_back(a, x, y); });
+    openLink();
+    std::vector<int> ends;
+    QObject::connect(link.get(), &CamDevCtrl::sigMCNextStep, [&](int* p, int len) {
+        if (len == 4)
+            ends.push_back(*p);
+    });
+    link->startManualPattern(2);
+    const double params[13] = {};
+    link->setCalibParameter(params, 0, 0, 1280, 800, 3, 0, false, 0, nullptr, true, 10, 10, 12);
+    link->sendCoord(1, 10, 20);
+    ASSERT_TRUE(waitUntil([&] { return ends.size() == 2 && module->coordCount() == 1; }));
+    EXPECT_EQ(ends[0], 102);
+    EXPECT_EQ(coords, (std::vector<std::tuple<int, int, int>>{{1, 10, 20}}));
+
+    // The live image follows the sensor gain written between frames.
+    link->stopReceiver();
+    link->setReceiveMode(1);
+    link->startReceiver();
+    std::vector<int> firstBytes;
+    QObject::connect(link.get(), &CamDevCtrl::sigNewFrame,
+                     [&](unsigned char* buf, int) { firstBytes.push_back(buf[0]); });
+    link->queueSensorGain(0x0155, 0);
+    link->requestLiveFrame();
+    ASSERT_TRUE(waitUntil([&] { return firstBytes.size() == 1; }));
+    link->requestLiveFrame();
+    ASSERT_TRUE(waitUntil([&] { return firstBytes.size() == 2; }));
+    EXPECT_EQ(firstBytes[0], 0x40); // captured before the flush
+    EXPECT_EQ(firstBytes[1], 0x55);
+    link->stopReceiver();
 }

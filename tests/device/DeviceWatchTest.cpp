@@ -96,3 +96,18 @@ TEST_F(SimulatedLinkTest, ClaimFailureOnEveryModuleIsRetriedNextCycle) {
         ASSERT_TRUE(waitUntil([&] { return client.opened.load() == 1; }));
     }
 }
+
+TEST_F(SimulatedLinkTest, ModuleBackWithinOneCycleIsReopened) {
+    makeLink();
+    RecordingWatchClient client;
+    QSignalSpy version(link.get(), &CamDevCtrl::sigSetFWVersion);
+    {
+        WatchRun run(*link, client);
+        ASSERT_TRUE(waitUntil([&] { return version.count() == 1; }));
+        module->unplug();
+        module->plug(); // faster than the watch loop looks
+        ASSERT_TRUE(waitUntil([&] { return client.opened.load() == 2; }));
+        EXPECT_EQ(client.absent.load(), 0);
+        EXPECT_TRUE(waitUntil([&] { return version.count() == 2; }));
+    }
+}
