@@ -59,12 +59,12 @@ CalibDlg::CalibDlg(LanguageTexts* languageTexts, QWidget* parent)
     pen->setPixmap(penImage);
     pen->setGeometry(penRect(targets[0]));
 
-    penAnimation = new QPropertyAnimation(pen, "geometry");
+    penAnimation = std::make_unique<QPropertyAnimation>(pen, "geometry");
     penAnimation->setDuration(glideMs);
 
-    ringTimer = new QTimer(this);
+    ringTimer = std::make_unique<QTimer>();
     ringTimer->setInterval(ringTickMs);
-    connect(ringTimer, &QTimer::timeout, this, &CalibDlg::OnTimer);
+    connect(ringTimer.get(), &QTimer::timeout, this, &CalibDlg::OnTimer);
 
     setAttribute(Qt::WA_AcceptTouchEvents);
     installEventFilter(this);
@@ -72,11 +72,9 @@ CalibDlg::CalibDlg(LanguageTexts* languageTexts, QWidget* parent)
 
 CalibDlg::~CalibDlg() {
     ringTimer->stop();
-    delete ringTimer;
-    ringTimer = nullptr;
+    ringTimer.reset();
     penAnimation->stop();
-    delete penAnimation;
-    penAnimation = nullptr;
+    penAnimation.reset();
 }
 
 QRect CalibDlg::penRect(const QPointF& target) {

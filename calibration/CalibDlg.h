@@ -7,6 +7,7 @@
 #include <QPointF>
 #include <QSize>
 #include <array>
+#include <memory>
 
 class LanguageTexts;
 class QLabel;
@@ -95,8 +96,8 @@ private:
     QLabel* pen = nullptr;
     QPushButton* cancelButton = nullptr;
     QPushButton* leftButton = nullptr;
-    QPropertyAnimation* penAnimation = nullptr; // owned
-    QTimer* ringTimer = nullptr;                // owned
+    std::unique_ptr<QPropertyAnimation> penAnimation;
+    std::unique_ptr<QTimer> ringTimer;
 
     TargetList targets{};
     int currentTarget = 0;
