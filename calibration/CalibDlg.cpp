@@ -1,22 +1,345 @@
 #include "calibration/CalibDlg.h"
 
+#include "app/LanguageTexts.h"
+#include "calibration/PatternGeometry.h"
+#include "calibration/PatternPainter.h"
+#include "calibration/TouchCapture.h"
+#include "platform/DisplayProvider.h"
+#include "platform/Platform.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QHideEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMutexLocker>
+#include <QPainter>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QTimer>
+#include <QTouchEvent>
+
+namespace {
+constexpr int penSize = 113;
+constexpr int penHalf = 56;
+constexpr int ringTickMs = 20;
+constexpr int ringStepDegrees = 36;
+constexpr int glideMs = 400;
+// A repaint wait gives up after this many 1 ms event-loop passes.
+constexpr int maxWaitPasses = 31;
+
+QPointF asFloat32(double x, double y) {
+    return QPointF(static_cast<float>(x), static_cast<float>(y));
+}
+} // namespace
+
 CalibDlg::CalibDlg(LanguageTexts* languageTexts, QWidget* parent)
     : QDialog(parent)
     , texts(languageTexts) {
     setObjectName(QStringLiteral("CalibDlg"));
     resize(400, 300);
     setWindowTitle(QStringLiteral("Dialog"));
+
+    pen = new QLabel(this);
+    pen->setObjectName(QStringLiteral("label"));
+    pen->setAlignment(Qt::AlignCenter);
+
+    QFont buttonFont(QStringLiteral("Tahoma"), 10);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("pushButton"));
+    cancelButton->setGeometry(140, 30, 91, 31);
+    cancelButton->setFont(buttonFont);
+    leftButton = new QPushButton(QStringLiteral("Left"), this);
+    leftButton->setObjectName(QStringLiteral("pushButtonLeft"));
+    leftButton->setGeometry(40, 30, 91, 31);
+    leftButton->setFont(buttonFont);
+    QMetaObject::connectSlotsByName(this);
+
+    penImage = QPixmap(QStringLiteral(":/Zelmo/pen1"));
+    pen->setPixmap(penImage);
+    pen->setGeometry(penRect(targets[0]));
+
+    penAnimation = std::make_unique<QPropertyAnimation>(pen, "geometry");
+    penAnimation->setDuration(glideMs);
+
+    ringTimer = std::make_unique<QTimer>();
+    ringTimer->setInterval(ringTickMs);
+    connect(ringTimer.get(), &QTimer::timeout, this, &CalibDlg::OnTimer);
+
+    setAttribute(Qt::WA_AcceptTouchEvents);
+    installEventFilter(this);
 }
 
-CalibDlg::~CalibDlg() = default;
+CalibDlg::~CalibDlg() {
+    ringTimer->stop();
+    ringTimer.reset();
+    penAnimation->stop();
+    penAnimation.reset();
+}
 
-void CalibDlg::OnTimer() {}
+QRect CalibDlg::penRect(const QPointF& target) {
+    return QRect(PatternGeometry::nearest(target.x() - penHalf),
+                 PatternGeometry::nearest(target.y() - penHalf), penSize, penSize);
+}
+
+void CalibDlg::PrepareDisplay(int paintModeValue) {
+    mode = paintModeValue;
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+    setCursor(Qt::BlankCursor);
+
+    const DisplayProvider& displays = Platform::displays();
+    const QRect covered = displays.coveredDisplay();
+    scale = covered.isEmpty() ? 1.0 : displays.logicalDpiOf(covered) / 96.0;
+    screenWidth = covered.width();
+    screenHeight = covered.height();
+    setGeometry(covered);
+    cancelButton->hide();
+    leftButton->hide();
+
+    instructionImage = QImage(QStringLiteral(":/Zelmo/irpen"));
+    if (!instructionImage.isNull() && screenWidth > 0 && screenHeight > 0)
+        instructionImage = instructionImage.scaled(screenWidth, screenHeight, Qt::IgnoreAspectRatio,
+                                                   Qt::SmoothTransformation);
+}
+
+void CalibDlg::ComputeTargets(TargetSet set) {
+    targets.fill(QPointF());
+    switch (set) {
+    case TargetSet::Automatic: {
+        pen->hide();
+        const auto automatic = PatternGeometry::automaticTargets(screenWidth, screenHeight);
+        for (size_t i = 0; i < automatic.size(); ++i)
+            targets[i] = asFloat32(automatic[i].x(), automatic[i].y());
+        break;
+    }
+    case TargetSet::Manual: {
+        pen->show();
+        const auto manual = PatternGeometry::manualTargets(screenWidth, screenHeight);
+        for (size_t i = 0; i < manual.size(); ++i)
+            targets[i] = asFloat32(manual[i].x(), manual[i].y());
+        break;
+    }
+    case TargetSet::SemiAutomatic: {
+        pen->show();
+        const auto renumbered = PatternGeometry::semiAutomaticTargets(screenWidth, screenHeight);
+        for (size_t i = 0; i < renumbered.size(); ++i)
+            targets[i] = asFloat32(renumbered[i].x(), renumbered[i].y());
+        break;
+    }
+    }
+    cancelButton->hide();
+    leftButton->hide();
+    if (set != TargetSet::Automatic)
+        pen->setGeometry(penRect(targets[0]));
+}
+
+// Spins 1 ms local event loops while the flag is set, so that a pending paint can happen.
+void CalibDlg::waitWhileSet(const unsigned char& flag) {
+    for (int pass = 0; pass < maxWaitPasses && flag != 0; ++pass) {
+        QEventLoop loop;
+        QTimer::singleShot(1, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+void CalibDlg::ShowAndWait() {
+    waitWhileSet(paintBusy);
+    paintBusy = 1;
+    waitWhileSet(paintPending);
+    paintPending = 1;
+    show();
+    waitWhileSet(paintPending);
+    paintBusy = 0;
+}
+
+void CalibDlg::SetPaintModeAndWait(int paintModeValue) {
+    waitWhileSet(paintBusy);
+    paintBusy = 1;
+    waitWhileSet(paintPending);
+    paintPending = 1;
+    if (paintModeValue != KeepMode)
+        mode = paintModeValue;
+    update();
+    waitWhileSet(paintPending);
+    paintBusy = 0;
+}
+
+bool CalibDlg::advanceReady() const {
+    QMutexLocker lock(&advanceLock);
+    return ready;
+}
+
+void CalibDlg::setAdvanceReady(bool value) {
+    QMutexLocker lock(&advanceLock);
+    ready = value;
+}
+
+void CalibDlg::ringOn() {
+    ringActive = true;
+    ringDegrees = 0;
+    ringTimer->start(ringTickMs);
+    update();
+}
+
+void CalibDlg::ringOff() {
+    ringActive = false;
+    paintRings(Qt::white, 360);
+    ringTimer->stop();
+    ringDegrees = 0;
+    update();
+}
+
+// Paints the three rings of the pen picture, red while filling and white when done.
+void CalibDlg::paintRings(const QColor& colour, int spanDegrees) {
+    if (penImage.isNull())
+        return;
+    QPainter painter(&penImage);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour, 7));
+    painter.setBrush(Qt::NoBrush);
+    const QRectF rings[3] = {QRectF(19, 19, 74.5, 74.5), QRectF(31, 31, 51, 51), QRectF(43.2, 43.2, 26, 26)};
+    for (const QRectF& ring : rings) {
+        if (spanDegrees >= 360)
+            painter.drawEllipse(ring);
+        else
+            painter.drawArc(ring, 0, spanDegrees * 16);
+    }
+    painter.end();
+    pen->setPixmap(penImage);
+}
+
+void CalibDlg::OnTimer() {
+    if (ringDegrees <= 360) {
+        ringDegrees += ringStepDegrees;
+        paintRings(QColor(255, 0, 0), ringDegrees);
+    } else {
+        paintRings(Qt::white, 360);
+        // Completed: report once; the controller's answer switches the ring off and moves on. A
+        // timer left running would report the same completion every tick until then.
+        ringTimer->stop();
+        if (currentTarget < touchTargetCount)
+            emit sigMCNextStepPointer();
+    }
+    pen->update();
+}
+
+void CalibDlg::glide(int from, int to) {
+    auto rectOf = [this](int index) {
+        const int bounded = qBound(0, index, maxTargets - 1);
+        return penRect(targets[static_cast<size_t>(bounded)]);
+    };
+    penAnimation->stop();
+    penAnimation->setStartValue(rectOf(from));
+    penAnimation->setEndValue(rectOf(to));
+    penAnimation->start();
+}
+
+void CalibDlg::animateForward() {
+    if (currentTarget == touchTargetCount)
+        pen->hide();
+    glide(currentTarget - 1, currentTarget);
+}
+
+void CalibDlg::animateBack() {
+    glide(currentTarget + 1, currentTarget);
+}
 
 void CalibDlg::on_pushButton_clicked() {
+    if (!isVisible())
+        return;
     hide();
     emit sigCaliDlgWorkingDone(false);
 }
 
 void CalibDlg::on_pushButtonLeft_clicked() {
-    emit sigMCPrevStepPointer();
+    if (isVisible())
+        emit sigMCPrevStepPointer();
+}
+
+void CalibDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        on_pushButton_clicked();
+        break;
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        on_pushButtonLeft_clicked();
+        break;
+    default:
+        break;
+    }
+    event->accept();
+}
+
+bool CalibDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (!touchCaptureArmed.load())
+        return QDialog::eventFilter(watched, event);
+    const QEvent::Type type = event->type();
+    if (type != QEvent::TouchBegin && type != QEvent::TouchUpdate && type != QEvent::TouchEnd)
+        return QDialog::eventFilter(watched, event);
+
+    const auto* touch = static_cast<QTouchEvent*>(event);
+    QWidget* target = qobject_cast<QWidget*>(watched);
+    if (!target)
+        target = this;
+    for (const QTouchEvent::TouchPoint& point : touch->touchPoints()) {
+        if (point.state() != Qt::TouchPointReleased)
+            continue;
+        const QPoint local(static_cast<int>(point.pos().x()), static_cast<int>(point.pos().y()));
+        const QPoint global = target->mapToGlobal(local);
+        touchCaptureArmed.store(false);
+        emit sigTouchEvent(global.x(), global.y());
+    }
+    return true;
+}
+
+void CalibDlg::paintInstruction(QPainter& painter) {
+    if (currentTarget > touchTargetCount - 1)
+        return;
+    if (!instructionImage.isNull())
+        painter.drawImage(QRect(0, 0, screenWidth, screenHeight), instructionImage);
+    const QRect box(screenWidth / 2 - static_cast<int>(450 * scale), screenHeight / 2,
+                    static_cast<int>(900 * scale), static_cast<int>(100 * scale));
+    const QString text = texts ? texts->getCalibWindowText(0) + QStringLiteral("\r\n\r\n") +
+                                     texts->getCalibWindowText(1) + QStringLiteral("\r\n\r\n") +
+                                     texts->getCalibWindowText(3)
+                               : QString();
+    painter.setPen(Qt::white);
+    painter.setBackgroundMode(Qt::TransparentMode);
+    painter.setLayoutDirection(texts && texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    painter.drawText(box, Qt::AlignCenter, text);
+}
+
+void CalibDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    switch (mode) {
+    case Black:
+        painter.fillRect(0, 0, screenWidth, screenHeight, Qt::black);
+        break;
+    case White:
+        painter.fillRect(0, 0, screenWidth, screenHeight, Qt::white);
+        break;
+    case Instruction:
+        paintInstruction(painter);
+        break;
+    case Pattern:
+        // Always the row-by-row automatic positions: the pattern is what the analysis looks for,
+        // whatever numbering the touch phase keeps in the target list.
+        PatternPainter::paint(painter, screenWidth, screenHeight,
+                              PatternGeometry::automaticTargets(screenWidth, screenHeight), ceiling, rear);
+        break;
+    default:
+        break;
+    }
+    paintPending = 0;
+}
+
+void CalibDlg::closeEvent(QCloseEvent* event) {
+    hide();
+    event->ignore();
+}
+
+void CalibDlg::hideEvent(QHideEvent* event) {
+    unsetCursor();
+    event->accept();
 }

@@ -1,20 +1,72 @@
 #pragma once
 
 #include <QDialog>
+#include <QImage>
+#include <QMutex>
+#include <QPixmap>
+#include <QPointF>
+#include <QSize>
+#include <array>
+#include <memory>
 
 class LanguageTexts;
+class QLabel;
+class QPropertyAnimation;
+class QPushButton;
+class QTimer;
 
 // The frameless full-screen window of a calibration: black, white, the target pattern, or the
 // instruction picture with the pen picture and progress ring of the touch phases.
 class CalibDlg : public QDialog {
     Q_OBJECT
 public:
+    enum PaintMode { Black = 0, White = 1, Instruction = 2, Pattern = 3, KeepMode = 4 };
+    enum class TargetSet { Automatic, Manual, SemiAutomatic };
+    static constexpr int maxTargets = 25;
+    using TargetList = std::array<QPointF, maxTargets>;
+
     explicit CalibDlg(LanguageTexts* texts, QWidget* parent = nullptr);
     ~CalibDlg() override;
 
     int ceiling = 0;
     int rear = 0;
     int lens = 0;
+
+    // Covers the display with the smallest left edge and chooses what to paint.
+    void PrepareDisplay(int mode);
+    // Automatic: pen hidden, 20 targets row by row. Manual: pen shown, 16 targets column by column.
+    // Semi-automatic: pen shown, the 20 automatic targets numbered column by column.
+    void ComputeTargets(TargetSet set);
+    // Show, and return once the first paint happened (or after about 31 ms).
+    void ShowAndWait();
+    // Mode 0..3 changes what is painted, KeepMode repaints; returns once painted.
+    void SetPaintModeAndWait(int mode);
+
+    int targetIndex() const { return currentTarget; }
+    void setTargetIndex(int index) { currentTarget = index; }
+    int targetCount() const { return touchTargetCount; }
+    void setTargetCount(int count) { touchTargetCount = count; }
+    void stepTargetIndex(int delta) { currentTarget += delta; }
+
+    bool advanceReady() const;
+    void setAdvanceReady(bool ready);
+
+    void ringOn();
+    void ringOff();
+    bool ringRunning() const { return ringActive; }
+    int ringAngle() const { return ringDegrees; }
+    // Glide the pen picture to the current target from the one before (forward) or after (back).
+    void animateForward();
+    void animateBack();
+
+    QSize screenSize() const { return QSize(screenWidth, screenHeight); }
+    const TargetList& targetList() const { return targets; }
+    int paintMode() const { return mode; }
+    double dpiScale() const { return scale; }
+    // Where the pen picture sits for a target: 113 x 113 around its centre.
+    static QRect penRect(const QPointF& target);
+    QLabel* penLabel() const { return pen; }
+    QPixmap penPicture() const { return penImage; }
 
 signals:
     void sigCaliDlgWorkingDone(bool bDone);
@@ -27,6 +79,39 @@ public slots:
     void on_pushButton_clicked();
     void on_pushButtonLeft_clicked();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
+    void waitWhileSet(const unsigned char& flag);
+    void paintInstruction(QPainter& painter);
+    void paintRings(const QColor& colour, int spanDegrees);
+    void glide(int from, int to);
+
     LanguageTexts* texts; // borrowed from the settings hub
+    QLabel* pen = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* leftButton = nullptr;
+    std::unique_ptr<QPropertyAnimation> penAnimation;
+    std::unique_ptr<QTimer> ringTimer;
+
+    TargetList targets{};
+    int currentTarget = 0;
+    int touchTargetCount = 0;
+    int mode = Black;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    unsigned char paintPending = 0;
+    unsigned char paintBusy = 0;
+    bool ringActive = false;
+    int ringDegrees = 0;
+    mutable QMutex advanceLock; // guards ready
+    bool ready = false;
+    QImage instructionImage;
+    QPixmap penImage;
+    double scale = 1.0;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "calibration/LiveFrameConverter.h"
+#include "calibration/TweakRecord.h"
 #include "device/DeviceWatchClient.h"
 
 #include <QImage>
@@ -7,6 +9,7 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <opencv2/core.hpp>
 
 class CalibDlg;
 class CamDevCtrl;
@@ -39,6 +42,16 @@ public:
     // Hides and deletes the calibration window (the hub does this first at shut-down).
     void deleteCalibWindow();
     CamDevCtrl* device() const { return camDev; }
+
+    // State the flows and the tests read.
+    int firmwareIsSupported() const { return firmwareSupported.load(); }
+    int firmwareMinor() const { return fwMinor; }
+    int currentFlowStep() const { return flowStep; }
+    const TweakRecord& storedTweaks() const { return prevTweak; }
+    bool watchRunning() const;
+
+    // Ends an automatic or semi-automatic run: window hidden, result message, fallback note.
+    void FinishAutoCalibration(int result);
 
 signals:
     void sigSetFWVersion(QString sVersion);
@@ -75,6 +88,8 @@ private:
     void disconnectDevice();
     void disconnectCalibWindow();
 
+    void setFlowStep(int step) { flowStep = step; }
+
     CalibDlg* calibDlg = nullptr; // owned
     CamDevCtrl* camDev = nullptr; // owned
     LanguageTexts* texts;         // borrowed
@@ -85,4 +100,13 @@ private:
     std::atomic<int> firmwareSupported{0};
     int fwMinor = 10;
     int flowStep = 0;
+    bool tuning = false;
+    bool tuningFellBack = false;
+    int imageId = 0;
+    TweakRecord prevTweak;
+    // The three captured calibration images and the analysis work image, 1280 x 720 grey.
+    cv::Mat darkImage, brightImage, patternImage, workImage;
+    LiveFrameConverter liveFrames;
+
+    friend class ZelmoMainCtrlProbe; // tests set flow steps directly
 };

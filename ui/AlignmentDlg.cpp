@@ -1,29 +1,235 @@
 #include "ui/AlignmentDlg.h"
 
+#include "platform/DisplayProvider.h"
+#include "platform/Pacing.h"
+#include "platform/Platform.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QSlider>
+
+const unsigned short AlignmentDlg::gainTable[gainSteps] = {16, 32, 64, 128, 192, 256, 384, 512, 768, 1023};
+
 namespace {
-constexpr unsigned short gainTable[10] = {16, 32, 64, 128, 192, 256, 384, 512, 768, 1023};
+constexpr int imageWidth = 640;
+constexpr int imageHeight = 360;
+
+QFrame* makeLine(QWidget* parent, const char* name, QFrame::Shape shape) {
+    auto* line = new QFrame(parent);
+    line->setObjectName(QString::fromLatin1(name));
+    line->setFrameShape(shape);
+    line->setStyleSheet(QStringLiteral("background-color: rgb(255, 0, 0);"));
+    return line;
 }
+} // namespace
 
 AlignmentDlg::AlignmentDlg(QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Dialog"));
+    buildForm();
+    connect(gainSlider, &QSlider::valueChanged, gainNumber, qOverload<int>(&QLCDNumber::display));
+    connect(gainSlider, &QSlider::sliderReleased, this, &AlignmentDlg::valueAlignmentGain);
+    for (QWidget* w : registerPanel)
+        w->hide();
+    for (QWidget* w : optionPanel)
+        w->hide();
 }
 
 AlignmentDlg::~AlignmentDlg() = default;
 
+QLabel* AlignmentDlg::addLabel(const char* name, const QString& text) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+void AlignmentDlg::buildForm() {
+    setObjectName(QStringLiteral("AlignmentDlg"));
+    setWindowTitle(QStringLiteral("Dialog"));
+
+    imageLabel = addLabel("label", QString());
+    imageLabel->setStyleSheet(QStringLiteral("background-color: rgb(255, 255, 255);"));
+    imageLabel->setFrameShape(QFrame::Panel);
+    imageLabel->setAlignment(Qt::AlignCenter);
+
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("pushButton"));
+
+    gainFrame = new QFrame(this);
+    gainFrame->setObjectName(QStringLiteral("frame"));
+    gainFrame->setStyleSheet(QStringLiteral("border: 1px solid rgb(220, 220, 220);"));
+    gainCaption = addLabel("label_7", QStringLiteral("BRIGHTNESS"));
+    gainSlider = new QSlider(Qt::Horizontal, this);
+    gainSlider->setObjectName(QStringLiteral("hSlideAlignmentViewGain"));
+    gainSlider->setRange(0, gainSteps - 1);
+    gainSlider->setPageStep(1);
+    gainSlider->setTickPosition(QSlider::NoTicks);
+    gainNumber = new QLCDNumber(this);
+    gainNumber->setObjectName(QStringLiteral("numObjAlignmentViewGain"));
+    gainNumber->setFrameShape(QFrame::Box);
+    gainNumber->setSegmentStyle(QLCDNumber::Filled);
+    gainNumber->setDigitCount(1);
+
+    touchCheck = new QCheckBox(QStringLiteral("Alignment for touch module"), this);
+    touchCheck->setObjectName(QStringLiteral("cb_touch"));
+    lineTopMin = makeLine(this, "line_topMin", QFrame::HLine);
+    lineTopMax = makeLine(this, "line_topMax", QFrame::HLine);
+    lineLeftMin = makeLine(this, "line_leftMin", QFrame::VLine);
+    lineRightMin = makeLine(this, "line_rightMin", QFrame::VLine);
+    modeLabel = addLabel("labelMode", QStringLiteral("AV Mode"));
+
+    auto addEdit = [this](const char* name) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QString::fromLatin1(name));
+        return edit;
+    };
+    auto addButton = [this](const char* name, const QString& text) {
+        auto* button = new QPushButton(text, this);
+        button->setObjectName(QString::fromLatin1(name));
+        return button;
+    };
+    registerPanel = {addLabel("label_3", QStringLiteral("CMOS Reg Set")),
+                     addLabel("label_4", QStringLiteral("Address (HEX)")),
+                     addEdit("lineEditAddr"),
+                     addLabel("label_8", QStringLiteral("Value (HEX)")),
+                     addEdit("lineEditValue"),
+                     addButton("pushButtonSend", QStringLiteral("Send"))};
+    imagePositionPanel = {addLabel("labelImgPosX", QStringLiteral("Img Pos X")), addEdit("lineEditImgPosX"),
+                          addLabel("labelImgPosY", QStringLiteral("Img Pos Y")), addEdit("lineEditImgPosY"),
+                          addButton("pushButtonSetImgPos", QStringLiteral("Set"))};
+    static const char* const optionNames[10][2] = {
+        {"label_O_1", "lineEditC1_a_bunja"}, {"label_O_2", "lineEditC1_a_bunmo"},
+        {"label_O_3", "lineEditC1_b"},       {"label_O_4", "lineEditC2_th"},
+        {"label_O_5", "lineEditC1_R_th"},    {"label_O_6", "lineEditC1_B_th"},
+        {"label_O_7", "lineEditC1_b_Y_th"},  {"label_O_8", "lineEditC1_b_alt"},
+        {"label_O_9", "lineEditC2_th_Y_th"}, {"label_O_A", "lineEditC2_th_alt"}};
+    for (const auto& pair : optionNames) {
+        // The caption is the edit's name without its "lineEdit" prefix.
+        optionPanel.append(addLabel(pair[0], QString::fromLatin1(pair[1] + 8)));
+        optionPanel.append(addEdit(pair[1]));
+    }
+    optionPanel.append(addButton("pushButtonSetOption", QStringLiteral("Set")));
+
+    listWidget = new QListWidget(this);
+    listWidget->setObjectName(QStringLiteral("listWidget"));
+    listWidget->setFont(QFont(QStringLiteral("Arial"), 9));
+    QMetaObject::connectSlotsByName(this);
+}
+
 void AlignmentDlg::display(bool on) {
-    if (!on)
+    if (!on) {
+        shown = false;
+        savedPosition = gainSlider->value();
         hide();
+        return;
+    }
+    shown = true;
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+
+    const DisplayProvider& displays = Platform::displays();
+    const QRect monitor = displays.coveredDisplay();
+    scale = monitor.isEmpty() ? 1.0 : displays.logicalDpiOf(monitor) / 96.0;
+    screenWidth = monitor.width();
+    screenHeight = monitor.height();
+    setGeometry(monitor);
+
+    const int w = screenWidth;
+    const int h = screenHeight;
+    imageLabel->setGeometry(w / 2 - imageWidth / 2, h / 2 - imageHeight / 2, imageWidth, imageHeight);
+    QImage blank(imageWidth, imageHeight, QImage::Format_RGB888);
+    blank.fill(Qt::white);
+    imageLabel->setPixmap(QPixmap::fromImage(blank));
+    listWidget->hide();
+
+    auto s = [this](int v) {
+        return static_cast<int>(v * scale);
+    };
+    okButton->setGeometry(w / 2 - s(100) / 2, h - s(90) - s(30), s(100), s(30));
+    touchCheck->setGeometry(w / 2 - 90, h - 150, 180, 30);
+    touchCheck->setChecked(false);
+    touchCheck->hide();
+
+    placeGainPanel();
+
+    lineTopMin->setGeometry(w / 2 - 310, h / 2 - 170, 620, 2);
+    lineTopMax->setGeometry(w / 2 - 310, h / 2 - 123, 620, 2);
+    lineLeftMin->setGeometry(w / 2 - 310, h / 2 - 170, 2, 340);
+    lineRightMin->setGeometry(w / 2 + 310, h / 2 - 170, 2, 340);
+    const QList<QWidget*> guides = {lineTopMin, lineTopMax, lineLeftMin, lineRightMin, modeLabel};
+    for (QWidget* guide : guides)
+        guide->hide();
+
+    setGain(savedPosition);
+    Pacing::pause(500);
+}
+
+// Beside the image on wide monitors, below it on narrow ones.
+void AlignmentDlg::placeGainPanel() {
+    auto s = [this](int v) {
+        return static_cast<int>(v * scale);
+    };
+    const int w = screenWidth;
+    const int h = screenHeight;
+    int o = 0;
+    int m = 0;
+    if (w < 1280) {
+        o = w / 2 - s(230) / 2;
+        m = h / 2 + s(5) + imageHeight / 2;
+    } else {
+        o = w / 2 + s(5) + imageWidth / 2;
+        m = h / 2 - imageHeight / 2;
+    }
+    gainFrame->setGeometry(o, m, s(230), s(70));
+    gainCaption->setGeometry(o + s(5), m + s(7), s(200), s(20));
+    gainSlider->setGeometry(o + s(15), m + s(30), s(150), s(25));
+    gainNumber->setGeometry(o + s(180), m + s(30), s(45), s(25));
+    placeServicePanels(m + s(80));
+}
+
+// The service panels are never shown; they keep a place below the gain panel all the same.
+void AlignmentDlg::placeServicePanels(int top) {
+    const int left = gainFrame->x();
+    int y = top;
+    for (const QList<QWidget*>* panel : {&registerPanel, &imagePositionPanel, &optionPanel}) {
+        int x = left;
+        for (QWidget* w : *panel) {
+            w->setGeometry(x, y, 70, 20);
+            x += 75;
+            if (x > left + 300) {
+                x = left;
+                y += 24;
+            }
+            w->hide();
+        }
+        y += 28;
+    }
 }
 
 void AlignmentDlg::setGain(int position) {
-    if (position < 0 || position > 9)
+    if (position < 0 || position >= gainSteps)
         return;
-    savedPosition = position;
+    gainSlider->setValue(position);
+    gainNumber->display(position);
     emit sigCamParamSendWait(gainTable[position], 0);
 }
 
-void AlignmentDlg::showLiveImage(const QImage&) {}
+void AlignmentDlg::showLiveImage(const QImage& image) {
+    if (!shown || !isVisible() || image.isNull())
+        return;
+    const QSize target(imageWidth, imageHeight);
+    QPixmap pixmap = QPixmap::fromImage(image); // deep copy: the image's buffer is reused
+    if (pixmap.size() != target)
+        pixmap = pixmap.scaled(target, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    imageLabel->setPixmap(pixmap);
+    ++imagesShown;
+}
 
 void AlignmentDlg::on_pushButton_clicked() {
     if (isVisible())
@@ -32,5 +238,39 @@ void AlignmentDlg::on_pushButton_clicked() {
 }
 
 void AlignmentDlg::valueAlignmentGain() {
-    emit sigCamParamSendWait(gainTable[savedPosition], 0);
+    emit sigCamParamSendWait(gainTable[gainSlider->value()], 0);
+}
+
+void AlignmentDlg::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+    if (!isVisible())
+        return;
+    if (event->key() == Qt::Key_Escape) {
+        hide();
+        emit sigStopAlignmentDisplay();
+    } else if (event->key() == Qt::Key_F11) {
+        avModeCounter = (avModeCounter + 1) % 3;
+        emit sigSetBin(avModeCounter);
+    }
+}
+
+void AlignmentDlg::paintEvent(QPaintEvent*) {
+    auto s = [this](int v) {
+        return static_cast<int>(v * scale);
+    };
+    const int w = screenWidth;
+    const int h = screenHeight;
+    QPainter painter(this);
+    QPen border(Qt::black, s(50), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(border);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(s(50), s(50), w - s(100), h - s(100));
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 0, 0));
+    const QPoint top[3] = {QPoint(w / 2, 0), QPoint(w / 2 - s(12), s(25)), QPoint(w / 2 + s(12), s(25))};
+    const QPoint bottom[3] = {QPoint(w / 2, h), QPoint(w / 2 - s(12), h - s(25)),
+                              QPoint(w / 2 + s(12), h - s(25))};
+    painter.drawPolygon(top, 3);
+    painter.drawPolygon(bottom, 3);
 }

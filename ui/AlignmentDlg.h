@@ -3,18 +3,38 @@
 #include <QDialog>
 #include <QImage>
 
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLCDNumber;
+class QListWidget;
+class QPushButton;
+class QSlider;
+
 // The full-screen alignment view: the module's live camera image, a border with arrow marks and
 // the gain slider.
 class AlignmentDlg : public QDialog {
     Q_OBJECT
 public:
+    static constexpr int gainSteps = 10;
+    static const unsigned short gainTable[gainSteps];
+
     explicit AlignmentDlg(QWidget* parent = nullptr);
     ~AlignmentDlg() override;
 
     void display(bool on);
     void setGain(int position);
-    // A live image from the module; shown only while the view is displayed and visible.
+    // A live image from the module; shown only while the view is displayed and visible. The
+    // image may borrow a buffer that the next frame overwrites, so it is copied into the label's
+    // pixmap here and never kept.
     void showLiveImage(const QImage& image);
+
+    // Read by the hub and the tests.
+    bool isDisplayed() const { return shown; }
+    int avMode() const { return avModeCounter; }
+    double dpiScale() const { return scale; }
+    QSize screenSize() const { return QSize(screenWidth, screenHeight); }
+    qint64 liveImagesShown() const { return imagesShown; }
 
 signals:
     void sigCamParamSend(int, int);
@@ -26,6 +46,38 @@ public slots:
     void on_pushButton_clicked();
     void valueAlignmentGain();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
 private:
+    void buildForm();
+    void placeGainPanel();
+    void placeServicePanels(int top);
+    QLabel* addLabel(const char* name, const QString& text);
+
+    QLabel* imageLabel = nullptr;
+    QPushButton* okButton = nullptr;
+    QLabel* gainCaption = nullptr;
+    QSlider* gainSlider = nullptr;
+    QLCDNumber* gainNumber = nullptr;
+    QFrame* gainFrame = nullptr;
+    QCheckBox* touchCheck = nullptr;
+    QFrame* lineTopMin = nullptr;
+    QFrame* lineTopMax = nullptr;
+    QFrame* lineLeftMin = nullptr;
+    QFrame* lineRightMin = nullptr;
+    QLabel* modeLabel = nullptr;
+    QListWidget* listWidget = nullptr;
+    QList<QWidget*> registerPanel;
+    QList<QWidget*> imagePositionPanel;
+    QList<QWidget*> optionPanel;
+
+    int screenWidth = 0;
+    int screenHeight = 0;
+    bool shown = false;
     int savedPosition = 5;
+    int avModeCounter = 0;
+    double scale = 1.0;
+    qint64 imagesShown = 0;
 };

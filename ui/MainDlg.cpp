@@ -1,35 +1,309 @@
 #include "ui/MainDlg.h"
 
 #include "app/LanguageTexts.h"
+#include "platform/DisplayProvider.h"
+#include "platform/Platform.h"
+#include "ui_MainDlg.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+
+namespace {
+const QString firmwarePrefix = QStringLiteral("Firmware Version : ");
+const QString softwarePrefix = QStringLiteral("Software Version : ");
+constexpr int designWidth = 560;
+constexpr int designHeight = 710;
+
+int scaled(int v, double scale) {
+    return static_cast<int>(v * scale);
+}
+
+// Direct children, and the children of each direct child group box: the widgets the settings
+// window scales and gives its font.
+QList<QWidget*> formWidgets(QWidget* dialog) {
+    QList<QWidget*> result;
+    for (QWidget* child : dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        result.append(child);
+        if (qobject_cast<QGroupBox*>(child))
+            result.append(child->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
+    }
+    return result;
+}
+} // namespace
 
 MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     : QDialog(parent)
+    , ui(std::make_unique<Ui::MainDlg>())
     , texts(languageTexts) {
-    setObjectName(QStringLiteral("MainDlg"));
-    setFixedSize(560, 710);
+    // The lens travels by signature; registered so that it can also cross threads and be recorded.
+    qRegisterMetaType<eLens>("eLens");
+    ui->setupUi(this);
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    ui->label->setPixmap(QPixmap(QStringLiteral(":/Zelmo/vis")));
+
+    // The font follows the language at start-up only; a later language change keeps it.
+    const int languageIndex = texts ? texts->getLanguageIndex() : LanguageTexts::englishIndex;
+    // 8 points: the size the form's 96 DPI geometry was laid out for.
+    setFont(QFont(Platform::dialogFontFamily(languageIndex), 8));
+    setFixedSize(designWidth, designHeight);
+
+    ui->labelFWVersion->setText(firmwarePrefix);
+    ui->labelSWVersion->setText(softwarePrefix + QCoreApplication::applicationVersion());
+    ui->pushTCDebug->hide();
+    ui->pushClearEEPROM->hide();
+
+    scale = Platform::displays().primaryLogicalDpi() / 96.0;
+    setFixedSize(scaled(designWidth, scale), scaled(designHeight, scale));
+    scaleGeometry();
+
+    tuningAutoPos = ui->pushAutoCalib->pos();
+    tuningSemiPos = ui->checkSemiAutoCalib->pos();
+    tuningManualPos = ui->pushManualCalib->pos();
+    plainAutoPos = QPoint(tuningAutoPos.x() + scaled(60, scale), tuningAutoPos.y());
+    plainManualPos = QPoint(ui->groupCalib->width() - plainAutoPos.x() - ui->pushManualCalib->width(),
+                            tuningManualPos.y());
+
+    placeCalibButtons(3);
+    lens = 3;
+    updating = false;
 }
 
 MainDlg::~MainDlg() = default;
 
-void MainDlg::setFirmwareVersion(QString) {}
-void MainDlg::setDeviceOptions(uchar, uchar, uchar, uchar) {}
-void MainDlg::changeUIState(bool) {}
-void MainDlg::resetUIState() {}
+void MainDlg::scaleGeometry() {
+    for (QWidget* widget : formWidgets(this)) {
+        const QRect g = widget->geometry();
+        widget->setGeometry(scaled(g.x(), scale), scaled(g.y(), scale), scaled(g.width(), scale),
+                            scaled(g.height(), scale));
+    }
+    ui->label->setScaledContents(scale > 1.0);
+}
+
+// The tuning check box sits between the two buttons only for lens types that offer tuning.
+void MainDlg::placeCalibButtons(int lensValue) {
+    const bool tuningOffered = lensValue >= 1 && lensValue <= 3;
+    ui->pushAutoCalib->hide();
+    ui->pushManualCalib->hide();
+    ui->checkSemiAutoCalib->hide();
+    if (tuningOffered) {
+        ui->pushAutoCalib->move(tuningAutoPos);
+        ui->checkSemiAutoCalib->move(tuningSemiPos);
+        ui->pushManualCalib->move(tuningManualPos);
+        ui->pushAutoCalib->show();
+        ui->checkSemiAutoCalib->show();
+        ui->pushManualCalib->show();
+    } else {
+        ui->pushAutoCalib->move(plainAutoPos);
+        ui->pushManualCalib->move(plainManualPos);
+        ui->pushAutoCalib->show();
+        ui->pushManualCalib->show();
+    }
+}
+
+void MainDlg::enableCalibControls(bool enable) {
+    ui->pushAutoCalib->setEnabled(enable);
+    ui->pushManualCalib->setEnabled(enable);
+    ui->checkSemiAutoCalib->setEnabled(enable);
+}
+
+void MainDlg::setFirmwareVersion(QString version) {
+    ui->labelFWVersion->setText(firmwarePrefix + version);
+}
+
+void MainDlg::setDeviceOptions(uchar ceiling, uchar rear, uchar finger, uchar reportedLens) {
+    ui->checkCeiling->setChecked(ceiling != 0);
+    ui->checkRear->setChecked(rear != 0);
+    emit sigSetCeiling(ui->checkCeiling->isChecked());
+    emit sigSetRear(ui->checkRear->isChecked());
+    if (finger != 0)
+        ui->radioFinger->setChecked(true);
+    else
+        ui->radioPen->setChecked(true);
+    if (reportedLens >= 5)
+        return;
+
+    lens = 0;
+    lensIndex = 0;
+    for (int i = 1; i < ui->comboLens->count(); ++i) {
+        if (ui->comboLens->itemData(i).toInt() == reportedLens) {
+            lens = reportedLens;
+            lensIndex = i;
+            break;
+        }
+    }
+    // Selecting from code must not run the user's lens handler: the lens is announced once below.
+    updating = true;
+    ui->comboLens->setCurrentIndex(lensIndex);
+    updating = false;
+    enableCalibControls(lens != 0);
+    emit sigSetLens(lens);
+    placeCalibButtons(lens);
+    applyLanguage();
+}
+
+void MainDlg::changeUIState(bool bEnable) {
+    QWidget* const deviceControls[] = {
+        ui->textEditInfo1, ui->textEditInfo3, ui->comboLanguage, ui->checkCeiling, ui->checkRear,
+        ui->labelUse,      ui->labelSel_1,    ui->labelUseL,     ui->pushView,     ui->labelInfo3,
+        ui->radioPen,      ui->radioFinger,   ui->labelSel_2,    ui->comboLens};
+    for (QWidget* widget : deviceControls)
+        widget->setEnabled(bEnable);
+    enableCalibControls(bEnable && lens != 0);
+    if (!bEnable)
+        ui->labelFWVersion->setText(firmwarePrefix);
+}
+
+void MainDlg::resetUIState() {
+    changeUIState(false);
+    ui->labelFWVersion->setText(firmwarePrefix);
+}
+
+void MainDlg::insertInfoText(QTextEdit* box, const QString& text) {
+    // A cursor of its own, so the box keeps showing its first line.
+    QTextCursor cursor(box->document());
+    cursor.movePosition(QTextCursor::Start);
+    QTextBlockFormat format = cursor.blockFormat();
+    format.setLineHeight(scaled(20, scale), QTextBlockFormat::FixedHeight);
+    format.setAlignment(Qt::AlignJustify);
+    cursor.setBlockFormat(format);
+    cursor.insertText(text);
+}
 
 void MainDlg::applyLanguage() {
+    updating = true;
+    ui->textEditInfo1->clear();
+    ui->textEditInfo3->clear();
+    ui->comboLanguage->clear();
+    ui->comboLens->clear();
+
+    for (QWidget* widget : formWidgets(this))
+        widget->setFont(font());
+
+    const QString selectItem = QStringLiteral("-- ") + texts->getConfigText(23) + QStringLiteral(" --");
     setWindowTitle(texts->getConfigText(0));
+    ui->groupBasic->setTitle(texts->getConfigText(3));
+    ui->checkCeiling->setText(texts->getConfigText(18));
+    ui->checkRear->setText(texts->getConfigText(19));
+    ui->groupLanguage->setTitle(texts->getConfigText(21));
+    ui->labelUse->setText(texts->getConfigText(22));
+    ui->labelSel_1->setText(texts->getConfigText(23));
+    ui->radioPen->setText(texts->getTrayMenuText(4));
+    ui->radioFinger->setText(texts->getTrayMenuText(5));
+    ui->groupLens->setTitle(texts->getConfigText(24));
+    ui->labelSel_2->setText(texts->getConfigText(23));
+
+    ui->comboLens->addItem(selectItem, 0);
+    ui->comboLens->addItem(texts->getConfigText(17), 3);
+    ui->comboLens->setCurrentIndex(lensIndex);
+
+    ui->comboLanguage->addItem(selectItem);
+    for (int i = 0; i < LanguageTexts::languageCount; ++i)
+        ui->comboLanguage->addItem(texts->getLanguageName(i));
+    languageComboIndex = texts->getLanguageIndex() + 1;
+    ui->comboLanguage->setCurrentIndex(languageComboIndex);
+    ui->labelUseL->setText(texts->getLanguageName(texts->getLanguageIndex()));
+
+    ui->groupAdjust->setTitle(texts->getConfigText(25));
+    insertInfoText(ui->textEditInfo1,
+                   texts->getMessageText(8) + QLatin1Char('\n') + texts->getMessageText(9));
+    ui->pushView->setText(texts->getTrayMenuText(1));
+    ui->groupCalib->setTitle(texts->getConfigText(26));
+    ui->labelInfo3->setText(texts->getMessageText(10));
+    if (!ui->checkSemiAutoCalib->isHidden())
+        insertInfoText(ui->textEditInfo3, texts->getMessageText(12) + QLatin1Char('\n') +
+                                              texts->getMessageText(20) + QLatin1Char('\n') +
+                                              texts->getMessageText(11));
+    else
+        insertInfoText(ui->textEditInfo3,
+                       texts->getMessageText(12) + QLatin1Char('\n') + texts->getMessageText(11));
+    ui->pushAutoCalib->setText(texts->getConfigText(15));
+    ui->pushManualCalib->setText(texts->getConfigText(14));
+    ui->checkSemiAutoCalib->setText(texts->getConfigText(29));
+    ui->pushClose->setText(texts->getTrayMenuText(10));
+
+    const Qt::LayoutDirection direction = texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+    for (QGroupBox* group :
+         {ui->groupMode, ui->groupBasic, ui->groupLanguage, ui->groupAdjust, ui->groupCalib, ui->groupLens})
+        group->setLayoutDirection(direction);
+    updating = false;
 }
+
+void MainDlg::on_comboLanguage_currentIndexChanged(int index) {
+    if (updating || index <= 0 || index == languageComboIndex)
+        return;
+    // Item k names the language with index k - 1, whose saved id is k.
+    texts->loadLanguage(index);
+    applyLanguage();
+}
+
+void MainDlg::on_pushView_clicked() {
+    emit sigStartAlignmentDisplay();
+}
+
+void MainDlg::on_pushAutoCalib_clicked() {
+    if (!ui->checkSemiAutoCalib->isChecked()) {
+        emit sigStartACalibration();
+    } else {
+        emit sigStartSCalibration();
+        ui->checkSemiAutoCalib->setChecked(false);
+    }
+}
+
+void MainDlg::on_pushManualCalib_clicked() {
+    emit sigStartMCalibration();
+}
+
+void MainDlg::on_checkCeiling_clicked() {
+    emit sigSetCeiling(ui->checkCeiling->isChecked());
+}
+
+void MainDlg::on_checkRear_clicked() {
+    emit sigSetRear(ui->checkRear->isChecked());
+}
+
+void MainDlg::on_pushClose_clicked() {
+    close();
+}
+
+void MainDlg::on_pushTCDebug_clicked() {}
+
+void MainDlg::on_radioPen_clicked() {
+    emit sigSetFingerMode(false);
+}
+
+void MainDlg::on_radioFinger_clicked() {
+    emit sigSetFingerMode(true);
+}
+
+void MainDlg::on_comboLanguage_highlighted(int) {}
+
+void MainDlg::on_comboLens_currentIndexChanged(int index) {
+    if (index < 0 || updating)
+        return;
+    lens = ui->comboLens->itemData(index).toInt();
+    lensIndex = index;
+    enableCalibControls(lens != 0);
+    emit sigSetLens(lens);
+    placeCalibButtons(lens);
+    applyLanguage();
+}
+
+void MainDlg::on_comboLens_highlighted(int) {}
 
 void MainDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape closes the program; the dialog's own key handling (default button, reject) never runs.
     if (event->key() == Qt::Key_Escape && isVisible())
         emit sigClose(0);
+    event->accept();
 }
 
-void MainDlg::closeEvent(QCloseEvent*) {
+void MainDlg::closeEvent(QCloseEvent* event) {
     hide();
     destroy(true, true);
     emit sigClose(0);
+    event->accept();
 }

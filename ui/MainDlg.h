@@ -3,9 +3,16 @@
 #include "analysis/LensType.h"
 
 #include <QDialog>
+#include <QPoint>
 #include <QString>
+#include <memory>
 
 class LanguageTexts;
+class QTextEdit;
+
+namespace Ui {
+class MainDlg;
+}
 
 // The settings window: versions, input mode, language, mounting and lens, and the buttons that
 // start the alignment view and the calibrations.
@@ -21,6 +28,10 @@ public:
     void resetUIState();
     void applyLanguage();
 
+    // Read by the hub and the tests.
+    eLens currentLens() const { return lens; }
+    double dpiScale() const { return scale; }
+
 signals:
     void sigStartAlignmentDisplay();
     void sigStartMCalibration();
@@ -32,10 +43,38 @@ signals:
     void sigSetLens(eLens lens);
     void sigClose(int code);
 
+public slots:
+    void on_comboLanguage_currentIndexChanged(int index);
+    void on_pushView_clicked();
+    void on_pushAutoCalib_clicked();
+    void on_pushManualCalib_clicked();
+    void on_checkCeiling_clicked();
+    void on_checkRear_clicked();
+    void on_pushClose_clicked();
+    void on_pushTCDebug_clicked();
+    void on_radioPen_clicked();
+    void on_radioFinger_clicked();
+    void on_comboLanguage_highlighted(int index);
+    void on_comboLens_currentIndexChanged(int index);
+    void on_comboLens_highlighted(int index);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void scaleGeometry();
+    void placeCalibButtons(int lensValue);
+    void insertInfoText(QTextEdit* box, const QString& text);
+    void enableCalibControls(bool enable);
+
+    std::unique_ptr<Ui::MainDlg> ui;
+    bool updating = false;
     LanguageTexts* texts; // borrowed from the hub
+    int languageComboIndex = 0;
+    int lensIndex = 0;
+    eLens lens = 3;
+    QPoint tuningAutoPos, tuningSemiPos, tuningManualPos;
+    QPoint plainAutoPos, plainManualPos;
+    double scale = 1.0;
 };

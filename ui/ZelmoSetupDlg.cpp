@@ -11,6 +11,10 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QLoggingCategory>
+
+// What the hub routes, for observing a run from outside (QT_LOGGING_RULES="vexaro.ui.debug=true").
+Q_LOGGING_CATEGORY(lcHub, "vexaro.ui", QtWarningMsg)
 
 ZelmoSetupDlg::ZelmoSetupDlg(QWidget* parent, std::unique_ptr<UsbTransport> transport)
     : QDialog(parent) {
@@ -113,10 +117,12 @@ QString ZelmoSetupDlg::configFilePath() {
 }
 
 void ZelmoSetupDlg::slotSetFWVersion(QString sVersion) {
+    qCDebug(lcHub) << "firmware version" << sVersion;
     mainDlg->setFirmwareVersion(sVersion);
 }
 
 void ZelmoSetupDlg::slotSetFWOption(uchar ceiling, uchar rear, uchar finger, uchar lens) {
+    qCDebug(lcHub) << "device options" << ceiling << rear << finger << lens;
     mainDlg->setDeviceOptions(ceiling, rear, finger, lens);
 }
 
@@ -126,11 +132,13 @@ void ZelmoSetupDlg::slotStartAlignmentDisplay() {
     mainCtrl->StartAlignmentDisplay();
     alignDlg->display(true);
     alignDlg->show();
+    qCDebug(lcHub) << "alignment view shown";
 }
 
 void ZelmoSetupDlg::slotStopAlignmentDisplay() {
     mainCtrl->StopAlignmentDisplay();
     alignDlg->display(false);
+    qCDebug(lcHub) << "alignment view hidden";
 }
 
 void ZelmoSetupDlg::prepareCalibration() {
@@ -155,8 +163,10 @@ void ZelmoSetupDlg::slotStartSCalibration() {
 }
 
 void ZelmoSetupDlg::slotUpdateAlignImage(QImage sImage) {
-    if (alignDlg)
-        alignDlg->showLiveImage(sImage);
+    if (!alignDlg)
+        return;
+    alignDlg->showLiveImage(sImage);
+    qCDebug(lcHub) << "alignment image" << alignDlg->liveImagesShown();
 }
 
 void ZelmoSetupDlg::slotCloseDlg(int) {
@@ -166,6 +176,7 @@ void ZelmoSetupDlg::slotCloseDlg(int) {
 void ZelmoSetupDlg::slotChangeUIState(bool bEnable) {
     if (!mainDlg)
         return;
+    qCDebug(lcHub) << (bEnable ? "device connected" : "device absent");
     if (!bEnable) {
         if (alignDlg)
             alignDlg->hide();
@@ -204,6 +215,7 @@ void ZelmoSetupDlg::slotSetFingerMode(bool bcheck) {
 }
 
 void ZelmoSetupDlg::closeEvent(QCloseEvent* event) {
+    qCDebug(lcHub) << "closing";
     Pacing::pause(100);
     QCoreApplication::exit(0);
     event->accept();

@@ -1,0 +1,3 @@
+#include "calibration/TouchCapture.h"
+
+std::atomic<bool> touchCaptureArmed{false};

@@ -1,0 +1,289 @@
+#include "calibration/CalibDlg.h"
+#include "FakeDisplays.h"
+#include "app/LanguageTexts.h"
+#include "calibration/TouchCapture.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Display {
+    int width;
+    int height;
+    int radius;
+    int margin;
+    int columns[5];
+    int rows[4];
+};
+
+// Worked by hand from the window's sizing rules.
+const Display displays[] = {
+    {1280, 800, 50, 70, {70, 450, 640, 829, 1209}, {70, 290, 509, 729}},
+    {1920, 1080, 75, 105, {105, 675, 960, 1244, 1814}, {105, 395, 684, 974}},
+    {1024, 768, 48, 58, {58, 360, 512, 663, 965}, {58, 275, 492, 709}},
+};
+
+// Inner cells of the markers, rows top to bottom, 'B' black.
+const char* const marker6[4] = {"WBWW", "BBWW", "BWBW", "WBBB"};
+const char* const marker12[4] = {"BBBB", "WWBW", "WBBB", "BWBB"};
+
+class CalibDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        texts.loadLanguage(LanguageTexts::englishIndex + 1);
+        touchCaptureArmed.store(false);
+    }
+    void TearDown() override { touchCaptureArmed.store(false); }
+
+    LanguageTexts texts;
+};
+
+bool isBlack(const QImage& image, int x, int y) {
+    return qGray(image.pixel(x, y)) < 64;
+}
+
+// Checks the 6 x 6 cells of a marker centred at (x, y); mirrored reads the inner table right to left.
+void expectMarker(const QImage& image, int x, int y, int cell, const char* const inner[4], bool mirrored) {
+    const int left = x - 3 * cell;
+    const int top = y - 3 * cell;
+    for (int row = 0; row < 6; ++row) {
+        for (int column = 0; column < 6; ++column) {
+            const int source = mirrored ? 5 - column : column;
+            bool black = row == 0 || row == 5 || column == 0 || column == 5;
+            if (!black)
+                black = inner[row - 1][source - 1] == 'B';
+            const int px = left + column * cell + cell / 2;
+            const int py = top + row * cell + cell / 2;
+            EXPECT_EQ(isBlack(image, px, py), black)
+                << "cell " << row << "," << column << " at " << px << "," << py;
+        }
+    }
+}
+
+} // namespace
+
+TEST_F(CalibDlgTest, AutomaticTargetsAndPatternOnThreeDisplaySizes) {
+    for (const Display& d : displays) {
+        SCOPED_TRACE(testing::Message() << d.width << "x" << d.height);
+        auto guard = FakeDisplays::install({QRect(0, 0, d.width, d.height)});
+        CalibDlg window(&texts);
+        window.PrepareDisplay(CalibDlg::Pattern);
+        window.ComputeTargets(CalibDlg::TargetSet::Automatic);
+        EXPECT_EQ(window.screenSize(), QSize(d.width, d.height));
+        EXPECT_TRUE(window.penLabel()->isHidden());
+        for (int row = 0; row < 4; ++row) {
+            for (int column = 0; column < 5; ++column) {
+                const QPointF t = window.targetList()[static_cast<size_t>(5 * row + column)];
+                EXPECT_EQ(t, QPointF(d.columns[column], d.rows[row])) << "target " << 5 * row + column;
+            }
+        }
+
+        const QImage image = window.grab().toImage();
+        ASSERT_EQ(image.size(), QSize(d.width, d.height));
+        // Target 0 is a disc of the computed radius.
+        const int x0 = d.columns[0];
+        const int y0 = d.rows[0];
+        EXPECT_TRUE(isBlack(image, x0, y0));
+        EXPECT_TRUE(isBlack(image, x0 + d.radius - 2, y0));
+        EXPECT_FALSE(isBlack(image, x0 + d.radius + 2, y0));
+        EXPECT_FALSE(isBlack(image, 2, 2));
+        // Slot 6 (row 1, column 1) and slot 12 (row 2, column 2) are markers.
+        const int cell = (2 * d.radius + 5) / 6;
+        expectMarker(image, d.columns[1], d.rows[1], cell, marker6, false);
+        expectMarker(image, d.columns[2], d.rows[2], cell, marker12, false);
+    }
+}
+
+TEST_F(CalibDlgTest, RearProjectionMirrorsAndRenumbersMarkers) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    CalibDlg window(&texts);
+    window.rear = 1;
+    window.PrepareDisplay(CalibDlg::Pattern);
+    window.ComputeTargets(CalibDlg::TargetSet::Automatic);
+    const QImage image = window.grab().toImage();
+    // With rear projection row 1, position 3 carries slot 6, drawn mirrored left to right.
+    expectMarker(image, 1244, 395, 25, marker6, true);
+    // Position 0 of row 1 carries slot 9: a disc.
+    EXPECT_TRUE(isBlack(image, 105, 395));
+    EXPECT_FALSE(isBlack(image, 105 + 3 * 25 - 2, 395 - 3 * 25 + 2));
+}
+
+TEST_F(CalibDlgTest, ManualAndSemiAutomaticNumbering) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1280, 800)});
+    CalibDlg window(&texts);
+    window.PrepareDisplay(CalibDlg::Instruction);
+    window.ComputeTargets(CalibDlg::TargetSet::Manual);
+    EXPECT_FALSE(window.penLabel()->isHidden());
+    // Column by column, kept fractional: column 2 lies at (2 * 1139 + 1) / 3 + 70.
+    EXPECT_FLOAT_EQ(static_cast<float>(window.targetList()[8].x()), 829.6667f);
+    EXPECT_FLOAT_EQ(static_cast<float>(window.targetList()[1].y()), 290.0f);
+    EXPECT_FLOAT_EQ(static_cast<float>(window.targetList()[4].x()), 450.0f);
+    EXPECT_EQ(window.penLabel()->geometry(), QRect(14, 14, 113, 113));
+    EXPECT_EQ(window.targetList()[16], QPointF());
+
+    window.ComputeTargets(CalibDlg::TargetSet::SemiAutomatic);
+    // Row 2, column 1 of the pattern becomes target 4 * 1 + 2.
+    EXPECT_EQ(window.targetList()[6], QPointF(450, 509));
+    EXPECT_EQ(window.targetList()[19], QPointF(1209, 729));
+}
+
+TEST_F(CalibDlgTest, CoversTheDisplayWithTheSmallestLeftEdge) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080), QRect(-1920, 0, 1280, 800)}, 144.0);
+    CalibDlg window(&texts);
+    window.PrepareDisplay(CalibDlg::Black);
+    EXPECT_EQ(window.screenSize(), QSize(1280, 800));
+    EXPECT_EQ(window.geometry(), QRect(-1920, 0, 1280, 800));
+    EXPECT_DOUBLE_EQ(window.dpiScale(), 1.5);
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+TEST_F(CalibDlgTest, PaintModesAndRepaintHandshake) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 640, 400)});
+    CalibDlg window(&texts);
+    window.PrepareDisplay(CalibDlg::Black);
+    window.ShowAndWait();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(qGray(window.grab().toImage().pixel(320, 200)), 0);
+    window.SetPaintModeAndWait(CalibDlg::White);
+    EXPECT_EQ(window.paintMode(), CalibDlg::White);
+    EXPECT_EQ(qGray(window.grab().toImage().pixel(320, 200)), 255);
+    window.SetPaintModeAndWait(CalibDlg::KeepMode);
+    EXPECT_EQ(window.paintMode(), CalibDlg::White);
+
+    // The instruction picture is drawn only while a target remains.
+    window.ComputeTargets(CalibDlg::TargetSet::Manual);
+    window.setTargetCount(16);
+    window.setTargetIndex(0);
+    window.SetPaintModeAndWait(CalibDlg::Instruction);
+    const QImage withTarget = window.grab().toImage();
+    window.setTargetIndex(16);
+    window.penLabel()->hide();
+    const QImage done = window.grab().toImage();
+    EXPECT_NE(withTarget, done);
+    QImage background(done.size(), done.format());
+    background.fill(window.palette().color(QPalette::Window));
+    EXPECT_EQ(done, background);
+}
+
+TEST_F(CalibDlgTest, ProgressRingCompletesOnTheTwelfthTick) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1280, 800)});
+    CalibDlg window(&texts);
+    window.PrepareDisplay(CalibDlg::Instruction);
+    window.ComputeTargets(CalibDlg::TargetSet::Manual);
+    window.setTargetCount(16);
+    QSignalSpy next(&window, &CalibDlg::sigMCNextStepPointer);
+    window.ringOn();
+    EXPECT_TRUE(window.ringRunning());
+    for (int tick = 1; tick <= 11; ++tick) {
+        window.OnTimer();
+        EXPECT_EQ(next.count(), 0) << "tick " << tick;
+    }
+    EXPECT_EQ(window.ringAngle(), 396);
+    // Red has been painted onto the pen picture's outer ring.
+    const QImage red = window.penPicture().toImage();
+    EXPECT_EQ(red.pixelColor(93, 56), QColor(255, 0, 0));
+    window.OnTimer();
+    EXPECT_EQ(next.count(), 1);
+    EXPECT_EQ(window.penPicture().toImage().pixelColor(93, 56), QColor(Qt::white));
+    window.ringOff();
+    EXPECT_FALSE(window.ringRunning());
+    EXPECT_EQ(window.ringAngle(), 0);
+
+    // After the last target the completion is not reported.
+    window.setTargetIndex(16);
+    window.ringOn();
+    for (int tick = 0; tick < 12; ++tick)
+        window.OnTimer();
+    EXPECT_EQ(next.count(), 1);
+}
+
+TEST_F(CalibDlgTest, RingTimerDrivesTheCompletion) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1280, 800)});
+    CalibDlg window(&texts);
+    window.setTargetCount(16);
+    QSignalSpy next(&window, &CalibDlg::sigMCNextStepPointer);
+    window.ringOn();
+    EXPECT_TRUE(next.wait(2000));
+    EXPECT_EQ(next.count(), 1);
+}
+
+TEST_F(CalibDlgTest, PenGlidesBetweenTargetsAndHidesAfterTheLast) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1280, 800)});
+    CalibDlg window(&texts);
+    window.PrepareDisplay(CalibDlg::Instruction);
+    window.ComputeTargets(CalibDlg::TargetSet::Manual);
+    window.setTargetCount(16);
+    window.stepTargetIndex(1);
+    window.animateForward();
+    QTest::qWait(500);
+    EXPECT_EQ(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[1]));
+    window.stepTargetIndex(-1);
+    window.animateBack();
+    QTest::qWait(500);
+    EXPECT_EQ(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[0]));
+    window.setTargetIndex(16);
+    window.animateForward();
+    EXPECT_TRUE(window.penLabel()->isHidden());
+}
+
+TEST_F(CalibDlgTest, KeysReachTheControllerOnlyWhileVisible) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 640, 400)});
+    CalibDlg window(&texts);
+    QSignalSpy done(&window, &CalibDlg::sigCaliDlgWorkingDone);
+    QSignalSpy back(&window, &CalibDlg::sigMCPrevStepPointer);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QTest::keyClick(&window, Qt::Key_Backspace);
+    EXPECT_EQ(done.count() + back.count(), 0);
+
+    window.PrepareDisplay(CalibDlg::Black);
+    window.ShowAndWait();
+    QTest::keyClick(&window, Qt::Key_Backspace);
+    QTest::keyClick(&window, Qt::Key_Delete);
+    QTest::keyClick(&window, Qt::Key_A);
+    EXPECT_EQ(back.count(), 2);
+    EXPECT_TRUE(window.isVisible());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    ASSERT_EQ(done.count(), 1);
+    EXPECT_FALSE(done.at(0).at(0).toBool());
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(CalibDlgTest, AdvanceReadyFlag) {
+    CalibDlg window(&texts);
+    EXPECT_FALSE(window.advanceReady());
+    window.setAdvanceReady(true);
+    EXPECT_TRUE(window.advanceReady());
+}
+
+TEST_F(CalibDlgTest, TouchReleaseIsReportedOnlyWhileArmed) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 640, 400)});
+    CalibDlg window(&texts);
+    window.PrepareDisplay(CalibDlg::White);
+    window.ShowAndWait();
+    QSignalSpy touched(&window, &CalibDlg::sigTouchEvent);
+    QTouchDevice* device = QTest::createTouchDevice();
+
+    QTest::touchEvent(&window, device).press(0, QPoint(100, 120), static_cast<QWidget*>(&window));
+    QTest::touchEvent(&window, device).release(0, QPoint(100, 120), static_cast<QWidget*>(&window));
+    EXPECT_EQ(touched.count(), 0);
+
+    touchCaptureArmed.store(true);
+    QTest::touchEvent(&window, device).press(0, QPoint(200, 150), static_cast<QWidget*>(&window));
+    EXPECT_EQ(touched.count(), 0);
+    QTest::touchEvent(&window, device).release(0, QPoint(200, 150), static_cast<QWidget*>(&window));
+    ASSERT_EQ(touched.count(), 1);
+    const QPoint global = window.mapToGlobal(QPoint(200, 150));
+    EXPECT_EQ(touched.at(0).at(0).toInt(), global.x());
+    EXPECT_EQ(touched.at(0).at(1).toInt(), global.y());
+    EXPECT_FALSE(touchCaptureArmed.load());
+
+    // Disarmed again: the next release passes.
+    QTest::touchEvent(&window, device).press(0, QPoint(10, 10), static_cast<QWidget*>(&window));
+    QTest::touchEvent(&window, device).release(0, QPoint(10, 10), static_cast<QWidget*>(&window));
+    EXPECT_EQ(touched.count(), 1);
+}

@@ -1,0 +1,364 @@
+#include "ui/MainDlg.h"
+#include "FakeDisplays.h"
+#include "MainDlgWidgets.h"
+#include "app/LanguageTexts.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int arabicIndex = 0;
+
+class MainDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override { texts.loadLanguage(LanguageTexts::englishIndex + 1); }
+    void TearDown() override { texts.loadLanguage(LanguageTexts::englishIndex + 1); }
+    LanguageTexts texts;
+};
+
+QString plain(const QTextEdit* edit) {
+    return edit->toPlainText();
+}
+
+// The design rectangles of the form, at 96 DPI.
+struct Designed {
+    const char* name;
+    QRect rect;
+};
+const Designed designedRects[] = {
+    {"label", {0, 0, 560, 81}},
+    {"groupMode", {20, 90, 290, 91}},
+    {"radioPen", {20, 30, 260, 16}},
+    {"radioFinger", {20, 60, 260, 16}},
+    {"groupLanguage", {320, 90, 221, 91}},
+    {"labelUse", {10, 30, 111, 16}},
+    {"labelUseL", {125, 30, 90, 16}},
+    {"labelSel_1", {10, 60, 111, 16}},
+    {"comboLanguage", {125, 57, 90, 22}},
+    {"groupBasic", {20, 189, 520, 61}},
+    {"checkCeiling", {20, 30, 240, 16}},
+    {"checkRear", {260, 30, 250, 16}},
+    {"groupLens", {20, 258, 520, 61}},
+    {"labelSel_2", {20, 30, 111, 16}},
+    {"comboLens", {160, 27, 210, 22}},
+    {"groupAdjust", {20, 327, 520, 161}},
+    {"textEditInfo1", {30, 25, 470, 90}},
+    {"pushView", {160, 120, 210, 30}},
+    {"groupCalib", {20, 496, 520, 166}},
+    {"labelInfo3", {30, 25, 480, 20}},
+    {"textEditInfo3", {30, 50, 470, 70}},
+    {"pushAutoCalib", {50, 125, 130, 30}},
+    {"checkSemiAutoCalib", {190, 125, 100, 30}},
+    {"pushManualCalib", {340, 125, 130, 30}},
+    {"pushClearEEPROM", {20, 670, 101, 31}},
+    {"pushTCDebug", {180, 670, 31, 31}},
+    {"pushClose", {220, 670, 120, 30}},
+    {"labelFWVersion", {360, 667, 181, 16}},
+    {"labelSWVersion", {360, 687, 181, 16}},
+};
+
+QRect scaledRect(const QRect& r, double s) {
+    return QRect(static_cast<int>(r.x() * s), static_cast<int>(r.y() * s), static_cast<int>(r.width() * s),
+                 static_cast<int>(r.height() * s));
+}
+
+} // namespace
+
+TEST_F(MainDlgTest, GeometryAt96And144Dpi) {
+    for (double dpi : {96.0, 144.0}) {
+        SCOPED_TRACE(dpi);
+        auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)}, dpi);
+        MainDlg dialog(&texts);
+        const double s = dpi / 96.0;
+        EXPECT_EQ(dialog.size(), QSize(static_cast<int>(560 * s), static_cast<int>(710 * s)));
+        EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+        for (const Designed& d : designedRects) {
+            const QWidget* w = dialog.findChild<QWidget*>(QString::fromLatin1(d.name));
+            ASSERT_NE(w, nullptr) << d.name;
+            // The calibration buttons are placed by lens; the lens is 3 after construction.
+            EXPECT_EQ(w->geometry(), scaledRect(d.rect, s)) << d.name;
+        }
+        EXPECT_EQ(MainDlgWidgets(dialog).label->hasScaledContents(), s > 1.0);
+        EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
+    }
+}
+
+TEST_F(MainDlgTest, FormHoldsTheDesignedWidgetsAndTabOrder) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    const MainDlgWidgets form(dialog);
+    const auto* ui = &form;
+    EXPECT_EQ(ui->groupMode->title(), QStringLiteral("Mode"));
+    EXPECT_FALSE(ui->labelUseL->isEnabled());
+    EXPECT_TRUE(ui->textEditInfo1->isReadOnly());
+    EXPECT_EQ(ui->textEditInfo3->frameShape(), QFrame::NoFrame);
+    EXPECT_TRUE(ui->pushTCDebug->isHidden());
+    EXPECT_TRUE(ui->pushClearEEPROM->isHidden());
+    EXPECT_EQ(ui->labelSWVersion->text(), QStringLiteral("Software Version : 1.0.1.3"));
+    EXPECT_EQ(ui->labelFWVersion->text(), QStringLiteral("Firmware Version : "));
+    EXPECT_FALSE(ui->label->pixmap(Qt::ReturnByValue).isNull());
+
+    const QList<QWidget*> order = {ui->radioPen,        ui->radioFinger,   ui->comboLanguage,
+                                   ui->checkCeiling,    ui->checkRear,     ui->comboLens,
+                                   ui->pushView,        ui->pushAutoCalib, ui->checkSemiAutoCalib,
+                                   ui->pushManualCalib, ui->pushTCDebug,   ui->pushClose};
+    for (int i = 0; i + 1 < order.size(); ++i) {
+        // The next tab stop of the list follows, possibly after focus-less widgets.
+        QWidget* next = order[i]->nextInFocusChain();
+        while (!order.contains(next) && next != order[i])
+            next = next->nextInFocusChain();
+        EXPECT_EQ(next, order[i + 1]) << order[i]->objectName().toStdString();
+    }
+}
+
+TEST_F(MainDlgTest, EnglishTexts) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    const MainDlgWidgets form(dialog);
+    const auto* ui = &form;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Vexaro Configuration"));
+    EXPECT_EQ(ui->groupBasic->title(), texts.getConfigText(3));
+    EXPECT_EQ(ui->checkCeiling->text(), texts.getConfigText(18));
+    EXPECT_EQ(ui->checkRear->text(), texts.getConfigText(19));
+    EXPECT_EQ(ui->groupLanguage->title(), texts.getConfigText(21));
+    EXPECT_EQ(ui->labelUse->text(), texts.getConfigText(22));
+    EXPECT_EQ(ui->labelSel_1->text(), texts.getConfigText(23));
+    EXPECT_EQ(ui->radioPen->text(), QStringLiteral("Pen Mode"));
+    EXPECT_EQ(ui->radioFinger->text(), QStringLiteral("Finger Touch Mode"));
+    EXPECT_EQ(ui->groupLens->title(), texts.getConfigText(24));
+    EXPECT_EQ(ui->labelSel_2->text(), texts.getConfigText(23));
+    ASSERT_EQ(ui->comboLens->count(), 2);
+    EXPECT_EQ(ui->comboLens->itemText(0),
+              QStringLiteral("-- ") + texts.getConfigText(23) + QStringLiteral(" --"));
+    EXPECT_EQ(ui->comboLens->itemData(0).toInt(), 0);
+    EXPECT_EQ(ui->comboLens->itemText(1), texts.getConfigText(17));
+    EXPECT_EQ(ui->comboLens->itemData(1).toInt(), 3);
+    ASSERT_EQ(ui->comboLanguage->count(), 25);
+    EXPECT_EQ(ui->comboLanguage->itemText(7), QStringLiteral("English"));
+    EXPECT_EQ(ui->comboLanguage->currentIndex(), 7);
+    EXPECT_EQ(ui->labelUseL->text(), QStringLiteral("English"));
+    EXPECT_EQ(ui->groupAdjust->title(), texts.getConfigText(25));
+    EXPECT_EQ(plain(ui->textEditInfo1),
+              texts.getMessageText(8) + QLatin1Char('\n') + texts.getMessageText(9));
+    EXPECT_EQ(ui->pushView->text(), QStringLiteral("Alignment View"));
+    EXPECT_EQ(ui->groupCalib->title(), texts.getConfigText(26));
+    EXPECT_EQ(ui->labelInfo3->text(), texts.getMessageText(10));
+    // Lens 3 offers tuning, so the tuning hint is part of the text.
+    EXPECT_EQ(plain(ui->textEditInfo3), texts.getMessageText(12) + QLatin1Char('\n') +
+                                            texts.getMessageText(20) + QLatin1Char('\n') +
+                                            texts.getMessageText(11));
+    EXPECT_EQ(ui->pushAutoCalib->text(), QStringLiteral("Auto"));
+    EXPECT_EQ(ui->pushManualCalib->text(), QStringLiteral("Manual"));
+    EXPECT_EQ(ui->checkSemiAutoCalib->text(), texts.getConfigText(29));
+    EXPECT_EQ(ui->pushClose->text(), QStringLiteral("Close"));
+    EXPECT_EQ(ui->groupMode->title(), QStringLiteral("Mode"));
+    EXPECT_EQ(ui->pushTCDebug->text(), QStringLiteral("D"));
+    EXPECT_EQ(ui->groupCalib->layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(ui->textEditInfo1->document()->firstBlock().blockFormat().lineHeight(), 20.0);
+    EXPECT_EQ(ui->textEditInfo1->document()->firstBlock().blockFormat().alignment(), Qt::AlignJustify);
+    for (const QString& text : {dialog.windowTitle(), ui->checkCeiling->text(), ui->pushClose->text()})
+        EXPECT_FALSE(text.isEmpty());
+}
+
+TEST_F(MainDlgTest, ArabicTextsMirrorTheGroupBoxesOnly) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    texts.loadLanguage(arabicIndex + 1);
+    ASSERT_TRUE(texts.isRightToLeft());
+    dialog.applyLanguage();
+    const MainDlgWidgets form(dialog);
+    const auto* ui = &form;
+    EXPECT_EQ(dialog.windowTitle(), texts.getConfigText(0));
+    EXPECT_EQ(ui->checkCeiling->text(), texts.getConfigText(18));
+    EXPECT_EQ(ui->radioFinger->text(), texts.getTrayMenuText(5));
+    EXPECT_EQ(ui->pushView->text(), texts.getTrayMenuText(1));
+    EXPECT_EQ(ui->pushClose->text(), texts.getTrayMenuText(10));
+    EXPECT_EQ(ui->labelUseL->text(), texts.getLanguageName(arabicIndex));
+    EXPECT_EQ(ui->comboLanguage->currentIndex(), 1);
+    EXPECT_EQ(plain(ui->textEditInfo1),
+              texts.getMessageText(8) + QLatin1Char('\n') + texts.getMessageText(9));
+    EXPECT_EQ(ui->labelInfo3->text(), texts.getMessageText(10));
+    EXPECT_EQ(ui->pushAutoCalib->text(), texts.getConfigText(15));
+    EXPECT_EQ(ui->comboLens->itemText(1), texts.getConfigText(17));
+    for (const QWidget* group :
+         {ui->groupMode, ui->groupBasic, ui->groupLanguage, ui->groupAdjust, ui->groupCalib, ui->groupLens})
+        EXPECT_EQ(group->layoutDirection(), Qt::RightToLeft) << group->objectName().toStdString();
+    EXPECT_EQ(dialog.layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(ui->pushClose->layoutDirection(), Qt::LeftToRight);
+
+    texts.loadLanguage(LanguageTexts::englishIndex + 1);
+    dialog.applyLanguage();
+    EXPECT_EQ(ui->groupLens->layoutDirection(), Qt::LeftToRight);
+}
+
+TEST_F(MainDlgTest, ChoosingALanguageLoadsIt) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    auto* combo = MainDlgWidgets(dialog).comboLanguage;
+    combo->setCurrentIndex(0);
+    EXPECT_EQ(texts.getLanguageIndex(), LanguageTexts::englishIndex);
+    combo->setCurrentIndex(11); // German
+    EXPECT_EQ(texts.getLanguageIndex(), 10);
+    EXPECT_EQ(MainDlgWidgets(dialog).labelUseL->text(), texts.getLanguageName(10));
+    EXPECT_EQ(combo->currentIndex(), 11);
+    // The font chosen at start-up stays.
+    EXPECT_EQ(dialog.font().family(), QStringLiteral("Tahoma"));
+}
+
+TEST_F(MainDlgTest, DeviceOptionsFingerCeilingUltraShortThrow) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    QSignalSpy ceiling(&dialog, &MainDlg::sigSetCeiling);
+    QSignalSpy rear(&dialog, &MainDlg::sigSetRear);
+    QSignalSpy lens(&dialog, &MainDlg::sigSetLens);
+    QSignalSpy finger(&dialog, &MainDlg::sigSetFingerMode);
+    dialog.setDeviceOptions(1, 0, 1, 3);
+    const MainDlgWidgets form(dialog);
+    const auto* ui = &form;
+    EXPECT_TRUE(ui->checkCeiling->isChecked());
+    EXPECT_FALSE(ui->checkRear->isChecked());
+    EXPECT_TRUE(ui->radioFinger->isChecked());
+    EXPECT_EQ(ui->comboLens->currentIndex(), 1);
+    ASSERT_EQ(ceiling.count(), 1);
+    EXPECT_TRUE(ceiling.at(0).at(0).toBool());
+    ASSERT_EQ(rear.count(), 1);
+    EXPECT_FALSE(rear.at(0).at(0).toBool());
+    ASSERT_EQ(lens.count(), 1);
+    EXPECT_EQ(lens.at(0).at(0).toInt(), 3);
+    EXPECT_EQ(finger.count(), 0);
+    EXPECT_TRUE(ui->pushAutoCalib->isEnabled());
+    EXPECT_FALSE(ui->checkSemiAutoCalib->isHidden());
+}
+
+TEST_F(MainDlgTest, DeviceOptionsUnknownAndOutOfRangeLens) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    QSignalSpy lens(&dialog, &MainDlg::sigSetLens);
+    dialog.setDeviceOptions(0, 1, 0, 2);
+    const MainDlgWidgets form(dialog);
+    const auto* ui = &form;
+    EXPECT_TRUE(ui->radioPen->isChecked());
+    EXPECT_EQ(ui->comboLens->currentIndex(), 0);
+    ASSERT_EQ(lens.count(), 1);
+    EXPECT_EQ(lens.at(0).at(0).toInt(), 0);
+    EXPECT_FALSE(ui->pushAutoCalib->isEnabled());
+    EXPECT_TRUE(ui->checkSemiAutoCalib->isHidden());
+    // Plain layout: the two buttons symmetric in the box.
+    EXPECT_EQ(ui->pushAutoCalib->x(), 110);
+    EXPECT_EQ(ui->pushManualCalib->x(), 280);
+    EXPECT_EQ(plain(ui->textEditInfo3),
+              texts.getMessageText(12) + QLatin1Char('\n') + texts.getMessageText(11));
+
+    // 5 or more: mounting and mode taken, lens untouched.
+    dialog.setDeviceOptions(1, 1, 1, 5);
+    EXPECT_EQ(lens.count(), 1);
+    EXPECT_TRUE(ui->checkRear->isChecked());
+    EXPECT_EQ(dialog.currentLens(), 0);
+}
+
+TEST_F(MainDlgTest, LensChoiceAndCalibrationButtons) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    dialog.changeUIState(true);
+    QSignalSpy lens(&dialog, &MainDlg::sigSetLens);
+    QSignalSpy autoStart(&dialog, &MainDlg::sigStartACalibration);
+    QSignalSpy semiStart(&dialog, &MainDlg::sigStartSCalibration);
+    QSignalSpy manualStart(&dialog, &MainDlg::sigStartMCalibration);
+    const MainDlgWidgets form(dialog);
+    const auto* ui = &form;
+
+    ui->comboLens->setCurrentIndex(1);
+    ASSERT_EQ(lens.count(), 1);
+    EXPECT_EQ(lens.at(0).at(0).toInt(), 3);
+    EXPECT_EQ(ui->comboLens->currentIndex(), 1); // the refill keeps the choice and is silent
+    ui->pushAutoCalib->click();
+    EXPECT_EQ(autoStart.count(), 1);
+    ui->checkSemiAutoCalib->setChecked(true);
+    ui->pushAutoCalib->click();
+    EXPECT_EQ(semiStart.count(), 1);
+    EXPECT_EQ(autoStart.count(), 1);
+    EXPECT_FALSE(ui->checkSemiAutoCalib->isChecked());
+    ui->pushManualCalib->click();
+    EXPECT_EQ(manualStart.count(), 1);
+
+    ui->comboLens->setCurrentIndex(0);
+    EXPECT_EQ(lens.count(), 2);
+    EXPECT_FALSE(ui->pushAutoCalib->isEnabled());
+    EXPECT_FALSE(ui->pushManualCalib->isEnabled());
+}
+
+TEST_F(MainDlgTest, UiStateEnablesDeviceControls) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    const MainDlgWidgets form(dialog);
+    const auto* ui = &form;
+    dialog.setFirmwareVersion(QStringLiteral("51.05"));
+    EXPECT_EQ(ui->labelFWVersion->text(), QStringLiteral("Firmware Version : 51.05"));
+    dialog.changeUIState(true);
+    for (const QWidget* w : {static_cast<QWidget*>(ui->comboLanguage), static_cast<QWidget*>(ui->pushView),
+                             static_cast<QWidget*>(ui->radioPen), static_cast<QWidget*>(ui->pushAutoCalib)})
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    dialog.changeUIState(false);
+    EXPECT_FALSE(ui->comboLanguage->isEnabled());
+    EXPECT_FALSE(ui->textEditInfo1->isEnabled());
+    EXPECT_FALSE(ui->pushAutoCalib->isEnabled());
+    EXPECT_TRUE(ui->pushClose->isEnabled());
+    EXPECT_TRUE(ui->groupCalib->isEnabled());
+    EXPECT_EQ(ui->labelFWVersion->text(), QStringLiteral("Firmware Version : "));
+    dialog.setFirmwareVersion(QStringLiteral("51.05"));
+    dialog.resetUIState();
+    EXPECT_FALSE(ui->pushView->isEnabled());
+    EXPECT_EQ(ui->labelFWVersion->text(), QStringLiteral("Firmware Version : "));
+}
+
+TEST_F(MainDlgTest, UserActionsBecomeSignals) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    dialog.changeUIState(true);
+    dialog.show();
+    const MainDlgWidgets form(dialog);
+    const auto* ui = &form;
+    QSignalSpy finger(&dialog, &MainDlg::sigSetFingerMode);
+    QSignalSpy ceiling(&dialog, &MainDlg::sigSetCeiling);
+    QSignalSpy view(&dialog, &MainDlg::sigStartAlignmentDisplay);
+    QSignalSpy closed(&dialog, &MainDlg::sigClose);
+    ui->radioFinger->click();
+    ui->checkCeiling->click();
+    ui->pushView->click();
+    ASSERT_EQ(finger.count(), 1);
+    EXPECT_TRUE(finger.at(0).at(0).toBool());
+    ASSERT_EQ(ceiling.count(), 1);
+    EXPECT_TRUE(ceiling.at(0).at(0).toBool());
+    EXPECT_EQ(view.count(), 1);
+
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    QTest::keyClick(&dialog, Qt::Key_A);
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    ASSERT_EQ(closed.count(), 1);
+    EXPECT_EQ(closed.at(0).at(0).toInt(), 0);
+    ui->pushClose->click();
+    EXPECT_EQ(closed.count(), 2);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(MainDlgTest, StartingInKoreanUsesTheKoreanFace) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    texts.loadLanguage(15);
+    MainDlg korean(&texts);
+    EXPECT_EQ(korean.font().family(), QStringLiteral("Malgun Gothic"));
+    texts.loadLanguage(LanguageTexts::englishIndex + 1);
+    MainDlg english(&texts);
+    EXPECT_EQ(english.font().family(), QStringLiteral("Tahoma"));
+}

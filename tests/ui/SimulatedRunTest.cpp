@@ -1,0 +1,107 @@
+#include "FakeDisplays.h"
+#include "MainDlgWidgets.h"
+#include "app/LanguageTexts.h"
+#include "calibration/ZelmoMainCtrl.h"
+#include "device/PacketCodes.h"
+#include "device/UsbTransport.h"
+#include "platform/Pacing.h"
+#include "sim/SimulatedModule.h"
+#include "ui/AlignmentDlg.h"
+#include "ui/ZelmoSetupDlg.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+// The whole graph against the simulated module, in process, with the pauses shortened.
+class SimulatedRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dataDir.isValid());
+        qputenv("VEXARO_COMMON_APPDATA", dataDir.path().toLocal8Bit());
+        Pacing::setScale(0.01);
+        displays = FakeDisplays::install({QRect(0, 0, 1280, 800)});
+    }
+    void TearDown() override {
+        Pacing::setScale(1.0);
+        qunsetenv("VEXARO_COMMON_APPDATA");
+        LanguageTexts().loadLanguage(LanguageTexts::englishIndex + 1);
+    }
+
+    QTemporaryDir dataDir;
+    std::unique_ptr<FakeDisplays::Guard> displays;
+};
+
+TEST_F(SimulatedRunTest, ModuleConnectsSettingsReachItAndShutDownLeavesItTracking) {
+    SimulatedModule module;
+    module.setFirmwareVersion(51, 5);
+    module.setOptions({1, 0, 1, 3});
+    {
+        ZelmoSetupDlg hub(nullptr, module.createTransport());
+        QList<bool> state; // recorded on the GUI thread, where the hub receives the reports
+        QObject::connect(hub.controller(), &ZelmoMainCtrl::sigChangeUIState, &hub,
+                         [&state](bool connected) { state.append(connected); });
+        QSignalSpy options(hub.controller(), &ZelmoMainCtrl::sigSetFWOption);
+        hub.startUp();
+        QTRY_VERIFY_WITH_TIMEOUT(state.count() >= 1, 5000);
+        EXPECT_TRUE(state.at(0));
+        QTRY_VERIFY_WITH_TIMEOUT(options.count() >= 1, 5000);
+        const MainDlgWidgets ui(*hub.settingsWindow());
+        QTRY_COMPARE(ui.labelFWVersion->text(), QStringLiteral("Firmware Version : 51.05"));
+        EXPECT_EQ(hub.controller()->firmwareIsSupported(), 1);
+        EXPECT_EQ(hub.controller()->firmwareMinor(), 0);
+        EXPECT_TRUE(ui.checkCeiling->isChecked());
+        EXPECT_TRUE(ui.radioFinger->isChecked());
+        EXPECT_EQ(ui.comboLens->currentIndex(), 1);
+        EXPECT_TRUE(ui.pushAutoCalib->isEnabled());
+
+        // Pen mode and binning reach the module; ceiling does not.
+        module.clearCounters();
+        ui.radioPen->click();
+        ui.checkRear->click();
+        QTRY_COMPARE(module.commandCount(CMD_SET_FINGER_TOUCH_MODE), 1);
+
+        // The alignment view streams; the queued gain writes go out with the first frames.
+        QSignalSpy frames(hub.controller(), &ZelmoMainCtrl::sigUpdateAlignImage);
+        ui.pushView->click();
+        QTRY_VERIFY_WITH_TIMEOUT(hub.alignmentView()->liveImagesShown() >= 10, 5000);
+        QTRY_COMPARE(module.sensorGain(), 256u);
+        QTest::keyClick(hub.alignmentView(), Qt::Key_F11);
+        QTRY_COMPARE(module.commandCount(CMD_SET_MONO_BIN), 1);
+        hub.alignmentView()->setGain(2);
+        QTRY_COMPARE(module.sensorGain(), 64u);
+        QTest::keyClick(hub.alignmentView(), Qt::Key_Escape);
+        EXPECT_FALSE(hub.alignmentView()->isVisible());
+        // The stream ends: at most the frame in flight still arrives.
+        QTest::qWait(200);
+        const int after = frames.count();
+        QTest::qWait(300);
+        EXPECT_LE(frames.count(), after + 1);
+        module.clearCounters();
+    }
+    EXPECT_EQ(module.commandCount(CMD_START_TRACKING), 1);
+}
+
+TEST_F(SimulatedRunTest, UnpluggedModuleIsReportedAndShutDownSendsNothing) {
+    SimulatedModule module;
+    module.unplug();
+    {
+        ZelmoSetupDlg hub(nullptr, module.createTransport());
+        QList<bool> state;
+        QObject::connect(hub.controller(), &ZelmoMainCtrl::sigChangeUIState, &hub,
+                         [&state](bool connected) { state.append(connected); });
+        hub.startUp();
+        QTRY_VERIFY_WITH_TIMEOUT(state.count() >= 1, 5000);
+        EXPECT_FALSE(state.at(0));
+        EXPECT_FALSE(MainDlgWidgets(*hub.settingsWindow()).pushView->isEnabled());
+
+        module.plug();
+        QTRY_VERIFY_WITH_TIMEOUT(state.count() >= 2 && state.last(), 5000);
+        EXPECT_TRUE(MainDlgWidgets(*hub.settingsWindow()).pushView->isEnabled());
+        module.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!state.last(), 5000);
+        module.clearCounters();
+    }
+    EXPECT_EQ(module.commandCount(CMD_START_TRACKING), 0);
+}

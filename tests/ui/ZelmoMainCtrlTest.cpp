@@ -1,0 +1,261 @@
+#include "calibration/ZelmoMainCtrl.h"
+#include "app/LanguageTexts.h"
+#include "app/MessageBoxSeam.h"
+#include "calibration/CalibDlg.h"
+#include "device/CamDevCtrl.h"
+#include "device/DeviceWatchClient.h"
+#include "device/UsbTransport.h"
+#include "platform/Pacing.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+
+// Reaches the controller's private watch-client side and its flow step.
+class ZelmoMainCtrlProbe {
+public:
+    static DeviceWatchClient& watchClient(ZelmoMainCtrl& ctrl) { return ctrl; }
+    static void setFlowStep(ZelmoMainCtrl& ctrl, int step) { ctrl.setFlowStep(step); }
+    static void setTuningFellBack(ZelmoMainCtrl& ctrl, bool fellBack) { ctrl.tuningFellBack = fellBack; }
+};
+
+namespace {
+
+class ZelmoMainCtrlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Pacing::setScale(0.01);
+        texts.loadLanguage(LanguageTexts::englishIndex + 1);
+        MessageBoxSeam::setHandler([this](const MessageBoxSeam::Shown& shown) {
+            boxes.push_back(shown);
+            return QMessageBox::Ok;
+        });
+    }
+    void TearDown() override {
+        MessageBoxSeam::setHandler({});
+        Pacing::setScale(1.0);
+    }
+
+    LanguageTexts texts;
+    std::vector<MessageBoxSeam::Shown> boxes;
+};
+
+std::vector<unsigned char> eepromWithCount(std::int32_t count, int pairs, unsigned char lens) {
+    std::vector<unsigned char> block(400, 0);
+    std::memcpy(block.data() + 116, &count, 4);
+    for (int i = 0; i < pairs && i < 35; ++i) {
+        const float x = 1.5f + static_cast<float>(i);
+        const float y = -2.25f - static_cast<float>(i);
+        std::memcpy(block.data() + 120 + 8 * i, &x, 4);
+        std::memcpy(block.data() + 124 + 8 * i, &y, 4);
+    }
+    block[327] = lens;
+    return block;
+}
+
+} // namespace
+
+TEST_F(ZelmoMainCtrlTest, FirmwareVersionFlags) {
+    ZelmoMainCtrl ctrl(&texts);
+    QSignalSpy relayed(&ctrl, &ZelmoMainCtrl::sigSetFWVersion);
+    EXPECT_EQ(ctrl.firmwareMinor(), 10);
+
+    ctrl.slotSetFWVersion(QStringLiteral("50.07"));
+    EXPECT_EQ(ctrl.firmwareIsSupported(), 1);
+    EXPECT_EQ(ctrl.firmwareMinor(), 10);
+
+    ctrl.slotSetFWVersion(QStringLiteral("51.05"));
+    EXPECT_EQ(ctrl.firmwareIsSupported(), 1);
+    EXPECT_EQ(ctrl.firmwareMinor(), 0);
+
+    ctrl.slotSetFWVersion(QStringLiteral("51.12"));
+    EXPECT_EQ(ctrl.firmwareMinor(), 12);
+
+    ctrl.slotSetFWVersion(QStringLiteral("52.00"));
+    EXPECT_EQ(ctrl.firmwareIsSupported(), 0);
+    EXPECT_EQ(ctrl.firmwareMinor(), 12);
+    ctrl.StartACalibration();
+    ctrl.StartSCalibration();
+    ctrl.StartMCalibration();
+    EXPECT_EQ(ctrl.currentFlowStep(), 0);
+    EXPECT_FALSE(ctrl.calibWindow()->isVisible());
+
+    // A minor that is not a number: the major still counts, the minor is kept.
+    ctrl.slotSetFWVersion(QStringLiteral("51.x"));
+    EXPECT_EQ(ctrl.firmwareIsSupported(), 1);
+    EXPECT_EQ(ctrl.firmwareMinor(), 12);
+    ctrl.slotSetFWVersion(QString());
+    EXPECT_EQ(ctrl.firmwareIsSupported(), 0);
+
+    ASSERT_EQ(relayed.count(), 6);
+    EXPECT_EQ(relayed.at(3).at(0).toString(), QStringLiteral("52.00"));
+}
+
+TEST_F(ZelmoMainCtrlTest, OptionsAreRelayedUnchanged) {
+    ZelmoMainCtrl ctrl(&texts);
+    QSignalSpy relayed(&ctrl, &ZelmoMainCtrl::sigSetFWOption);
+    ctrl.slotSetFWOption(1, 0, 1, 3);
+    ASSERT_EQ(relayed.count(), 1);
+    EXPECT_EQ(relayed.at(0).at(0).value<unsigned char>(), 1);
+    EXPECT_EQ(relayed.at(0).at(2).value<unsigned char>(), 1);
+    EXPECT_EQ(relayed.at(0).at(3).value<unsigned char>(), 3);
+}
+
+TEST_F(ZelmoMainCtrlTest, StoredTuningRecord) {
+    ZelmoMainCtrl ctrl(&texts);
+    auto block = eepromWithCount(3, 3, 2);
+    ctrl.slotSetPrevTweak(block.data());
+    EXPECT_EQ(ctrl.storedTweaks().count, 3);
+    EXPECT_EQ(ctrl.storedTweaks().offsets[2], QPointF(3.5, -4.25));
+    EXPECT_EQ(ctrl.storedTweaks().offsets[3], QPointF());
+    EXPECT_EQ(ctrl.storedTweaks().lens, 2);
+
+    // Count 0 clears the cached offsets.
+    block = eepromWithCount(0, 5, 1);
+    ctrl.slotSetPrevTweak(block.data());
+    EXPECT_EQ(ctrl.storedTweaks().count, 0);
+    EXPECT_EQ(ctrl.storedTweaks().offsets[0], QPointF());
+
+    // 25 is the most the block holds.
+    block = eepromWithCount(25, 25, 3);
+    ctrl.slotSetPrevTweak(block.data());
+    EXPECT_EQ(ctrl.storedTweaks().count, 25);
+    EXPECT_EQ(ctrl.storedTweaks().offsets[24], QPointF(25.5, -26.25));
+}
+
+TEST_F(ZelmoMainCtrlTest, UnusableTuningRecordsLeaveNoOffsets) {
+    ZelmoMainCtrl ctrl(&texts);
+    auto good = eepromWithCount(4, 4, 3);
+    for (std::int32_t bad : {26, -1, 0x7fffffff, static_cast<std::int32_t>(0x80000000)}) {
+        ctrl.slotSetPrevTweak(good.data());
+        ASSERT_EQ(ctrl.storedTweaks().count, 4);
+        auto block = eepromWithCount(bad, 25, 3);
+        ctrl.slotSetPrevTweak(block.data());
+        EXPECT_EQ(ctrl.storedTweaks().count, 0) << bad;
+        EXPECT_EQ(ctrl.storedTweaks().offsets[0], QPointF()) << bad;
+        EXPECT_EQ(ctrl.storedTweaks().lens, 0) << bad;
+    }
+    // Offsets that are not numbers.
+    auto block = eepromWithCount(2, 2, 3);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::memcpy(block.data() + 128, &nan, 4);
+    ctrl.slotSetPrevTweak(block.data());
+    EXPECT_EQ(ctrl.storedTweaks().count, 0);
+    ctrl.slotSetPrevTweak(nullptr);
+    EXPECT_EQ(ctrl.storedTweaks().count, 0);
+}
+
+TEST_F(ZelmoMainCtrlTest, LiveFramesBecomeRgbImagesOverOneBuffer) {
+    ZelmoMainCtrl ctrl(&texts);
+    QSignalSpy images(&ctrl, &ZelmoMainCtrl::sigUpdateAlignImage);
+    std::vector<unsigned char> frame(230400);
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<unsigned char>(i * 7);
+    ctrl.slotNewFrameReceived(frame.data(), 230400);
+    ASSERT_EQ(images.count(), 1);
+    const QImage first = images.at(0).at(0).value<QImage>();
+    EXPECT_EQ(first.size(), QSize(640, 360));
+    EXPECT_EQ(first.format(), QImage::Format_RGB888);
+    const unsigned char g = frame[641];
+    EXPECT_EQ(first.pixel(1, 1), qRgb(g, g, g));
+    const uchar* buffer = first.constBits();
+
+    ctrl.slotNewFrameReceived(frame.data(), 230400);
+    ASSERT_EQ(images.count(), 2);
+    EXPECT_EQ(images.at(1).at(0).value<QImage>().constBits(), buffer);
+}
+
+TEST_F(ZelmoMainCtrlTest, LiveFramesOfTheWrongSizeStopTheStream) {
+    ZelmoMainCtrl ctrl(&texts);
+    QSignalSpy images(&ctrl, &ZelmoMainCtrl::sigUpdateAlignImage);
+    std::vector<unsigned char> frame(921600, 128);
+    ctrl.slotNewFrameReceived(frame.data(), 230399);
+    ctrl.slotNewFrameReceived(frame.data(), 230401);
+    ctrl.slotNewFrameReceived(frame.data(), 921600);
+    ctrl.slotNewFrameReceived(frame.data(), -1);
+    ctrl.slotNewFrameReceived(nullptr, 230400);
+    EXPECT_EQ(images.count(), 0);
+}
+
+TEST_F(ZelmoMainCtrlTest, ResultMessages) {
+    ZelmoMainCtrl ctrl(&texts);
+    ctrl.slotSetCalibResult(1);
+    EXPECT_TRUE(boxes.empty());
+    ctrl.slotSetCalibResult(0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].kind, MessageBoxSeam::Kind::Critical);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Vexaro"));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Calibration failed. Please try again."));
+
+    boxes.clear();
+    ZelmoMainCtrlProbe::setFlowStep(ctrl, 15);
+    ZelmoMainCtrlProbe::setTuningFellBack(ctrl, true);
+    ctrl.FinishAutoCalibration(1);
+    EXPECT_EQ(ctrl.currentFlowStep(), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].kind, MessageBoxSeam::Kind::Information);
+    EXPECT_EQ(boxes[0].text,
+              QStringLiteral("Auto Calibration Tuning failed. Proceeded as normal Auto Calibration."));
+}
+
+TEST_F(ZelmoMainCtrlTest, ClosingTheWindowEndsAnyFlow) {
+    ZelmoMainCtrl ctrl(&texts);
+    ctrl.calibWindow()->show();
+    ZelmoMainCtrlProbe::setFlowStep(ctrl, 7);
+    emit ctrl.calibWindow()->sigCaliDlgWorkingDone(false);
+    EXPECT_EQ(ctrl.currentFlowStep(), 0);
+    EXPECT_FALSE(ctrl.calibWindow()->isVisible());
+    ZelmoMainCtrlProbe::setFlowStep(ctrl, 3);
+    ctrl.slotCaliDlgWorkingDone(true);
+    EXPECT_EQ(ctrl.currentFlowStep(), 0);
+}
+
+TEST_F(ZelmoMainCtrlTest, WatcherReportsArriveQueuedOnTheGuiThread) {
+    ZelmoMainCtrl ctrl(&texts);
+    ctrl.slotSetFWVersion(QStringLiteral("51.05"));
+    QObject receiver; // lives in the GUI thread
+    QList<bool> state;
+    bool onGuiThread = true;
+    QObject::connect(&ctrl, &ZelmoMainCtrl::sigChangeUIState, &receiver, [&](bool connected) {
+        onGuiThread = onGuiThread && QThread::currentThread() == receiver.thread();
+        state.append(connected);
+    });
+    DeviceWatchClient& client = ZelmoMainCtrlProbe::watchClient(ctrl);
+    std::thread watch([&client] {
+        client.setConnected(true);
+        client.reportOpened();
+        client.setConnected(false);
+        client.reportAbsent();
+    });
+    watch.join();
+    EXPECT_EQ(ctrl.firmwareIsSupported(), 0);
+    EXPECT_FALSE(client.isConnected());
+    EXPECT_TRUE(state.isEmpty()); // queued, not yet delivered
+    QTRY_COMPARE(state.size(), 2);
+    EXPECT_TRUE(state.at(0));
+    EXPECT_FALSE(state.at(1));
+    EXPECT_TRUE(onGuiThread);
+}
+
+TEST_F(ZelmoMainCtrlTest, WatcherStartsOnceAndStopsWithTheController) {
+    auto ctrl = std::make_unique<ZelmoMainCtrl>(&texts);
+    DeviceWatchClient& client = ZelmoMainCtrlProbe::watchClient(*ctrl);
+    ctrl->StartDeviceWatch();
+    EXPECT_FALSE(client.watchStopRequested());
+    ctrl->StartDeviceWatch();
+    ctrl.reset(); // must not hang or leave the thread running over a deleted device link
+    SUCCEED();
+}
+
+TEST_F(ZelmoMainCtrlTest, AlignmentModeSwitchesTheLiveStream) {
+    ZelmoMainCtrl ctrl(&texts);
+    EXPECT_EQ(ctrl.device()->liveStreamStopped(), 1);
+    ctrl.StartAlignmentDisplay();
+    EXPECT_EQ(ctrl.device()->liveStreamStopped(), 0);
+    ctrl.StopAlignmentDisplay();
+    EXPECT_EQ(ctrl.device()->liveStreamStopped(), 1);
+}
