@@ -1,14 +1,21 @@
 #include "calibration/ZelmoMainCtrl.h"
 
+#include "analysis/PatternAnalyzer.h"
+#include "analysis/TargetCounts.h"
 #include "app/LanguageTexts.h"
 #include "app/MessageBoxSeam.h"
 #include "calibration/CalibDlg.h"
+#include "calibration/CalibrationAnalysis.h"
+#include "calibration/CoordinateRatio.h"
+#include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
 
 #include <QLoggingCategory>
 #include <QThread>
+#include <QTimer>
+#include <cstring>
 
 Q_LOGGING_CATEGORY(lcController, "vexaro.calibration", QtWarningMsg)
 
@@ -107,20 +114,67 @@ bool ZelmoMainCtrl::watchRunning() const {
     return watcher && watcher->isRunning();
 }
 
-// The flows themselves start here; without a supported module nothing happens at all.
+// Without a supported module a calibration start does nothing at all.
 void ZelmoMainCtrl::StartACalibration() {
-    if (!firmwareSupported.load())
-        return;
+    startAutomatic(false);
 }
 
 void ZelmoMainCtrl::StartSCalibration() {
-    if (!firmwareSupported.load())
+    startAutomatic(true);
+}
+
+void ZelmoMainCtrl::startAutomatic(bool semiAutomatic) {
+    if (!firmwareSupported.load() || !calibDlg || !camDev)
         return;
+    stopRatioTimer();
+    calibDlg->hide();
+    camDev->setPointCounts(firmwareSupported.load(), calibDlg->lens);
+    tuning = semiAutomatic;
+    tuningFellBack = false;
+    calibDlg->PrepareDisplay(CalibDlg::Black);
+    calibDlg->ComputeTargets(CalibDlg::TargetSet::Automatic);
+    calibDlg->ShowAndWait();
+    camDev->setImageReverse(0);
+    Pacing::pause(200);
+    camDev->startBlackCapture(calibDlg->lens, fwMinor);
+    flowStep = 6;
 }
 
 void ZelmoMainCtrl::StartMCalibration() {
-    if (!firmwareSupported.load())
+    if (!firmwareSupported.load() || !calibDlg || !camDev)
         return;
+    stopRatioTimer();
+    calibDlg->hide();
+    camDev->setPointCounts(firmwareSupported.load(), calibDlg->lens);
+    tuning = false;
+    tuningFellBack = false;
+    startTouchPhase(false);
+}
+
+// Shows the targets of a touch phase (16 manual, or the 20 of the pattern after a semi-automatic
+// analysis) with the pen picture at the first one, then arms the module on it.
+void ZelmoMainCtrl::startTouchPhase(bool semiAutomatic) {
+    calibDlg->PrepareDisplay(CalibDlg::Instruction);
+    calibDlg->ComputeTargets(semiAutomatic ? CalibDlg::TargetSet::SemiAutomatic
+                                           : CalibDlg::TargetSet::Manual);
+    calibDlg->setTargetIndex(0);
+    calibDlg->setTargetCount(touchTargetCount());
+    calibDlg->ringOff();
+    calibDlg->ShowAndWait();
+    armTouchPhase();
+}
+
+void ZelmoMainCtrl::armTouchPhase() {
+    flowStep = 3;
+    camDev->startManualCalib();
+    Pacing::pause(200);
+    camDev->setImageReverse(0);
+    Pacing::pause(200);
+    camDev->startManualPattern(0);
+}
+
+int ZelmoMainCtrl::touchTargetCount() const {
+    return tuning ? TargetCounts::autoTargetCount.load() : TargetCounts::manualTargetCount.load();
 }
 
 void ZelmoMainCtrl::StartAlignmentDisplay() {
@@ -197,12 +251,257 @@ void ZelmoMainCtrl::slotNewFrameReceived(unsigned char* buf, int size) {
         camDev->requestLiveFrame();
 }
 
-void ZelmoMainCtrl::slotNewACImageReceived(unsigned char*, int) {}
-void ZelmoMainCtrl::slotACNextStep() {}
-void ZelmoMainCtrl::slotMCNextStep(int*, int) {}
-void ZelmoMainCtrl::slotMCNextStepPointer() {}
-void ZelmoMainCtrl::slotMCPrevStepPointer() {}
-void ZelmoMainCtrl::slotMCDone() {}
+// One calibration image: 1280 x 720 with one byte a pixel, or two bytes a pixel of which the
+// first counts. It is kept by the id last requested; any other size is ignored and the run waits.
+void ZelmoMainCtrl::slotNewACImageReceived(unsigned char* buf, int size) {
+    const int pixels = calibImageWidth * calibImageHeight;
+    if (!buf || (size != pixels && size != 2 * pixels))
+        return;
+    cv::Mat* target = imageId == 101   ? &darkImage
+                      : imageId == 102 ? &brightImage
+                      : imageId == 103 ? &patternImage
+                                       : nullptr;
+    if (target) {
+        if (size == pixels) {
+            std::memcpy(target->data, buf, static_cast<size_t>(pixels));
+        } else {
+            for (int n = 0; n < pixels; ++n)
+                target->data[n] = buf[2 * n];
+        }
+    }
+    slotACNextStep();
+}
+
+void ZelmoMainCtrl::slotACNextStep() {
+    if (!calibDlg || !camDev)
+        return;
+    switch (flowStep) {
+    case 6: // black captured: put up white and fetch the dark image meanwhile
+        calibDlg->SetPaintModeAndWait(CalibDlg::White);
+        stepStart.start();
+        imageId = 101;
+        camDev->requestAcImage(101, 0);
+        flowStep = 7;
+        break;
+    case 7: // dark image in: capture white, telling the module how long it has been up
+        camDev->startWhiteCapture(static_cast<int>(stepStart.elapsed()));
+        flowStep = 8;
+        break;
+    case 8:
+        calibDlg->SetPaintModeAndWait(CalibDlg::Pattern);
+        stepStart.start();
+        imageId = 102;
+        camDev->requestAcImage(102, 0);
+        flowStep = 9;
+        break;
+    case 9:
+        camDev->startPatternCapture(static_cast<int>(stepStart.elapsed()));
+        flowStep = 10;
+        break;
+    case 10:
+        Pacing::pause(100);
+        imageId = 103;
+        camDev->requestAcImage(103, 0);
+        flowStep = 11;
+        break;
+    case 11:
+        if (imageId == 103)
+            analyseCapturedImages();
+        break;
+    case 15: // the module took the record: check its coordinate ratio
+        ratioIndex = 0;
+        flowStep = 16;
+        sendRatioTouch(ratioIndex);
+        break;
+    case 16:
+        ++ratioIndex;
+        if (ratioIndex < 2)
+            sendRatioTouch(ratioIndex);
+        else
+            finishRatioCheck();
+        break;
+    default:
+        break;
+    }
+}
+
+void ZelmoMainCtrl::analyseCapturedImages() {
+    const QSize screen = calibDlg->screenSize();
+    const CalibrationAnalysis::AutoFit fit = CalibrationAnalysis::analyseImages(
+        darkImage, brightImage, patternImage, workImage, calibDlg->targetList().data(),
+        TargetCounts::autoTargetCount.load(), screen, calibDlg->lens, prevTweak, fwMinor, tuning);
+    lastFitOk = fit.ok;
+    tuning = fit.tuning;
+    if (fit.fellBack)
+        tuningFellBack = true;
+    if (!fit.ok) {
+        flowStep = 0;
+        calibDlg->hide();
+        slotSetCalibResult(0);
+        return;
+    }
+    if (tuning) {
+        flowStep = 0;
+        calibDlg->hide();
+        startTouchPhase(true);
+        return;
+    }
+    camDev->setCalibParameter(fit.params.data(), calibDlg->ceiling, calibDlg->rear, screen.width(),
+                              screen.height(), calibDlg->lens, 0, false, 0, nullptr, true, fit.rowLimit,
+                              fit.rowLimit, fwMinor);
+    flowStep = 15;
+}
+
+// One touch of the ratio check: the window reports the next touch release, and the module is asked
+// to inject a touch at a known device point. No answer within a second ends the check.
+void ZelmoMainCtrl::sendRatioTouch(int index) {
+    if (index != 0 && index != 1)
+        return;
+    touchCaptureArmed.store(true);
+    stopRatioTimer();
+    ratioTimer = new QTimer(this);
+    ratioTimer->setSingleShot(true);
+    connect(ratioTimer, &QTimer::timeout, this, &ZelmoMainCtrl::OnTimerTouchEvent);
+    ratioTimer->start(1000);
+    camDev->sendCoord(1, CoordinateRatio::targetX[index], CoordinateRatio::targetY[index]);
+}
+
+void ZelmoMainCtrl::stopRatioTimer() {
+    if (!ratioTimer)
+        return;
+    disconnect(ratioTimer, nullptr, this, nullptr);
+    ratioTimer->stop();
+    ratioTimer->deleteLater();
+    ratioTimer = nullptr;
+}
+
+void ZelmoMainCtrl::finishRatioCheck() {
+    const QSize screen = calibDlg->screenSize();
+    const CoordinateRatio::Correction c =
+        CoordinateRatio::compute(ratioMeasured[0], ratioMeasured[1], screen.width(), screen.height());
+    camDev->setFixCoordRatio(c.mode, c.ratio);
+    FinishAutoCalibration(lastFitOk);
+}
+
+void ZelmoMainCtrl::slotTouchEvent(int x, int y) {
+    stopRatioTimer();
+    if (ratioIndex == 0 || ratioIndex == 1)
+        ratioMeasured[ratioIndex] = QPoint(x, y);
+    if (flowStep == 16)
+        slotACNextStep();
+}
+
+void ZelmoMainCtrl::OnTimerTouchEvent() {
+    stopRatioTimer();
+    touchCaptureArmed.store(false);
+    if (camDev)
+        camDev->setFixCoordRatio(0, 0.0);
+    FinishAutoCalibration(lastFitOk);
+}
+
+// The module saw the pen on the current target: fill the progress ring while it rests there.
+void ZelmoMainCtrl::slotMCDone() {
+    if (flowStep != 3 || !calibDlg)
+        return;
+    calibDlg->setAdvanceReady(false);
+    calibDlg->ringOn();
+}
+
+// The ring completed: the window moves on to the next target.
+void ZelmoMainCtrl::slotMCNextStepPointer() {
+    if (flowStep != 3 || !calibDlg)
+        return;
+    calibDlg->setAdvanceReady(true);
+    calibDlg->ringOff();
+    calibDlg->stepTargetIndex(1);
+    calibDlg->animateForward();
+}
+
+void ZelmoMainCtrl::slotMCPrevStepPointer() {
+    if (flowStep != 3 || !calibDlg || calibDlg->targetIndex() == 0)
+        return;
+    calibDlg->setAdvanceReady(true);
+    calibDlg->ringOff();
+    calibDlg->stepTargetIndex(-1);
+    calibDlg->animateBack();
+    targetFinished(calibDlg->targetIndex());
+}
+
+void ZelmoMainCtrl::slotMCNextStep(int* buf, int len) {
+    if (!calibDlg || !camDev)
+        return;
+    switch (flowStep) {
+    case 3:
+        targetFinished(buf ? *buf : 0);
+        break;
+    case 4:
+        if (len == 200 && buf)
+            touchedPointsArrived(reinterpret_cast<const float*>(buf));
+        break;
+    case 15: // the module ended the run without asking for the ratio check
+        flowStep = 0;
+        calibDlg->hide();
+        slotSetCalibResult(lastFitOk);
+        break;
+    default:
+        break;
+    }
+}
+
+// The module finished a target. If the window already moved on, arm the next target (or fetch the
+// touched points after the last); if the pen left before the ring completed, repeat the target.
+void ZelmoMainCtrl::targetFinished(int reported) {
+    if (calibDlg->advanceReady()) {
+        const int i = calibDlg->targetIndex();
+        if (i == touchTargetCount()) {
+            flowStep = 4;
+            camDev->getInputPoints();
+        } else {
+            calibDlg->setAdvanceReady(false);
+            camDev->startManualPattern(i);
+        }
+    } else {
+        calibDlg->ringOff();
+        calibDlg->SetPaintModeAndWait(CalibDlg::KeepMode);
+        camDev->startManualPattern(reported);
+    }
+}
+
+void ZelmoMainCtrl::touchedPointsArrived(const float* moduleSlots) {
+    const QSize screen = calibDlg->screenSize();
+    const int n = touchTargetCount();
+    const CalibrationAnalysis::TouchFit fit =
+        CalibrationAnalysis::fitTouchedPoints(moduleSlots, tuning, calibDlg->ceiling, calibDlg->rear, n,
+                                              calibDlg->targetList().data(), screen, calibDlg->lens, fwMinor);
+    if (!fit.ordered)
+        return; // no order for these flags: stay and wait for the user to close the window
+    lastFitOk = fit.ok;
+    if (!fit.ok) {
+        camDev->cancelManualCalib();
+        flowStep = 0;
+        calibDlg->hide();
+        MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(13));
+        return;
+    }
+    if (tuning) {
+        camDev->setCalibParameter(fit.params.data(), calibDlg->ceiling, calibDlg->rear, screen.width(),
+                                  screen.height(), calibDlg->lens, 0, true, n, fit.tweaks.data(), true,
+                                  fit.rowLimit, fit.rowLimit, fwMinor);
+        TweakRecord learned;
+        learned.lens = static_cast<unsigned char>(calibDlg->lens);
+        learned.count = n;
+        for (int i = 0; i < n; ++i)
+            learned.offsets[static_cast<size_t>(i)] =
+                QPointF(fit.tweaks[static_cast<size_t>(2 * i)], fit.tweaks[static_cast<size_t>(2 * i + 1)]);
+        prevTweak = learned;
+    } else {
+        camDev->setCalibParameter(fit.params.data(), calibDlg->ceiling, calibDlg->rear, screen.width(),
+                                  screen.height(), calibDlg->lens, 0, false, 0, nullptr, true, fit.rowLimit,
+                                  fit.rowLimit, fwMinor);
+    }
+    flowStep = 15;
+}
+
 void ZelmoMainCtrl::slotSetCalibResult(int result) {
     if (result == 0)
         MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(13));
@@ -219,6 +518,9 @@ void ZelmoMainCtrl::FinishAutoCalibration(int result) {
 
 // The user closed the calibration window (Escape or its cancel button): end whatever ran.
 void ZelmoMainCtrl::slotCaliDlgWorkingDone(bool bDone) {
+    // A ratio check in progress ends with the run; its time-out must not finish it afterwards.
+    stopRatioTimer();
+    touchCaptureArmed.store(false);
     if (flowStep == 3 && camDev) {
         if (bDone)
             camDev->endManualCalib();
@@ -231,8 +533,6 @@ void ZelmoMainCtrl::slotCaliDlgWorkingDone(bool bDone) {
     if (camDev)
         camDev->setTracking(false);
 }
-void ZelmoMainCtrl::slotTouchEvent(int, int) {}
-void ZelmoMainCtrl::OnTimerTouchEvent() {}
 
 bool ZelmoMainCtrl::watchStopRequested() const {
     return stopWatch.load();

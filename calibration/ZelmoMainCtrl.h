@@ -4,8 +4,10 @@
 #include "calibration/TweakRecord.h"
 #include "device/DeviceWatchClient.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 #include <atomic>
 #include <memory>
@@ -15,6 +17,7 @@ class CalibDlg;
 class CamDevCtrl;
 class LanguageTexts;
 class QThread;
+class QTimer;
 class UsbTransport;
 
 // Sits between the settings hub and the module: owns the device link and the calibration window,
@@ -90,6 +93,18 @@ private:
 
     void setFlowStep(int step) { flowStep = step; }
 
+    // The calibration flows.
+    void startAutomatic(bool semiAutomatic);
+    void analyseCapturedImages();
+    void startTouchPhase(bool semiAutomatic);
+    void armTouchPhase();
+    void targetFinished(int reported);
+    void touchedPointsArrived(const float* moduleSlots);
+    void sendRatioTouch(int index);
+    void stopRatioTimer();
+    void finishRatioCheck();
+    int touchTargetCount() const;
+
     CalibDlg* calibDlg = nullptr; // owned
     CamDevCtrl* camDev = nullptr; // owned
     LanguageTexts* texts;         // borrowed
@@ -103,7 +118,13 @@ private:
     bool tuning = false;
     bool tuningFellBack = false;
     int imageId = 0;
+    QElapsedTimer stepStart; // when the current screen colour was put up
     TweakRecord prevTweak;
+    bool lastFitOk = false;
+    // The coordinate-ratio check: two injected touches and where they arrived.
+    int ratioIndex = 0;
+    QPoint ratioMeasured[2];
+    QTimer* ratioTimer = nullptr; // owned (Qt child); exists while a touch is awaited
     // The three captured calibration images and the analysis work image, 1280 x 720 grey.
     cv::Mat darkImage, brightImage, patternImage, workImage;
     LiveFrameConverter liveFrames;

@@ -59,6 +59,18 @@ void DesktopBridge::injectTouch(QPoint globalPosition) {
         this, [this, globalPosition] { touchOnGuiThread(globalPosition); }, Qt::QueuedConnection);
 }
 
+void DesktopBridge::injectOutputTouch(double outputX, double outputY) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, outputX, outputY] {
+            const QRect display = Platform::displays().coveredDisplay();
+            const QPoint global(display.left() + static_cast<int>(outputX / 4800.0 * display.width()),
+                                display.top() + static_cast<int>(outputY / 3000.0 * display.height()));
+            touchOnGuiThread(global);
+        },
+        Qt::QueuedConnection);
+}
+
 QImage DesktopBridge::grabOnGuiThread() const {
     const QRect display = Platform::displays().coveredDisplay();
     if (display.isEmpty())

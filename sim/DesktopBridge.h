@@ -22,6 +22,9 @@ public:
     // A touch pressed and released at a global screen position, delivered to the window there.
     // Returns at once; the touch arrives through the GUI thread's event loop.
     void injectTouch(QPoint globalPosition);
+    // A touch reported by the module in its 4800 x 3000 output space, which the desktop spreads
+    // over the covered display.
+    void injectOutputTouch(double outputX, double outputY);
 
 private:
     QImage grabOnGuiThread() const;

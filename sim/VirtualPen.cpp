@@ -32,8 +32,8 @@ std::vector<ManualPenBehaviour::Event> VirtualPen::patternStarted(int target) {
     double cy = 0.0;
     if (!rig.penCameraPoint(x, y, cx, cy))
         return {};
-    slots[static_cast<size_t>(2 * target)] = static_cast<float>(cx);
-    slots[static_cast<size_t>(2 * target + 1)] = static_cast<float>(cy);
+    slotPoints[static_cast<size_t>(2 * target)] = static_cast<float>(cx);
+    slotPoints[static_cast<size_t>(2 * target + 1)] = static_cast<float>(cy);
 
     const bool early = start == 1 && options.liftEarlyOnce.count(target) > 0;
     const int rest = early ? options.earlyLiftMs : options.restMs;
@@ -46,7 +46,7 @@ std::vector<ManualPenBehaviour::Event> VirtualPen::patternStarted(int target) {
 }
 
 std::array<float, 50> VirtualPen::inputPoints() {
-    return slots;
+    return slotPoints;
 }
 
 int VirtualPen::startsOf(int target) const {

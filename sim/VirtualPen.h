@@ -9,7 +9,7 @@
 
 // An automatic user for the touch phases: after each target start it touches the target, rests
 // until the window has moved on and lifts; the module records where its camera saw the pen tip.
-// The module numbers its slots by the tool's target number. Options make the user lift early,
+// The module numbers its slotPoints by the tool's target number. Options make the user lift early,
 // touch the wrong spot or shake.
 class VirtualPen : public ManualPenBehaviour {
 public:
@@ -40,6 +40,6 @@ private:
     TargetLocator locate;
     Options options;
     std::mt19937 rng;
-    std::array<float, 50> slots{};
+    std::array<float, 50> slotPoints{};
     std::array<int, 25> starts{};
 };

@@ -1,5 +1,5 @@
 #include "ui/AlignmentDlg.h"
-#include "FakeDisplays.h"
+#include "tests/support/FakeDisplays.h"
 #include "platform/Pacing.h"
 
 #include <QFrame>

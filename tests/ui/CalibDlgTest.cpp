@@ -1,5 +1,5 @@
 #include "calibration/CalibDlg.h"
-#include "FakeDisplays.h"
+#include "tests/support/FakeDisplays.h"
 #include "app/LanguageTexts.h"
 #include "calibration/TouchCapture.h"
 

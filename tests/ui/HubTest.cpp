@@ -1,4 +1,4 @@
-#include "FakeDisplays.h"
+#include "tests/support/FakeDisplays.h"
 #include "MainDlgWidgets.h"
 #include "app/ConfigFile.h"
 #include "app/LanguageTexts.h"

@@ -1,5 +1,5 @@
 #include "ui/MainDlg.h"
-#include "FakeDisplays.h"
+#include "tests/support/FakeDisplays.h"
 #include "MainDlgWidgets.h"
 #include "app/LanguageTexts.h"
 

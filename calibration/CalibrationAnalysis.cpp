@@ -1,0 +1,95 @@
+#include "calibration/CalibrationAnalysis.h"
+
+#include "analysis/PatternAnalyzer.h"
+#include "calibration/TouchOrder.h"
+
+#include <algorithm>
+
+CalibrationAnalysis::AutoFit
+CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
+                                   cv::Mat& work, const QPointF* targets, int targetCount, QSize screen,
+                                   int lens, const TweakRecord& stored, int fwMinor, bool tuning) {
+    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    analyzer.normalisePattern(dark, bright, pattern, work);
+    analyzer.clearDetections();
+
+    // Offsets learned by an earlier tuning apply to the lens type they were learned with.
+    const bool useStored = lens >= 1 && lens <= 3 && stored.count > 0 && stored.lens == lens;
+    std::array<float, 2 * TweakRecord::maxOffsets> storedOffsets{};
+    const int storedCount = useStored ? std::min(stored.count, TweakRecord::maxOffsets) : 0;
+    for (int i = 0; i < storedCount; ++i) {
+        storedOffsets[static_cast<size_t>(2 * i)] =
+            static_cast<float>(stored.offsets[static_cast<size_t>(i)].x());
+        storedOffsets[static_cast<size_t>(2 * i + 1)] =
+            static_cast<float>(stored.offsets[static_cast<size_t>(i)].y());
+    }
+    std::array<float, 2 * PatternAnalyzer::maxTargets> points{};
+    const int n = std::clamp(targetCount, 0, static_cast<int>(PatternAnalyzer::maxTargets));
+    for (int i = 0; i < n; ++i) {
+        points[static_cast<size_t>(2 * i)] = static_cast<float>(targets[i].x());
+        points[static_cast<size_t>(2 * i + 1)] = static_cast<float>(targets[i].y());
+    }
+    analyzer.setTargets(points.data(), n, screen.width(), screen.height(), lens, storedCount,
+                        storedCount > 0 ? storedOffsets.data() : nullptr, fwMinor);
+    analyzer.detectTargets(work);
+
+    AutoFit result;
+    result.tuning = tuning;
+    if (tuning)
+        analyzer.fitAllTargets(true, result.params.data());
+    else
+        analyzer.fitAutomatic(result.params.data());
+    if (!analyzer.fitOk && result.tuning) {
+        result.tuning = false;
+        analyzer.fitAutomatic(result.params.data());
+        result.fellBack = analyzer.fitOk;
+    }
+    result.ok = analyzer.fitOk;
+    if (result.ok && !result.tuning)
+        result.rowLimit = PatternAnalyzer::topRowLimit(result.params.data(), screen.width(), screen.height());
+    return result;
+}
+
+CalibrationAnalysis::TouchFit CalibrationAnalysis::fitTouchedPoints(const float* moduleSlots,
+                                                                    bool semiAutomatic, int ceiling, int rear,
+                                                                    int count, const QPointF* windowTargets,
+                                                                    QSize screen, int lens, int fwMinor) {
+    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    analyzer.clearCorrected();
+    TouchFit result;
+    const int* slotOf = TouchOrder::slotTable(semiAutomatic, ceiling, rear, count);
+    const int* order = TouchOrder::windowTargetOrder(semiAutomatic, count);
+    if (!slotOf || !order)
+        return result;
+    result.ordered = true;
+    result.count = count;
+
+    std::array<float, 2 * PatternAnalyzer::maxTargets> targets{};
+    for (int i = 0; i < count; ++i) {
+        const int slot = slotOf[i];
+        analyzer.correctedPoints[static_cast<size_t>(i)] =
+            cv::Point2f(moduleSlots[2 * slot], moduleSlots[2 * slot + 1]);
+        const QPointF& t = windowTargets[order[i]];
+        targets[static_cast<size_t>(2 * i)] = static_cast<float>(t.x());
+        targets[static_cast<size_t>(2 * i + 1)] = static_cast<float>(t.y());
+    }
+    analyzer.setTargets(targets.data(), count, screen.width(), screen.height(), lens, 0, nullptr, fwMinor);
+    if (semiAutomatic)
+        analyzer.fitAllTargets(false, result.params.data());
+    else
+        analyzer.fitManualPoints(result.params.data());
+    result.ok = analyzer.fitOk;
+    if (!result.ok)
+        return result;
+    if (semiAutomatic) {
+        for (int i = 0; i < count; ++i) {
+            const cv::Point2f offset =
+                analyzer.correctedPoints[static_cast<size_t>(i)] - analyzer.rawPoints[static_cast<size_t>(i)];
+            analyzer.tweakTable[static_cast<size_t>(i)] = offset;
+            result.tweaks[static_cast<size_t>(2 * i)] = offset.x;
+            result.tweaks[static_cast<size_t>(2 * i + 1)] = offset.y;
+        }
+    }
+    result.rowLimit = PatternAnalyzer::topRowLimit(result.params.data(), screen.width(), screen.height());
+    return result;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "calibration/TweakRecord.h"
+
+#include <QPointF>
+#include <QSize>
+#include <array>
+#include <opencv2/core/mat.hpp>
+
+// The analysis steps of the calibration flows, between the captured images (or the touched
+// points) and the record sent to the module. Runs on the GUI thread with the process-wide
+// pattern analyzer.
+class CalibrationAnalysis {
+public:
+    struct Fit {
+        bool ok = false;
+        // Zeroed 256-byte result buffer; the first 13 values are the model.
+        std::array<double, 32> params{};
+        int rowLimit = -1;
+    };
+    struct AutoFit : Fit {
+        bool tuning = false;   // still semi-automatic: go on to the touch phase
+        bool fellBack = false; // the semi-automatic fit failed, the automatic one did not
+    };
+    struct TouchFit : Fit {
+        bool ordered = false; // false when no order table applies: the run stays where it is
+        int count = 0;
+        std::array<float, 50> tweaks{}; // touched minus detected, per target (semi-automatic)
+    };
+
+    // The three images into a fitted model. targets: the window's 20 automatic targets row by row.
+    static AutoFit analyseImages(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
+                                 cv::Mat& work, const QPointF* targets, int targetCount, QSize screen,
+                                 int lens, const TweakRecord& stored, int fwMinor, bool tuning);
+
+    // The module's 25 touched-point slots into a fitted model. windowTargets: the window's targets
+    // in its own (column by column) numbering.
+    static TouchFit fitTouchedPoints(const float* moduleSlots, bool semiAutomatic, int ceiling, int rear,
+                                     int count, const QPointF* windowTargets, QSize screen, int lens,
+                                     int fwMinor);
+};

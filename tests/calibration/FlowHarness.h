@@ -1,0 +1,153 @@
+#pragma once
+
+// A whole installation for calibration tests: the real controller and calibration window, the
+// simulated module whose camera photographs the window and whose touches land on it, and a virtual
+// pen that touches the targets it is shown.
+#include "analysis/PatternAnalyzer.h"
+#include "app/LanguageTexts.h"
+#include "app/MessageBoxSeam.h"
+#include "calibration/CalibDlg.h"
+#include "calibration/PatternGeometry.h"
+#include "calibration/ZelmoMainCtrl.h"
+#include "device/CamDevCtrl.h"
+#include "device/PacketCodes.h"
+#include "platform/Pacing.h"
+#include "sim/DesktopBridge.h"
+#include "sim/ScreenCamera.h"
+#include "sim/SimulatedModule.h"
+#include "sim/VirtualPen.h"
+#include "sim/VirtualRig.h"
+#include "tests/support/FakeDisplays.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+class FlowHarness {
+public:
+    enum class PenTargets { Manual, SemiAutomatic };
+
+    explicit FlowHarness(const VirtualRig& installation,
+                         VirtualPen::Options penOptions = VirtualPen::Options())
+        : rig(installation) {
+        Pacing::setScale(0.01);
+        PatternAnalyzer::instance().resetProcessState();
+        displays = FakeDisplays::install({QRect(0, 0, rig.screenWidth, rig.screenHeight)});
+        MessageBoxSeam::setHandler([this](const MessageBoxSeam::Shown& shown) {
+            boxes.append(shown);
+            return QMessageBox::Ok;
+        });
+        texts.loadLanguage(7, QLocale(QLocale::English));
+        module = std::make_unique<SimulatedModule>();
+        bridge = std::make_unique<DesktopBridge>();
+        module->setFrameSource(std::make_unique<ScreenCamera>(*bridge, rig));
+        DesktopBridge* desktop = bridge.get();
+        module->setCoordHandler([desktop](int, int x, int y) { desktop->injectOutputTouch(x, y); });
+        auto penPtr = std::make_unique<VirtualPen>(
+            rig, [this](int t, double& x, double& y) { return locate(t, x, y); }, penOptions);
+        pen = penPtr.get();
+        module->setPenBehaviour(std::move(penPtr));
+        controller = std::make_unique<ZelmoMainCtrl>(&texts, module->createTransport());
+        window()->ceiling = rig.ceiling ? 1 : 0;
+        window()->rear = rig.rear ? 1 : 0;
+        window()->lens = rig.lens;
+        controller->StartDeviceWatch();
+        connected = spinUntil([this] { return controller->firmwareIsSupported() == 1; }, 5000);
+    }
+
+    ~FlowHarness() {
+        controller.reset();
+        module.reset(); // the pen is owned by the module
+        bridge.reset();
+        MessageBoxSeam::setHandler(nullptr);
+        Pacing::setScale(1.0);
+    }
+
+    CalibDlg* window() const { return controller->calibWindow(); }
+
+    static bool spinUntil(const std::function<bool()>& done, int timeoutMs) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done()) {
+            if (timer.elapsed() > timeoutMs)
+                return false;
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        return true;
+    }
+
+    // Runs until the flow is back at rest (and the window hidden), or the time is up.
+    bool runToEnd(int timeoutMs = 60000) {
+        return spinUntil([this] { return controller->currentFlowStep() == 0 && !window()->isVisible(); },
+                         timeoutMs);
+    }
+
+    // Where the touch output of the calibrated module lands for a pen at a physical screen point.
+    bool touchAt(double x, double y, double& outX, double& outY) const {
+        double cx = 0.0, cy = 0.0, ox = 0.0, oy = 0.0;
+        if (!rig.penCameraPoint(x, y, cx, cy) || !module->trackCameraPoint(cx, cy, ox, oy))
+            return false;
+        outX = ox / 4800.0 * rig.screenWidth;
+        outY = oy / 3000.0 * rig.screenHeight;
+        return true;
+    }
+
+    struct Accuracy {
+        double rms = 0.0;
+        double max = 0.0;
+        int points = 0;
+    };
+    // Touch error over a grid of columns x rows points spanning the screen (5 % in from the edges).
+    Accuracy accuracy(int columns = 7, int rows = 5) const {
+        Accuracy a;
+        double sum = 0.0;
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                const double x = rig.screenWidth * (0.05 + 0.9 * c / (columns - 1));
+                const double y = rig.screenHeight * (0.05 + 0.9 * r / (rows - 1));
+                double tx = 0.0, ty = 0.0;
+                if (!touchAt(x, y, tx, ty))
+                    return Accuracy{1e9, 1e9, 0};
+                const double e = std::hypot(tx - x, ty - y);
+                sum += e * e;
+                a.max = std::max(a.max, e);
+                ++a.points;
+            }
+        }
+        a.rms = std::sqrt(sum / std::max(1, a.points));
+        return a;
+    }
+
+    PenTargets penTargets = PenTargets::Manual;
+    VirtualRig rig;
+    LanguageTexts texts;
+    std::unique_ptr<FakeDisplays::Guard> displays;
+    std::unique_ptr<SimulatedModule> module;
+    std::unique_ptr<DesktopBridge> bridge;
+    VirtualPen* pen = nullptr; // owned by the module
+    std::unique_ptr<ZelmoMainCtrl> controller;
+    QList<MessageBoxSeam::Shown> boxes;
+    bool connected = false;
+
+private:
+    // The pen user looks at the screen: the tool's target t of the running touch phase.
+    bool locate(int t, double& x, double& y) const {
+        if (penTargets == PenTargets::Manual) {
+            if (t >= PatternGeometry::manualCount)
+                return false;
+            const auto targets = PatternGeometry::manualTargets(rig.screenWidth, rig.screenHeight);
+            x = targets[static_cast<size_t>(t)].x();
+            y = targets[static_cast<size_t>(t)].y();
+            return true;
+        }
+        if (t >= PatternGeometry::automaticCount)
+            return false;
+        const auto targets = PatternGeometry::semiAutomaticTargets(rig.screenWidth, rig.screenHeight);
+        x = targets[static_cast<size_t>(t)].x();
+        y = targets[static_cast<size_t>(t)].y();
+        return true;
+    }
+};
