@@ -64,8 +64,8 @@ void DesktopBridge::injectOutputTouch(double outputX, double outputY) {
         this,
         [this, outputX, outputY] {
             const QRect display = Platform::displays().coveredDisplay();
-            const QPoint global(display.left() + static_cast<int>(outputX / 4800.0 * display.width()),
-                                display.top() + static_cast<int>(outputY / 3000.0 * display.height()));
+            const QPoint global(display.left() + qRound(outputX / 4800.0 * display.width()),
+                                display.top() + qRound(outputY / 3000.0 * display.height()));
             touchOnGuiThread(global);
         },
         Qt::QueuedConnection);

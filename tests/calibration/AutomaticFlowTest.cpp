@@ -1,19 +1,177 @@
 // Automatic calibration from start to the record in the module, against the simulated module whose
-// camera photographs the calibration window.
+// camera photographs the calibration window and whose injected touches land on it.
 #include "FlowHarness.h"
 
+#include <QKeyEvent>
+#include <QTest>
+#include <cstring>
 #include <gtest/gtest.h>
 
-TEST(AutomaticFlow, CalibratesAndTheModuleTracksThePen) {
+namespace {
+
+// The last packet of a code the module received.
+DevicePacket lastPacket(const SimulatedModule& module, std::uint32_t code) {
+    DevicePacket found;
+    for (const DevicePacket& p : module.receivedPackets()) {
+        if (p.code() == code)
+            found = p;
+    }
+    return found;
+}
+
+double ratioOf(const DevicePacket& p) {
+    double ratio = 0.0;
+    std::memcpy(&ratio, p.data() + 12, sizeof ratio);
+    return ratio;
+}
+
+struct Mounting {
+    bool ceiling;
+    bool rear;
+};
+
+class AutomaticMounting : public ::testing::TestWithParam<Mounting> {};
+
+} // namespace
+
+TEST_P(AutomaticMounting, CalibratesAndTheModuleTracksThePen) {
     VirtualRig rig;
+    rig.ceiling = GetParam().ceiling;
+    rig.rear = GetParam().rear;
     FlowHarness h(rig);
     ASSERT_TRUE(h.connected);
     h.controller->StartACalibration();
     ASSERT_TRUE(h.runToEnd());
-    EXPECT_TRUE(h.boxes.isEmpty()) << h.boxes.first().text.toStdString();
+    EXPECT_TRUE(h.boxes.isEmpty());
     EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 1);
     EXPECT_EQ(h.module->commandCount(CMD_SEND_COORD), 2);
+    // No ratio error in the module: the check sends mode 0.
+    const DevicePacket fix = lastPacket(*h.module, CMD_SET_FIX_COORD_RATIO);
+    EXPECT_EQ(fix.u32(8), 0u);
+    const std::vector<std::uint8_t> record = h.module->lastCalibRecord();
+    ASSERT_EQ(record.size(), 370u);
+    EXPECT_EQ(record[108], rig.ceiling ? 1 : 0);
+    EXPECT_EQ(record[109], rig.rear ? 1 : 0);
     const auto a = h.accuracy();
     EXPECT_LT(a.rms, 1.0);
     EXPECT_LT(a.max, 3.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Mountings, AutomaticMounting,
+                         ::testing::Values(Mounting{false, false}, Mounting{true, false},
+                                           Mounting{false, true}, Mounting{true, true}));
+
+TEST(AutomaticFlow, RatioCheckCorrectsTheModulesRatioError) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.module->setRatioError(1.03, 1.0);
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    const DevicePacket fix = lastPacket(*h.module, CMD_SET_FIX_COORD_RATIO);
+    EXPECT_EQ(fix.u32(8), 1u);
+    EXPECT_NEAR(ratioOf(fix), 1920.0 / 1080.0 * 1.03, 0.01);
+    // The touches are measured in whole pixels, which bounds how well the ratio can be known.
+    EXPECT_LT(h.accuracy().rms, 1.5);
+
+    h.module->setRatioError(1.0, 0.97);
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    const DevicePacket fixY = lastPacket(*h.module, CMD_SET_FIX_COORD_RATIO);
+    EXPECT_EQ(fixY.u32(8), 2u);
+    EXPECT_NEAR(ratioOf(fixY), 1920.0 / 1080.0 / 0.97, 0.01);
+    EXPECT_LT(h.accuracy().rms, 1.5);
+
+    // Without the correction the same error would be tens of pixels at the far edge.
+    h.module->setRatioError(1.03, 1.0);
+    EXPECT_GT(h.accuracy().max, 20.0);
+}
+
+TEST(AutomaticFlow, RatioCheckWithoutTouchesTimesOutWithModeZero) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.module->setCoordHandler(nullptr); // the touches never reach the desktop
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    EXPECT_EQ(h.module->commandCount(CMD_SEND_COORD), 1);
+    EXPECT_EQ(lastPacket(*h.module, CMD_SET_FIX_COORD_RATIO).u32(8), 0u);
+    EXPECT_TRUE(h.boxes.isEmpty()) << "the calibration itself succeeded";
+}
+
+TEST(AutomaticFlow, LensOutsideTheKnownTypesFailsWithM14) {
+    VirtualRig rig;
+    FlowHarness h(rig);
+    ASSERT_TRUE(h.connected);
+    h.window()->lens = 0;
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    ASSERT_EQ(h.boxes.size(), 1);
+    EXPECT_EQ(h.boxes.first().kind, MessageBoxSeam::Kind::Critical);
+    EXPECT_EQ(h.boxes.first().text, QStringLiteral("Calibration failed. Please try again."));
+    EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 0);
+}
+
+TEST(AutomaticFlow, EscapeWhileImagesAreFetchedEndsTheRunForGood) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    for (int step : {7, 9}) {
+        h.module->clearCounters();
+        h.controller->StartACalibration();
+        ASSERT_TRUE(FlowHarness::spinUntil([&] { return h.controller->currentFlowStep() == step; }, 20000));
+        QTest::keyClick(h.window(), Qt::Key_Escape);
+        EXPECT_EQ(h.controller->currentFlowStep(), 0);
+        EXPECT_FALSE(h.window()->isVisible());
+        // The image on its way still arrives and is stored, but advances nothing.
+        FlowHarness::spinUntil([] { return false; }, 400);
+        EXPECT_EQ(h.controller->currentFlowStep(), 0);
+        EXPECT_EQ(h.module->commandCount(CMD_STOP_TRACKING), 1);
+        EXPECT_EQ(h.module->commandCount(CMD_AC_PATTERN_START), 0);
+        EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 0);
+    }
+    // The next start begins again with the black capture.
+    h.module->clearCounters();
+    h.controller->StartACalibration();
+    EXPECT_EQ(h.controller->currentFlowStep(), 6);
+    ASSERT_TRUE(h.runToEnd());
+    EXPECT_EQ(h.module->commandCount(CMD_AC_BLACK_START), 1);
+    EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 1);
+}
+
+TEST(AutomaticFlow, UnsupportedFirmwareIgnoresEveryStart) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.controller->slotSetFWVersion(QStringLiteral("52.00"));
+    h.module->clearCounters();
+    h.controller->StartACalibration();
+    h.controller->StartSCalibration();
+    h.controller->StartMCalibration();
+    FlowHarness::spinUntil([] { return false; }, 100);
+    EXPECT_FALSE(h.window()->isVisible());
+    EXPECT_EQ(h.controller->currentFlowStep(), 0);
+    for (std::uint32_t code : {CMD_AC_BLACK_START, CMD_MC_START, CMD_SET_IMAGE_REVERSE})
+        EXPECT_EQ(h.module->commandCount(code), 0) << std::hex << code;
+}
+
+TEST(AutomaticFlow, ARunTheModuleNeverAnswersWaitsUntilTheWindowIsClosed) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.module->setCalibAnswer(SimulatedModule::CalibAnswer::None);
+    h.controller->StartACalibration();
+    ASSERT_TRUE(FlowHarness::spinUntil([&] { return h.controller->currentFlowStep() == 15; }, 30000));
+    FlowHarness::spinUntil([] { return false; }, 1500);
+    EXPECT_EQ(h.controller->currentFlowStep(), 15);
+    EXPECT_TRUE(h.window()->isVisible());
+    QTest::keyClick(h.window(), Qt::Key_Escape);
+    EXPECT_EQ(h.controller->currentFlowStep(), 0);
+    EXPECT_TRUE(h.boxes.isEmpty());
+}
+
+TEST(AutomaticFlow, APatternEndAfterTheRecordEndsTheRunWithoutRatioCheck) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.module->setCalibAnswer(SimulatedModule::CalibAnswer::PatternEnd);
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    EXPECT_EQ(h.module->commandCount(CMD_SEND_COORD), 0);
+    EXPECT_EQ(h.module->commandCount(CMD_SET_FIX_COORD_RATIO), 0);
+    EXPECT_TRUE(h.boxes.isEmpty());
 }

@@ -55,7 +55,13 @@ public:
         window()->rear = rig.rear ? 1 : 0;
         window()->lens = rig.lens;
         controller->StartDeviceWatch();
-        connected = spinUntil([this] { return controller->firmwareIsSupported() == 1; }, 5000);
+        // Connected once the whole connect sequence has been answered.
+        connected = spinUntil(
+            [this] {
+                return controller->firmwareIsSupported() == 1 && module->commandCount(CMD_GET_EEPROM) > 0;
+            },
+            5000);
+        spinUntil([] { return false; }, 50);
     }
 
     ~FlowHarness() {
