@@ -1,0 +1,189 @@
+// Manual calibration and the touch phase of semi-automatic calibration, with a virtual pen that
+// touches what the calibration window shows.
+#include "FlowHarness.h"
+
+#include <QLabel>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Mounting {
+    bool ceiling;
+    bool rear;
+};
+
+class ManualMounting : public ::testing::TestWithParam<Mounting> {};
+
+// A pen that does nothing by itself: the test says when it is seen and when it lifts.
+class HandPen : public ManualPenBehaviour {
+public:
+    std::vector<Event> patternStarted(int) override { return {}; }
+    std::array<float, 50> inputPoints() override { return {}; }
+};
+
+void answer(SimulatedModule& module, std::uint32_t code, std::uint32_t value) {
+    DevicePacket p = DevicePacket::make(code);
+    p.setLength(4);
+    p.setU32(8, value);
+    module.injectPacket(0x83, p);
+}
+
+std::uint32_t lastPatternStart(const SimulatedModule& module) {
+    std::uint32_t value = 0xFFFFFFFFu;
+    for (const DevicePacket& p : module.receivedPackets()) {
+        if (p.code() == CMD_MC_PATTERN_START)
+            value = p.u32(8);
+    }
+    return value;
+}
+
+} // namespace
+
+TEST_P(ManualMounting, SixteenTouchesCalibrateTheModule) {
+    VirtualRig rig;
+    rig.ceiling = GetParam().ceiling;
+    rig.rear = GetParam().rear;
+    FlowHarness h(rig);
+    ASSERT_TRUE(h.connected);
+    h.controller->StartMCalibration();
+    EXPECT_EQ(h.window()->targetCount(), 16);
+    ASSERT_TRUE(h.runToEnd());
+    EXPECT_TRUE(h.boxes.isEmpty());
+    EXPECT_EQ(h.module->commandCount(CMD_MC_PATTERN_START), 16);
+    EXPECT_EQ(h.module->commandCount(CMD_MC_GET_INPUT_POINT), 1);
+    EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 1);
+    const std::vector<std::uint8_t> record = h.module->lastCalibRecord();
+    ASSERT_EQ(record.size(), 370u);
+    EXPECT_EQ(record[112], 0) << "manual calibration sends no tweak offsets";
+    const auto a = h.accuracy();
+    EXPECT_LT(a.rms, 1.5);
+    EXPECT_LT(a.max, 4.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Mountings, ManualMounting,
+                         ::testing::Values(Mounting{false, false}, Mounting{true, false},
+                                           Mounting{false, true}, Mounting{true, true}));
+
+TEST(TouchFlow, AnEarlyLiftReArmsTheSameTarget) {
+    VirtualPen::Options pen;
+    pen.liftEarlyOnce = {3, 9};
+    FlowHarness h(VirtualRig(), pen);
+    ASSERT_TRUE(h.connected);
+    h.controller->StartMCalibration();
+    ASSERT_TRUE(h.runToEnd());
+    EXPECT_EQ(h.pen->startsOf(3), 2);
+    EXPECT_EQ(h.pen->startsOf(9), 2);
+    EXPECT_EQ(h.pen->startsOf(4), 1);
+    EXPECT_EQ(h.module->commandCount(CMD_MC_PATTERN_START), 18);
+    EXPECT_TRUE(h.boxes.isEmpty());
+    EXPECT_LT(h.accuracy().rms, 1.5);
+}
+
+TEST(TouchFlow, BackspaceGoesBackOneTargetAndRearmsIt) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.module->setPenBehaviour(std::make_unique<HandPen>());
+    h.controller->StartMCalibration();
+    CalibDlg* w = h.window();
+    for (int target = 0; target < 5; ++target) {
+        answer(*h.module, RES_MC_PATTERN_DONE, static_cast<std::uint32_t>(target));
+        ASSERT_TRUE(FlowHarness::spinUntil([&] { return w->targetIndex() == target + 1; }, 3000));
+        answer(*h.module, RES_MC_PATTERN_END, static_cast<std::uint32_t>(target));
+        ASSERT_TRUE(FlowHarness::spinUntil(
+            [&] { return lastPatternStart(*h.module) == static_cast<std::uint32_t>(target + 1); }, 3000));
+    }
+    ASSERT_EQ(w->targetIndex(), 5);
+    QTest::keyClick(w, Qt::Key_Backspace);
+    EXPECT_EQ(w->targetIndex(), 4);
+    ASSERT_TRUE(FlowHarness::spinUntil([&] { return lastPatternStart(*h.module) == 4u; }, 3000));
+    // The pen picture glides back to target 4.
+    FlowHarness::spinUntil([] { return false; }, 500);
+    EXPECT_EQ(w->penLabel()->geometry(), CalibDlg::penRect(w->targetList()[4]));
+    // At the first target there is nowhere to go back to.
+    QTest::keyClick(w, Qt::Key_Escape);
+    EXPECT_EQ(h.module->commandCount(CMD_MC_CANCEL), 1);
+}
+
+TEST(TouchFlow, LiftingBeforeTheRingCompletesKeepsTheTarget) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.module->setPenBehaviour(std::make_unique<HandPen>());
+    h.controller->StartMCalibration();
+    CalibDlg* w = h.window();
+    answer(*h.module, RES_MC_PATTERN_DONE, 0);
+    ASSERT_TRUE(FlowHarness::spinUntil([&] { return w->ringRunning(); }, 2000));
+    answer(*h.module, RES_MC_PATTERN_END, 0); // lifted after a few ticks
+    ASSERT_TRUE(FlowHarness::spinUntil([&] { return !w->ringRunning(); }, 2000));
+    EXPECT_EQ(w->targetIndex(), 0);
+    ASSERT_TRUE(
+        FlowHarness::spinUntil([&] { return h.module->commandCount(CMD_MC_PATTERN_START) == 2; }, 2000));
+    EXPECT_EQ(lastPatternStart(*h.module), 0u);
+}
+
+TEST(TouchFlow, AFitThatFailsCancelsAndShowsM14) {
+    VirtualPen::Options pen;
+    pen.jitterPixels = 120.0; // a shaking hand: the touches do not fit any model
+    FlowHarness h(VirtualRig(), pen);
+    ASSERT_TRUE(h.connected);
+    h.controller->StartMCalibration();
+    ASSERT_TRUE(h.runToEnd());
+    ASSERT_EQ(h.boxes.size(), 1);
+    EXPECT_EQ(h.boxes.first().text, QStringLiteral("Calibration failed. Please try again."));
+    EXPECT_EQ(h.module->commandCount(CMD_MC_CANCEL), 1);
+    EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 0);
+}
+
+TEST(SemiAutomaticFlow, TuningStoresOffsetsThatTheNextAutomaticRunApplies) {
+    VirtualRig rig;
+    rig.parallax = 1.0; // a pen seen further off its tip than the factory tables expect
+    FlowHarness h(rig);
+    ASSERT_TRUE(h.connected);
+
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    const double untuned = h.accuracy().rms;
+
+    h.penTargets = FlowHarness::PenTargets::SemiAutomatic;
+    h.controller->StartSCalibration();
+    ASSERT_TRUE(h.runToEnd());
+    EXPECT_TRUE(h.boxes.isEmpty());
+    EXPECT_EQ(h.module->commandCount(CMD_MC_PATTERN_START), 20);
+    // The record carries 20 offsets; the module keeps them and the controller's cache has them.
+    const std::vector<std::uint8_t> record = h.module->lastCalibRecord();
+    EXPECT_EQ(record[112], 20);
+    const auto stored = h.module->storedRecord();
+    EXPECT_EQ(stored[116], 20);
+    EXPECT_EQ(stored[327], 3);
+    EXPECT_EQ(h.controller->storedTweaks().count, 20);
+    EXPECT_EQ(h.controller->storedTweaks().lens, 3);
+
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    const double tuned = h.accuracy().rms;
+    EXPECT_LT(tuned, 1.0);
+    EXPECT_LT(tuned, untuned / 2.0) << "untuned " << untuned << ", tuned " << tuned;
+}
+
+TEST(SemiAutomaticFlow, StoredOffsetsAreReadBackAtTheNextStart) {
+    VirtualRig rig;
+    rig.parallax = 1.0;
+    auto first = std::make_unique<FlowHarness>(rig);
+    ASSERT_TRUE(first->connected);
+    first->penTargets = FlowHarness::PenTargets::SemiAutomatic;
+    first->controller->StartSCalibration();
+    ASSERT_TRUE(first->runToEnd());
+    const auto learned = first->controller->storedTweaks();
+    ASSERT_EQ(learned.count, 20);
+
+    // A new controller on the same module reads the record back when it connects.
+    ZelmoMainCtrl next(&first->texts, first->module->createTransport());
+    first->controller.reset();
+    next.StartDeviceWatch();
+    ASSERT_TRUE(FlowHarness::spinUntil([&] { return next.storedTweaks().count == 20; }, 5000));
+    EXPECT_EQ(next.storedTweaks().lens, 3);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_FLOAT_EQ(static_cast<float>(next.storedTweaks().offsets[static_cast<size_t>(i)].x()),
+                        static_cast<float>(learned.offsets[static_cast<size_t>(i)].x()));
+    }
+}
