@@ -1,23 +1,15 @@
 #include "app/LanguageTexts.h"
 #include "app/MessageBoxSeam.h"
-#include "app/SimulationHooks.h"
 #include "app/SingleApplication.h"
-#include "calibration/CalibDlg.h"
-#include "calibration/ZelmoMainCtrl.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
 #include "platform/Platform.h"
-#include "sim/SimulatedModule.h"
-#include "ui/AlignmentDlg.h"
-#include "ui/MainDlg.h"
+#include "sim/SimulationSession.h"
 #include "ui/ZelmoSetupDlg.h"
 
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLoggingCategory>
-#include <QPushButton>
 #include <memory>
-#include <type_traits>
 
 // Application-level events (message boxes), for observing a run from outside.
 Q_LOGGING_CATEGORY(lcApp, "vexaro.app", QtWarningMsg)
@@ -39,59 +31,6 @@ bool wantsSimulation(int argc, char** argv) {
     return false;
 }
 
-// Unplug and replug reach the simulated module when it offers them.
-template <typename Module, typename = void>
-struct CanReplug : std::false_type {};
-template <typename Module>
-struct CanReplug<
-    Module, std::void_t<decltype(std::declval<Module&>().plug()), decltype(std::declval<Module&>().unplug())>>
-    : std::true_type {};
-
-template <typename Module>
-void setPlugged(Module& module, bool plugged) {
-    if constexpr (CanReplug<Module>::value) {
-        if (plugged)
-            module.plug();
-        else
-            module.unplug();
-    } else {
-        (void)module;
-        (void)plugged;
-    }
-}
-
-void clickButton(QWidget* window, const char* name) {
-    if (auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name)))
-        button->click();
-}
-
-void pressKey(QWidget* window, Qt::Key key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &press);
-}
-
-// The --simulate test hook: the same actions a person at the desk would take.
-void installSimulationHooks(SimulationHooks& hooks, SimulatedModule& module, ZelmoSetupDlg& hub) {
-    hooks.addCommand(QStringLiteral("unplug"), [&module] { setPlugged(module, false); });
-    hooks.addCommand(QStringLiteral("replug"), [&module] { setPlugged(module, true); });
-    hooks.addCommand(QStringLiteral("view"), [&hub] { clickButton(hub.settingsWindow(), "pushView"); });
-    hooks.addCommand(QStringLiteral("ok"), [&hub] { clickButton(hub.alignmentView(), "pushButton"); });
-    hooks.addCommand(QStringLiteral("f11"), [&hub] { pressKey(hub.alignmentView(), Qt::Key_F11); });
-    hooks.addCommand(QStringLiteral("escape"), [&hub] { pressKey(hub.alignmentView(), Qt::Key_Escape); });
-    for (int step = 0; step < AlignmentDlg::gainSteps; ++step)
-        hooks.addCommand(QStringLiteral("gain%1").arg(step),
-                         [&hub, step] { hub.alignmentView()->setGain(step); });
-    // The calibration window with the automatic pattern, as the automatic calibration puts it up.
-    hooks.addCommand(QStringLiteral("pattern"), [&hub] {
-        CalibDlg* window = hub.controller()->calibWindow();
-        window->PrepareDisplay(CalibDlg::Pattern);
-        window->ComputeTargets(CalibDlg::TargetSet::Automatic);
-        window->ShowAndWait();
-    });
-    hooks.addCommand(QStringLiteral("endpattern"),
-                     [&hub] { pressKey(hub.controller()->calibWindow(), Qt::Key_Escape); });
-    hooks.addCommand(QStringLiteral("close"), [&hub] { hub.settingsWindow()->close(); });
-}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -103,11 +42,11 @@ int main(int argc, char** argv) {
         MessageBoxSeam::setHandler(showAndNote);
 
     // The simulated module stands in for the hardware; it outlives the graph that talks to it.
-    std::unique_ptr<SimulatedModule> module;
+    std::unique_ptr<SimulationSession> simulation;
     std::unique_ptr<UsbTransport> transport;
     if (simulate) {
-        module = std::make_unique<SimulatedModule>();
-        transport = module->createTransport();
+        simulation = std::make_unique<SimulationSession>();
+        transport = simulation->takeTransport();
     }
 
     int exitCode = 0;
@@ -119,11 +58,8 @@ int main(int argc, char** argv) {
         if (app.isPrimaryInstance()) {
             hub.hide();
             hub.startUp();
-            SimulationHooks hooks;
-            if (module) {
-                installSimulationHooks(hooks, *module, hub);
-                hooks.start(true);
-            }
+            if (simulation)
+                simulation->attach(hub);
             exitCode = QApplication::exec();
         } else {
             MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(1));

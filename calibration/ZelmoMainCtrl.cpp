@@ -331,6 +331,8 @@ void ZelmoMainCtrl::analyseCapturedImages() {
         darkImage, brightImage, patternImage, workImage, calibDlg->targetList().data(),
         TargetCounts::autoTargetCount.load(), screen, calibDlg->lens, prevTweak, fwMinor, tuning);
     lastFitOk = fit.ok;
+    qCDebug(lcController) << "image analysis:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
+                          << PatternAnalyzer::instance().fitError << "row limit" << fit.rowLimit;
     tuning = fit.tuning;
     if (fit.fellBack)
         tuningFellBack = true;
@@ -379,6 +381,7 @@ void ZelmoMainCtrl::finishRatioCheck() {
     const QSize screen = calibDlg->screenSize();
     const CoordinateRatio::Correction c =
         CoordinateRatio::compute(ratioMeasured[0], ratioMeasured[1], screen.width(), screen.height());
+    qCDebug(lcController) << "coordinate ratio: mode" << c.mode << "ratio" << c.ratio;
     camDev->setFixCoordRatio(c.mode, c.ratio);
     FinishAutoCalibration(lastFitOk);
 }
@@ -476,6 +479,8 @@ void ZelmoMainCtrl::touchedPointsArrived(const float* moduleSlots) {
     if (!fit.ordered)
         return; // no order for these flags: stay and wait for the user to close the window
     lastFitOk = fit.ok;
+    qCDebug(lcController) << "touched points:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
+                          << PatternAnalyzer::instance().fitError;
     if (!fit.ok) {
         camDev->cancelManualCalib();
         flowStep = 0;
@@ -508,6 +513,7 @@ void ZelmoMainCtrl::slotSetCalibResult(int result) {
 }
 
 void ZelmoMainCtrl::FinishAutoCalibration(int result) {
+    qCDebug(lcController) << "automatic calibration finished, result" << result;
     flowStep = 0;
     if (calibDlg)
         calibDlg->hide();

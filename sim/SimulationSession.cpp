@@ -1,0 +1,109 @@
+#include "sim/SimulationSession.h"
+
+#include "calibration/CalibDlg.h"
+#include "calibration/ZelmoMainCtrl.h"
+#include "device/UsbTransport.h"
+#include "platform/DisplayProvider.h"
+#include "platform/Platform.h"
+#include "sim/DesktopBridge.h"
+#include "sim/MousePen.h"
+#include "sim/ScreenCamera.h"
+#include "sim/SimulatedModule.h"
+#include "sim/VirtualRig.h"
+#include "ui/AlignmentDlg.h"
+#include "ui/MainDlg.h"
+#include "ui/ZelmoSetupDlg.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace {
+
+void clickButton(QWidget* window, const char* name) {
+    if (auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name)))
+        button->click();
+}
+
+void pressKey(QWidget* window, Qt::Key key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &press);
+}
+
+} // namespace
+
+SimulationSession::SimulationSession()
+    : module(std::make_unique<SimulatedModule>())
+    , bridge(std::make_unique<DesktopBridge>()) {
+    VirtualRig rig;
+    const QRect display = Platform::displays().coveredDisplay();
+    if (!display.isEmpty()) {
+        rig.screenWidth = display.width();
+        rig.screenHeight = display.height();
+    }
+    module->setFrameSource(std::make_unique<ScreenCamera>(*bridge, rig));
+    DesktopBridge* desktop = bridge.get();
+    module->setCoordHandler([desktop](int, int x, int y) { desktop->injectOutputTouch(x, y); });
+    auto pen = std::make_unique<MousePen>(*module, rig);
+    mousePen = pen.get();
+    module->setPenBehaviour(std::move(pen));
+    transport = module->createTransport();
+}
+
+SimulationSession::~SimulationSession() = default;
+
+std::unique_ptr<UsbTransport> SimulationSession::takeTransport() {
+    return std::move(transport);
+}
+
+void SimulationSession::attach(ZelmoSetupDlg& hub) {
+    if (CalibDlg* window = hub.controller()->calibWindow())
+        window->installEventFilter(this);
+    addHooks(hub);
+    hooks.start(true);
+}
+
+// The mouse on the calibration window is the pen: pressed is the tip on the screen.
+bool SimulationSession::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton) {
+            if (event->type() == QEvent::MouseButtonPress) {
+                const QRect display = Platform::displays().coveredDisplay();
+                const QPointF at = mouse->globalPos() - display.topLeft();
+                mousePen->press(at.x(), at.y());
+            } else {
+                mousePen->release();
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// The same actions a person at the desk would take, for tests that drive the real program.
+void SimulationSession::addHooks(ZelmoSetupDlg& hub) {
+    SimulatedModule* m = module.get();
+    hooks.addCommand(QStringLiteral("unplug"), [m] { m->unplug(); });
+    hooks.addCommand(QStringLiteral("replug"), [m] { m->plug(); });
+    hooks.addCommand(QStringLiteral("view"), [&hub] { clickButton(hub.settingsWindow(), "pushView"); });
+    hooks.addCommand(QStringLiteral("ok"), [&hub] { clickButton(hub.alignmentView(), "pushButton"); });
+    hooks.addCommand(QStringLiteral("f11"), [&hub] { pressKey(hub.alignmentView(), Qt::Key_F11); });
+    hooks.addCommand(QStringLiteral("escape"), [&hub] { pressKey(hub.alignmentView(), Qt::Key_Escape); });
+    for (int step = 0; step < AlignmentDlg::gainSteps; ++step)
+        hooks.addCommand(QStringLiteral("gain%1").arg(step),
+                         [&hub, step] { hub.alignmentView()->setGain(step); });
+    // The calibration window with the automatic pattern, as the automatic calibration puts it up.
+    hooks.addCommand(QStringLiteral("pattern"), [&hub] {
+        CalibDlg* window = hub.controller()->calibWindow();
+        window->PrepareDisplay(CalibDlg::Pattern);
+        window->ComputeTargets(CalibDlg::TargetSet::Automatic);
+        window->ShowAndWait();
+    });
+    hooks.addCommand(QStringLiteral("endpattern"),
+                     [&hub] { pressKey(hub.controller()->calibWindow(), Qt::Key_Escape); });
+    hooks.addCommand(QStringLiteral("auto"), [&hub] { clickButton(hub.settingsWindow(), "pushAutoCalib"); });
+    hooks.addCommand(QStringLiteral("manual"),
+                     [&hub] { clickButton(hub.settingsWindow(), "pushManualCalib"); });
+    hooks.addCommand(QStringLiteral("close"), [&hub] { hub.settingsWindow()->close(); });
+}
