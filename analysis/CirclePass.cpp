@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <opencv2/imgproc.hpp>
+#include <thread>
 
 CirclePass::CirclePass(const DetectionMapping& detectionMapping, const Setup& passSetup,
                        CircleBounds& circleBounds)
@@ -46,8 +47,27 @@ int CirclePass::discRadius(int screenWidth, int screenHeight) {
 void CirclePass::run(const cv::Mat& image, const std::vector<int>& candidates) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point started = Clock::now();
-    for (int level : candidates) {
-        runContourPass(image, level);
+    // Tracing the contours is most of the work and each grey level's tracing stands alone: a
+    // helper thread traces the next level while this one traces the current; the contours are
+    // then examined strictly in candidate order, as one thread would.
+    const bool twoThreads = std::thread::hardware_concurrency() > 1;
+    Contours current, next;
+    for (size_t i = 0; i < candidates.size(); i += 2) {
+        const bool pair = i + 1 < candidates.size();
+        std::thread helper;
+        if (pair && twoThreads)
+            helper = std::thread([&] { traceContours(image, candidates[i + 1], next); });
+        traceContours(image, candidates[i], current);
+        if (helper.joinable())
+            helper.join();
+        else if (pair)
+            traceContours(image, candidates[i + 1], next);
+        examineContours(current);
+        if (Clock::now() - started > std::chrono::milliseconds(timeCapMs))
+            break;
+        if (!pair)
+            break;
+        examineContours(next);
         if (Clock::now() - started > std::chrono::milliseconds(timeCapMs))
             break;
     }
@@ -60,14 +80,23 @@ bool CirclePass::acceptOnScreen(const std::vector<cv::Point>& screen) const {
            box.height <= bounds.sideMax && area >= bounds.areaMin && area <= bounds.areaMax;
 }
 
+void CirclePass::traceContours(const cv::Mat& image, int level, Contours& out) {
+    cv::Mat binary;
+    cv::threshold(image, binary, level, 255, cv::THRESH_BINARY);
+    out.clear();
+    cv::findContours(binary, out, cv::RETR_CCOMP, cv::CHAIN_APPROX_SIMPLE);
+}
+
 void CirclePass::runContourPass(const cv::Mat& image, int level) {
+    Contours contours;
+    traceContours(image, level, contours);
+    examineContours(contours);
+}
+
+void CirclePass::examineContours(const Contours& contours) {
     const double diameter = 2.0 * discRadius(setup.screenWidth, setup.screenHeight) + 1.0;
     if (!bounds.set || (bounds.followScreenSize && bounds.diameter != diameter))
         bounds.computeFor(diameter);
-
-    cv::threshold(image, binary, level, 255, cv::THRESH_BINARY);
-    contours.clear();
-    cv::findContours(binary, contours, cv::RETR_CCOMP, cv::CHAIN_APPROX_SIMPLE);
     if (setup.lens == 3 && !contours.empty())
         bounds.minBoxHeight = 20;
 

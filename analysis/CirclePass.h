@@ -25,7 +25,11 @@ public:
 
     CirclePass(const DetectionMapping& mapping, const Setup& setup, CircleBounds& bounds);
 
+    using Contours = std::vector<std::vector<cv::Point>>;
+
+    // Contour passes for the grey levels in order, until the time cap has passed.
     void run(const cv::Mat& image, const std::vector<int>& candidates);
+    // One contour pass: binarise at level, trace the outlines and holes, examine them.
     void runContourPass(const cv::Mat& image, int level);
     // Robust mean of the refined centres; (0, 0) when none was found.
     cv::Point2d centre(int target) const;
@@ -36,13 +40,13 @@ public:
     static int discRadius(int screenWidth, int screenHeight);
 
 private:
+    static void traceContours(const cv::Mat& image, int level, Contours& out);
+    void examineContours(const Contours& contours);
     bool acceptOnScreen(const std::vector<cv::Point>& screen) const;
 
     const DetectionMapping& mapping;
     Setup setup;
     CircleBounds& bounds;
     std::array<std::vector<cv::Point2d>, maxTargets> centres;
-    cv::Mat binary;
-    std::vector<std::vector<cv::Point>> contours;
     std::vector<cv::Point> screenPolygon;
 };

@@ -11,11 +11,20 @@
 #include "analysis/TargetCounts.h"
 #include "analysis/ThresholdCandidates.h"
 
+#include <QLoggingCategory>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <vector>
 
+// Silent unless enabled (QT_LOGGING_RULES="vexaro.analysis.debug=true").
+Q_LOGGING_CATEGORY(lcAnalysis, "vexaro.analysis", QtWarningMsg)
+
 namespace {
+
+double msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
 
 int clampCount(int count) {
     return std::clamp(count, 0, PatternAnalyzer::maxTargets);
@@ -120,9 +129,11 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     presetModel.p[MappingModel::K2] = preset.k2;
     presetModel.p[MappingModel::K3] = preset.k3;
 
+    const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     const std::vector<int> candidates = thresholdCandidates(image);
     MarkerPass markers;
     markers.run(image, candidates);
+    qCDebug(lcAnalysis) << "marker pass:" << candidates.size() << "grey levels," << msSince(started) << "ms";
 
     HomographySeed seed;
     std::array<cv::Point2d, maxTargets> markerCentres{};
@@ -137,8 +148,10 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
         presetModel.undistort(c.x, c.y, u, v);
         seed.addPair(u, v, targetXY[static_cast<size_t>(2 * j)], targetXY[static_cast<size_t>(2 * j + 1)]);
     }
-    if (!seed.solve())
+    if (!seed.solve()) {
+        qCDebug(lcAnalysis) << "only" << seed.count() << "marker targets found: no targets";
         return; // fewer than four markers: every target stays missing
+    }
     normalisedSeed = seed.asStart();
     const DetectionMapping mapping(preset, seed);
 
@@ -173,7 +186,9 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     setup.screenHeight = screenHeight;
     setup.lens = lens;
     CirclePass circles(mapping, setup, bounds);
+    const std::chrono::steady_clock::time_point circlesStarted = std::chrono::steady_clock::now();
     circles.run(image, candidates);
+    qCDebug(lcAnalysis) << "circle pass:" << msSince(circlesStarted) << "ms";
     for (int j = 0; j < count; ++j) {
         if (CirclePass::isCircleTarget(j))
             centres[static_cast<size_t>(j)] = circles.centre(j);

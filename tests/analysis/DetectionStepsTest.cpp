@@ -62,11 +62,10 @@ TEST(RobustMean, RejectsOutliersBeyondThreeDeviations) {
     EXPECT_NEAR(robustMean({{1.0, 1.0}, {1.1, 1.05}}).x, 1.05, 1e-12);
 }
 
-TEST(RobustMean, NoPointInsideGivesZero) {
-    // Two equal groups far apart: both sit at exactly one deviation, inside the bounds; a wide
-    // spread with one centre point removed leaves the rest inside as well. A set whose points all
-    // sit beyond 3 sigma cannot exist, so check the zero-deviation axis guard instead.
-    const cv::Point2d m = robustMean({{0.0, 5.0}, {10.0, 5.0}});
+TEST(RobustMean, SpreadAlongOneAxisKeepsEveryPoint) {
+    // Two groups far apart sit at exactly one deviation, well inside three; the tight y axis uses
+    // the 0.01 floor instead of its zero deviation.
+    const cv::Point2d m = robustMean({{0.0, 5.0}, {10.0, 5.0}, {0.0, 5.0}, {10.0, 5.0}});
     EXPECT_NEAR(m.x, 5.0, 1e-12);
     EXPECT_NEAR(m.y, 5.0, 1e-12);
 }
