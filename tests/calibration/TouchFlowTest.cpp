@@ -144,7 +144,7 @@ TEST(SemiAutomaticFlow, TuningStoresOffsetsThatTheNextAutomaticRunApplies) {
     ASSERT_TRUE(h.runToEnd());
     const double untuned = h.accuracy().rms;
 
-    h.penTargets = FlowHarness::PenTargets::SemiAutomatic;
+    h.penTargets = SimulatedInstallation::PenTargets::SemiAutomatic;
     h.controller->StartSCalibration();
     ASSERT_TRUE(h.runToEnd());
     EXPECT_TRUE(h.boxes.isEmpty());
@@ -170,7 +170,7 @@ TEST(SemiAutomaticFlow, StoredOffsetsAreReadBackAtTheNextStart) {
     rig.parallax = 1.0;
     auto first = std::make_unique<FlowHarness>(rig);
     ASSERT_TRUE(first->connected);
-    first->penTargets = FlowHarness::PenTargets::SemiAutomatic;
+    first->penTargets = SimulatedInstallation::PenTargets::SemiAutomatic;
     first->controller->StartSCalibration();
     ASSERT_TRUE(first->runToEnd());
     const auto learned = first->controller->storedTweaks();
