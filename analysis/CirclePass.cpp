@@ -1,5 +1,7 @@
 #include "analysis/CirclePass.h"
 
+#include "analysis/SpeckleFilter.h"
+
 #include "analysis/RobustMean.h"
 
 #include <chrono>
@@ -51,7 +53,7 @@ void CirclePass::run(const cv::Mat& image, const std::vector<int>& candidates) {
     // helper thread traces the next level while this one traces the current; the contours are
     // then examined strictly in candidate order, as one thread would.
     const bool twoThreads = std::thread::hardware_concurrency() > 1;
-    Contours current, next;
+    Traced current, next;
     for (size_t i = 0; i < candidates.size(); i += 2) {
         const bool pair = i + 1 < candidates.size();
         std::thread helper;
@@ -80,24 +82,28 @@ bool CirclePass::acceptOnScreen(const std::vector<cv::Point>& screen) const {
            box.height <= bounds.sideMax && area >= bounds.areaMin && area <= bounds.areaMax;
 }
 
-void CirclePass::traceContours(const cv::Mat& image, int level, Contours& out) {
+void CirclePass::traceContours(const cv::Mat& image, int level, Traced& out) {
     cv::Mat binary;
     cv::threshold(image, binary, level, 255, cv::THRESH_BINARY);
-    out.clear();
-    cv::findContours(binary, out, cv::RETR_CCOMP, cv::CHAIN_APPROX_SIMPLE);
+    out.contours.clear();
+    // Outlines smaller than every box the search accepts (24 wide, at least 20 high) are dropped
+    // before tracing; the outlines that remain are exactly those of the unfiltered image.
+    out.anyOutline = SpeckleFilter::apply(binary, 24, 20);
+    cv::findContours(binary, out.contours, cv::RETR_CCOMP, cv::CHAIN_APPROX_SIMPLE);
 }
 
 void CirclePass::runContourPass(const cv::Mat& image, int level) {
-    Contours contours;
-    traceContours(image, level, contours);
-    examineContours(contours);
+    Traced traced;
+    traceContours(image, level, traced);
+    examineContours(traced);
 }
 
-void CirclePass::examineContours(const Contours& contours) {
+void CirclePass::examineContours(const Traced& traced) {
+    const Contours& contours = traced.contours;
     const double diameter = 2.0 * discRadius(setup.screenWidth, setup.screenHeight) + 1.0;
     if (!bounds.set || (bounds.followScreenSize && bounds.diameter != diameter))
         bounds.computeFor(diameter);
-    if (setup.lens == 3 && !contours.empty())
+    if (setup.lens == 3 && traced.anyOutline)
         bounds.minBoxHeight = 20;
 
     for (const std::vector<cv::Point>& contour : contours) {

@@ -26,6 +26,10 @@ public:
     CirclePass(const DetectionMapping& mapping, const Setup& setup, CircleBounds& bounds);
 
     using Contours = std::vector<std::vector<cv::Point>>;
+    struct Traced {
+        Contours contours;
+        bool anyOutline = false; // the binarisation had outlines at all (before small ones were dropped)
+    };
 
     // Contour passes for the grey levels in order, until the time cap has passed.
     void run(const cv::Mat& image, const std::vector<int>& candidates);
@@ -40,8 +44,8 @@ public:
     static int discRadius(int screenWidth, int screenHeight);
 
 private:
-    static void traceContours(const cv::Mat& image, int level, Contours& out);
-    void examineContours(const Contours& contours);
+    static void traceContours(const cv::Mat& image, int level, Traced& out);
+    void examineContours(const Traced& traced);
     bool acceptOnScreen(const std::vector<cv::Point>& screen) const;
 
     const DetectionMapping& mapping;

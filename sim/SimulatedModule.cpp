@@ -41,6 +41,7 @@ SimulatedModule::~SimulatedModule() {
         stopping = true;
     }
     workCue.notify_all();
+    idleCue.notify_all();
     worker.join();
 }
 
@@ -358,6 +359,12 @@ void SimulatedModule::schedule(int delayMs, std::function<void()> action, bool s
     workCue.notify_one();
 }
 
+bool SimulatedModule::waitUntilIdle(int timeoutMs) {
+    std::unique_lock<std::mutex> l(workLock);
+    return idleCue.wait_for(l, std::chrono::milliseconds(timeoutMs),
+                            [this] { return stopping || (requests.empty() && !handling); });
+}
+
 void SimulatedModule::workerLoop() {
     std::unique_lock<std::mutex> l(workLock);
     while (!stopping) {
@@ -374,6 +381,7 @@ void SimulatedModule::workerLoop() {
         if (!requests.empty()) {
             const DevicePacket request = requests.front();
             requests.pop_front();
+            handling = true;
             l.unlock();
             const double latency = faultValue(SimFault::LatencyMs);
             if (latency > 0.0)
@@ -382,6 +390,8 @@ void SimulatedModule::workerLoop() {
             handleRequest(request);
             workerCpuNs.store(threadCpuNs());
             l.lock();
+            handling = false;
+            idleCue.notify_all();
             continue;
         }
         if (timed.empty()) {

@@ -83,6 +83,9 @@ public:
     void setCoordHandler(CoordHandler handler);
     void setCalibAnswer(CalibAnswer answer);
 
+    // Waits until every request written so far has been handled (false on time-out).
+    bool waitUntilIdle(int timeoutMs = 5000);
+
     // Counters for tests.
     int commandCount(std::uint32_t code) const;
     std::vector<DevicePacket> receivedPackets() const;
@@ -177,8 +180,10 @@ private:
     PacketPipe replyPipe; // endpoint 0x83
     PacketPipe livePipe;  // endpoint 0x84
 
-    std::mutex workLock;             // guards requests, timed and stopping
+    std::mutex workLock;             // guards requests, timed, handling and stopping
     std::condition_variable workCue; // signalled on a new request, a new timed event and stop
+    std::condition_variable idleCue; // signalled whenever a request has been handled
+    bool handling = false;
     std::deque<DevicePacket> requests;
     std::vector<Timed> timed;
     bool stopping = false;

@@ -1,6 +1,6 @@
 #include "ui/AlignmentDlg.h"
-#include "tests/support/FakeDisplays.h"
 #include "platform/Pacing.h"
+#include "tests/support/FakeDisplays.h"
 
 #include <QFrame>
 #include <QLabel>

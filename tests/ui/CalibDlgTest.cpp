@@ -1,7 +1,7 @@
 #include "calibration/CalibDlg.h"
-#include "tests/support/FakeDisplays.h"
 #include "app/LanguageTexts.h"
 #include "calibration/TouchCapture.h"
+#include "tests/support/FakeDisplays.h"
 
 #include <QLabel>
 #include <QLocale>

@@ -1,4 +1,3 @@
-#include "tests/support/FakeDisplays.h"
 #include "MainDlgWidgets.h"
 #include "app/ConfigFile.h"
 #include "app/LanguageTexts.h"
@@ -7,6 +6,7 @@
 #include "device/CamDevCtrl.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
+#include "tests/support/FakeDisplays.h"
 #include "ui/AlignmentDlg.h"
 #include "ui/MainDlg.h"
 #include "ui/ZelmoSetupDlg.h"

@@ -1,7 +1,7 @@
 #include "ui/MainDlg.h"
-#include "tests/support/FakeDisplays.h"
 #include "MainDlgWidgets.h"
 #include "app/LanguageTexts.h"
+#include "tests/support/FakeDisplays.h"
 
 #include <QSignalSpy>
 #include <QTest>

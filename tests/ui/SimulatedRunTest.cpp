@@ -1,4 +1,3 @@
-#include "tests/support/FakeDisplays.h"
 #include "MainDlgWidgets.h"
 #include "app/LanguageTexts.h"
 #include "calibration/ZelmoMainCtrl.h"
@@ -6,6 +5,7 @@
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
 #include "sim/SimulatedModule.h"
+#include "tests/support/FakeDisplays.h"
 #include "ui/AlignmentDlg.h"
 #include "ui/ZelmoSetupDlg.h"
 
