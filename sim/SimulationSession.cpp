@@ -57,11 +57,11 @@ std::unique_ptr<UsbTransport> SimulationSession::takeTransport() {
     return std::move(transport);
 }
 
-void SimulationSession::attach(ZelmoSetupDlg& hub) {
+void SimulationSession::attach(ZelmoSetupDlg& hub, bool readStdin) {
     if (CalibDlg* window = hub.controller()->calibWindow())
         window->installEventFilter(this);
     addHooks(hub);
-    hooks.start(true);
+    hooks.start(readStdin);
 }
 
 // The mouse on the calibration window is the pen: pressed is the tip on the screen.

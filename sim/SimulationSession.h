@@ -23,7 +23,8 @@ public:
     // The transport the object graph reaches the module through (once).
     std::unique_ptr<UsbTransport> takeTransport();
     // Wires the pen and the hooks to the running graph; the hub must outlive the session's use.
-    void attach(ZelmoSetupDlg& hub);
+    void attach(ZelmoSetupDlg& hub, bool readStdin = true);
+    SimulatedModule& simulatedModule() { return *module; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
