@@ -59,7 +59,11 @@ TEST_P(AutomaticMounting, CalibratesAndTheModuleTracksThePen) {
 
 INSTANTIATE_TEST_SUITE_P(Mountings, AutomaticMounting,
                          ::testing::Values(Mounting{false, false}, Mounting{true, false},
-                                           Mounting{false, true}, Mounting{true, true}));
+                                           Mounting{false, true}, Mounting{true, true}),
+                         [](const ::testing::TestParamInfo<Mounting>& param) {
+                             return std::string(info.param.ceiling ? "Ceiling" : "Floor") +
+                                    (info.param.rear ? "Rear" : "Front");
+                         });
 
 TEST(AutomaticFlow, RatioCheckCorrectsTheModulesRatioError) {
     FlowHarness h{VirtualRig()};

@@ -63,7 +63,11 @@ TEST_P(ManualMounting, SixteenTouchesCalibrateTheModule) {
 
 INSTANTIATE_TEST_SUITE_P(Mountings, ManualMounting,
                          ::testing::Values(Mounting{false, false}, Mounting{true, false},
-                                           Mounting{false, true}, Mounting{true, true}));
+                                           Mounting{false, true}, Mounting{true, true}),
+                         [](const ::testing::TestParamInfo<Mounting>& param) {
+                             return std::string(info.param.ceiling ? "Ceiling" : "Floor") +
+                                    (info.param.rear ? "Rear" : "Front");
+                         });
 
 TEST(TouchFlow, AnEarlyLiftReArmsTheSameTarget) {
     VirtualPen::Options pen;
