@@ -30,6 +30,11 @@ struct Mounting {
     bool rear;
 };
 
+std::string mountingName(const ::testing::TestParamInfo<Mounting>& mounting) {
+    return std::string(mounting.param.ceiling ? "Ceiling" : "Floor") +
+           (mounting.param.rear ? "Rear" : "Front");
+}
+
 class AutomaticMounting : public ::testing::TestWithParam<Mounting> {};
 
 } // namespace
@@ -60,10 +65,7 @@ TEST_P(AutomaticMounting, CalibratesAndTheModuleTracksThePen) {
 INSTANTIATE_TEST_SUITE_P(Mountings, AutomaticMounting,
                          ::testing::Values(Mounting{false, false}, Mounting{true, false},
                                            Mounting{false, true}, Mounting{true, true}),
-                         [](const ::testing::TestParamInfo<Mounting>& param) {
-                             return std::string(info.param.ceiling ? "Ceiling" : "Floor") +
-                                    (info.param.rear ? "Rear" : "Front");
-                         });
+                         mountingName);
 
 TEST(AutomaticFlow, RatioCheckCorrectsTheModulesRatioError) {
     FlowHarness h{VirtualRig()};

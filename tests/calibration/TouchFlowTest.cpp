@@ -13,6 +13,11 @@ struct Mounting {
     bool rear;
 };
 
+std::string mountingName(const ::testing::TestParamInfo<Mounting>& mounting) {
+    return std::string(mounting.param.ceiling ? "Ceiling" : "Floor") +
+           (mounting.param.rear ? "Rear" : "Front");
+}
+
 class ManualMounting : public ::testing::TestWithParam<Mounting> {};
 
 // A pen that does nothing by itself: the test says when it is seen and when it lifts.
@@ -64,10 +69,7 @@ TEST_P(ManualMounting, SixteenTouchesCalibrateTheModule) {
 INSTANTIATE_TEST_SUITE_P(Mountings, ManualMounting,
                          ::testing::Values(Mounting{false, false}, Mounting{true, false},
                                            Mounting{false, true}, Mounting{true, true}),
-                         [](const ::testing::TestParamInfo<Mounting>& param) {
-                             return std::string(info.param.ceiling ? "Ceiling" : "Floor") +
-                                    (info.param.rear ? "Rear" : "Front");
-                         });
+                         mountingName);
 
 TEST(TouchFlow, AnEarlyLiftReArmsTheSameTarget) {
     VirtualPen::Options pen;
