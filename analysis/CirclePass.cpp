@@ -1,5 +1,6 @@
 #include "analysis/CirclePass.h"
 
+#include "analysis/MarkerPass.h"
 #include "analysis/SpeckleFilter.h"
 
 #include "analysis/RobustMean.h"
@@ -19,20 +20,7 @@ CirclePass::CirclePass(const DetectionMapping& detectionMapping, const Setup& pa
 }
 
 bool CirclePass::isCircleTarget(int target) {
-    switch (target) {
-    case 6:
-    case 7:
-    case 8:
-    case 11:
-    case 12:
-    case 13:
-    case 16:
-    case 17:
-    case 18:
-        return false;
-    default:
-        return target >= 0 && target < maxTargets;
-    }
+    return target >= 0 && target < maxTargets && !MarkerPass::isMarkerTarget(target);
 }
 
 bool CirclePass::acceptsInCamera(int boxWidth, int boxHeight, double area, int minBoxHeight) {

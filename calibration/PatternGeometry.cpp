@@ -1,5 +1,7 @@
 #include "calibration/PatternGeometry.h"
 
+#include "analysis/MarkerPass.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -68,20 +70,8 @@ int PatternGeometry::slotNumber(int row, int position, int ceiling, int rear) {
 }
 
 bool PatternGeometry::isMarkerSlot(int slot) {
-    switch (slot) {
-    case 6:
-    case 7:
-    case 8:
-    case 11:
-    case 12:
-    case 13:
-    case 16:
-    case 17:
-    case 18:
-        return true;
-    default:
-        return false;
-    }
+    // The slots drawn as markers are the analysis' marker targets: marker id = slot number.
+    return MarkerPass::isMarkerTarget(slot);
 }
 
 PatternGeometry::MarkerCells PatternGeometry::markerCells(int id) {

@@ -25,16 +25,6 @@ double ratioOf(const DevicePacket& p) {
     return ratio;
 }
 
-struct Mounting {
-    bool ceiling;
-    bool rear;
-};
-
-std::string mountingName(const ::testing::TestParamInfo<Mounting>& mounting) {
-    return std::string(mounting.param.ceiling ? "Ceiling" : "Floor") +
-           (mounting.param.rear ? "Rear" : "Front");
-}
-
 class AutomaticMounting : public ::testing::TestWithParam<Mounting> {};
 
 } // namespace

@@ -12,3 +12,17 @@
 #include "sim/SimulatedModule.h"
 
 using FlowHarness = SimulatedInstallation;
+
+#include <gtest/gtest.h>
+#include <string>
+
+// The four ways to mount the module, for parameterised flow tests.
+struct Mounting {
+    bool ceiling;
+    bool rear;
+};
+
+inline std::string mountingName(const ::testing::TestParamInfo<Mounting>& mounting) {
+    return std::string(mounting.param.ceiling ? "Ceiling" : "Floor") +
+           (mounting.param.rear ? "Rear" : "Front");
+}

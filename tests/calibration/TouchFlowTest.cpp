@@ -8,16 +8,6 @@
 
 namespace {
 
-struct Mounting {
-    bool ceiling;
-    bool rear;
-};
-
-std::string mountingName(const ::testing::TestParamInfo<Mounting>& mounting) {
-    return std::string(mounting.param.ceiling ? "Ceiling" : "Floor") +
-           (mounting.param.rear ? "Rear" : "Front");
-}
-
 class ManualMounting : public ::testing::TestWithParam<Mounting> {};
 
 // A pen that does nothing by itself: the test says when it is seen and when it lifts.
