@@ -37,7 +37,9 @@ public:
     void storedRecord(const std::uint8_t* bytes400) override { checksum += sum(bytes400, 400); }
     void acNextStep() override { ++checksum; }
     void mcDone() override { ++checksum; }
-    void mcPatternEnd(int target, int length) override { checksum += static_cast<unsigned>(target + length); }
+    void mcPatternEnd(int target, int length) override {
+        checksum += static_cast<unsigned>(target) + static_cast<unsigned>(length);
+    }
     void mcInputPoints(const std::uint8_t* bytes200) override { checksum += sum(bytes200, 200); }
     unsigned checksum = 0;
 };

@@ -20,7 +20,7 @@ for exe in build-fuzz/fuzz/fuzz_*; do
     cp -r "fuzz/corpus/$name/." "$work/"
   fi
   echo "== $name: ${seconds} s"
-  if ! "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+  if ! "$exe" -seed=1 -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="build-fuzz/${name}-" "$work"; then
     echo "FINDING in $name (reproducer in build-fuzz/${name}-*)" >&2
     status=1
