@@ -2,7 +2,7 @@
 // controller and calibration window, the simulated module photographing the window through its
 // virtual camera, and a virtual pen. Also the wall time of one automatic calibration.
 //
-//   bench_touch [--quick]
+//   bench_touch [--quick | --timing]
 #include "calibration/ZelmoMainCtrl.h"
 #include "device/PacketCodes.h"
 #include "sim/SimFault.h"
@@ -115,6 +115,11 @@ int main(int argc, char** argv) {
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    if (argc > 1 && std::strcmp(argv[1], "--timing") == 0) {
+        std::printf("automatic calibration, start to record sent, 0.25 ms link latency: %.2f s\n",
+                    automaticSeconds());
+        return 0;
+    }
     const int count = quick ? 2 : static_cast<int>(sizeof setUps / sizeof setUps[0]);
 
     std::printf("%-32s %9s %9s %9s %9s %9s %9s\n", "set-up", "auto_rms", "auto_max", "tuned_rms", "tuned_max",

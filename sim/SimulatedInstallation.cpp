@@ -30,6 +30,8 @@ SimulatedInstallation::SimulatedInstallation(const VirtualRig& installation, Vir
     });
     texts.loadLanguage(7, QLocale(QLocale::English));
     module = std::make_unique<SimulatedModule>();
+    // The firmware reports the minor level the rig's lens data belong to.
+    module->setFirmwareVersion(51, rig.fwMinor);
     bridge = std::make_unique<DesktopBridge>();
     module->setFrameSource(std::make_unique<ScreenCamera>(*bridge, rig));
     DesktopBridge* desktop = bridge.get();
