@@ -1,6 +1,7 @@
 #include "sim/VirtualRig.h"
 
 #include "analysis/DefaultTweakTables.h"
+#include "analysis/MarkerPass.h"
 #include "calibration/PatternGeometry.h"
 #include "sim/VirtualCamera.h"
 
@@ -53,6 +54,25 @@ void VirtualRig::penOffset(double patternX, double patternY, double& dx, double&
     locate(columns, 5, patternX, c, fx);
     locate(rows, 4, patternY, r, fy);
     const DefaultTweakTables::Table& table = DefaultTweakTables::forLens(lens, fwMinor);
+    // The factory tables were measured as touched minus detected position. A marker is detected
+    // where it is drawn: its 6 x 6 cells span x - 3m .. x + 3m - 1, so its centre lies half a
+    // pixel up and left of its target on the physical screen. At a marker target the pen is
+    // therefore seen at the table's offset from that drawn centre, not from the target itself.
+    std::array<double, 20> fieldX = table.x;
+    std::array<double, 20> fieldY = table.y;
+    const MappingModel toPhysical = mountedModel();
+    for (int k = 0; k < 20; ++k) {
+        if (!MarkerPass::isMarkerTarget(k))
+            continue;
+        double x = 0.0, y = 0.0;
+        toPatternFrame(targets[static_cast<size_t>(k)].x(), targets[static_cast<size_t>(k)].y(), x, y);
+        double cx = 0.0, cy = 0.0, dx0 = 0.0, dy0 = 0.0;
+        if (VirtualCamera::screenToCamera(toPhysical, x, y, cx, cy) &&
+            VirtualCamera::screenToCamera(toPhysical, x - 0.5, y - 0.5, dx0, dy0)) {
+            fieldX[static_cast<size_t>(k)] += dx0 - cx;
+            fieldY[static_cast<size_t>(k)] += dy0 - cy;
+        }
+    }
     auto at = [&](const std::array<double, 20>& values, int row, int column) {
         return values[static_cast<size_t>(5 * row + column)];
     };
@@ -61,8 +81,8 @@ void VirtualRig::penOffset(double patternX, double patternY, double& dx, double&
         const double bottom = at(v, r + 1, c) * (1 - fx) + at(v, r + 1, c + 1) * fx;
         return top * (1 - fy) + bottom * fy;
     };
-    dx = blend(table.x);
-    dy = blend(table.y);
+    dx = blend(fieldX);
+    dy = blend(fieldY);
     if (parallax != 0.0) {
         // A pen held at another angle or with a longer tip: a further offset that grows across the
         // screen, a few camera pixels in size.
