@@ -80,11 +80,11 @@ bool SimulatedModule::isPlugged() const {
 }
 
 int SimulatedModule::moduleCount() const {
-    return faultValue(SimFault::SecondModule) != 0.0 ? 2 : 1;
+    return faultSwitches.value(SimFault::SecondModule) != 0.0 ? 2 : 1;
 }
 
 int SimulatedModule::usbInit() {
-    return faultValue(SimFault::InitFailure) != 0.0 ? LIBUSB_ERROR_OTHER : 0;
+    return faultSwitches.value(SimFault::InitFailure) != 0.0 ? LIBUSB_ERROR_OTHER : 0;
 }
 
 int SimulatedModule::usbGetDeviceList(std::vector<UsbTransport::DeviceRef>& devices) {
@@ -100,7 +100,7 @@ int SimulatedModule::usbGetDeviceList(std::vector<UsbTransport::DeviceRef>& devi
 int SimulatedModule::usbDescriptor(UsbTransport::DeviceRef device,
                                    UsbTransport::DeviceDescriptor& descriptor) {
     if (device == hubDevice) {
-        if (faultValue(SimFault::DescriptorFailure) != 0.0)
+        if (faultSwitches.value(SimFault::DescriptorFailure) != 0.0)
             return LIBUSB_ERROR_IO;
         descriptor = {0x1D6B, 0x0002};
         return 0;
@@ -146,7 +146,7 @@ int SimulatedModule::usbClaim(UsbTransport::HandleRef handle, int interfaceNumbe
     std::lock_guard<std::mutex> l(busLock);
     const int index = static_cast<int>(handles[handle].device - firstModule);
     if (interfaceNumber == ModuleUsb::firstInterface &&
-        index < static_cast<int>(faultValue(SimFault::ClaimFailure)))
+        index < static_cast<int>(faultSwitches.value(SimFault::ClaimFailure)))
         return LIBUSB_ERROR_BUSY;
     claimedIndex = index;
     return 0;
@@ -193,7 +193,7 @@ std::vector<UsbTransport::HidDeviceInfo> SimulatedModule::usbHidEnumerate(std::u
         return out;
     for (int i = 0; i < moduleCount(); ++i) {
         out.push_back({ModuleUsb::vendorId, ModuleUsb::productId, 0x000D, 0}); // the touch digitizer
-        if (faultValue(SimFault::HidMissing) == 0.0)
+        if (faultSwitches.value(SimFault::HidMissing) == 0.0)
             out.push_back({ModuleUsb::vendorId, ModuleUsb::productId, ModuleUsb::hidUsagePage, 1});
     }
     return out;
@@ -210,32 +210,15 @@ std::size_t SimulatedModule::pendingPackets(unsigned char endpoint) const {
 // ---- faults ----
 
 void SimulatedModule::setFault(SimFault fault, double value) {
-    std::lock_guard<std::mutex> l(faultLock);
-    faults[fault] = value;
+    faultSwitches.set(fault, value);
 }
 
 void SimulatedModule::clearFaults() {
-    std::lock_guard<std::mutex> l(faultLock);
-    faults.clear();
+    faultSwitches.clear();
 }
 
 void SimulatedModule::setSeed(std::uint32_t seed) {
-    std::lock_guard<std::mutex> l(faultLock);
-    rng.seed(seed);
-}
-
-double SimulatedModule::faultValue(SimFault fault) const {
-    std::lock_guard<std::mutex> l(faultLock);
-    const auto it = faults.find(fault);
-    return it == faults.end() ? 0.0 : it->second;
-}
-
-bool SimulatedModule::chance(SimFault fault) {
-    std::lock_guard<std::mutex> l(faultLock);
-    const auto it = faults.find(fault);
-    if (it == faults.end() || it->second <= 0.0)
-        return false;
-    return std::uniform_real_distribution<double>(0.0, 1.0)(rng) < it->second;
+    faultSwitches.seed(seed);
 }
 
 // ---- state ----
@@ -383,7 +366,7 @@ void SimulatedModule::workerLoop() {
             requests.pop_front();
             handling = true;
             l.unlock();
-            const double latency = faultValue(SimFault::LatencyMs);
+            const double latency = faultSwitches.value(SimFault::LatencyMs);
             if (latency > 0.0)
                 std::this_thread::sleep_for(
                     std::chrono::microseconds(static_cast<long long>(latency * 1000.0)));
@@ -405,11 +388,11 @@ void SimulatedModule::workerLoop() {
 }
 
 void SimulatedModule::answer(PacketPipe& pipe, const DevicePacket& packet, Kind kind) {
-    if (chance(SimFault::Malformed))
+    if (faultSwitches.chance(SimFault::Malformed))
         sendMalformed(pipe);
-    if ((kind == Kind::Block && chance(SimFault::BlockLoss)) ||
-        (kind == Kind::GroupEnd && chance(SimFault::LoseGroupEnd)) ||
-        (kind == Kind::PartEnd && chance(SimFault::LosePartEnd)))
+    if ((kind == Kind::Block && faultSwitches.chance(SimFault::BlockLoss)) ||
+        (kind == Kind::GroupEnd && faultSwitches.chance(SimFault::LoseGroupEnd)) ||
+        (kind == Kind::PartEnd && faultSwitches.chance(SimFault::LosePartEnd)))
         return;
     pipe.push({packet, DevicePacket::size});
 }
@@ -418,13 +401,8 @@ void SimulatedModule::answer(PacketPipe& pipe, const DevicePacket& packet, Kind 
 // fields beyond the packet or shorter than the block header, indices far outside any image, an
 // unknown code.
 void SimulatedModule::sendMalformed(PacketPipe& pipe) {
-    int variant = 0;
-    std::uint32_t index = 0;
-    {
-        std::lock_guard<std::mutex> l(faultLock);
-        variant = std::uniform_int_distribution<int>(0, 4)(rng);
-        index = std::uniform_int_distribution<std::uint32_t>(0, 1919)(rng);
-    }
+    const int variant = static_cast<int>(faultSwitches.draw(0, 4));
+    const std::uint32_t index = faultSwitches.draw(0, 1919);
     const std::uint32_t blockCode = &pipe == &livePipe ? DAT_LIVE_IMAGE : DAT_AC_IMAGE;
     DevicePacket p;
     p.setCode(blockCode);
@@ -493,7 +471,7 @@ void SimulatedModule::sendLiveFrame() {
         frameSource->captureLive(sensor, frame.data());
     }
     sendImageBlocks(livePipe, DAT_LIVE_IMAGE, frame, 0, 479);
-    if (faultValue(SimFault::EndlessLiveFrame) != 0.0) {
+    if (faultSwitches.value(SimFault::EndlessLiveFrame) != 0.0) {
         // The frame never ends: more blocks follow, as long as the fault lasts.
         schedule(
             2, [this] { sendLiveFrame(); }, false);
@@ -548,11 +526,11 @@ void SimulatedModule::storeCalibRecord(const DevicePacket& request) {
 }
 
 void SimulatedModule::handleRequest(const DevicePacket& r) {
-    if (chance(SimFault::Unplug)) {
+    if (faultSwitches.chance(SimFault::Unplug)) {
         unplug();
         return;
     }
-    if (chance(SimFault::Nak)) {
+    if (faultSwitches.chance(SimFault::Nak)) {
         DevicePacket nak = DevicePacket::make(RES_NAK);
         nak.setLength(4);
         nak.setU32(8, r.code());

@@ -2,6 +2,7 @@
 
 #include "device/DevicePacket.h"
 #include "device/UsbTransport.h"
+#include "sim/FaultInjector.h"
 #include "sim/FrameSource.h"
 #include "sim/ManualPenBehaviour.h"
 #include "sim/PacketPipe.h"
@@ -18,7 +19,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <thread>
 #include <vector>
 
@@ -137,8 +137,6 @@ private:
     void capture(FrameSource::Capture kind, int id, std::uint32_t endCode);
     void storeCalibRecord(const DevicePacket& request);
     void schedule(int delayMs, std::function<void()> action, bool scaled);
-    bool chance(SimFault fault);
-    double faultValue(SimFault fault) const;
 
     mutable std::mutex busLock; // guards plugged, generation, handles, nextHandle, claimedIndex
     bool plugged = true;
@@ -147,9 +145,7 @@ private:
     UsbTransport::HandleRef nextHandle = 1;
     int claimedIndex = -1;
 
-    mutable std::mutex faultLock; // guards faults and rng
-    std::map<SimFault, double> faults;
-    std::mt19937 rng{12345};
+    FaultInjector faultSwitches;
 
     mutable std::mutex stateLock; // guards the module state below and the pluggable behaviour
     int fwMajor = 51, fwMinor = 12;

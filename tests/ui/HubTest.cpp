@@ -7,6 +7,7 @@
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
 #include "tests/support/FakeDisplays.h"
+#include "tests/support/GraphTestBase.h"
 #include "ui/AlignmentDlg.h"
 #include "ui/MainDlg.h"
 #include "ui/ZelmoSetupDlg.h"
@@ -29,23 +30,7 @@ void collectConnectWarnings(QtMsgType, const QMessageLogContext&, const QString&
         connectWarnings.append(message);
 }
 
-class HubTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dataDir.isValid());
-        qputenv("VEXARO_COMMON_APPDATA", dataDir.path().toLocal8Bit());
-        Pacing::setScale(0.01);
-        displays = FakeDisplays::install({QRect(0, 0, 1280, 800)});
-    }
-    void TearDown() override {
-        Pacing::setScale(1.0);
-        qunsetenv("VEXARO_COMMON_APPDATA");
-        LanguageTexts().loadLanguage(LanguageTexts::englishIndex + 1);
-    }
-
-    QTemporaryDir dataDir;
-    std::unique_ptr<FakeDisplays::Guard> displays;
-};
+class HubTest : public GraphTestBase {};
 
 struct Connection {
     const char* signal;

@@ -6,6 +6,7 @@
 #include "platform/Pacing.h"
 #include "sim/SimulatedModule.h"
 #include "tests/support/FakeDisplays.h"
+#include "tests/support/GraphTestBase.h"
 #include "ui/AlignmentDlg.h"
 #include "ui/ZelmoSetupDlg.h"
 
@@ -15,23 +16,7 @@
 #include <gtest/gtest.h>
 
 // The whole graph against the simulated module, in process, with the pauses shortened.
-class SimulatedRunTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dataDir.isValid());
-        qputenv("VEXARO_COMMON_APPDATA", dataDir.path().toLocal8Bit());
-        Pacing::setScale(0.01);
-        displays = FakeDisplays::install({QRect(0, 0, 1280, 800)});
-    }
-    void TearDown() override {
-        Pacing::setScale(1.0);
-        qunsetenv("VEXARO_COMMON_APPDATA");
-        LanguageTexts().loadLanguage(LanguageTexts::englishIndex + 1);
-    }
-
-    QTemporaryDir dataDir;
-    std::unique_ptr<FakeDisplays::Guard> displays;
-};
+class SimulatedRunTest : public GraphTestBase {};
 
 TEST_F(SimulatedRunTest, ModuleConnectsSettingsReachItAndShutDownLeavesItTracking) {
     SimulatedModule module;
