@@ -30,13 +30,15 @@ int clampCount(int count) {
     return std::clamp(count, 0, PatternAnalyzer::maxTargets);
 }
 
-// value = 255 - min(256·drop / (range + 1), 255) for every (range, drop), 0 range giving 255.
+// value = 255 - min(256·drop / (range + 1), 255) for every (range, drop); a range within the
+// sensor's noise counts as none and gives 255.
 const std::vector<std::uint8_t>& normalisationTable() {
     static const std::vector<std::uint8_t> table = [] {
         std::vector<std::uint8_t> t(256 * 256);
         for (int range = 0; range < 256; ++range) {
             for (int drop = 0; drop < 256; ++drop) {
-                const int value = range == 0 ? 0 : std::min(256 * drop / (range + 1), 255);
+                const bool lit = range >= PatternAnalyzer::minimumRange;
+                const int value = lit ? std::min(256 * drop / (range + 1), 255) : 0;
                 t[static_cast<size_t>(range * 256 + drop)] = static_cast<std::uint8_t>(255 - value);
             }
         }
@@ -98,10 +100,13 @@ void PatternAnalyzer::setTargets(const float* points, int count, int width, int 
     screenWidth = static_cast<std::uint16_t>(width);
     screenHeight = static_cast<std::uint16_t>(height);
     lens = static_cast<std::uint8_t>(lensType);
+    // The firmware minor selects the wide lens's preset as well as its default offsets, so it is
+    // kept also when stored offsets are given; otherwise a module with stored offsets would be
+    // searched and fitted with the other firmware's lens.
+    if (lens == 3)
+        fwMinor = firmwareMinor;
     if (prevCount < 1 || !prevOffsets) {
         tweakTable.fill({0.0f, 0.0f});
-        if (lens == 3)
-            fwMinor = firmwareMinor;
         const DefaultTweakTables::Table& table = DefaultTweakTables::forLens(lens, fwMinor);
         for (size_t i = 0; i < DefaultTweakTables::count; ++i)
             tweakTable[i] = {static_cast<float>(table.x[i]), static_cast<float>(table.y[i])};
@@ -135,19 +140,12 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     markers.run(image, candidates);
     qCDebug(lcAnalysis) << "marker pass:" << candidates.size() << "grey levels," << msSince(started) << "ms";
 
-    HomographySeed seed;
     std::array<cv::Point2d, maxTargets> markerCentres{};
     for (int j = 0; j < count; ++j) {
-        if (!MarkerPass::isMarkerTarget(j))
-            continue;
-        const cv::Point2d c = markers.centre(j);
-        markerCentres[static_cast<size_t>(j)] = c;
-        if (c.x == 0.0 && c.y == 0.0)
-            continue;
-        double u = 0.0, v = 0.0;
-        presetModel.undistort(c.x, c.y, u, v);
-        seed.addPair(u, v, targetXY[static_cast<size_t>(2 * j)], targetXY[static_cast<size_t>(2 * j + 1)]);
+        if (MarkerPass::isMarkerTarget(j))
+            markerCentres[static_cast<size_t>(j)] = markers.centre(j);
     }
+    HomographySeed seed = seedFrom(markerCentres, count, presetModel);
     if (!seed.solve()) {
         qCDebug(lcAnalysis) << "only" << seed.count() << "marker targets found: no targets";
         return; // fewer than four markers: every target stays missing
@@ -179,13 +177,22 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
         centres[static_cast<size_t>(j)] = robustMean(refined);
     }
 
+    // The seed was solved from the area centroids of the marker outlines. Under a strong lens
+    // these lie a few camera pixels from the marker centres, and the seed then misplaces and
+    // misjudges the size of the discs at the screen edges, which the search drops. The refined
+    // centres are true to a fraction of a pixel, so the discs are searched through a seed solved
+    // again from them. (The retained fit start stays that of the outline centroids.)
+    HomographySeed refinedSeed = seedFrom(centres, count, presetModel);
+    const DetectionMapping discMapping =
+        refinedSeed.solve() ? DetectionMapping(preset, refinedSeed) : mapping;
+
     CirclePass::Setup setup;
     setup.targetsXY = targetXY.data();
     setup.count = count;
     setup.screenWidth = screenWidth;
     setup.screenHeight = screenHeight;
     setup.lens = lens;
-    CirclePass circles(mapping, setup, bounds);
+    CirclePass circles(discMapping, setup, bounds);
     const std::chrono::steady_clock::time_point circlesStarted = std::chrono::steady_clock::now();
     circles.run(image, candidates);
     qCDebug(lcAnalysis) << "circle pass:" << msSince(circlesStarted) << "ms";
@@ -205,6 +212,20 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
         rawPoints[k] = raw;
         correctedPoints[k] = corrected;
     }
+}
+
+HomographySeed PatternAnalyzer::seedFrom(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
+                                         const MappingModel& presetModel) const {
+    HomographySeed seed;
+    for (int j = 0; j < count; ++j) {
+        const cv::Point2d& c = markerCentres[static_cast<size_t>(j)];
+        if (!MarkerPass::isMarkerTarget(j) || (c.x == 0.0 && c.y == 0.0))
+            continue;
+        double u = 0.0, v = 0.0;
+        presetModel.undistort(c.x, c.y, u, v);
+        seed.addPair(u, v, targetXY[static_cast<size_t>(2 * j)], targetXY[static_cast<size_t>(2 * j + 1)]);
+    }
+    return seed;
 }
 
 bool PatternAnalyzer::runFit(const PointTable& table, int count, bool allStarts, double* out) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "analysis/CircleBounds.h"
+#include "analysis/HomographySeed.h"
 #include "analysis/LensType.h"
+#include "analysis/MappingModel.h"
 
 #include <array>
 #include <cstdint>
@@ -20,6 +22,11 @@ public:
 
     // Back to the state at start-up, including the once-only bounds (for tests and tools).
     void resetProcessState();
+
+    // Off the projection the white and black frames differ by sensor noise alone; scaled up to the
+    // full grey range that noise would cover the image with speckle. A pixel whose white frame is
+    // less than this many levels above its black frame is therefore treated as unlit (255).
+    static constexpr int minimumRange = 16;
 
     // The black, white and pattern frames into one image: lit pattern near 255, unlit near 0,
     // outside the projection 255. False (out untouched) when the frames are not equal-sized 8-bit.
@@ -63,6 +70,9 @@ public:
 private:
     PatternAnalyzer() = default;
     bool runFit(const PointTable& table, int count, bool allStarts, double* out);
+    // Pairs each found marker centre, undistorted by the lens preset, with its target.
+    HomographySeed seedFrom(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
+                            const MappingModel& presetModel) const;
 
     std::array<double, 2 * maxTargets> targetXY{};
     std::uint16_t screenWidth = 0;

@@ -159,24 +159,29 @@ TEST(InverseSearch, RoundingTakesHalvesUpward) {
 
 TEST(Normalisation, FollowsTheIntegerFormula) {
     PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    cv::Mat dark(2, 3, CV_8UC1), bright(2, 3, CV_8UC1), pattern(2, 3, CV_8UC1), out;
-    const uchar d[6] = {10, 10, 10, 50, 200, 0};
-    const uchar b[6] = {210, 210, 210, 50, 100, 255};
-    const uchar p[6] = {10, 210, 110, 0, 0, 0};
-    std::copy(d, d + 6, dark.data);
-    std::copy(b, b + 6, bright.data);
-    std::copy(p, p + 6, pattern.data);
+    cv::Mat dark, bright, pattern, out;
+    const uchar d[8] = {10, 10, 10, 50, 200, 0, 20, 20};
+    const uchar b[8] = {210, 210, 210, 50, 100, 255, 35, 36};
+    const uchar p[8] = {10, 210, 110, 0, 0, 0, 20, 20};
+    dark = cv::Mat(2, 4, CV_8UC1);
+    bright = cv::Mat(2, 4, CV_8UC1);
+    pattern = cv::Mat(2, 4, CV_8UC1);
+    std::copy(d, d + 8, dark.data);
+    std::copy(b, b + 8, bright.data);
+    std::copy(p, p + 8, pattern.data);
     ASSERT_TRUE(analyzer.normalisePattern(dark, bright, pattern, out));
     // range 200: drop 200 -> 255 - 51200/201 = 1; drop 0 -> 255; drop 100 -> 255 - 127.
     EXPECT_EQ(out.at<uchar>(0, 0), 1);
     EXPECT_EQ(out.at<uchar>(0, 1), 255);
     EXPECT_EQ(out.at<uchar>(0, 2), 128);
-    EXPECT_EQ(out.at<uchar>(1, 0), 255) << "no range";
-    EXPECT_EQ(out.at<uchar>(1, 1), 255) << "negative range clamps to 0";
-    EXPECT_EQ(out.at<uchar>(1, 2), 0) << "full drop clamps to 255";
+    EXPECT_EQ(out.at<uchar>(0, 3), 255) << "no range";
+    EXPECT_EQ(out.at<uchar>(1, 0), 255) << "negative range clamps to 0";
+    EXPECT_EQ(out.at<uchar>(1, 1), 0) << "full drop clamps to 255";
+    EXPECT_EQ(out.at<uchar>(1, 2), 255) << "a range of 15 is sensor noise";
+    EXPECT_EQ(out.at<uchar>(1, 3), 15) << "range 16, drop 16 -> 255 - 4096/17";
     cv::Mat wrong(3, 3, CV_8UC1);
     EXPECT_FALSE(analyzer.normalisePattern(dark, bright, wrong, out));
-    cv::Mat deep(2, 3, CV_16UC1);
+    cv::Mat deep(2, 4, CV_16UC1);
     EXPECT_FALSE(analyzer.normalisePattern(dark, bright, deep, out));
 }
 
@@ -196,6 +201,10 @@ TEST(ProcessState, TweakTablesFollowLensAndStoredOffsets) {
     analyzer.setTargets(targets.data(), 20, 1280, 800, 1, 2, stored.data(), 10);
     EXPECT_FLOAT_EQ(analyzer.tweakTable[1].x, 3.0f);
     EXPECT_FLOAT_EQ(analyzer.tweakTable[19].y, 0.34f) << "stored offsets replace only their own entries";
+    // With stored offsets the wide lens still takes the preset of the module's firmware.
+    analyzer.setTargets(targets.data(), 20, 1280, 800, 3, 2, stored.data(), 9);
+    EXPECT_EQ(analyzer.storedFwMinor(), 9);
+    EXPECT_FLOAT_EQ(analyzer.tweakTable[0].x, 1.5f);
     // Counts beyond the table are bounded.
     std::array<float, 100> many{};
     analyzer.setTargets(many.data(), 50, 1280, 800, 1, 50, many.data(), 10);
