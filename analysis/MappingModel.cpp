@@ -9,13 +9,36 @@ MappingModel MappingModel::fromArray(const double* values) {
     return model;
 }
 
+namespace {
+
+// a = hi + lo with each half fitting 26 bits, so products of halves are exact (Veltkamp).
+void split(double a, double& hi, double& lo) {
+    const double c = 134217729.0 * a; // 2^27 + 1
+    hi = c - (c - a);
+    lo = a - hi;
+}
+
+// a·b = p + e exactly (Dekker), for products far from overflow.
+double productError(double a, double b, double p) {
+    double ah = 0.0, al = 0.0, bh = 0.0, bl = 0.0;
+    split(a, ah, al);
+    split(b, bh, bl);
+    return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+}
+
+} // namespace
+
 double MappingModel::cube(double s) {
     // s·s exactly as hi + lo, then the product with s with one final rounding: the correctly
-    // rounded power, as pow(s, 3) gives it, at the cost of a few multiplications.
+    // rounded power, as pow(s, 3) gives it, at the cost of a few multiplications. Done without
+    // the library's fused multiply-add: that is AVX code, and switching between it and this
+    // file's SSE code costs dearly on threads that some library left with dirty AVX state.
     const double sqHi = s * s;
-    const double sqLo = std::fma(s, s, -sqHi);
+    if (!(std::fabs(s) < 1e100))
+        return sqHi * s; // beyond any camera radius: the split would overflow
+    const double sqLo = productError(s, s, sqHi);
     const double cuHi = sqHi * s;
-    const double cuLo = std::fma(sqHi, s, -cuHi);
+    const double cuLo = productError(sqHi, s, cuHi);
     return cuHi + (cuLo + sqLo * s);
 }
 
