@@ -153,29 +153,7 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     normalisedSeed = seed.asStart();
     const DetectionMapping mapping(preset, seed);
 
-    std::array<cv::Point2d, maxTargets> centres{};
-    std::vector<cv::Point> screen;
-    std::vector<cv::Point2d> refined;
-    for (int j = 0; j < count; ++j) {
-        if (!MarkerPass::isMarkerTarget(j))
-            continue;
-        refined.clear();
-        for (const MarkerPass::Outline& outline : markers.sightings(j)) {
-            cv::Point2d c;
-            if (!polygonCentroid(outline, c))
-                continue;
-            mapping.mapRounded(outline, screen);
-            cv::Point2d m;
-            cv::Point2d r = c;
-            if (polygonCentroid(screen, m)) {
-                r = mapping.refineByInverseSearch(m, c);
-                if (r.x < 0.0 || r.y < 0.0)
-                    r = c;
-            }
-            refined.push_back(r);
-        }
-        centres[static_cast<size_t>(j)] = robustMean(refined);
-    }
+    std::array<cv::Point2d, maxTargets> centres = refinedMarkerCentres(markers, mapping, count);
 
     // The seed was solved from the area centroids of the marker outlines. Under a strong lens
     // these lie a few camera pixels from the marker centres, and the seed then misplaces and
@@ -212,6 +190,34 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
         rawPoints[k] = raw;
         correctedPoints[k] = corrected;
     }
+}
+
+std::array<cv::Point2d, PatternAnalyzer::maxTargets>
+PatternAnalyzer::refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count) {
+    std::array<cv::Point2d, maxTargets> centres{};
+    std::vector<cv::Point> screen;
+    std::vector<cv::Point2d> refined;
+    for (int j = 0; j < count; ++j) {
+        if (!MarkerPass::isMarkerTarget(j))
+            continue;
+        refined.clear();
+        for (const MarkerPass::Outline& outline : markers.sightings(j)) {
+            cv::Point2d c;
+            if (!polygonCentroid(outline, c))
+                continue;
+            mapping.mapRounded(outline, screen);
+            cv::Point2d m;
+            cv::Point2d r = c;
+            if (polygonCentroid(screen, m)) {
+                r = mapping.refineByInverseSearch(m, c);
+                if (r.x < 0.0 || r.y < 0.0)
+                    r = c;
+            }
+            refined.push_back(r);
+        }
+        centres[static_cast<size_t>(j)] = robustMean(refined);
+    }
+    return centres;
 }
 
 HomographySeed PatternAnalyzer::seedFrom(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,

@@ -10,6 +10,9 @@
 #include <opencv2/core/mat.hpp>
 #include <opencv2/core/types.hpp>
 
+class DetectionMapping;
+class MarkerPass;
+
 // The one analysis module of the process: the targets of the running calibration, the detection
 // tables the calibration flows read and write, and the last fit result. Called from the
 // controller's thread only.
@@ -70,6 +73,10 @@ public:
 private:
     PatternAnalyzer() = default;
     bool runFit(const PointTable& table, int count, bool allStarts, double* out);
+    // Per marker target: the robust mean of its sightings' centres, each moved by inverse search
+    // to the camera point of its outline's centroid on the screen; (0, 0) without sightings.
+    static std::array<cv::Point2d, maxTargets>
+    refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count);
     // Pairs each found marker centre, undistorted by the lens preset, with its target.
     HomographySeed seedFrom(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
                             const MappingModel& presetModel) const;
