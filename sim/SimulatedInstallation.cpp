@@ -77,8 +77,13 @@ bool SimulatedInstallation::spinUntil(const std::function<bool()>& done, int tim
 }
 
 bool SimulatedInstallation::runToEnd(int timeoutMs) {
-    return spinUntil([this] { return controller->currentFlowStep() == 0 && !window()->isVisible(); },
-                     timeoutMs);
+    // The flow's last commands (the ratio fix among them) may still wait in the module's queue
+    // when the window closes; the module has its calibration only once it has handled them.
+    return spinUntil(
+        [this] {
+            return controller->currentFlowStep() == 0 && !window()->isVisible() && module->waitUntilIdle(0);
+        },
+        timeoutMs);
 }
 
 bool SimulatedInstallation::touchAt(double x, double y, double& outX, double& outY) const {

@@ -36,7 +36,8 @@ public:
 
     // Runs the event loop until done() holds or the time is up.
     static bool spinUntil(const std::function<bool()>& done, int timeoutMs);
-    // Runs until the flow is back at rest with the window hidden, or the time is up.
+    // Runs until the flow is back at rest with the window hidden and the module has handled every
+    // command sent, or the time is up.
     bool runToEnd(int timeoutMs = 60000);
 
     // Where the calibrated module's touch output lands for a pen at a physical screen point.
