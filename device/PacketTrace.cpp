@@ -102,17 +102,95 @@ const char* commandName(std::uint32_t code) {
     }
 }
 
-// The formats are written out literally per code so that the compiler checks every argument.
+namespace {
+
+// Most codes trace in one of four shapes; the others are written out in tracePacket.
+enum class Shape { Len, DataHex, LenWord, LenByte };
+
+struct SimpleTrace {
+    std::uint32_t code;
+    const char* name;
+    Shape shape;
+};
+
+constexpr SimpleTrace simpleTraces[] = {
+    {0x1003, "CMD_SENDVERSION", Shape::Len},
+    {0x1010, "CMD_AC_BLACK_START", Shape::Len},
+    {0x1011, "CMD_AC_WHITE_START", Shape::LenWord},
+    {0x1012, "CMD_AC_PATTERN_START", Shape::LenWord},
+    {0x1014, "RES_AC_BLACK_END", Shape::Len},
+    {0x1015, "RES_AC_WHITE_END", Shape::Len},
+    {0x1016, "RES_AC_PATTERN_END", Shape::Len},
+    {0x1019, "CMD_AC_PATTERN_CENTER", Shape::Len},
+    {0x101A, "DAT_AC_PATTERN_CENTER", Shape::Len},
+    {0x101B, "DAT_AC_CALIB_PARAMETER", Shape::Len},
+    {0x1104, "CMD_MC_START", Shape::Len},
+    {0x1105, "CMD_MC_END", Shape::Len},
+    {0x1106, "CMD_MC_CANCEL", Shape::DataHex},
+    {0x1107, "CMD_MC_PATTERN_START", Shape::DataHex},
+    {0x1108, "RES_MC_PATTERN_DONE", Shape::DataHex},
+    {0x1109, "RES_MC_PATTERN_END", Shape::DataHex},
+    {0x110A, "CMD_MC_PATTERN_CENTER", Shape::Len},
+    {0x110D, "CMD_SET_MONO_BIN", Shape::DataHex},
+    {0x110E, "CMD_SETUP_ALIVE", Shape::Len},
+    {0x110F, "CMD_START_TRACKING", Shape::DataHex},
+    {0x1110, "CMD_STOP_TRACKING", Shape::DataHex},
+    {0x1112, "CMD_SET_FINGER_TOUCH_MODE", Shape::LenByte},
+    {0x1114, "CMD_TC_DEBUG_SENDIMG", Shape::LenWord},
+    {0x1117, "CMD_SET_TRANSFER_MODE", Shape::LenByte},
+    {0x1118, "CMD_SEND_OPTION", Shape::Len},
+    {0x111A, "CMD_SET_SERIAL_NUMBER", Shape::Len},
+    {0x111B, "CMD_CLEAR_EEPROM", Shape::Len},
+    {0x111C, "CMD_GET_EEPROM", Shape::Len},
+    {0x111D, "DAT_EEPROM", Shape::Len},
+    {0x111F, "CMD_AC_RESULT_GENERATE", Shape::Len},
+    {0x1120, "RES_AC_RESULT_GENERATE_END", Shape::Len},
+    {0x1122, "DAT_AC_IMAGE_PART", Shape::Len},
+    {0x1123, "CMD_SET_CALIB_PARAMETER", Shape::Len},
+    {0x1124, "RES_AC_READY_END", Shape::Len},
+    {0x1125, "CMD_MC_GET_INPUT_POINT", Shape::DataHex},
+    {0x1126, "DAT_MC_INPUT_POINT", Shape::DataHex},
+    {0x1128, "CMD_SET_IMAGE_REVERSE", Shape::LenByte},
+};
+
+bool traceSimple(const DevicePacket& p, char* buf, std::size_t size) {
+    const unsigned code = p.code();
+    const int len = static_cast<int>(p.length());
+    const unsigned a8 = p.u32(8);
+    for (const SimpleTrace& t : simpleTraces) {
+        if (t.code != code)
+            continue;
+        switch (t.shape) {
+        case Shape::Len:
+            std::snprintf(buf, size, "[0x%X]%s : Len[%d]", code, t.name, len);
+            break;
+        case Shape::DataHex:
+            std::snprintf(buf, size, "[0x%X]%s : Data[%x]", code, t.name, a8);
+            break;
+        case Shape::LenWord:
+            std::snprintf(buf, size, "[0x%X]%s : Len[%d], Data[%d]", code, t.name, len, static_cast<int>(a8));
+            break;
+        case Shape::LenByte:
+            std::snprintf(buf, size, "[0x%X]%s : Len[%d], Data[%d]", code, t.name, len, p.u8(8));
+            break;
+        }
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// Every format is a literal, so the compiler checks each argument against it.
 std::string tracePacket(const DevicePacket& p) {
     const unsigned code = p.code();
     const int len = static_cast<int>(p.length());
     const unsigned a8 = p.u32(8);
     // The fixed 1024-byte line buffer; snprintf bounds every format by it.
     char buf[1024] = {};
+    if (traceSimple(p, buf, sizeof buf))
+        return std::string(buf);
     switch (code) {
-    case 0x1003:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_SENDVERSION : Len[%d]", code, len);
-        break;
     case 0x1004:
         std::snprintf(buf, sizeof buf, "[0x%X]DAT_VERSION : Len[%d], Vers[%X.%X]", code, len, p.u8(8),
                       p.u8(9));
@@ -137,126 +215,17 @@ std::string tracePacket(const DevicePacket& p) {
     case 0x100D:
         std::snprintf(buf, sizeof buf, "[0x%X]RES_NAK : Len[%d],Data[%s]", code, len, commandName(a8));
         break;
-    case 0x1010:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_AC_BLACK_START : Len[%d]", code, len);
-        break;
-    case 0x1011:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_AC_WHITE_START : Len[%d], Data[%d]", code, len,
-                      static_cast<int>(a8));
-        break;
-    case 0x1012:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_AC_PATTERN_START : Len[%d], Data[%d]", code, len,
-                      static_cast<int>(a8));
-        break;
     case 0x1013:
         std::snprintf(buf, sizeof buf, "[0x%X]CMD_AC_SENDIMG : Len[%d], Data[%d, %d]", code, len, p.u8(8),
                       p.u8(9));
-        break;
-    case 0x1014:
-        std::snprintf(buf, sizeof buf, "[0x%X]RES_AC_BLACK_END : Len[%d]", code, len);
-        break;
-    case 0x1015:
-        std::snprintf(buf, sizeof buf, "[0x%X]RES_AC_WHITE_END : Len[%d]", code, len);
-        break;
-    case 0x1016:
-        std::snprintf(buf, sizeof buf, "[0x%X]RES_AC_PATTERN_END : Len[%d]", code, len);
-        break;
-    case 0x1019:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_AC_PATTERN_CENTER : Len[%d]", code, len);
-        break;
-    case 0x101A:
-        std::snprintf(buf, sizeof buf, "[0x%X]DAT_AC_PATTERN_CENTER : Len[%d]", code, len);
-        break;
-    case 0x101B:
-        std::snprintf(buf, sizeof buf, "[0x%X]DAT_AC_CALIB_PARAMETER : Len[%d]", code, len);
-        break;
-    case 0x1104:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_MC_START : Len[%d]", code, len);
-        break;
-    case 0x1105:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_MC_END : Len[%d]", code, len);
-        break;
-    case 0x1106:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_MC_CANCEL : Data[%x]", code, a8);
-        break;
-    case 0x1107:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_MC_PATTERN_START : Data[%x]", code, a8);
-        break;
-    case 0x1108:
-        std::snprintf(buf, sizeof buf, "[0x%X]RES_MC_PATTERN_DONE : Data[%x]", code, a8);
-        break;
-    case 0x1109:
-        std::snprintf(buf, sizeof buf, "[0x%X]RES_MC_PATTERN_END : Data[%x]", code, a8);
-        break;
-    case 0x110A:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_MC_PATTERN_CENTER : Len[%d]", code, len);
-        break;
-    case 0x110D:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_SET_MONO_BIN : Data[%x]", code, a8);
-        break;
-    case 0x110E:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_SETUP_ALIVE : Len[%d]", code, len);
-        break;
-    case 0x110F:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_START_TRACKING : Data[%x]", code, a8);
-        break;
-    case 0x1110:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_STOP_TRACKING : Data[%x]", code, a8);
-        break;
-    case 0x1112:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_SET_FINGER_TOUCH_MODE : Len[%d], Data[%d]", code, len,
-                      p.u8(8));
-        break;
-    case 0x1114:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_TC_DEBUG_SENDIMG : Len[%d], Data[%d]", code, len,
-                      static_cast<int>(a8));
-        break;
-    case 0x1117:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_SET_TRANSFER_MODE : Len[%d], Data[%d]", code, len, p.u8(8));
-        break;
-    case 0x1118:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_SEND_OPTION : Len[%d]", code, len);
         break;
     case 0x1119:
         std::snprintf(buf, sizeof buf, "[0x%X]DAT_OPTION : Len[%d], Option[%d, %d]", code, len, p.u8(8),
                       p.u8(9));
         break;
-    case 0x111A:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_SET_SERIAL_NUMBER : Len[%d]", code, len);
-        break;
-    case 0x111B:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_CLEAR_EEPROM : Len[%d]", code, len);
-        break;
-    case 0x111C:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_GET_EEPROM : Len[%d]", code, len);
-        break;
-    case 0x111D:
-        std::snprintf(buf, sizeof buf, "[0x%X]DAT_EEPROM : Len[%d]", code, len);
-        break;
-    case 0x111F:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_AC_RESULT_GENERATE : Len[%d]", code, len);
-        break;
-    case 0x1120:
-        std::snprintf(buf, sizeof buf, "[0x%X]RES_AC_RESULT_GENERATE_END : Len[%d]", code, len);
-        break;
     case 0x1121:
         std::snprintf(buf, sizeof buf, "[0x%X]CMD_AC_SENDIMG_PART : Len[%d], Data[%d, %d, %d]", code, len,
                       static_cast<int>(a8), static_cast<int>(p.u32(12)), static_cast<int>(p.u32(16)));
-        break;
-    case 0x1122:
-        std::snprintf(buf, sizeof buf, "[0x%X]DAT_AC_IMAGE_PART : Len[%d]", code, len);
-        break;
-    case 0x1123:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_SET_CALIB_PARAMETER : Len[%d]", code, len);
-        break;
-    case 0x1124:
-        std::snprintf(buf, sizeof buf, "[0x%X]RES_AC_READY_END : Len[%d]", code, len);
-        break;
-    case 0x1125:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_MC_GET_INPUT_POINT : Data[%x]", code, a8);
-        break;
-    case 0x1126:
-        std::snprintf(buf, sizeof buf, "[0x%X]DAT_MC_INPUT_POINT : Data[%x]", code, a8);
         break;
     case 0x1127:
         std::snprintf(
@@ -264,9 +233,6 @@ std::string tracePacket(const DevicePacket& p) {
             "[0x%X]CMD_SET_TRACKING_OPTION : Len[%d], Option[%d, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d]",
             code, len, p.u8(8), p.u8(9), p.u8(10), p.u8(11), p.u8(12), p.u8(13), p.u8(14), p.u8(15), p.u8(16),
             p.u8(17), p.u8(18), p.u8(19));
-        break;
-    case 0x1128:
-        std::snprintf(buf, sizeof buf, "[0x%X]CMD_SET_IMAGE_REVERSE : Len[%d], Data[%d]", code, len, p.u8(8));
         break;
     case 0x112A:
         std::snprintf(buf, sizeof buf, "[0x%X]CMD_SET_FIX_COORD_RATIO : Len[%d], Data[%d, %f]", code, len,
