@@ -13,8 +13,6 @@
 #include <libusb.h>
 
 namespace {
-constexpr UsbTransport::DeviceRef hubDevice = 1;   // an unrelated device first on the bus
-constexpr UsbTransport::DeviceRef firstModule = 2; // modules follow in bus order
 constexpr std::uint32_t acImageSize = 921600;
 constexpr std::uint32_t liveImageSize = 230400;
 constexpr std::uint32_t groupBytes = 11520;
@@ -52,114 +50,34 @@ std::unique_ptr<UsbTransport> SimulatedModule::createTransport() {
 // ---- the bus ----
 
 void SimulatedModule::plug() {
-    std::lock_guard<std::mutex> l(busLock);
-    if (plugged)
+    if (!bus.plug())
         return;
-    plugged = true;
-    ++generation;
     replyPipe.connect();
     livePipe.connect();
 }
 
 void SimulatedModule::unplug() {
-    {
-        std::lock_guard<std::mutex> l(busLock);
-        plugged = false;
-        ++generation; // handles opened before are dead for good
-        replyPipe.disconnect();
-        livePipe.disconnect();
-    }
+    bus.unplug();
+    replyPipe.disconnect();
+    livePipe.disconnect();
     std::lock_guard<std::mutex> l(workLock);
     requests.clear();
     timed.clear();
 }
 
 bool SimulatedModule::isPlugged() const {
-    std::lock_guard<std::mutex> l(busLock);
-    return plugged;
+    return bus.isPlugged();
 }
 
-int SimulatedModule::moduleCount() const {
-    return faultSwitches.value(SimFault::SecondModule) != 0.0 ? 2 : 1;
-}
-
-int SimulatedModule::usbInit() {
-    return faultSwitches.value(SimFault::InitFailure) != 0.0 ? LIBUSB_ERROR_OTHER : 0;
-}
-
-int SimulatedModule::usbGetDeviceList(std::vector<UsbTransport::DeviceRef>& devices) {
-    devices.clear();
-    devices.push_back(hubDevice);
-    if (isPlugged()) {
-        for (int i = 0; i < moduleCount(); ++i)
-            devices.push_back(firstModule + static_cast<UsbTransport::DeviceRef>(i));
-    }
-    return static_cast<int>(devices.size());
-}
-
-int SimulatedModule::usbDescriptor(UsbTransport::DeviceRef device,
-                                   UsbTransport::DeviceDescriptor& descriptor) {
-    if (device == hubDevice) {
-        if (faultSwitches.value(SimFault::DescriptorFailure) != 0.0)
-            return LIBUSB_ERROR_IO;
-        descriptor = {0x1D6B, 0x0002};
-        return 0;
-    }
-    if (device < firstModule || device >= firstModule + static_cast<UsbTransport::DeviceRef>(moduleCount()))
-        return LIBUSB_ERROR_NO_DEVICE;
-    descriptor = {ModuleUsb::vendorId, ModuleUsb::productId};
-    return 0;
-}
-
-int SimulatedModule::usbOpen(UsbTransport::DeviceRef device, UsbTransport::HandleRef& handle) {
-    if (device == hubDevice)
-        return LIBUSB_ERROR_ACCESS;
-    std::lock_guard<std::mutex> l(busLock);
-    if (!plugged)
-        return LIBUSB_ERROR_NO_DEVICE;
-    handle = nextHandle++;
-    handles[handle] = {device, generation};
-    return 0;
-}
-
-void SimulatedModule::usbClose(UsbTransport::HandleRef handle) {
-    std::lock_guard<std::mutex> l(busLock);
-    handles.erase(handle);
-}
-
-int SimulatedModule::usbAutoDetach(UsbTransport::HandleRef) {
+int SimulatedModule::usbAutoDetach() {
     autoDetach.fetch_add(1);
     return 0;
-}
-
-bool SimulatedModule::handleValid(UsbTransport::HandleRef handle) const {
-    std::lock_guard<std::mutex> l(busLock);
-    const auto it = handles.find(handle);
-    return plugged && it != handles.end() && it->second.generation == generation;
-}
-
-int SimulatedModule::usbClaim(UsbTransport::HandleRef handle, int interfaceNumber) {
-    if (!handleValid(handle))
-        return LIBUSB_ERROR_NO_DEVICE;
-    if (interfaceNumber != ModuleUsb::firstInterface && interfaceNumber != ModuleUsb::secondInterface)
-        return LIBUSB_ERROR_NOT_FOUND;
-    std::lock_guard<std::mutex> l(busLock);
-    const int index = static_cast<int>(handles[handle].device - firstModule);
-    if (interfaceNumber == ModuleUsb::firstInterface &&
-        index < static_cast<int>(faultSwitches.value(SimFault::ClaimFailure)))
-        return LIBUSB_ERROR_BUSY;
-    claimedIndex = index;
-    return 0;
-}
-
-int SimulatedModule::usbRelease(UsbTransport::HandleRef handle, int) {
-    return handleValid(handle) ? 0 : LIBUSB_ERROR_NO_DEVICE;
 }
 
 int SimulatedModule::usbBulk(UsbTransport::HandleRef handle, unsigned char endpoint, unsigned char* data,
                              int length, int* transferred, unsigned int timeoutMs) {
     *transferred = 0;
-    if (!handleValid(handle))
+    if (!bus.handleValid(handle))
         return LIBUSB_ERROR_NO_DEVICE;
     if (endpoint == ModuleUsb::writeEndpoint) {
         DevicePacket request;
@@ -184,19 +102,6 @@ int SimulatedModule::usbBulk(UsbTransport::HandleRef handle, unsigned char endpo
     if (endpoint == ModuleUsb::liveEndpoint)
         return livePipe.pop(data, length, transferred, timeoutMs);
     return LIBUSB_ERROR_PIPE;
-}
-
-std::vector<UsbTransport::HidDeviceInfo> SimulatedModule::usbHidEnumerate(std::uint16_t vendorId,
-                                                                          std::uint16_t productId) {
-    std::vector<UsbTransport::HidDeviceInfo> out;
-    if (!isPlugged() || vendorId != ModuleUsb::vendorId || productId != ModuleUsb::productId)
-        return out;
-    for (int i = 0; i < moduleCount(); ++i) {
-        out.push_back({ModuleUsb::vendorId, ModuleUsb::productId, 0x000D, 0}); // the touch digitizer
-        if (faultSwitches.value(SimFault::HidMissing) == 0.0)
-            out.push_back({ModuleUsb::vendorId, ModuleUsb::productId, ModuleUsb::hidUsagePage, 1});
-    }
-    return out;
 }
 
 void SimulatedModule::injectPacket(unsigned char endpoint, const DevicePacket& packet, int readLength) {
@@ -322,8 +227,7 @@ int SimulatedModule::autoDetachRequests() const {
 }
 
 int SimulatedModule::claimedModule() const {
-    std::lock_guard<std::mutex> l(busLock);
-    return claimedIndex;
+    return bus.claimedModule();
 }
 
 double SimulatedModule::workerCpuMs() const {

@@ -7,6 +7,7 @@
 #include "sim/ManualPenBehaviour.h"
 #include "sim/PacketPipe.h"
 #include "sim/SimFault.h"
+#include "sim/SimulatedBus.h"
 #include "sim/TrackingModel.h"
 
 #include <array>
@@ -100,30 +101,16 @@ public:
 private:
     friend class SimulatedTransport;
 
-    struct HandleInfo {
-        UsbTransport::DeviceRef device = 0;
-        std::uint64_t generation = 0;
-    };
     struct Timed {
         std::chrono::steady_clock::time_point due;
         std::function<void()> action;
     };
     enum class Kind { Block, GroupEnd, PartEnd, Other };
 
-    // The transport side (SimulatedTransport).
-    int usbInit();
-    int usbGetDeviceList(std::vector<UsbTransport::DeviceRef>& devices);
-    int usbDescriptor(UsbTransport::DeviceRef device, UsbTransport::DeviceDescriptor& descriptor);
-    int usbOpen(UsbTransport::DeviceRef device, UsbTransport::HandleRef& handle);
-    void usbClose(UsbTransport::HandleRef handle);
-    int usbAutoDetach(UsbTransport::HandleRef handle);
-    int usbClaim(UsbTransport::HandleRef handle, int interfaceNumber);
-    int usbRelease(UsbTransport::HandleRef handle, int interfaceNumber);
+    // The transport side (SimulatedTransport); the rest of the USB contract is the bus's.
+    int usbAutoDetach();
     int usbBulk(UsbTransport::HandleRef handle, unsigned char endpoint, unsigned char* data, int length,
                 int* transferred, unsigned int timeoutMs);
-    std::vector<UsbTransport::HidDeviceInfo> usbHidEnumerate(std::uint16_t vendorId, std::uint16_t productId);
-    bool handleValid(UsbTransport::HandleRef handle) const;
-    int moduleCount() const;
 
     // The module's thread.
     void workerLoop();
@@ -138,14 +125,8 @@ private:
     void storeCalibRecord(const DevicePacket& request);
     void schedule(int delayMs, std::function<void()> action, bool scaled);
 
-    mutable std::mutex busLock; // guards plugged, generation, handles, nextHandle, claimedIndex
-    bool plugged = true;
-    std::uint64_t generation = 1;
-    std::map<UsbTransport::HandleRef, HandleInfo> handles;
-    UsbTransport::HandleRef nextHandle = 1;
-    int claimedIndex = -1;
-
     FaultInjector faultSwitches;
+    SimulatedBus bus{faultSwitches};
 
     mutable std::mutex stateLock; // guards the module state below and the pluggable behaviour
     int fwMajor = 51, fwMinor = 12;

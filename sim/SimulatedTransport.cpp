@@ -6,35 +6,35 @@ SimulatedTransport::SimulatedTransport(SimulatedModule& simulated)
     : module(simulated) {}
 
 int SimulatedTransport::init() {
-    return module.usbInit();
+    return module.bus.init();
 }
 
 int SimulatedTransport::getDeviceList(std::vector<DeviceRef>& devices) {
-    return module.usbGetDeviceList(devices);
+    return module.bus.getDeviceList(devices);
 }
 
 int SimulatedTransport::getDeviceDescriptor(DeviceRef device, DeviceDescriptor& descriptor) {
-    return module.usbDescriptor(device, descriptor);
+    return module.bus.descriptor(device, descriptor);
 }
 
 int SimulatedTransport::open(DeviceRef device, HandleRef& handle) {
-    return module.usbOpen(device, handle);
+    return module.bus.open(device, handle);
 }
 
 void SimulatedTransport::close(HandleRef handle) {
-    module.usbClose(handle);
+    module.bus.close(handle);
 }
 
-int SimulatedTransport::setAutoDetachKernelDriver(HandleRef handle, bool) {
-    return module.usbAutoDetach(handle);
+int SimulatedTransport::setAutoDetachKernelDriver(HandleRef, bool) {
+    return module.usbAutoDetach();
 }
 
 int SimulatedTransport::claimInterface(HandleRef handle, int interfaceNumber) {
-    return module.usbClaim(handle, interfaceNumber);
+    return module.bus.claim(handle, interfaceNumber);
 }
 
-int SimulatedTransport::releaseInterface(HandleRef handle, int interfaceNumber) {
-    return module.usbRelease(handle, interfaceNumber);
+int SimulatedTransport::releaseInterface(HandleRef handle, int) {
+    return module.bus.release(handle);
 }
 
 int SimulatedTransport::bulkTransfer(HandleRef handle, unsigned char endpoint, unsigned char* data,
@@ -44,5 +44,5 @@ int SimulatedTransport::bulkTransfer(HandleRef handle, unsigned char endpoint, u
 
 std::vector<UsbTransport::HidDeviceInfo> SimulatedTransport::hidEnumerate(std::uint16_t vendorId,
                                                                           std::uint16_t productId) {
-    return module.usbHidEnumerate(vendorId, productId);
+    return module.bus.hidEnumerate(vendorId, productId);
 }
