@@ -35,24 +35,25 @@ int roundHalfUp(double v) {
     return static_cast<int>(r);
 }
 
-void DetectionMapping::mapRounded(const std::vector<cv::Point>& camera,
-                                  std::vector<cv::Point>& screen) const {
-    screen.resize(camera.size());
-    for (size_t i = 0; i < camera.size(); ++i) {
-        double sx = 0.0, sy = 0.0;
-        map(camera[i].x, camera[i].y, sx, sy);
-        screen[i] = {roundHalfUp(sx), roundHalfUp(sy)};
-    }
-}
-
-void DetectionMapping::mapRounded(const std::vector<cv::Point2f>& camera,
-                                  std::vector<cv::Point>& screen) const {
+template <typename CameraPoint>
+void DetectionMapping::mapEachRounded(const std::vector<CameraPoint>& camera,
+                                      std::vector<cv::Point>& screen) const {
     screen.resize(camera.size());
     for (size_t i = 0; i < camera.size(); ++i) {
         double sx = 0.0, sy = 0.0;
         map(static_cast<double>(camera[i].x), static_cast<double>(camera[i].y), sx, sy);
         screen[i] = {roundHalfUp(sx), roundHalfUp(sy)};
     }
+}
+
+void DetectionMapping::mapRounded(const std::vector<cv::Point>& camera,
+                                  std::vector<cv::Point>& screen) const {
+    mapEachRounded(camera, screen);
+}
+
+void DetectionMapping::mapRounded(const std::vector<cv::Point2f>& camera,
+                                  std::vector<cv::Point>& screen) const {
+    mapEachRounded(camera, screen);
 }
 
 cv::Point2d DetectionMapping::refineByInverseSearch(const cv::Point2d& m, const cv::Point2d& c) const {
@@ -82,7 +83,10 @@ cv::Point2d DetectionMapping::refineByInverseSearch(const cv::Point2d& m, const 
     return best;
 }
 
-bool polygonCentroid(const std::vector<cv::Point>& polygon, cv::Point2d& centre) {
+namespace {
+
+template <typename Point>
+bool centroidOf(const std::vector<Point>& polygon, cv::Point2d& centre) {
     const cv::Moments mo = cv::moments(polygon);
     if (mo.m00 == 0.0)
         return false;
@@ -90,10 +94,12 @@ bool polygonCentroid(const std::vector<cv::Point>& polygon, cv::Point2d& centre)
     return true;
 }
 
+} // namespace
+
+bool polygonCentroid(const std::vector<cv::Point>& polygon, cv::Point2d& centre) {
+    return centroidOf(polygon, centre);
+}
+
 bool polygonCentroid(const std::vector<cv::Point2f>& polygon, cv::Point2d& centre) {
-    const cv::Moments mo = cv::moments(polygon);
-    if (mo.m00 == 0.0)
-        return false;
-    centre = {mo.m10 / mo.m00, mo.m01 / mo.m00};
-    return true;
+    return centroidOf(polygon, centre);
 }

@@ -22,6 +22,9 @@ public:
     cv::Point2d refineByInverseSearch(const cv::Point2d& m, const cv::Point2d& c) const;
 
 private:
+    template <typename CameraPoint>
+    void mapEachRounded(const std::vector<CameraPoint>& camera, std::vector<cv::Point>& screen) const;
+
     double cx, cy, k1, k2, k3;
     std::array<double, 9> g;
 };
