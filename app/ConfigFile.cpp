@@ -4,19 +4,21 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QSettings>
+#include <QStandardPaths>
+#include <atomic>
 
-QString ConfigFile::path() {
-    // The folder comes back as 8-bit text in a 260-byte buffer on the original platform; keep the
-    // same bound so an over-long folder name behaves the same way.
-    QByteArray folder = Platform::commonAppDataFolder().toLatin1().left(259);
-    return QString::fromLatin1(folder) + QStringLiteral("/Norvale/Vexaro/") + QStringLiteral("config.ini");
-}
+// Why the language choice went to the per-user file (QT_LOGGING_RULES="vexaro.app.config.info=true").
+Q_LOGGING_CATEGORY(lcConfig, "vexaro.app.config", QtWarningMsg)
 
-int ConfigFile::readLanguageId() {
-    const QString file = path();
-    if (!QFileInfo::exists(file))
-        return -1;
+namespace {
+
+const QString kRelativePath = QStringLiteral("/Norvale/Vexaro/config.ini");
+
+std::atomic<bool> fallbackReported{false};
+
+int readFrom(const QString& file) {
     QSettings settings(file, QSettings::IniFormat);
     settings.setIniCodec("UTF-8");
     settings.beginGroup(QStringLiteral("Configuration"));
@@ -27,13 +29,57 @@ int ConfigFile::readLanguageId() {
     return value.toString().trimmed().toInt();
 }
 
-void ConfigFile::writeLanguageId(int languageIndex) {
-    const QString file = path();
-    QDir().mkpath(QFileInfo(file).absolutePath());
+// Empty when the value reached the disk, else why it did not.
+QString writeTo(const QString& file, int languageId) {
+    const QString folder = QFileInfo(file).absolutePath();
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("cannot create the folder %1").arg(folder);
     QSettings settings(file, QSettings::IniFormat);
     settings.setIniCodec("UTF-8");
     settings.beginGroup(QStringLiteral("Configuration"));
-    settings.setValue(QStringLiteral("LanguageID"), QString::asprintf("%d", languageIndex + 1));
+    settings.setValue(QStringLiteral("LanguageID"), QString::asprintf("%d", languageId));
     settings.endGroup();
     settings.sync();
+    if (settings.status() == QSettings::AccessError)
+        return QStringLiteral("no permission to write %1").arg(file);
+    if (settings.status() != QSettings::NoError)
+        return QStringLiteral("cannot parse %1").arg(file);
+    return QString();
+}
+
+} // namespace
+
+QString ConfigFile::path() {
+    // Paths on Linux are UTF-8 bytes of any length: the folder is taken whole, as decoded.
+    return Platform::commonAppDataFolder() + kRelativePath;
+}
+
+QString ConfigFile::userPath() {
+    // The same layout as the all-users file, so the two can be told apart only by their root.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + kRelativePath;
+}
+
+int ConfigFile::readLanguageId() {
+    const QFileInfo common(path());
+    const QFileInfo user(userPath());
+    // A per-user file exists only because the all-users one could not be written; while that is
+    // still so, it holds this user's latest choice.
+    if (user.isFile() && !(common.isFile() && common.isWritable()))
+        return readFrom(user.filePath());
+    if (common.exists())
+        return readFrom(common.filePath());
+    return -1;
+}
+
+void ConfigFile::writeLanguageId(int languageIndex) {
+    const int languageId = languageIndex + 1;
+    const QString why = writeTo(path(), languageId);
+    if (why.isEmpty())
+        return;
+    const QString fallback = userPath();
+    if (!fallbackReported.exchange(true)) {
+        qCInfo(lcConfig).noquote()
+            << QStringLiteral("Language choice not saved for all users (%1); kept in %2").arg(why, fallback);
+    }
+    writeTo(fallback, languageId);
 }

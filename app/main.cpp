@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/LanguageTexts.h"
 #include "app/MessageBoxSeam.h"
 #include "app/SingleApplication.h"
@@ -34,9 +35,11 @@ bool wantsSimulation(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const auto exitCode = CommandLine::answerInfoRequest(argc, argv))
+        return *exitCode;
     const bool simulate = wantsSimulation(argc, argv);
     SingleApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.1.3"));
+    QCoreApplication::setApplicationVersion(CommandLine::version());
     Platform::installFontSubstitutes();
     if (lcApp().isDebugEnabled())
         MessageBoxSeam::setHandler(showAndNote);

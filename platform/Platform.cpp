@@ -3,6 +3,7 @@
 #include "platform/QtDisplayProvider.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QFont>
 
 namespace {
@@ -26,8 +27,9 @@ void Platform::setDisplayProvider(std::unique_ptr<DisplayProvider> provider) {
 
 QString Platform::commonAppDataFolder() {
     const QByteArray relocated = qgetenv("VEXARO_COMMON_APPDATA");
+    // Decoded as the file system names files, so any folder the variable can name is found.
     if (!relocated.isEmpty())
-        return QString::fromLocal8Bit(relocated);
+        return QFile::decodeName(relocated);
     return QStringLiteral("/var/lib");
 }
 

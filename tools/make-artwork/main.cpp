@@ -1,5 +1,7 @@
 // make-artwork <output-folder>
 // Draws the program's pictures and writes them as icon.png, banner.png, pen.png and instruction.png.
+// make-artwork --icons <output-folder>
+// Draws the application icon at the sizes desktops use, as <folder>/hicolor/NxN/apps/vexaro-setup.png.
 #include "tools/make-artwork/Artwork.h"
 
 #include <QDir>
@@ -23,6 +25,20 @@ bool save(const QImage& image, const QDir& folder, const char* name) {
     return true;
 }
 
+// Each size is drawn anew rather than scaled, so small icons stay sharp.
+int writeThemeIcons(const QDir& folder) {
+    bool ok = true;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString sub = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        if (!folder.mkpath(sub)) {
+            std::fprintf(stderr, "make-artwork: cannot create %s\n", qPrintable(folder.filePath(sub)));
+            return 1;
+        }
+        ok = save(artwork::drawIcon(size), QDir(folder.filePath(sub)), "vexaro-setup.png") && ok;
+    }
+    return ok ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -31,9 +47,12 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
-    const QStringList args = QGuiApplication::arguments();
+    QStringList args = QGuiApplication::arguments();
+    const bool themeIcons = args.size() == 3 && args.at(1) == QLatin1String("--icons");
+    if (themeIcons)
+        args.removeAt(1);
     if (args.size() != 2) {
-        std::fprintf(stderr, "usage: make-artwork <output-folder>\n");
+        std::fprintf(stderr, "usage: make-artwork [--icons] <output-folder>\n");
         return 2;
     }
     QDir folder(args.at(1));
@@ -41,6 +60,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make-artwork: cannot create %s\n", qPrintable(folder.path()));
         return 1;
     }
+    if (themeIcons)
+        return writeThemeIcons(folder);
 
     const artwork::Fonts fonts = artwork::pickFonts();
     std::printf("fonts: lettering \"%s\", script \"%s\"%s\n", qPrintable(fonts.sans),

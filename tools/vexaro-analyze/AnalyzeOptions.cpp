@@ -33,6 +33,8 @@ QString AnalyzeOptions::usage() {
         "  --record OUT      write the 370-byte calibration record of an accepted fit\n"
         "  --write-example DIR  write dark.png, bright.png and pattern.png of a simulated camera\n"
         "                    (default screen 1920x1080, lens 3)\n"
+        "  -h, --help        show this help and exit\n"
+        "  -v, --version     show the version and exit\n"
         "\n"
         "Exit code: 0 accepted fit, 1 calibration failed, 2 bad input.\n");
 }
@@ -42,6 +44,10 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
         const QString& option = arguments[i];
         if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
             help = true;
+            continue;
+        }
+        if (option == QLatin1String("--version") || option == QLatin1String("-v")) {
+            version = true;
             continue;
         }
         if (option == QLatin1String("--semi")) {
@@ -96,7 +102,7 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
             exampleDir = value;
         }
     }
-    if (help)
+    if (help || version)
         return true;
     if (!exampleDir.isEmpty()) {
         if (screenWidth == 0) {

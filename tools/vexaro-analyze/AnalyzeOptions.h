@@ -18,6 +18,7 @@ struct AnalyzeOptions {
     QString recordFile;
     QString exampleDir;
     bool help = false;
+    bool version = false;
 
     // False with a one-line reason in error.
     bool parse(const QStringList& arguments, QString& error);

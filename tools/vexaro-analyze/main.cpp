@@ -152,6 +152,10 @@ int main(int argc, char** argv) {
         QTextStream(stdout) << AnalyzeOptions::usage();
         return exitAccepted;
     }
+    if (options.version) {
+        QTextStream(stdout) << "vexaro-analyze " << VEXARO_VERSION << '\n';
+        return exitAccepted;
+    }
     if (!options.exampleDir.isEmpty()) {
         // Painting the pattern needs a GUI application; no display is used.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
