@@ -12,6 +12,8 @@
 #include "ui/MainDlg.h"
 #include "ui/ZelmoSetupDlg.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QSettings>
 #include <QSignalSpy>
@@ -198,4 +200,31 @@ TEST_F(HubTest, ShutDownSavesTheLanguageAndRemovesEveryWindow) {
     // The next start reads it back.
     ZelmoSetupDlg again;
     EXPECT_EQ(again.languageTexts()->getLanguageIndex(), 10);
+}
+
+TEST_F(HubTest, LanguageChosenInTheSettingsWindowSurvivesARestartWhenAllUsersFolderIsUnwritable) {
+    // A file where the all-users folder should be stands for a folder this user cannot write.
+    QFile blocker(dataDir.path() + "/Norvale");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QTemporaryDir userConfig;
+    ASSERT_TRUE(userConfig.isValid());
+    const QByteArray previousHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(userConfig.path()));
+    {
+        ZelmoSetupDlg hub;
+        hub.settingsWindow()->applyLanguage();
+        MainDlgWidgets(*hub.settingsWindow()).comboLanguage->setCurrentIndex(11); // German
+        ASSERT_EQ(hub.languageTexts()->getLanguageIndex(), 10);
+    }
+    EXPECT_FALSE(QFileInfo::exists(ZelmoSetupDlg::configFilePath()));
+    EXPECT_TRUE(QFileInfo::exists(userConfig.path() + "/Norvale/Vexaro/config.ini"));
+    {
+        ZelmoSetupDlg again;
+        EXPECT_EQ(again.languageTexts()->getLanguageIndex(), 10);
+    }
+    if (previousHome.isEmpty())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", previousHome);
 }
