@@ -63,8 +63,10 @@ int ConfigFile::readLanguageId() {
     const QFileInfo common(path());
     const QFileInfo user(userPath());
     // A per-user file exists only because the all-users one could not be written; while that is
-    // still so, it holds this user's latest choice.
-    if (user.isFile() && !(common.isFile() && common.isWritable()))
+    // still so, it holds this user's latest choice. Saving replaces the file, so its folder counts.
+    const bool commonWritable =
+        common.isFile() && common.isWritable() && QFileInfo(common.absolutePath()).isWritable();
+    if (user.isFile() && !commonWritable)
         return readFrom(user.filePath());
     if (common.exists())
         return readFrom(common.filePath());
