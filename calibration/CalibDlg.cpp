@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
 #include <QTouchEvent>
 
@@ -43,6 +44,9 @@ CalibDlg::CalibDlg(LanguageTexts* languageTexts, QWidget* parent)
     pen = new QLabel(this);
     pen->setObjectName(QStringLiteral("label"));
     pen->setAlignment(Qt::AlignCenter);
+    // The pen is pressed on the picture: the window itself must get the press and the release,
+    // also when the picture hides under the pressed mouse after the last target.
+    pen->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     QFont buttonFont(QStringLiteral("Tahoma"), 10);
     cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
@@ -334,12 +338,26 @@ void CalibDlg::paintEvent(QPaintEvent*) {
     paintPending = 0;
 }
 
+// Alt+F4 or the window manager's close ends the calibration as Escape does; hiding alone would
+// leave the module and the flow waiting in their step.
 void CalibDlg::closeEvent(QCloseEvent* event) {
-    hide();
+    on_pushButton_clicked();
     event->ignore();
 }
 
+// The covering window takes the keyboard while it is up, so that Escape, Backspace and Delete
+// reach it even when the settings window kept the focus (no window manager, or one that
+// prevents focus stealing).
+void CalibDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    raise();
+    activateWindow();
+    setFocus(Qt::ActiveWindowFocusReason);
+    grabKeyboard();
+}
+
 void CalibDlg::hideEvent(QHideEvent* event) {
+    releaseKeyboard();
     unsetCursor();
     event->accept();
 }

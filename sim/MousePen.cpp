@@ -19,6 +19,9 @@ MousePen::MousePen(SimulatedModule& simulatedModule, const VirtualRig& installat
 std::vector<ManualPenBehaviour::Event> MousePen::patternStarted(int target) {
     std::lock_guard<std::mutex> l(lock);
     current = target >= 0 && target < 25 ? target : -1;
+    // A target start waits for a fresh touch: a pen still counted down from a run that was
+    // cancelled while it was pressed must not swallow the first press of this one.
+    down = false;
     return {};
 }
 

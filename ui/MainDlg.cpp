@@ -17,6 +17,9 @@ const QString firmwarePrefix = QStringLiteral("Firmware Version : ");
 const QString softwarePrefix = QStringLiteral("Software Version : ");
 constexpr int designWidth = 560;
 constexpr int designHeight = 710;
+// Room left for the window manager's title bar and borders around the fixed-size form.
+constexpr int frameAllowanceWidth = 16;
+constexpr int frameAllowanceHeight = 48;
 
 int scaled(int v, double scale) {
     return static_cast<int>(v * scale);
@@ -47,8 +50,15 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
 
     // The font follows the language at start-up only; a later language change keeps it.
     const int languageIndex = texts ? texts->getLanguageIndex() : LanguageTexts::englishIndex;
-    // 8 points: the size the form's 96 DPI geometry was laid out for.
-    setFont(QFont(Platform::dialogFontFamily(languageIndex), 8));
+    // The form grows with the logical DPI, as its fonts do, but never beyond the screen: on a
+    // small screen at a high scaling both shrink together so the whole window stays usable.
+    const DisplayProvider& displays = Platform::displays();
+    const double dpiScale = displays.primaryLogicalDpi() / 96.0;
+    scale = fittedScale(dpiScale, displays.primaryAvailableSize());
+    // 8 points at the DPI scale: the size the form's 96 DPI geometry was laid out for.
+    QFont dialogFont(Platform::dialogFontFamily(languageIndex));
+    dialogFont.setPointSizeF(8.0 * scale / dpiScale);
+    setFont(dialogFont);
     setFixedSize(designWidth, designHeight);
 
     ui->labelFWVersion->setText(firmwarePrefix);
@@ -56,7 +66,6 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     ui->pushTCDebug->hide();
     ui->pushClearEEPROM->hide();
 
-    scale = Platform::displays().primaryLogicalDpi() / 96.0;
     setFixedSize(scaled(designWidth, scale), scaled(designHeight, scale));
     scaleGeometry();
 
@@ -73,6 +82,14 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
 }
 
 MainDlg::~MainDlg() = default;
+
+double MainDlg::fittedScale(double dpiScale, const QSize& available) {
+    if (!available.isValid() || available.isEmpty())
+        return dpiScale;
+    const double fitWidth = (available.width() - frameAllowanceWidth) / static_cast<double>(designWidth);
+    const double fitHeight = (available.height() - frameAllowanceHeight) / static_cast<double>(designHeight);
+    return qMax(0.1, qMin(dpiScale, qMin(fitWidth, fitHeight)));
+}
 
 void MainDlg::scaleGeometry() {
     for (QWidget* widget : formWidgets(this)) {

@@ -62,6 +62,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+    // The DPI scale, reduced where the form would not fit the screen's free area (plus a frame).
+    static double fittedScale(double dpiScale, const QSize& available);
+
 private:
     void scaleGeometry();
     void placeCalibButtons(int lensValue);

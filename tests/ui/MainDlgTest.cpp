@@ -70,7 +70,8 @@ QRect scaledRect(const QRect& r, double s) {
 TEST_F(MainDlgTest, GeometryAt96And144Dpi) {
     for (double dpi : {96.0, 144.0}) {
         SCOPED_TRACE(dpi);
-        auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)}, dpi);
+        // Room enough for the form at both scales.
+        auto guard = FakeDisplays::install({QRect(0, 0, 2560, 1440)}, dpi);
         MainDlg dialog(&texts);
         const double s = dpi / 96.0;
         EXPECT_EQ(dialog.size(), QSize(static_cast<int>(560 * s), static_cast<int>(710 * s)));
@@ -83,6 +84,42 @@ TEST_F(MainDlgTest, GeometryAt96And144Dpi) {
         }
         EXPECT_EQ(MainDlgWidgets(dialog).label->hasScaledContents(), s > 1.0);
         EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
+    }
+}
+
+// At 125 to 200 % on a 1920 x 1080 screen, and 200 % on 3840 x 2160, the window and everything
+// in it lie on the screen (with room for a title bar), and the form keeps its proportions.
+TEST_F(MainDlgTest, WindowFitsTheScreenAtEveryScaling) {
+    struct Case {
+        QSize screen;
+        double dpi;
+    };
+    for (const Case& c : {Case{{1920, 1080}, 96.0}, Case{{1920, 1080}, 120.0}, Case{{1920, 1080}, 144.0},
+                          Case{{1920, 1080}, 192.0}, Case{{3840, 2160}, 192.0}, Case{{960, 540}, 96.0}}) {
+        SCOPED_TRACE(QStringLiteral("%1x%2 at %3 dpi")
+                         .arg(c.screen.width())
+                         .arg(c.screen.height())
+                         .arg(c.dpi)
+                         .toStdString());
+        auto guard = FakeDisplays::install({QRect(QPoint(0, 0), c.screen)}, c.dpi);
+        MainDlg dialog(&texts);
+        EXPECT_LE(dialog.height() + 30, c.screen.height());
+        EXPECT_LE(dialog.width(), c.screen.width());
+        EXPECT_NEAR(dialog.width() / static_cast<double>(dialog.height()), 560.0 / 710.0, 0.01);
+        EXPECT_LE(dialog.dpiScale(), c.dpi / 96.0);
+        // Not shrunk where it fits.
+        if (710 * c.dpi / 96.0 + 48 <= c.screen.height()) {
+            EXPECT_DOUBLE_EQ(dialog.dpiScale(), c.dpi / 96.0);
+        }
+        const QRect inside(QPoint(0, 0), dialog.size());
+        for (QWidget* w : dialog.findChildren<QWidget*>()) {
+            if (w->parentWidget() == &dialog && !w->isHidden()) {
+                EXPECT_TRUE(inside.contains(w->geometry())) << w->objectName().toStdString();
+            }
+        }
+        // The font shrinks with the form, so texts keep their place in it.
+        const double fontPixels = dialog.font().pointSizeF() * c.dpi / 72.0;
+        EXPECT_NEAR(fontPixels / dialog.dpiScale(), 8.0 * 96.0 / 72.0, 0.05);
     }
 }
 
