@@ -12,6 +12,7 @@
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QPainter>
 #include <QPropertyAnimation>
@@ -19,6 +20,8 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QTouchEvent>
+
+Q_LOGGING_CATEGORY(lcCalibWindow, "vexaro.calibration.window", QtWarningMsg)
 
 namespace {
 constexpr int penSize = 113;
@@ -221,6 +224,7 @@ void CalibDlg::OnTimer() {
         // Completed: report once; the controller's answer switches the ring off and moves on. A
         // timer left running would report the same completion every tick until then.
         ringTimer->stop();
+        qCDebug(lcCalibWindow) << "ring complete on target" << currentTarget + 1 << "of" << touchTargetCount;
         if (currentTarget < touchTargetCount)
             emit sigMCNextStepPointer();
     }
@@ -350,6 +354,7 @@ void CalibDlg::closeEvent(QCloseEvent* event) {
 // prevents focus stealing).
 void CalibDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    qCDebug(lcCalibWindow) << "calibration window shown";
     raise();
     activateWindow();
     setFocus(Qt::ActiveWindowFocusReason);
@@ -357,6 +362,7 @@ void CalibDlg::showEvent(QShowEvent* event) {
 }
 
 void CalibDlg::hideEvent(QHideEvent* event) {
+    qCDebug(lcCalibWindow) << "calibration window hidden";
     releaseKeyboard();
     unsetCursor();
     event->accept();

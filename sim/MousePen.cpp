@@ -3,6 +3,10 @@
 #include "device/PacketCodes.h"
 #include "sim/SimulatedModule.h"
 
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcMousePen, "vexaro.simulation.pen", QtWarningMsg)
+
 namespace {
 DevicePacket penEvent(std::uint32_t code, int target) {
     DevicePacket p = DevicePacket::make(code);
@@ -22,6 +26,7 @@ std::vector<ManualPenBehaviour::Event> MousePen::patternStarted(int target) {
     // A target start waits for a fresh touch: a pen still counted down from a run that was
     // cancelled while it was pressed must not swallow the first press of this one.
     down = false;
+    qCDebug(lcMousePen) << "pen armed on target" << current;
     return {};
 }
 

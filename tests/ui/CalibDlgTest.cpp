@@ -253,6 +253,22 @@ TEST_F(CalibDlgTest, KeysReachTheControllerOnlyWhileVisible) {
     EXPECT_FALSE(window.isVisible());
 }
 
+// Alt+F4 or the window manager's close button: the same as Escape, never a silent hide.
+TEST_F(CalibDlgTest, ClosingTheWindowCancelsLikeEscape) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 640, 400)});
+    CalibDlg window(&texts);
+    QSignalSpy done(&window, &CalibDlg::sigCaliDlgWorkingDone);
+    window.PrepareDisplay(CalibDlg::Instruction);
+    window.ShowAndWait();
+    window.close();
+    ASSERT_EQ(done.count(), 1);
+    EXPECT_FALSE(done.at(0).at(0).toBool());
+    EXPECT_FALSE(window.isVisible());
+    // Closing a hidden window reports nothing more.
+    window.close();
+    EXPECT_EQ(done.count(), 1);
+}
+
 TEST_F(CalibDlgTest, AdvanceReadyFlag) {
     CalibDlg window(&texts);
     EXPECT_FALSE(window.advanceReady());
