@@ -48,6 +48,7 @@ void MousePen::press(double x, double y) {
         slotPoints[static_cast<size_t>(2 * target)] = static_cast<float>(cx);
         slotPoints[static_cast<size_t>(2 * target + 1)] = static_cast<float>(cy);
     }
+    qCDebug(lcMousePen) << "pen down on target" << target;
     module.injectPacket(0x83, penEvent(RES_MC_PATTERN_DONE, target));
 }
 
@@ -60,5 +61,6 @@ void MousePen::release() {
         down = false;
         target = current;
     }
+    qCDebug(lcMousePen) << "pen up from target" << target;
     module.injectPacket(0x83, penEvent(RES_MC_PATTERN_END, target));
 }
