@@ -69,6 +69,9 @@ private:
     void scaleGeometry();
     void placeCalibButtons(int lensValue);
     void insertInfoText(QTextEdit* box, const QString& text);
+    void insertInfoText(QTextEdit* box, const QString& text, int lineHeight);
+    void fitInfoText(QTextEdit* box, const QString& text);
+    void fitCaptions();
     void enableCalibControls(bool enable);
 
     std::unique_ptr<Ui::MainDlg> ui;
