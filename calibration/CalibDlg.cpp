@@ -102,6 +102,9 @@ void CalibDlg::PrepareDisplay(int paintModeValue) {
     setGeometry(covered);
     cancelButton->hide();
     leftButton->hide();
+    // C3, "Vexaro Calibration", in the current language: what task bars and window lists show.
+    if (texts)
+        setWindowTitle(texts->getConfigText(2));
 
     instructionImage = QImage(QStringLiteral(":/Zelmo/irpen"));
     if (!instructionImage.isNull() && screenWidth > 0 && screenHeight > 0)
@@ -306,6 +309,8 @@ void CalibDlg::paintInstruction(QPainter& painter) {
         return;
     if (!instructionImage.isNull())
         painter.drawImage(QRect(0, 0, screenWidth, screenHeight), instructionImage);
+    paintTitle(painter);
+    paintProgress(painter);
     const QRect box(screenWidth / 2 - static_cast<int>(450 * scale), screenHeight / 2,
                     static_cast<int>(900 * scale), static_cast<int>(100 * scale));
     const QString text = texts ? texts->getCalibWindowText(0) + QStringLiteral("\r\n\r\n") +
@@ -316,6 +321,44 @@ void CalibDlg::paintInstruction(QPainter& painter) {
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setLayoutDirection(texts && texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     painter.drawText(box, Qt::AlignCenter, text);
+}
+
+// The picture's title word is English; it is painted over with CW1 of the current language in the
+// same place (centred 150 of 800 picture rows down), large and in italics.
+void CalibDlg::paintTitle(QPainter& painter) {
+    if (!texts || screenHeight <= 0)
+        return;
+    const double rowScale = screenHeight / 800.0;
+    const QRect band(0, static_cast<int>(70 * rowScale), screenWidth, static_cast<int>(160 * rowScale));
+    painter.fillRect(band, Qt::black);
+    QFont title = painter.font();
+    title.setPixelSize(qMax(1, static_cast<int>(96 * rowScale)));
+    title.setItalic(true);
+    painter.save();
+    painter.setFont(title);
+    painter.setPen(QColor(0xf2, 0xf2, 0xf2));
+    painter.drawText(band, Qt::AlignCenter, texts->getCalibWindowText(0));
+    painter.restore();
+}
+
+// Below the instructions: which target of how many is current, and that Escape ends the run
+// (CW3). The camera watches only the pen in the touch phases, so text here changes nothing it sees.
+QString CalibDlg::progressText() const {
+    const QString escapeHint = texts ? texts->getCalibWindowText(2) : QString();
+    return QStringLiteral("%1 / %2").arg(currentTarget + 1).arg(touchTargetCount) + QStringLiteral("\n") +
+           escapeHint;
+}
+
+void CalibDlg::paintProgress(QPainter& painter) {
+    const int top = screenHeight / 2 + static_cast<int>(140 * scale);
+    const QRect box(screenWidth / 2 - static_cast<int>(450 * scale), top, static_cast<int>(900 * scale),
+                    static_cast<int>(60 * scale));
+    const QString text = progressText();
+    painter.save();
+    painter.setPen(QColor(200, 200, 200));
+    painter.setLayoutDirection(texts && texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    painter.drawText(box, Qt::AlignCenter, text);
+    painter.restore();
 }
 
 void CalibDlg::paintEvent(QPaintEvent*) {

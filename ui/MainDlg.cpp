@@ -14,6 +14,7 @@
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace {
 const QString firmwarePrefix = QStringLiteral("Firmware Version : ");
@@ -23,6 +24,7 @@ constexpr int designHeight = 710;
 // Room left for the window manager's title bar and borders around the fixed-size form.
 constexpr int frameAllowanceWidth = 16;
 constexpr int frameAllowanceHeight = 48;
+constexpr int statusShownMs = 6000;
 // 8 points at 96 DPI.
 constexpr double designFontPixels = 8.0 * 96.0 / 72.0;
 // A text that does not fit its widget gets a smaller font, down to this share of the normal one.
@@ -72,6 +74,14 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     ui->labelSWVersion->setText(softwarePrefix + QCoreApplication::applicationVersion());
     ui->pushTCDebug->hide();
     ui->pushClearEEPROM->hide();
+    // The status line shares the bottom left with the hidden service buttons.
+    statusLine = new QLabel(this);
+    statusLine->setObjectName(QStringLiteral("labelStatus"));
+    statusLine->setGeometry(20, 670, 195, 30);
+    statusLine->setStyleSheet(QStringLiteral("color: rgb(0, 110, 40);"));
+    statusTimer = new QTimer(this);
+    statusTimer->setSingleShot(true);
+    connect(statusTimer, &QTimer::timeout, statusLine, &QLabel::clear);
 
     setFixedSize(scaled(designWidth, scale), scaled(designHeight, scale));
     scaleGeometry();
@@ -179,6 +189,16 @@ void MainDlg::changeUIState(bool bEnable) {
     enableCalibControls(bEnable && lens != 0);
     if (!bEnable)
         ui->labelFWVersion->setText(firmwarePrefix);
+}
+
+void MainDlg::showCalibrationStored() {
+    // The tables hold no sentence for it: a check mark and C27, "Calibration", read in every language.
+    statusLine->setText(QStringLiteral("\u2713 ") + (texts ? texts->getConfigText(26) : QString()));
+    statusTimer->start(statusShownMs);
+}
+
+QString MainDlg::statusText() const {
+    return statusLine->text();
 }
 
 void MainDlg::resetUIState() {

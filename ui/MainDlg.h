@@ -8,7 +8,9 @@
 #include <memory>
 
 class LanguageTexts;
+class QLabel;
 class QTextEdit;
+class QTimer;
 
 namespace Ui {
 class MainDlg;
@@ -42,6 +44,11 @@ signals:
     void sigSetFingerMode(bool bcheck);
     void sigSetLens(eLens lens);
     void sigClose(int code);
+
+public:
+    // A status line at the bottom left says for a few seconds that the calibration was stored.
+    void showCalibrationStored();
+    QString statusText() const;
 
 public slots:
     void on_comboLanguage_currentIndexChanged(int index);
@@ -83,4 +90,6 @@ private:
     QPoint tuningAutoPos, tuningSemiPos, tuningManualPos;
     QPoint plainAutoPos, plainManualPos;
     double scale = 1.0;
+    QLabel* statusLine = nullptr;  // Qt child
+    QTimer* statusTimer = nullptr; // Qt child; clears the status line
 };

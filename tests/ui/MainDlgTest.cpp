@@ -3,6 +3,7 @@
 #include "app/LanguageTexts.h"
 #include "tests/support/FakeDisplays.h"
 
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -397,4 +398,18 @@ TEST_F(MainDlgTest, StartingInKoreanUsesTheKoreanFace) {
     texts.loadLanguage(LanguageTexts::englishIndex + 1);
     MainDlg english(&texts);
     EXPECT_EQ(english.font().family(), QStringLiteral("Tahoma"));
+}
+
+// A stored calibration shows on the status line for a few seconds, then the line clears.
+TEST_F(MainDlgTest, StoredCalibrationShowsBrieflyOnTheStatusLine) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    EXPECT_TRUE(dialog.statusText().isEmpty());
+    dialog.showCalibrationStored();
+    EXPECT_EQ(dialog.statusText(), QStringLiteral("\u2713 Calibration"));
+    auto* line = dialog.findChild<QLabel*>(QStringLiteral("labelStatus"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_FALSE(line->geometry().intersects(MainDlgWidgets(dialog).pushClose->geometry()));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.statusText().isEmpty(), 10000);
 }
