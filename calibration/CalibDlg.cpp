@@ -324,12 +324,13 @@ void CalibDlg::paintInstruction(QPainter& painter) {
 }
 
 // The picture's title word is English; it is painted over with CW1 of the current language in the
-// same place (centred 150 of 800 picture rows down), large and in italics.
+// same place (centred 150 of 800 picture rows down, the flourish under it covered too), large
+// and in italics.
 void CalibDlg::paintTitle(QPainter& painter) {
     if (!texts || screenHeight <= 0)
         return;
     const double rowScale = screenHeight / 800.0;
-    const QRect band(0, static_cast<int>(70 * rowScale), screenWidth, static_cast<int>(160 * rowScale));
+    const QRect band(0, static_cast<int>(70 * rowScale), screenWidth, static_cast<int>(190 * rowScale));
     painter.fillRect(band, Qt::black);
     QFont title = painter.font();
     title.setPixelSize(qMax(1, static_cast<int>(96 * rowScale)));
