@@ -47,15 +47,25 @@ protected:
             ASSERT_TRUE(app.waitFor(QStringLiteral("pen armed on target %1\\b").arg(t), 10000, 1))
                 << app.log.toStdString();
             const QPoint at = targets[t].toPoint();
+            const QString ringDone = QStringLiteral("ring complete on target %1 of").arg(t + 1);
+            const QString rearmed = QStringLiteral("pen armed on target %1\\b").arg(t);
             // A person holds the pen on the target for 0.6 s, well past the ring's completion;
             // on the last target the pen picture hides under the pressed mouse meanwhile. The
-            // hold is the user's input, not a wait for the program.
-            ASSERT_TRUE(
-                xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                         QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("sleep"),
-                         QStringLiteral("0.6"), QStringLiteral("mouseup"), QStringLiteral("1")}));
-            ASSERT_TRUE(app.waitFor(QStringLiteral("ring complete on target %1 of").arg(t + 1), 5000))
-                << app.log.toStdString();
+            // hold is the user's input, not a wait for the program. On a loaded machine the ring
+            // may not complete within the hold: the module then re-arms the same target and the
+            // person presses again.
+            bool completed = false;
+            for (int attempt = 0; attempt < 5 && !completed; ++attempt) {
+                const int before = app.log.count(QRegularExpression(rearmed));
+                ASSERT_TRUE(
+                    xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                             QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("sleep"),
+                             QStringLiteral("0.6"), QStringLiteral("mouseup"), QStringLiteral("1")}));
+                ASSERT_TRUE(app.waitFor(ringDone + QLatin1Char('|') + rearmed, 10000, before + 1))
+                    << app.log.toStdString();
+                completed = app.log.contains(QRegularExpression(ringDone));
+            }
+            ASSERT_TRUE(completed) << app.log.toStdString();
         }
         sinceLastRelease.start();
     }
