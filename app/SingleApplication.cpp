@@ -1,14 +1,34 @@
 #include "app/SingleApplication.h"
 
 #include <QSharedMemory>
+#include <unistd.h>
+
+namespace {
+// The display this session draws on: the Wayland socket, else the X display, else none (a
+// console session).
+QString displaySession() {
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (!wayland.isEmpty())
+        return QStringLiteral("wayland:") + wayland;
+    return qEnvironmentVariable("DISPLAY");
+}
+} // namespace
 
 SingleApplication::SingleApplication(int& argc, char** argv)
     : QApplication(argc, argv)
-    , guard(new QSharedMemory(QString::fromLatin1(guardKey()), this)) {}
+    , guard(new QSharedMemory(guardKey(), this)) {}
 
 SingleApplication::~SingleApplication() {
     if (guard->isAttached())
         guard->detach();
+}
+
+QString SingleApplication::guardKey() {
+    return guardKeyFor(static_cast<unsigned int>(::getuid()), displaySession());
+}
+
+QString SingleApplication::guardKeyFor(unsigned int userId, const QString& session) {
+    return QStringLiteral("Vexaro/%1/%2").arg(userId).arg(session);
 }
 
 bool SingleApplication::isPrimaryInstance() {

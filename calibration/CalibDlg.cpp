@@ -12,12 +12,16 @@
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
 #include <QTouchEvent>
+
+Q_LOGGING_CATEGORY(lcCalibWindow, "vexaro.calibration.window", QtWarningMsg)
 
 namespace {
 constexpr int penSize = 113;
@@ -43,6 +47,9 @@ CalibDlg::CalibDlg(LanguageTexts* languageTexts, QWidget* parent)
     pen = new QLabel(this);
     pen->setObjectName(QStringLiteral("label"));
     pen->setAlignment(Qt::AlignCenter);
+    // The pen is pressed on the picture: the window itself must get the press and the release,
+    // also when the picture hides under the pressed mouse after the last target.
+    pen->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     QFont buttonFont(QStringLiteral("Tahoma"), 10);
     cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
@@ -95,6 +102,9 @@ void CalibDlg::PrepareDisplay(int paintModeValue) {
     setGeometry(covered);
     cancelButton->hide();
     leftButton->hide();
+    // C3, "Vexaro Calibration", in the current language: what task bars and window lists show.
+    if (texts)
+        setWindowTitle(texts->getConfigText(2));
 
     instructionImage = QImage(QStringLiteral(":/Zelmo/irpen"));
     if (!instructionImage.isNull() && screenWidth > 0 && screenHeight > 0)
@@ -217,6 +227,7 @@ void CalibDlg::OnTimer() {
         // Completed: report once; the controller's answer switches the ring off and moves on. A
         // timer left running would report the same completion every tick until then.
         ringTimer->stop();
+        qCDebug(lcCalibWindow) << "ring complete on target" << currentTarget + 1 << "of" << touchTargetCount;
         if (currentTarget < touchTargetCount)
             emit sigMCNextStepPointer();
     }
@@ -298,6 +309,8 @@ void CalibDlg::paintInstruction(QPainter& painter) {
         return;
     if (!instructionImage.isNull())
         painter.drawImage(QRect(0, 0, screenWidth, screenHeight), instructionImage);
+    paintTitle(painter);
+    paintProgress(painter);
     const QRect box(screenWidth / 2 - static_cast<int>(450 * scale), screenHeight / 2,
                     static_cast<int>(900 * scale), static_cast<int>(100 * scale));
     const QString text = texts ? texts->getCalibWindowText(0) + QStringLiteral("\r\n\r\n") +
@@ -308,6 +321,45 @@ void CalibDlg::paintInstruction(QPainter& painter) {
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setLayoutDirection(texts && texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     painter.drawText(box, Qt::AlignCenter, text);
+}
+
+// The picture's title word is English; it is painted over with CW1 of the current language in the
+// same place (centred 150 of 800 picture rows down, the flourish under it covered too), large
+// and in italics.
+void CalibDlg::paintTitle(QPainter& painter) {
+    if (!texts || screenHeight <= 0)
+        return;
+    const double rowScale = screenHeight / 800.0;
+    const QRect band(0, static_cast<int>(70 * rowScale), screenWidth, static_cast<int>(190 * rowScale));
+    painter.fillRect(band, Qt::black);
+    QFont title = painter.font();
+    title.setPixelSize(qMax(1, static_cast<int>(96 * rowScale)));
+    title.setItalic(true);
+    painter.save();
+    painter.setFont(title);
+    painter.setPen(QColor(0xf2, 0xf2, 0xf2));
+    painter.drawText(band, Qt::AlignCenter, texts->getCalibWindowText(0));
+    painter.restore();
+}
+
+// Below the instructions: which target of how many is current, and that Escape ends the run
+// (CW3). The camera watches only the pen in the touch phases, so text here changes nothing it sees.
+QString CalibDlg::progressText() const {
+    const QString escapeHint = texts ? texts->getCalibWindowText(2) : QString();
+    return QStringLiteral("%1 / %2").arg(currentTarget + 1).arg(touchTargetCount) + QStringLiteral("\n") +
+           escapeHint;
+}
+
+void CalibDlg::paintProgress(QPainter& painter) {
+    const int top = screenHeight / 2 + static_cast<int>(140 * scale);
+    const QRect box(screenWidth / 2 - static_cast<int>(450 * scale), top, static_cast<int>(900 * scale),
+                    static_cast<int>(60 * scale));
+    const QString text = progressText();
+    painter.save();
+    painter.setPen(QColor(200, 200, 200));
+    painter.setLayoutDirection(texts && texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    painter.drawText(box, Qt::AlignCenter, text);
+    painter.restore();
 }
 
 void CalibDlg::paintEvent(QPaintEvent*) {
@@ -334,12 +386,28 @@ void CalibDlg::paintEvent(QPaintEvent*) {
     paintPending = 0;
 }
 
+// Alt+F4 or the window manager's close ends the calibration as Escape does; hiding alone would
+// leave the module and the flow waiting in their step.
 void CalibDlg::closeEvent(QCloseEvent* event) {
-    hide();
+    on_pushButton_clicked();
     event->ignore();
 }
 
+// The covering window takes the keyboard while it is up, so that Escape, Backspace and Delete
+// reach it even when the settings window kept the focus (no window manager, or one that
+// prevents focus stealing).
+void CalibDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    qCDebug(lcCalibWindow) << "calibration window shown";
+    raise();
+    activateWindow();
+    setFocus(Qt::ActiveWindowFocusReason);
+    grabKeyboard();
+}
+
 void CalibDlg::hideEvent(QHideEvent* event) {
+    qCDebug(lcCalibWindow) << "calibration window hidden";
+    releaseKeyboard();
     unsetCursor();
     event->accept();
 }

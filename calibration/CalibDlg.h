@@ -67,6 +67,8 @@ public:
     static QRect penRect(const QPointF& target);
     QLabel* penLabel() const { return pen; }
     QPixmap penPicture() const { return penImage; }
+    // What the touch phases show under the instructions: "3 / 16" and the Escape hint.
+    QString progressText() const;
 
 signals:
     void sigCaliDlgWorkingDone(bool bDone);
@@ -84,11 +86,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
     void waitWhileSet(const unsigned char& flag);
     void paintInstruction(QPainter& painter);
+    void paintTitle(QPainter& painter);
+    void paintProgress(QPainter& painter);
     void paintRings(const QColor& colour, int spanDegrees);
     void glide(int from, int to);
 

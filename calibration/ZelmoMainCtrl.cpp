@@ -510,10 +510,15 @@ void ZelmoMainCtrl::touchedPointsArrived(const float* moduleSlots) {
 void ZelmoMainCtrl::slotSetCalibResult(int result) {
     if (result == 0)
         MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(13));
+    else
+        emit sigCalibrationStored();
 }
 
 void ZelmoMainCtrl::FinishAutoCalibration(int result) {
     qCDebug(lcController) << "automatic calibration finished, result" << result;
+    if (result != 0)
+        qCInfo(lcController) << "calibration stored, fit error" << PatternAnalyzer::instance().fitError
+                             << "px";
     flowStep = 0;
     if (calibDlg)
         calibDlg->hide();

@@ -61,6 +61,8 @@ signals:
     void sigSetFWOption(unsigned char ceiling, unsigned char rear, unsigned char finger, unsigned char lens);
     void sigUpdateAlignImage(QImage sImage);
     void sigChangeUIState(bool bEnable);
+    // A calibration ended with its record stored in the module (no message box says so).
+    void sigCalibrationStored();
 
 public slots:
     void slotSetFWVersion(QString sVersion);

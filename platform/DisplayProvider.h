@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QSize>
 #include <QVector>
 
 // The display functions of the desktop: which monitors exist, in the order the system
@@ -16,6 +17,9 @@ public:
     virtual double logicalDpiOf(const QRect& rect) const = 0;
     // Logical DPI of the primary screen; 96 when there is none.
     virtual double primaryLogicalDpi() const = 0;
+    // The part of the primary screen that windows may use (without panels and task bars), in the
+    // same pixels as the window geometry; empty when unknown.
+    virtual QSize primaryAvailableSize() const { return QSize(); }
 
     // The display with the smallest left edge; the first enumerated among equals. Empty rect when
     // there is no display at all.

@@ -22,3 +22,9 @@ double QtDisplayProvider::primaryLogicalDpi() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->logicalDotsPerInch() : 96.0;
 }
+
+// In device-independent pixels: with Qt's own high-DPI scaling on, already divided by it.
+QSize QtDisplayProvider::primaryAvailableSize() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().size() : QSize();
+}

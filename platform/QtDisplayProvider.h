@@ -8,4 +8,5 @@ public:
     QVector<QRect> monitorRects() const override;
     double logicalDpiOf(const QRect& rect) const override;
     double primaryLogicalDpi() const override;
+    QSize primaryAvailableSize() const override;
 };

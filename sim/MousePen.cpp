@@ -3,6 +3,10 @@
 #include "device/PacketCodes.h"
 #include "sim/SimulatedModule.h"
 
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcMousePen, "vexaro.simulation.pen", QtWarningMsg)
+
 namespace {
 DevicePacket penEvent(std::uint32_t code, int target) {
     DevicePacket p = DevicePacket::make(code);
@@ -19,6 +23,10 @@ MousePen::MousePen(SimulatedModule& simulatedModule, const VirtualRig& installat
 std::vector<ManualPenBehaviour::Event> MousePen::patternStarted(int target) {
     std::lock_guard<std::mutex> l(lock);
     current = target >= 0 && target < 25 ? target : -1;
+    // A target start waits for a fresh touch: a pen still counted down from a run that was
+    // cancelled while it was pressed must not swallow the first press of this one.
+    down = false;
+    qCDebug(lcMousePen) << "pen armed on target" << current;
     return {};
 }
 
@@ -40,6 +48,7 @@ void MousePen::press(double x, double y) {
         slotPoints[static_cast<size_t>(2 * target)] = static_cast<float>(cx);
         slotPoints[static_cast<size_t>(2 * target + 1)] = static_cast<float>(cy);
     }
+    qCDebug(lcMousePen) << "pen down on target" << target;
     module.injectPacket(0x83, penEvent(RES_MC_PATTERN_DONE, target));
 }
 
@@ -52,5 +61,6 @@ void MousePen::release() {
         down = false;
         target = current;
     }
+    qCDebug(lcMousePen) << "pen up from target" << target;
     module.injectPacket(0x83, penEvent(RES_MC_PATTERN_END, target));
 }

@@ -494,9 +494,21 @@ void SimulatedModule::handleRequest(const DevicePacket& r) {
         answer(replyPipe, DevicePacket::make(DAT_AC_PART_END), Kind::PartEnd);
         break;
     }
-    case CMD_LIVE_SENDIMG:
-        sendLiveFrame();
+    case CMD_LIVE_SENDIMG: {
+        // The camera exposes a new frame every livePeriod: a request made sooner is answered when
+        // that frame is ready, as the real camera does, instead of at the speed of the bus.
+        const auto now = std::chrono::steady_clock::now();
+        const auto due = std::max(now, nextLiveFrame);
+        nextLiveFrame = due + livePeriod;
+        if (due <= now) {
+            sendLiveFrame();
+        } else {
+            const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
+            schedule(
+                static_cast<int>(waitMs), [this] { sendLiveFrame(); }, false);
+        }
         break;
+    }
     case CMD_MC_PATTERN_START: {
         std::vector<ManualPenBehaviour::Event> events;
         {

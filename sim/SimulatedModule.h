@@ -164,5 +164,10 @@ private:
     std::deque<DevicePacket> requests;
     std::vector<Timed> timed;
     bool stopping = false;
+
+    // Live frames come at the camera's 30 frames a second, the rate of the module's sensor in
+    // live mode; only the module's thread reads or writes nextLiveFrame.
+    static constexpr std::chrono::milliseconds livePeriod{33};
+    std::chrono::steady_clock::time_point nextLiveFrame{};
     std::thread worker; // last: starts after everything above exists
 };

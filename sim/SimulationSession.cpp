@@ -14,6 +14,7 @@
 #include "ui/MainDlg.h"
 #include "ui/ZelmoSetupDlg.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -103,6 +104,10 @@ void SimulationSession::addHooks(ZelmoSetupDlg& hub) {
     hooks.addCommand(QStringLiteral("endpattern"),
                      [&hub] { pressKey(hub.controller()->calibWindow(), Qt::Key_Escape); });
     hooks.addCommand(QStringLiteral("auto"), [&hub] { clickButton(hub.settingsWindow(), "pushAutoCalib"); });
+    hooks.addCommand(QStringLiteral("tuning"), [&hub] {
+        if (auto* box = hub.settingsWindow()->findChild<QCheckBox*>(QStringLiteral("checkSemiAutoCalib")))
+            box->setChecked(true);
+    });
     hooks.addCommand(QStringLiteral("manual"),
                      [&hub] { clickButton(hub.settingsWindow(), "pushManualCalib"); });
     hooks.addCommand(QStringLiteral("close"), [&hub] { hub.settingsWindow()->close(); });

@@ -5,7 +5,9 @@
 #include "platform/Platform.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLCDNumber>
 #include <QLabel>
@@ -14,7 +16,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QSlider>
+#include <QWindow>
 
 const unsigned short AlignmentDlg::gainTable[gainSteps] = {16, 32, 64, 128, 192, 256, 384, 512, 768, 1023};
 
@@ -36,6 +41,16 @@ AlignmentDlg::AlignmentDlg(QWidget* parent)
     buildForm();
     connect(gainSlider, &QSlider::valueChanged, gainNumber, qOverload<int>(&QLCDNumber::display));
     connect(gainSlider, &QSlider::sliderReleased, this, &AlignmentDlg::valueAlignmentGain);
+    // A drag is sent once, on release, so it does not flood the module; a change without a
+    // release (keys, a click on the track, the wheel) is sent once when it is made.
+    connect(gainSlider, &QSlider::valueChanged, this, [this] {
+        if (!settingGain && !gainSlider->isSliderDown())
+            valueAlignmentGain();
+    });
+    // Live frames may arrive faster than the display shows them: only the newest one is painted,
+    // at most once per display refresh.
+    repaintTimer.setSingleShot(true);
+    connect(&repaintTimer, &QTimer::timeout, this, &AlignmentDlg::showPendingImage);
     for (QWidget* w : registerPanel)
         w->hide();
     for (QWidget* w : optionPanel)
@@ -127,6 +142,8 @@ void AlignmentDlg::display(bool on) {
     if (!on) {
         shown = false;
         savedPosition = gainSlider->value();
+        repaintTimer.stop();
+        pendingImage = QImage();
         hide();
         return;
     }
@@ -215,7 +232,9 @@ void AlignmentDlg::placeServicePanels(int top) {
 void AlignmentDlg::setGain(int position) {
     if (position < 0 || position >= gainSteps)
         return;
+    settingGain = true;
     gainSlider->setValue(position);
+    settingGain = false;
     gainNumber->display(position);
     emit sigCamParamSendWait(gainTable[position], 0);
 }
@@ -223,12 +242,35 @@ void AlignmentDlg::setGain(int position) {
 void AlignmentDlg::showLiveImage(const QImage& image) {
     if (!shown || !isVisible() || image.isNull())
         return;
+    // Deep copy: the image's buffer is reused by the next frame. A frame not yet painted is
+    // stale now and simply replaced.
+    pendingImage = image.copy();
+    ++framesReceived;
+    if (repaintTimer.isActive())
+        return;
+    const qint64 sinceLast = lastRepaint.isValid() ? lastRepaint.elapsed() : refreshIntervalMs();
+    repaintTimer.start(static_cast<int>(qMax<qint64>(0, refreshIntervalMs() - sinceLast)));
+}
+
+void AlignmentDlg::showPendingImage() {
+    if (pendingImage.isNull() || !shown || !isVisible()) {
+        pendingImage = QImage();
+        return;
+    }
     const QSize target(imageWidth, imageHeight);
-    QPixmap pixmap = QPixmap::fromImage(image); // deep copy: the image's buffer is reused
+    QPixmap pixmap = QPixmap::fromImage(pendingImage);
+    pendingImage = QImage();
     if (pixmap.size() != target)
         pixmap = pixmap.scaled(target, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     imageLabel->setPixmap(pixmap);
+    lastRepaint.start();
     ++imagesShown;
+}
+
+int AlignmentDlg::refreshIntervalMs() const {
+    const QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
+    const qreal rate = screen ? screen->refreshRate() : 60.0;
+    return rate >= 1.0 ? qMax(1, static_cast<int>(1000.0 / rate)) : 16;
 }
 
 void AlignmentDlg::on_pushButton_clicked() {
@@ -252,6 +294,27 @@ void AlignmentDlg::keyPressEvent(QKeyEvent* event) {
         avModeCounter = (avModeCounter + 1) % 3;
         emit sigSetBin(avModeCounter);
     }
+}
+
+// The full-screen view takes the keyboard while it is up, so that Escape and F11 reach it even
+// when the settings window kept the focus.
+void AlignmentDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    raise();
+    activateWindow();
+    setFocus(Qt::ActiveWindowFocusReason);
+    grabKeyboard();
+}
+
+void AlignmentDlg::hideEvent(QHideEvent* event) {
+    releaseKeyboard();
+    QDialog::hideEvent(event);
+}
+
+// The window manager's close (Alt+F4) acts as OK.
+void AlignmentDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    on_pushButton_clicked();
 }
 
 void AlignmentDlg::paintEvent(QPaintEvent*) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QImage>
+#include <QTimer>
 
 class QCheckBox;
 class QFrame;
@@ -34,7 +36,9 @@ public:
     int avMode() const { return avModeCounter; }
     double dpiScale() const { return scale; }
     QSize screenSize() const { return QSize(screenWidth, screenHeight); }
+    // Frames painted (at most one per display refresh) and frames handed in.
     qint64 liveImagesShown() const { return imagesShown; }
+    qint64 liveImagesReceived() const { return framesReceived; }
 
 signals:
     void sigCamParamSend(int, int);
@@ -49,12 +53,17 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildForm();
     void placeGainPanel();
     void placeServicePanels(int top);
     QLabel* addLabel(const char* name, const QString& text);
+    void showPendingImage();
+    int refreshIntervalMs() const;
 
     QLabel* imageLabel = nullptr;
     QPushButton* okButton = nullptr;
@@ -80,4 +89,9 @@ private:
     int avModeCounter = 0;
     double scale = 1.0;
     qint64 imagesShown = 0;
+    qint64 framesReceived = 0;
+    bool settingGain = false; // the slider is moved by setGain, which sends the gain itself
+    QImage pendingImage;      // the newest frame not yet painted
+    QTimer repaintTimer;
+    QElapsedTimer lastRepaint;
 };

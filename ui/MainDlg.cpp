@@ -5,18 +5,30 @@
 #include "platform/Platform.h"
 #include "ui_MainDlg.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTextBlockFormat>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
 
 namespace {
 const QString firmwarePrefix = QStringLiteral("Firmware Version : ");
 const QString softwarePrefix = QStringLiteral("Software Version : ");
 constexpr int designWidth = 560;
 constexpr int designHeight = 710;
+// Room left for the window manager's title bar and borders around the fixed-size form.
+constexpr int frameAllowanceWidth = 16;
+constexpr int frameAllowanceHeight = 48;
+constexpr int statusShownMs = 6000;
+// 8 points at 96 DPI.
+constexpr double designFontPixels = 8.0 * 96.0 / 72.0;
+// A text that does not fit its widget gets a smaller font, down to this share of the normal one.
+constexpr double smallestTextShare = 0.7;
 
 int scaled(int v, double scale) {
     return static_cast<int>(v * scale);
@@ -47,16 +59,30 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
 
     // The font follows the language at start-up only; a later language change keeps it.
     const int languageIndex = texts ? texts->getLanguageIndex() : LanguageTexts::englishIndex;
-    // 8 points: the size the form's 96 DPI geometry was laid out for.
-    setFont(QFont(Platform::dialogFontFamily(languageIndex), 8));
+    // The form grows with the logical DPI, as its fonts do, but never beyond the screen: on a
+    // small screen at a high scaling both shrink together so the whole window stays usable.
+    const DisplayProvider& displays = Platform::displays();
+    scale = fittedScale(displays.primaryLogicalDpi() / 96.0, displays.primaryAvailableSize());
+    // 8 points at 96 DPI, in pixels at the form's scale: texts keep the size the form's geometry
+    // was laid out for, whatever DPI the platform reports to the font system.
+    QFont dialogFont(Platform::dialogFontFamily(languageIndex));
+    dialogFont.setPixelSize(qMax(1, qRound(designFontPixels * scale)));
+    setFont(dialogFont);
     setFixedSize(designWidth, designHeight);
 
     ui->labelFWVersion->setText(firmwarePrefix);
     ui->labelSWVersion->setText(softwarePrefix + QCoreApplication::applicationVersion());
     ui->pushTCDebug->hide();
     ui->pushClearEEPROM->hide();
+    // The status line shares the bottom left with the hidden service buttons.
+    statusLine = new QLabel(this);
+    statusLine->setObjectName(QStringLiteral("labelStatus"));
+    statusLine->setGeometry(20, 670, 195, 30);
+    statusLine->setStyleSheet(QStringLiteral("color: rgb(0, 110, 40);"));
+    statusTimer = new QTimer(this);
+    statusTimer->setSingleShot(true);
+    connect(statusTimer, &QTimer::timeout, statusLine, &QLabel::clear);
 
-    scale = Platform::displays().primaryLogicalDpi() / 96.0;
     setFixedSize(scaled(designWidth, scale), scaled(designHeight, scale));
     scaleGeometry();
 
@@ -73,6 +99,14 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
 }
 
 MainDlg::~MainDlg() = default;
+
+double MainDlg::fittedScale(double dpiScale, const QSize& available) {
+    if (!available.isValid() || available.isEmpty())
+        return dpiScale;
+    const double fitWidth = (available.width() - frameAllowanceWidth) / static_cast<double>(designWidth);
+    const double fitHeight = (available.height() - frameAllowanceHeight) / static_cast<double>(designHeight);
+    return qMax(0.1, qMin(dpiScale, qMin(fitWidth, fitHeight)));
+}
 
 void MainDlg::scaleGeometry() {
     for (QWidget* widget : formWidgets(this)) {
@@ -157,20 +191,89 @@ void MainDlg::changeUIState(bool bEnable) {
         ui->labelFWVersion->setText(firmwarePrefix);
 }
 
+void MainDlg::showCalibrationStored() {
+    // The tables hold no sentence for it: a check mark and C27, "Calibration", read in every language.
+    statusLine->setText(QStringLiteral("\u2713 ") + (texts ? texts->getConfigText(26) : QString()));
+    statusTimer->start(statusShownMs);
+}
+
+QString MainDlg::statusText() const {
+    return statusLine->text();
+}
+
 void MainDlg::resetUIState() {
     changeUIState(false);
     ui->labelFWVersion->setText(firmwarePrefix);
 }
 
 void MainDlg::insertInfoText(QTextEdit* box, const QString& text) {
+    insertInfoText(box, text, scaled(20, scale));
+    fitInfoText(box, text);
+}
+
+void MainDlg::insertInfoText(QTextEdit* box, const QString& text, int lineHeight) {
+    box->clear();
     // A cursor of its own, so the box keeps showing its first line.
     QTextCursor cursor(box->document());
     cursor.movePosition(QTextCursor::Start);
     QTextBlockFormat format = cursor.blockFormat();
-    format.setLineHeight(scaled(20, scale), QTextBlockFormat::FixedHeight);
+    format.setLineHeight(lineHeight, QTextBlockFormat::FixedHeight);
     format.setAlignment(Qt::AlignJustify);
     cursor.setBlockFormat(format);
     cursor.insertText(text);
+}
+
+namespace {
+bool infoTextFits(QTextEdit* box) {
+    QTextDocument* document = box->document();
+    document->setTextWidth(box->contentsRect().width());
+    return document->size().height() <= box->contentsRect().height();
+}
+
+// A text of a label, check box, radio button or button that is wider than its widget.
+bool textCutOff(QWidget* widget) {
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        if (label->text().isEmpty())
+            return false;
+        return label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width();
+    }
+    if (qobject_cast<QAbstractButton*>(widget))
+        return widget->sizeHint().width() > widget->width();
+    return false;
+}
+
+QFont shrunk(const QFont& normal, double share) {
+    QFont font = normal;
+    font.setPixelSize(qMax(1, qRound(normal.pixelSize() * share)));
+    return font;
+}
+} // namespace
+
+// An info text taller than its box (longer languages wrap to more lines) first gets tighter lines,
+// down to the font's own line spacing, then a smaller font; never a scroll bar.
+void MainDlg::fitInfoText(QTextEdit* box, const QString& text) {
+    if (infoTextFits(box))
+        return;
+    for (int lineHeight = scaled(20, scale) - 1; lineHeight >= box->fontMetrics().lineSpacing();
+         --lineHeight) {
+        insertInfoText(box, text, lineHeight);
+        if (infoTextFits(box))
+            return;
+    }
+    for (double share = 0.95; share >= smallestTextShare - 0.001; share -= 0.05) {
+        box->setFont(shrunk(font(), share));
+        insertInfoText(box, text, box->fontMetrics().lineSpacing());
+        if (infoTextFits(box))
+            return;
+    }
+}
+
+// A caption wider than its widget gets a smaller font, never less than smallestTextShare.
+void MainDlg::fitCaptions() {
+    for (QWidget* widget : formWidgets(this)) {
+        for (double share = 0.95; share >= smallestTextShare - 0.001 && textCutOff(widget); share -= 0.05)
+            widget->setFont(shrunk(font(), share));
+    }
 }
 
 void MainDlg::applyLanguage() {
@@ -224,6 +327,8 @@ void MainDlg::applyLanguage() {
     ui->pushManualCalib->setText(texts->getConfigText(14));
     ui->checkSemiAutoCalib->setText(texts->getConfigText(29));
     ui->pushClose->setText(texts->getTrayMenuText(10));
+
+    fitCaptions();
 
     const Qt::LayoutDirection direction = texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
     for (QGroupBox* group :

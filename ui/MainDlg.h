@@ -8,7 +8,9 @@
 #include <memory>
 
 class LanguageTexts;
+class QLabel;
 class QTextEdit;
+class QTimer;
 
 namespace Ui {
 class MainDlg;
@@ -43,6 +45,11 @@ signals:
     void sigSetLens(eLens lens);
     void sigClose(int code);
 
+public:
+    // A status line at the bottom left says for a few seconds that the calibration was stored.
+    void showCalibrationStored();
+    QString statusText() const;
+
 public slots:
     void on_comboLanguage_currentIndexChanged(int index);
     void on_pushView_clicked();
@@ -62,10 +69,16 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+    // The DPI scale, reduced where the form would not fit the screen's free area (plus a frame).
+    static double fittedScale(double dpiScale, const QSize& available);
+
 private:
     void scaleGeometry();
     void placeCalibButtons(int lensValue);
     void insertInfoText(QTextEdit* box, const QString& text);
+    void insertInfoText(QTextEdit* box, const QString& text, int lineHeight);
+    void fitInfoText(QTextEdit* box, const QString& text);
+    void fitCaptions();
     void enableCalibControls(bool enable);
 
     std::unique_ptr<Ui::MainDlg> ui;
@@ -77,4 +90,6 @@ private:
     QPoint tuningAutoPos, tuningSemiPos, tuningManualPos;
     QPoint plainAutoPos, plainManualPos;
     double scale = 1.0;
+    QLabel* statusLine = nullptr;  // Qt child
+    QTimer* statusTimer = nullptr; // Qt child; clears the status line
 };

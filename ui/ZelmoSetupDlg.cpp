@@ -78,6 +78,8 @@ void ZelmoSetupDlg::connectController() {
     connect(mainCtrl, SIGNAL(sigSetFWVersion(QString)), this, SLOT(slotSetFWVersion(QString)));
     connect(mainCtrl, SIGNAL(sigSetFWOption(uchar, uchar, uchar, uchar)), this,
             SLOT(slotSetFWOption(uchar, uchar, uchar, uchar)));
+    // Beyond the table: a stored calibration is confirmed on the settings window's status line.
+    connect(mainCtrl, SIGNAL(sigCalibrationStored()), this, SLOT(slotCalibrationStored()));
 }
 
 // Connections 17 to 25.
@@ -130,6 +132,8 @@ void ZelmoSetupDlg::slotStartAlignmentDisplay() {
     if (!alignDlg->isHidden())
         return;
     mainCtrl->StartAlignmentDisplay();
+    // C2, "Vexaro Alignment", in the current language: what task bars and window lists show.
+    alignDlg->setWindowTitle(texts->getConfigText(1));
     alignDlg->display(true);
     alignDlg->show();
     qCDebug(lcHub) << "alignment view shown";
@@ -160,6 +164,12 @@ void ZelmoSetupDlg::slotStartMCalibration() {
 void ZelmoSetupDlg::slotStartSCalibration() {
     prepareCalibration();
     mainCtrl->StartSCalibration();
+}
+
+void ZelmoSetupDlg::slotCalibrationStored() {
+    if (mainDlg)
+        mainDlg->showCalibrationStored();
+    qCDebug(lcHub) << "calibration stored";
 }
 
 void ZelmoSetupDlg::slotUpdateAlignImage(QImage sImage) {

@@ -56,6 +56,7 @@ public slots:
     void slotSetBin(int bSetbin);
     void slotSetLens(eLens lens);
     void slotSetFingerMode(bool bcheck);
+    void slotCalibrationStored();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

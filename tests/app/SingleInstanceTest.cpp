@@ -56,3 +56,25 @@ TEST(SingleInstance, GuardLeftByACrashedInstanceDoesNotLockUsersOut) {
     QSharedMemory next(key);
     EXPECT_TRUE(SingleApplication::claimGuard(next));
 }
+
+// The guard belongs to one user in one display session: other users and other displays run
+// their own instance, a second start in the same session is refused.
+TEST(SingleInstance, GuardIsPerUserAndDisplaySession) {
+    EXPECT_EQ(SingleApplication::guardKeyFor(1000, QStringLiteral(":0")),
+              SingleApplication::guardKeyFor(1000, QStringLiteral(":0")));
+    EXPECT_NE(SingleApplication::guardKeyFor(1000, QStringLiteral(":0")),
+              SingleApplication::guardKeyFor(1001, QStringLiteral(":0")));
+    EXPECT_NE(SingleApplication::guardKeyFor(1000, QStringLiteral(":0")),
+              SingleApplication::guardKeyFor(1000, QStringLiteral(":1")));
+    EXPECT_TRUE(SingleApplication::guardKey().startsWith(QStringLiteral("Vexaro")));
+
+    const QString tag = uniqueKey();
+    QSharedMemory mine(SingleApplication::guardKeyFor(1000, tag + QStringLiteral(":0")));
+    QSharedMemory otherUser(SingleApplication::guardKeyFor(1001, tag + QStringLiteral(":0")));
+    QSharedMemory otherDisplay(SingleApplication::guardKeyFor(1000, tag + QStringLiteral(":1")));
+    QSharedMemory sameSession(SingleApplication::guardKeyFor(1000, tag + QStringLiteral(":0")));
+    EXPECT_TRUE(SingleApplication::claimGuard(mine));
+    EXPECT_TRUE(SingleApplication::claimGuard(otherUser));
+    EXPECT_TRUE(SingleApplication::claimGuard(otherDisplay));
+    EXPECT_FALSE(SingleApplication::claimGuard(sameSession));
+}

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPair>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QString>
@@ -56,8 +58,11 @@ private:
 // The real program, run with --simulate against a display and a data folder, its diagnostics on.
 class AppProcess {
 public:
-    AppProcess(const QString& display, const QString& dataFolder, const QString& loggingRules) {
+    AppProcess(const QString& display, const QString& dataFolder, const QString& loggingRules,
+               const QList<QPair<QString, QString>>& extraEnvironment = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const auto& variable : extraEnvironment)
+            env.insert(variable.first, variable.second);
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("VEXARO_COMMON_APPDATA"), dataFolder);

@@ -17,6 +17,7 @@ public:
     QVector<QRect> monitorRects() const override { return monitors; }
     double logicalDpiOf(const QRect& rect) const override { return monitors.contains(rect) ? dots : 96.0; }
     double primaryLogicalDpi() const override { return dots; }
+    QSize primaryAvailableSize() const override { return monitors.value(0).size(); }
 
     // Installs a list for the life of the returned guard.
     struct Guard {

@@ -70,7 +70,7 @@ TEST_F(AlignmentDlgTest, OnlyTheImageOkAndGainPanelAreShown) {
         EXPECT_TRUE(view.findChild<QWidget*>(QString::fromLatin1(shown))->isVisible()) << shown;
 }
 
-TEST_F(AlignmentDlgTest, GainIsSentOnShowAndOnReleaseOnly) {
+TEST_F(AlignmentDlgTest, GainIsSentOnShowAndADragOnlyOnRelease) {
     auto guard = FakeDisplays::install({QRect(0, 0, 1280, 800)});
     AlignmentDlg view;
     QSignalSpy gain(&view, &AlignmentDlg::sigCamParamSendWait);
@@ -80,9 +80,12 @@ TEST_F(AlignmentDlgTest, GainIsSentOnShowAndOnReleaseOnly) {
     EXPECT_EQ(gain.at(0).at(1).value<unsigned int>(), 0u);
     view.show();
 
+    // A drag: nothing while the handle is held, the final position on release.
+    slider(view)->setSliderDown(true);
+    slider(view)->setValue(7);
     slider(view)->setValue(8);
     EXPECT_EQ(gain.count(), 1);
-    emit slider(view)->sliderReleased();
+    slider(view)->setSliderDown(false);
     ASSERT_EQ(gain.count(), 2);
     EXPECT_EQ(gain.at(1).at(0).value<unsigned short>(), 768);
 
@@ -99,6 +102,53 @@ TEST_F(AlignmentDlgTest, GainIsSentOnShowAndOnReleaseOnly) {
     view.setGain(10);
     view.setGain(-1);
     EXPECT_EQ(gain.count(), 5);
+}
+
+// Keys and a click on the track change the position without any release: each change is sent
+// once, when it is made.
+TEST_F(AlignmentDlgTest, GainChangesFromKeysAndTheTrackAreSentOnce) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1280, 800)});
+    AlignmentDlg view;
+    view.display(true);
+    view.show();
+    QSlider* gainSlider = slider(view);
+    gainSlider->setSliderDown(true);
+    gainSlider->setValue(0);
+    gainSlider->setSliderDown(false);
+    QSignalSpy gain(&view, &AlignmentDlg::sigCamParamSendWait);
+
+    QTest::keyClick(gainSlider, Qt::Key_End);
+    ASSERT_EQ(gain.count(), 1);
+    EXPECT_EQ(gain.at(0).at(0).value<unsigned short>(), 1023);
+    QTest::keyClick(gainSlider, Qt::Key_Left);
+    ASSERT_EQ(gain.count(), 2);
+    EXPECT_EQ(gain.at(1).at(0).value<unsigned short>(), 768);
+
+    // A click on the track left of the handle: the position moves towards it, one send.
+    const QRect track = gainSlider->rect();
+    QTest::mouseClick(gainSlider, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(track.left() + 2, track.center().y()));
+    ASSERT_GE(gain.count(), 3);
+    EXPECT_EQ(gain.count(), 3);
+    EXPECT_EQ(gain.last().at(0).value<unsigned short>(), AlignmentDlg::gainTable[gainSlider->value()]);
+    EXPECT_LT(gainSlider->value(), 8);
+}
+
+// Frames that come faster than the display refreshes are not all painted: the newest wins.
+TEST_F(AlignmentDlgTest, ABurstOfFramesPaintsOnlyTheNewest) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1280, 800)});
+    AlignmentDlg view;
+    view.display(true);
+    view.show();
+    QImage frame(640, 360, QImage::Format_RGB888);
+    for (int n = 1; n <= 100; ++n) {
+        frame.fill(QColor(n, n, n));
+        view.showLiveImage(frame);
+    }
+    EXPECT_EQ(view.liveImagesReceived(), 100);
+    auto* label = view.findChild<QLabel*>(QStringLiteral("label"));
+    QTRY_COMPARE(label->pixmap(Qt::ReturnByValue).toImage().pixelColor(10, 10), QColor(100, 100, 100));
+    EXPECT_LE(view.liveImagesShown(), 2);
 }
 
 TEST_F(AlignmentDlgTest, F11CyclesTheAvModeAndEscapeStops) {
@@ -142,7 +192,7 @@ TEST_F(AlignmentDlgTest, LiveImagesAreShownOnlyWhileDisplayed) {
     view.display(true);
     view.show();
     view.showLiveImage(grey);
-    EXPECT_EQ(view.liveImagesShown(), 1);
+    QTRY_COMPARE(view.liveImagesShown(), 1);
     const QImage shown =
         view.findChild<QLabel*>(QStringLiteral("label"))->pixmap(Qt::ReturnByValue).toImage();
     EXPECT_EQ(shown.pixelColor(10, 10), QColor(90, 90, 90));
@@ -152,9 +202,23 @@ TEST_F(AlignmentDlgTest, LiveImagesAreShownOnlyWhileDisplayed) {
         view.findChild<QLabel*>(QStringLiteral("label"))->pixmap(Qt::ReturnByValue).toImage();
     EXPECT_EQ(after.pixelColor(10, 10), QColor(90, 90, 90));
 
+    // A frame still waiting for its paint when the view closes is dropped with it, and frames
+    // for the closed view are refused.
+    view.showLiveImage(grey);
     view.display(false);
     view.showLiveImage(grey);
-    EXPECT_EQ(view.liveImagesShown(), 1);
+    EXPECT_EQ(view.liveImagesReceived(), 2);
+    view.display(true);
+    view.show();
+    QImage white(640, 360, QImage::Format_RGB888);
+    white.fill(Qt::white);
+    view.showLiveImage(white);
+    QTRY_COMPARE(view.liveImagesShown(), 2);
+    EXPECT_EQ(view.findChild<QLabel*>(QStringLiteral("label"))
+                  ->pixmap(Qt::ReturnByValue)
+                  .toImage()
+                  .pixelColor(10, 10),
+              QColor(Qt::white));
 }
 
 TEST_F(AlignmentDlgTest, BorderAndArrowMarks) {

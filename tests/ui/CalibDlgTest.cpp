@@ -253,6 +253,22 @@ TEST_F(CalibDlgTest, KeysReachTheControllerOnlyWhileVisible) {
     EXPECT_FALSE(window.isVisible());
 }
 
+// Alt+F4 or the window manager's close button: the same as Escape, never a silent hide.
+TEST_F(CalibDlgTest, ClosingTheWindowCancelsLikeEscape) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 640, 400)});
+    CalibDlg window(&texts);
+    QSignalSpy done(&window, &CalibDlg::sigCaliDlgWorkingDone);
+    window.PrepareDisplay(CalibDlg::Instruction);
+    window.ShowAndWait();
+    window.close();
+    ASSERT_EQ(done.count(), 1);
+    EXPECT_FALSE(done.at(0).at(0).toBool());
+    EXPECT_FALSE(window.isVisible());
+    // Closing a hidden window reports nothing more.
+    window.close();
+    EXPECT_EQ(done.count(), 1);
+}
+
 TEST_F(CalibDlgTest, AdvanceReadyFlag) {
     CalibDlg window(&texts);
     EXPECT_FALSE(window.advanceReady());
@@ -286,4 +302,31 @@ TEST_F(CalibDlgTest, TouchReleaseIsReportedOnlyWhileArmed) {
     QTest::touchEvent(&window, device).press(0, QPoint(10, 10), static_cast<QWidget*>(&window));
     QTest::touchEvent(&window, device).release(0, QPoint(10, 10), static_cast<QWidget*>(&window));
     EXPECT_EQ(touched.count(), 1);
+}
+
+// The touch phases say which target is current and that Escape ends the run; the window carries
+// the translated title.
+TEST_F(CalibDlgTest, TouchPhaseShowsProgressAndTheEscapeHint) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1280, 800)});
+    CalibDlg window(&texts);
+    window.PrepareDisplay(CalibDlg::Instruction);
+    window.ComputeTargets(CalibDlg::TargetSet::Manual);
+    window.setTargetCount(16);
+    window.setTargetIndex(2);
+    EXPECT_EQ(window.progressText(),
+              QStringLiteral("3 / 16\nPress 'esc' key to close the calibration window."));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Vexaro Calibration"));
+
+    // The German run: title and picture title in German.
+    LanguageTexts german;
+    for (int id = 1; id <= LanguageTexts::languageCount; ++id) {
+        german.loadLanguage(id);
+        if (german.getCalibWindowText(0) == QStringLiteral("Kalibrierung"))
+            break;
+    }
+    ASSERT_EQ(german.getCalibWindowText(0), QStringLiteral("Kalibrierung"));
+    CalibDlg germanWindow(&german);
+    germanWindow.PrepareDisplay(CalibDlg::Instruction);
+    EXPECT_NE(germanWindow.windowTitle(), QStringLiteral("Dialog"));
+    EXPECT_EQ(germanWindow.windowTitle(), german.getConfigText(2));
 }

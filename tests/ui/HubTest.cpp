@@ -151,7 +151,7 @@ TEST_F(HubTest, AlignmentViewOpensOnceAndClosesForCalibration) {
     QImage frame(640, 360, QImage::Format_RGB888);
     frame.fill(Qt::gray);
     emit hub.controller()->sigUpdateAlignImage(frame);
-    EXPECT_EQ(view->liveImagesShown(), 1);
+    QTRY_COMPARE(view->liveImagesShown(), 1);
 
     hub.slotStartACalibration();
     EXPECT_FALSE(view->isVisible());

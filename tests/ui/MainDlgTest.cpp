@@ -3,6 +3,7 @@
 #include "app/LanguageTexts.h"
 #include "tests/support/FakeDisplays.h"
 
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -44,15 +45,15 @@ const Designed designedRects[] = {
     {"groupLens", {20, 258, 520, 61}},
     {"labelSel_2", {20, 30, 111, 16}},
     {"comboLens", {160, 27, 210, 22}},
-    {"groupAdjust", {20, 327, 520, 161}},
-    {"textEditInfo1", {30, 25, 470, 90}},
-    {"pushView", {160, 120, 210, 30}},
-    {"groupCalib", {20, 496, 520, 166}},
+    {"groupAdjust", {20, 327, 520, 131}},
+    {"textEditInfo1", {30, 25, 470, 65}},
+    {"pushView", {160, 92, 210, 30}},
+    {"groupCalib", {20, 466, 520, 196}},
     {"labelInfo3", {30, 25, 480, 20}},
-    {"textEditInfo3", {30, 50, 470, 70}},
-    {"pushAutoCalib", {50, 125, 130, 30}},
-    {"checkSemiAutoCalib", {190, 125, 100, 30}},
-    {"pushManualCalib", {340, 125, 130, 30}},
+    {"textEditInfo3", {30, 50, 470, 100}},
+    {"pushAutoCalib", {50, 155, 130, 30}},
+    {"checkSemiAutoCalib", {190, 155, 145, 30}},
+    {"pushManualCalib", {340, 155, 130, 30}},
     {"pushClearEEPROM", {20, 670, 101, 31}},
     {"pushTCDebug", {180, 670, 31, 31}},
     {"pushClose", {220, 670, 120, 30}},
@@ -70,7 +71,8 @@ QRect scaledRect(const QRect& r, double s) {
 TEST_F(MainDlgTest, GeometryAt96And144Dpi) {
     for (double dpi : {96.0, 144.0}) {
         SCOPED_TRACE(dpi);
-        auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)}, dpi);
+        // Room enough for the form at both scales.
+        auto guard = FakeDisplays::install({QRect(0, 0, 2560, 1440)}, dpi);
         MainDlg dialog(&texts);
         const double s = dpi / 96.0;
         EXPECT_EQ(dialog.size(), QSize(static_cast<int>(560 * s), static_cast<int>(710 * s)));
@@ -83,6 +85,41 @@ TEST_F(MainDlgTest, GeometryAt96And144Dpi) {
         }
         EXPECT_EQ(MainDlgWidgets(dialog).label->hasScaledContents(), s > 1.0);
         EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
+    }
+}
+
+// At 125 to 200 % on a 1920 x 1080 screen, and 200 % on 3840 x 2160, the window and everything
+// in it lie on the screen (with room for a title bar), and the form keeps its proportions.
+TEST_F(MainDlgTest, WindowFitsTheScreenAtEveryScaling) {
+    struct Case {
+        QSize screen;
+        double dpi;
+    };
+    for (const Case& c : {Case{{1920, 1080}, 96.0}, Case{{1920, 1080}, 120.0}, Case{{1920, 1080}, 144.0},
+                          Case{{1920, 1080}, 192.0}, Case{{3840, 2160}, 192.0}, Case{{960, 540}, 96.0}}) {
+        SCOPED_TRACE(QStringLiteral("%1x%2 at %3 dpi")
+                         .arg(c.screen.width())
+                         .arg(c.screen.height())
+                         .arg(c.dpi)
+                         .toStdString());
+        auto guard = FakeDisplays::install({QRect(QPoint(0, 0), c.screen)}, c.dpi);
+        MainDlg dialog(&texts);
+        EXPECT_LE(dialog.height() + 30, c.screen.height());
+        EXPECT_LE(dialog.width(), c.screen.width());
+        EXPECT_NEAR(dialog.width() / static_cast<double>(dialog.height()), 560.0 / 710.0, 0.01);
+        EXPECT_LE(dialog.dpiScale(), c.dpi / 96.0);
+        // Not shrunk where it fits.
+        if (710 * c.dpi / 96.0 + 48 <= c.screen.height()) {
+            EXPECT_DOUBLE_EQ(dialog.dpiScale(), c.dpi / 96.0);
+        }
+        const QRect inside(QPoint(0, 0), dialog.size());
+        for (QWidget* w : dialog.findChildren<QWidget*>()) {
+            if (w->parentWidget() == &dialog && !w->isHidden()) {
+                EXPECT_TRUE(inside.contains(w->geometry())) << w->objectName().toStdString();
+            }
+        }
+        // The font shrinks with the form, so texts keep their place in it.
+        EXPECT_NEAR(dialog.font().pixelSize() / dialog.dpiScale(), 8.0 * 96.0 / 72.0, 0.6);
     }
 }
 
@@ -361,4 +398,18 @@ TEST_F(MainDlgTest, StartingInKoreanUsesTheKoreanFace) {
     texts.loadLanguage(LanguageTexts::englishIndex + 1);
     MainDlg english(&texts);
     EXPECT_EQ(english.font().family(), QStringLiteral("Tahoma"));
+}
+
+// A stored calibration shows on the status line for a few seconds, then the line clears.
+TEST_F(MainDlgTest, StoredCalibrationShowsBrieflyOnTheStatusLine) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    EXPECT_TRUE(dialog.statusText().isEmpty());
+    dialog.showCalibrationStored();
+    EXPECT_EQ(dialog.statusText(), QStringLiteral("\u2713 Calibration"));
+    auto* line = dialog.findChild<QLabel*>(QStringLiteral("labelStatus"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_FALSE(line->geometry().intersects(MainDlgWidgets(dialog).pushClose->geometry()));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.statusText().isEmpty(), 10000);
 }

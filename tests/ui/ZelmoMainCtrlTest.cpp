@@ -183,9 +183,13 @@ TEST_F(ZelmoMainCtrlTest, LiveFramesOfTheWrongSizeStopTheStream) {
 
 TEST_F(ZelmoMainCtrlTest, ResultMessages) {
     ZelmoMainCtrl ctrl(&texts);
+    QSignalSpy stored(&ctrl, &ZelmoMainCtrl::sigCalibrationStored);
     ctrl.slotSetCalibResult(1);
     EXPECT_TRUE(boxes.empty());
+    // Success is not silent: the settings window is told, without a box.
+    EXPECT_EQ(stored.count(), 1);
     ctrl.slotSetCalibResult(0);
+    EXPECT_EQ(stored.count(), 1);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].kind, MessageBoxSeam::Kind::Critical);
     EXPECT_EQ(boxes[0].title, QStringLiteral("Vexaro"));
