@@ -7,9 +7,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
-#include <unistd.h>
 #include <umockdev.h>
+#include <unistd.h>
 
 namespace {
 constexpr int hidrawMajor = 241;
@@ -25,8 +26,8 @@ std::string hexOf(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::string addSysfsDevice(UMockdevTestbed* tb, const char* subsystem, const std::string& name,
-                      const std::string& parent, const std::vector<std::string>& attributes,
-                      const std::vector<std::string>& properties) {
+                           const std::string& parent, const std::vector<std::string>& attributes,
+                           const std::vector<std::string>& properties) {
     // sysfs text attributes end in a newline, as the kernel writes them
     std::vector<std::string> attributeTexts;
     for (std::size_t i = 0; i < attributes.size(); ++i)
@@ -38,7 +39,8 @@ std::string addSysfsDevice(UMockdevTestbed* tb, const char* subsystem, const std
         p.push_back(const_cast<gchar*>(s.c_str()));
     a.push_back(nullptr);
     p.push_back(nullptr);
-    gchar* path = umockdev_testbed_add_devicev(tb, subsystem, name.c_str(), parent.c_str(), a.data(), p.data());
+    gchar* path =
+        umockdev_testbed_add_devicev(tb, subsystem, name.c_str(), parent.c_str(), a.data(), p.data());
     std::string out = path ? path : "";
     g_free(path);
     return out;
@@ -129,9 +131,38 @@ void EmulatedBus::replug(int index) {
     Slot& s = slot(index);
     if (s.plugged)
         return;
+    removeDanglingLinks();
+    // umockdev's record of the removed /dev nodes, which it also keeps
+    const std::filesystem::path nodes = std::filesystem::path(rootDir()) / "dev" / ".node";
+    std::error_code ec;
+    for (const std::string& node : {s.devNode.substr(5), "hidraw" + std::to_string(index * 2),
+                                    "hidraw" + std::to_string(index * 2 + 1)}) {
+        std::string name = node;
+        std::replace(name.begin(), name.end(), '/', '_');
+        std::filesystem::remove(nodes / name, ec);
+    }
     s.handler->replug();
     s.device->connect();
     addDevice(index);
+}
+
+// umockdev removes a device's folder but not the bus and class links to its children, and refuses
+// to add a device whose links exist.
+void EmulatedBus::removeDanglingLinks() {
+    namespace fs = std::filesystem;
+    const fs::path sys = fs::path(rootDir()) / "sys";
+    std::vector<fs::path> folders;
+    std::error_code ec;
+    for (const auto& bus : fs::directory_iterator(sys / "bus", ec))
+        folders.push_back(bus.path() / "devices");
+    for (const auto& cls : fs::directory_iterator(sys / "class", ec))
+        folders.push_back(cls.path());
+    for (const auto& folder : folders) {
+        for (const auto& entry : fs::directory_iterator(folder, ec)) {
+            if (entry.is_symlink(ec) && !fs::exists(entry.path(), ec))
+                fs::remove(entry.path(), ec);
+        }
+    }
 }
 
 void EmulatedBus::addDevice(int index) {
@@ -145,13 +176,15 @@ void EmulatedBus::addDevice(int index) {
     std::string record = "P: /devices/" + port + "\nN: bus/usb/001/" + devnumPadded + "\nE: SUBSYSTEM=usb\n";
     const std::vector<std::string> properties = {
         "DEVTYPE=usb_device", "DEVNAME=" + s.devNode, "BUSNUM=001", "DEVNUM=" + devnumPadded,
-        "MAJOR=189", "MINOR=" + minor, "DRIVER=usb", "PRODUCT=16d0/f8c/100", "TYPE=0/0/0"};
+        "MAJOR=189",          "MINOR=" + minor,       "DRIVER=usb", "PRODUCT=16d0/f8c/100",
+        "TYPE=0/0/0"};
     for (const auto& p : properties)
         record += "E: " + p + "\n";
     const std::vector<std::string> attributes = {
-        "idVendor=16d0", "idProduct=0f8c", "bcdDevice=0100", "busnum=1", "devnum=" + devnum, "speed=480",
-        "bConfigurationValue=1", "bNumConfigurations=1", "bNumInterfaces= 4", "bDeviceClass=00",
-        "manufacturer=Norvale", "product=Vexaro", "serial=" + serial, "dev=189:" + minor};
+        "idVendor=16d0",     "idProduct=0f8c",  "bcdDevice=0100",        "busnum=1",
+        "devnum=" + devnum,  "speed=480",       "bConfigurationValue=1", "bNumConfigurations=1",
+        "bNumInterfaces= 4", "bDeviceClass=00", "manufacturer=Norvale",  "product=Vexaro",
+        "serial=" + serial,  "dev=189:" + minor};
     for (const auto& a : attributes)
         record += "A: " + a + "\\n\n";
     record += "H: descriptors=" + hexOf(ModuleDescriptors::usbDescriptors()) + "\n";
@@ -185,15 +218,16 @@ void EmulatedBus::addHidChildren(int index, int hidInterface, const std::string&
     char hidName[32];
     std::snprintf(hidName, sizeof hidName, "0003:16D0:0F8C.%04X", n + 1);
     const std::string serial = "VX" + std::to_string(1000 + index);
-    const std::string hidPath =
-        addSysfsDevice(testbed, "hid", hidName, interfacePath, {"country", "00"},
-                  {"DRIVER", hidInterface == 0 ? "hid-multitouch" : "hid-generic", "HID_ID",
-                   "0003:000016D0:00000F8C", "HID_NAME", "Norvale Vexaro", "HID_PHYS",
-                   "usb-0000:00:14.0-" + std::to_string(index + 1) + "/input" + std::to_string(hidInterface),
-                   "HID_UNIQ", serial, "MODALIAS", "hid:b0003g0001v000016D0p00000F8C"});
+    const std::string hidPath = addSysfsDevice(
+        testbed, "hid", hidName, interfacePath, {"country", "00"},
+        {"DRIVER", hidInterface == 0 ? "hid-multitouch" : "hid-generic", "HID_ID", "0003:000016D0:00000F8C",
+         "HID_NAME", "Norvale Vexaro", "HID_PHYS",
+         "usb-0000:00:14.0-" + std::to_string(index + 1) + "/input" + std::to_string(hidInterface),
+         "HID_UNIQ", serial, "MODALIAS", "hid:b0003g0001v000016D0p00000F8C"});
     std::vector<std::uint8_t> report = hidInterface == 0 ? ModuleDescriptors::touchReport()
-                                       : opts.hidCollection ? ModuleDescriptors::vendorReport()
-                                                            : ModuleDescriptors::vendorReportWithoutCollection();
+                                       : opts.hidCollection
+                                           ? ModuleDescriptors::vendorReport()
+                                           : ModuleDescriptors::vendorReportWithoutCollection();
     umockdev_testbed_set_attribute_binary(testbed, hidPath.c_str(), "report_descriptor", report.data(),
                                           static_cast<gint>(report.size()));
     const std::string raw = "hidraw" + std::to_string(n);

@@ -47,6 +47,7 @@ private:
     void addDevice(int index);
     void addHidChildren(int index, int hidInterface, const std::string& interfacePath);
     void refuseAccess(int index);
+    void removeDanglingLinks();
     Slot& slot(int index);
 
     const Options opts;

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <libusb.h>
-#include <sys/ioctl.h>
 #include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
 #include <umockdev.h>
 #include <vector>
 
@@ -62,6 +62,12 @@ void UsbfsModuleHandler::replug() {
     boundDrivers.clear();
     if (faultSwitches.kernelDriver)
         boundDrivers = {ModuleUsb::firstInterface, ModuleUsb::secondInterface};
+}
+
+bool UsbfsModuleHandler::readInFlight() const {
+    std::lock_guard<std::mutex> l(urbLock);
+    return std::any_of(urbs.begin(), urbs.end(),
+                       [](const Urb& u) { return !u.done && (u.endpoint & 0x80) != 0; });
 }
 
 int UsbfsModuleHandler::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
@@ -164,7 +170,8 @@ void UsbfsModuleHandler::submit(UMockdevIoctlClient* client, UMockdevIoctlData* 
         int written = 0;
         const int r = module.writeRequest(buffer->data, urb->buffer_length, &written);
         finish(entry, r == 0 ? 0 : -EPIPE, written);
-    } else if (!bulk || (urb->endpoint != ModuleUsb::replyEndpoint && urb->endpoint != ModuleUsb::liveEndpoint)) {
+    } else if (!bulk ||
+               (urb->endpoint != ModuleUsb::replyEndpoint && urb->endpoint != ModuleUsb::liveEndpoint)) {
         finish(entry, -EPIPE, 0); // control requests and other endpoints stall
     }
     {
@@ -211,6 +218,8 @@ void UsbfsModuleHandler::reap(UMockdevIoctlClient* client, UMockdevIoctlData* ar
         umockdev_ioctl_client_complete(client, -1, EFAULT);
         return;
     }
+    if (reinterpret_cast<const usbdevfs_urb*>(it->urbData->data)->status == -ENODEV)
+        gone.fetch_add(1);
     umockdev_ioctl_data_set_ptr(slot, 0, it->urbData);
     umockdev_ioctl_client_complete(client, 0, 0);
     g_object_unref(slot);

@@ -36,6 +36,10 @@ public:
     // Counters for tests.
     int detachCount() const { return detaches.load(); }
     int claimCount() const { return claims.load(); }
+    // True while a read of 0x83 or 0x84 waits in flight for the module.
+    bool readInFlight() const;
+    // URBs reaped with ENODEV because the module left the bus while they were in flight.
+    int goneReaps() const { return gone.load(); }
 
 private:
     struct Urb {
@@ -71,4 +75,5 @@ private:
 
     std::atomic<int> detaches{0};
     std::atomic<int> claims{0};
+    std::atomic<int> gone{0};
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/CamDevCtrl.h"
+#include "device/DeviceWatchClient.h"
 #include "device/PacketCodes.h"
 #include "module/ModuleDevice.h"
 #include "platform/Pacing.h"
@@ -10,11 +11,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 
 // Processes events until the condition holds or the time is up.
 inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
@@ -56,4 +59,28 @@ protected:
 
     std::unique_ptr<EmulatedBus> bus;
     std::unique_ptr<CamDevCtrl> link;
+};
+
+// The controller's side of the watch loop, run on its own thread as the controller does.
+class WatchRecorder : public DeviceWatchClient {
+public:
+    explicit WatchRecorder(CamDevCtrl& link)
+        : thread([this, &link] { link.deviceWatchLoop(*this); }) {}
+    ~WatchRecorder() override {
+        stop.store(true);
+        thread.join();
+    }
+    bool watchStopRequested() const override { return stop.load(); }
+    bool isConnected() const override { return connected.load(); }
+    void setConnected(bool c) override { connected.store(c); }
+    void reportAbsent() override { absent.fetch_add(1); }
+    void reportOpened() override { opened.fetch_add(1); }
+
+    std::atomic<bool> stop{false};
+    std::atomic<bool> connected{false};
+    std::atomic<int> absent{0};
+    std::atomic<int> opened{0};
+
+private:
+    std::thread thread; // last: runs on the members above
 };
