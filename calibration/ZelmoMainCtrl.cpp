@@ -553,10 +553,23 @@ void ZelmoMainCtrl::setConnected(bool isOpen) {
 }
 
 void ZelmoMainCtrl::reportAbsent() {
+    openFailureShown.store(false); // the episode ends
     firmwareSupported.store(0);
     emit sigChangeUIState(false);
 }
 
 void ZelmoMainCtrl::reportOpened() {
+    openFailureShown.store(false);
     emit sigChangeUIState(true);
+}
+
+// The module is on the bus and cannot be opened: said once per such episode, which ends when the
+// module is opened or leaves the bus (the USB layer logs which udev rule to install).
+void ZelmoMainCtrl::reportOpenFailed() {
+    if (openFailureShown.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [] { MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(0)); },
+        Qt::QueuedConnection);
 }

@@ -85,6 +85,7 @@ private:
     void setConnected(bool connected) override;
     void reportAbsent() override;
     void reportOpened() override;
+    void reportOpenFailed() override;
 
     void connectDevice();
     void connectCalibWindow();
@@ -113,6 +114,7 @@ private:
     std::atomic<bool> stopWatch{false};
     std::atomic<bool> connected{false};
     std::atomic<int> firmwareSupported{0};
+    std::atomic<bool> openFailureShown{false}; // M1 shown in the current cannot-open episode
     int fwMinor = 10;
     int flowStep = 0;
     bool tuning = false;

@@ -183,6 +183,8 @@ void CamDevCtrl::deviceWatchLoop(DeviceWatchClient& client) {
             if (openDevice()) {
                 client.setConnected(true);
                 client.reportOpened();
+            } else {
+                client.reportOpenFailed();
             }
         }
         for (int i = 0; i < 5; ++i) {

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTextBlockFormat>
 #include <QTextCursor>
 
@@ -55,6 +56,11 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     ui->labelSWVersion->setText(softwarePrefix + QCoreApplication::applicationVersion());
     ui->pushTCDebug->hide();
     ui->pushClearEEPROM->hide();
+    connectionLabel = new QLabel(this);
+    connectionLabel->setObjectName(QStringLiteral("labelConnection"));
+    connectionLabel->setGeometry(20, 670, 190, 31);
+    connectionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connectionLabel->setWordWrap(true);
 
     scale = Platform::displays().primaryLogicalDpi() / 96.0;
     setFixedSize(scaled(designWidth, scale), scaled(designHeight, scale));
@@ -70,6 +76,7 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     placeCalibButtons(3);
     lens = 3;
     updating = false;
+    showConnectionState();
 }
 
 MainDlg::~MainDlg() = default;
@@ -155,6 +162,16 @@ void MainDlg::changeUIState(bool bEnable) {
     enableCalibControls(bEnable && lens != 0);
     if (!bEnable)
         ui->labelFWVersion->setText(firmwarePrefix);
+    deviceConnected = bEnable;
+    showConnectionState();
+}
+
+// M15 "Vexaro Status" with M16 "Connection" or M17 "Disconnection"; the sentence (M18 or M19) is
+// the tooltip.
+void MainDlg::showConnectionState() {
+    connectionLabel->setText(LanguageTexts::getMessageText(14) + QStringLiteral(" : ") +
+                             LanguageTexts::getMessageText(deviceConnected ? 15 : 16));
+    connectionLabel->setToolTip(LanguageTexts::getMessageText(deviceConnected ? 17 : 18));
 }
 
 void MainDlg::resetUIState() {
@@ -174,6 +191,7 @@ void MainDlg::insertInfoText(QTextEdit* box, const QString& text) {
 }
 
 void MainDlg::applyLanguage() {
+    showConnectionState();
     updating = true;
     ui->textEditInfo1->clear();
     ui->textEditInfo3->clear();

@@ -8,6 +8,7 @@
 #include <memory>
 
 class LanguageTexts;
+class QLabel;
 class QTextEdit;
 
 namespace Ui {
@@ -67,6 +68,7 @@ private:
     void placeCalibButtons(int lensValue);
     void insertInfoText(QTextEdit* box, const QString& text);
     void enableCalibControls(bool enable);
+    void showConnectionState();
 
     std::unique_ptr<Ui::MainDlg> ui;
     bool updating = false;
@@ -77,4 +79,8 @@ private:
     QPoint tuningAutoPos, tuningSemiPos, tuningManualPos;
     QPoint plainAutoPos, plainManualPos;
     double scale = 1.0;
+    // The module's connection state, in the room the hidden service buttons leave below the
+    // calibration box (the form's widgets keep their places).
+    QLabel* connectionLabel = nullptr;
+    bool deviceConnected = false;
 };

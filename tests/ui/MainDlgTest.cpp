@@ -3,6 +3,7 @@
 #include "app/LanguageTexts.h"
 #include "tests/support/FakeDisplays.h"
 
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -361,4 +362,31 @@ TEST_F(MainDlgTest, StartingInKoreanUsesTheKoreanFace) {
     texts.loadLanguage(LanguageTexts::englishIndex + 1);
     MainDlg english(&texts);
     EXPECT_EQ(english.font().family(), QStringLiteral("Tahoma"));
+}
+
+// The connection state sits in the room the hidden service buttons leave, clear of every shown
+// widget, and follows the device state.
+TEST_F(MainDlgTest, ConnectionStateShownWithoutMovingTheForm) {
+    for (double dpi : {96.0, 144.0}) {
+        SCOPED_TRACE(dpi);
+        auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)}, dpi);
+        MainDlg dialog(&texts);
+        dialog.applyLanguage();
+        const auto* state = dialog.findChild<QLabel*>(QStringLiteral("labelConnection"));
+        ASSERT_NE(state, nullptr);
+        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Disconnection"));
+        EXPECT_EQ(state->toolTip(), QStringLiteral("Vexaro is disconnected to PC."));
+        dialog.changeUIState(true);
+        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Connection"));
+        EXPECT_EQ(state->toolTip(), QStringLiteral("Vexaro is connected to PC."));
+        EXPECT_TRUE(dialog.rect().contains(state->geometry()));
+        for (QWidget* other : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (other != state && !other->isHidden()) {
+                EXPECT_FALSE(other->geometry().intersects(state->geometry()))
+                    << other->objectName().toStdString();
+            }
+        }
+        dialog.changeUIState(false);
+        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Disconnection"));
+    }
 }

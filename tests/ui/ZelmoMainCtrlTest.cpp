@@ -259,3 +259,32 @@ TEST_F(ZelmoMainCtrlTest, AlignmentModeSwitchesTheLiveStream) {
     ctrl.StopAlignmentDisplay();
     EXPECT_EQ(ctrl.device()->liveStreamStopped(), 1);
 }
+
+// A module on the bus that cannot be opened: M1 once per episode, not every watch cycle; an open or
+// an absence ends the episode.
+TEST_F(ZelmoMainCtrlTest, CannotConnectIsSaidOncePerEpisode) {
+    ZelmoMainCtrl ctrl(&texts);
+    DeviceWatchClient& client = ZelmoMainCtrlProbe::watchClient(ctrl);
+    std::thread watch([&client] {
+        for (int i = 0; i < 3; ++i)
+            client.reportOpenFailed();
+    });
+    watch.join();
+    QTRY_COMPARE(static_cast<int>(boxes.size()), 1);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Error! Can not connect to Vexaro."));
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Vexaro"));
+    client.reportOpenFailed();
+    client.reportAbsent();
+    client.reportOpenFailed();
+    QTRY_COMPARE(static_cast<int>(boxes.size()), 2);
+    client.reportOpened();
+    client.reportOpenFailed();
+    QTRY_COMPARE(static_cast<int>(boxes.size()), 3);
+    client.reportOpenFailed();
+    // A marker queued behind it: once it has run, a box from the call above would have been shown.
+    bool markerRan = false;
+    QMetaObject::invokeMethod(
+        &ctrl, [&markerRan] { markerRan = true; }, Qt::QueuedConnection);
+    QTRY_VERIFY(markerRan);
+    EXPECT_EQ(boxes.size(), 3u);
+}

@@ -50,6 +50,14 @@ TEST_F(UsbfsLinkTest, NodeWithoutAccessIsPresentButNotOpened) {
     makeLink();
     EXPECT_TRUE(link->isDevicePresent(true));
     EXPECT_FALSE(link->openDevice());
+    {
+        // Each cycle finds it present and reports that it cannot be opened (the controller says
+        // so once per episode).
+        WatchRecorder watch(*link);
+        ASSERT_TRUE(waitFor([&] { return watch.openFailed.load() >= 2; }));
+        EXPECT_EQ(watch.absent.load(), 0);
+        EXPECT_EQ(watch.opened.load(), 0);
+    }
     EXPECT_TRUE(module().receivedPackets().empty());
 }
 
