@@ -180,9 +180,7 @@ int ZelmoMainCtrl::touchTargetCount() const {
 void ZelmoMainCtrl::StartAlignmentDisplay() {
     if (!camDev)
         return;
-    camDev->stopReceiver();
-    camDev->setReceiveMode(1);
-    camDev->startReceiver();
+    camDev->restartReceiver(1);
     camDev->setImageReverse(0);
     Pacing::pause(200);
     camDev->requestLiveFrame();
@@ -193,9 +191,7 @@ void ZelmoMainCtrl::StopAlignmentDisplay() {
     if (!camDev)
         return;
     camDev->setLiveStreamStopped(1);
-    camDev->stopReceiver();
-    camDev->setReceiveMode(0);
-    camDev->startReceiver();
+    camDev->restartReceiver(0);
 }
 
 void ZelmoMainCtrl::CamParamSend(int addr, int value) {
@@ -515,6 +511,8 @@ void ZelmoMainCtrl::slotSetCalibResult(int result) {
 void ZelmoMainCtrl::FinishAutoCalibration(int result) {
     qCDebug(lcController) << "automatic calibration finished, result" << result;
     flowStep = 0;
+    if (camDev)
+        camDev->cancelImageTransfer();
     if (calibDlg)
         calibDlg->hide();
     slotSetCalibResult(result);
@@ -527,6 +525,8 @@ void ZelmoMainCtrl::slotCaliDlgWorkingDone(bool bDone) {
     // A ratio check in progress ends with the run; its time-out must not finish it afterwards.
     stopRatioTimer();
     touchCaptureArmed.store(false);
+    if (camDev)
+        camDev->cancelImageTransfer();
     if (flowStep == 3 && camDev) {
         if (bDone)
             camDev->endManualCalib();
@@ -538,6 +538,21 @@ void ZelmoMainCtrl::slotCaliDlgWorkingDone(bool bDone) {
         calibDlg->hide();
     if (camDev)
         camDev->setTracking(false);
+}
+
+void ZelmoMainCtrl::deviceLost() {
+    const bool flowRan = flowStep != 0;
+    stopRatioTimer();
+    touchCaptureArmed.store(false);
+    if (camDev)
+        camDev->cancelImageTransfer();
+    flowStep = 0;
+    if (calibDlg)
+        calibDlg->hide();
+    if (flowRan) {
+        qCDebug(lcController) << "module lost during a calibration";
+        MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(18));
+    }
 }
 
 bool ZelmoMainCtrl::watchStopRequested() const {

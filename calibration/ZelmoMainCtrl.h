@@ -55,6 +55,8 @@ public:
 
     // Ends an automatic or semi-automatic run: window hidden, result message, fallback note.
     void FinishAutoCalibration(int result);
+    // The module left the bus: a running flow ends, the user is told (M19) and nothing stays armed.
+    void deviceLost();
 
 signals:
     void sigSetFWVersion(QString sVersion);

@@ -2,6 +2,7 @@
 #include "app/LanguageTexts.h"
 #include "app/MessageBoxSeam.h"
 #include "calibration/CalibDlg.h"
+#include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
 #include "device/DeviceWatchClient.h"
 #include "device/UsbTransport.h"
@@ -287,4 +288,20 @@ TEST_F(ZelmoMainCtrlTest, CannotConnectIsSaidOncePerEpisode) {
         &ctrl, [&markerRan] { markerRan = true; }, Qt::QueuedConnection);
     QTRY_VERIFY(markerRan);
     EXPECT_EQ(boxes.size(), 3u);
+}
+
+// The module lost during a calibration: the flow ends, the user is told (M19), nothing stays armed;
+// lost while no flow runs, nothing is said.
+TEST_F(ZelmoMainCtrlTest, ModuleLostDuringACalibrationEndsTheFlow) {
+    ZelmoMainCtrl ctrl(&texts);
+    ctrl.deviceLost();
+    EXPECT_TRUE(boxes.empty());
+    ZelmoMainCtrlProbe::setFlowStep(ctrl, 3);
+    touchCaptureArmed.store(true);
+    ctrl.deviceLost();
+    EXPECT_EQ(ctrl.currentFlowStep(), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Vexaro is disconnected to PC."));
+    EXPECT_FALSE(ctrl.calibWindow() && ctrl.calibWindow()->isVisible());
+    EXPECT_FALSE(touchCaptureArmed.load());
 }
