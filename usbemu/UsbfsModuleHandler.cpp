@@ -177,6 +177,9 @@ void UsbfsModuleHandler::submit(UMockdevIoctlClient* client, UMockdevIoctlData* 
     {
         std::lock_guard<std::mutex> l(urbLock);
         urbs.push_back(entry);
+        // A read the module can answer at once is complete before libusb first reaps.
+        if (!entry.done)
+            fillReadyReads();
     }
     umockdev_ioctl_client_complete(client, 0, 0);
 }
