@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,13 @@ extern char** environ;
 
 namespace {
 const char* const preloadLibrary = "libumockdev-preload.so.0";
+volatile sig_atomic_t commandPid = 0; // the running command, for the signal forwarder
+
+// Ends the command with the signal that would have ended us, so that it never outlives the bus.
+void forwardSignal(int signal) {
+    if (commandPid > 0)
+        kill(static_cast<pid_t>(commandPid), signal);
+}
 
 // The testbed is only seen through umockdev's preload library, by this process (which builds it)
 // as by the command (which inherits it with the testbed's UMOCKDEV_DIR): without it, start again
@@ -50,9 +58,11 @@ int runCommand(const std::vector<std::string>& command) {
         std::fprintf(stderr, "vexaro-emulate-module: cannot run %s\n", argv[0]);
         return 127;
     }
+    commandPid = child;
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
     }
+    commandPid = 0;
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1;
@@ -66,6 +76,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     ensurePreload(argv);
+    std::signal(SIGINT, forwardSignal);
+    std::signal(SIGTERM, forwardSignal);
+    std::signal(SIGHUP, forwardSignal);
     try {
         EmulatedBus bus(options.bus);
         std::mutex doneLock; // guards done
