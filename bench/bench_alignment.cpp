@@ -2,7 +2,7 @@
 // per frame, and resident memory growth from frame 100 to frame 10,000.
 #include "calibration/ZelmoMainCtrl.h"
 #include "device/UsbTransport.h"
-#include "sim/SimFault.h"
+#include "module/SimFault.h"
 #include "sim/SimulatedModule.h"
 #include "ui/AlignmentDlg.h"
 #include "ui/ZelmoSetupDlg.h"

@@ -5,7 +5,7 @@
 //   bench_touch [--quick | --timing]
 #include "calibration/ZelmoMainCtrl.h"
 #include "device/PacketCodes.h"
-#include "sim/SimFault.h"
+#include "module/SimFault.h"
 #include "sim/SimulatedInstallation.h"
 #include "sim/SimulatedModule.h"
 

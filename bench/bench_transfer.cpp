@@ -1,6 +1,7 @@
 // Image transfer over the simulated module: time per calibration image, live frames per second and
 // the tool's own CPU time, for link latencies of 0, 0.25 and 1 ms per round trip and block loss of
-// 0 % and 5 %.
+// 0 % and 5 %; then the same calibration image through the real libusb on the emulated usbfs bus
+// (a second run of this program under umockdev's preload library).
 //
 // CPU method: the process's CPU time (getrusage, all threads) minus the CPU time of the simulated
 // module's thread (its own thread CPU clock). What remains is the tool: the receive thread, the
@@ -9,15 +10,21 @@
 #include "device/CamDevCtrl.h"
 #include "platform/Pacing.h"
 #include "sim/SimulatedModule.h"
+#include "usbemu/EmulatedBus.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -89,10 +96,65 @@ Figures measure(double latencyMs, double loss) {
     return f;
 }
 
+// Time and tool CPU per calibration image through LibusbTransport on the emulated bus. The CPU
+// figure subtracts the module's thread but includes umockdev's ioctl thread (the emulated kernel).
+Figures measureUsbfs(double lossPercent) {
+    constexpr int images = 5;
+    EmulatedBus::Options options;
+    EmulatedBus bus(options);
+    ModuleDevice& module = bus.module();
+    Figures f;
+    auto link = std::make_unique<CamDevCtrl>();
+    if (!link->isDevicePresent(true) || !link->openDevice())
+        return f;
+    runUntil(*link, &CamDevCtrl::sigSetPrevTweak, 1, [](unsigned char*) {});
+    link->startWhiteCapture(100);
+    runUntil(*link, &CamDevCtrl::sigACNextStep, 1, [] {});
+    module.faults().seed(42);
+    module.faults().set(SimFault::BlockLoss, lossPercent / 100.0);
+    QElapsedTimer wall;
+    const double cpu0 = processCpuMs(), sim0 = module.workerCpuMs();
+    wall.start();
+    for (int i = 0; i < images; ++i) {
+        link->requestAcImage(102, 0);
+        runUntil(*link, &CamDevCtrl::sigACNewFrame, 1, [](unsigned char*, int) {});
+    }
+    f.imageMs = static_cast<double>(wall.nsecsElapsed()) / 1e6 / images;
+    f.cpuPerImageMs = (processCpuMs() - cpu0 - (module.workerCpuMs() - sim0)) / images;
+    link.reset();
+    return f;
+}
+
+// Runs this program again with umockdev's preload library for the usbfs figures, so the preload
+// does not touch the in-process ones.
+void runUsbfsPass(const char* self) {
+    const char* preload = std::getenv("LD_PRELOAD");
+    const std::string value =
+        std::string(preload && *preload ? std::string(preload) + ":" : "") + "libumockdev-preload.so.0";
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("LD_PRELOAD", value.c_str(), 1);
+        execl(self, self, "--usbfs", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    if (child > 0)
+        waitpid(child, &status, 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--usbfs") == 0) {
+        Pacing::setScale(0.01);
+        const Figures clean = measureUsbfs(0.0);
+        const Figures lossy = measureUsbfs(5.0);
+        std::printf("usbfs image_ms=%.2f image_ms_loss5=%.2f cpu_ms_per_image=%.3f\n", clean.imageMs,
+                    lossy.imageMs, clean.cpuPerImageMs);
+        return 0;
+    }
     // Only the connect and shut-down pauses are scaled; the link latency is real time.
     Pacing::setScale(0.01);
     std::printf("%-12s %-6s %12s %16s %10s %16s\n", "latency_ms", "loss", "image_ms", "cpu_ms_per_image",
@@ -111,5 +173,6 @@ int main(int argc, char** argv) {
     }
     std::printf("transfer image_ms=%.2f image_ms_loss5=%.2f live_fps=%.1f cpu_ms_per_image=%.3f\n",
                 at025.imageMs, at025loss.imageMs, at025.liveFps, at025.cpuPerImageMs);
+    runUsbfsPass("/proc/self/exe");
     return 0;
 }

@@ -180,9 +180,7 @@ int ZelmoMainCtrl::touchTargetCount() const {
 void ZelmoMainCtrl::StartAlignmentDisplay() {
     if (!camDev)
         return;
-    camDev->stopReceiver();
-    camDev->setReceiveMode(1);
-    camDev->startReceiver();
+    camDev->restartReceiver(1);
     camDev->setImageReverse(0);
     Pacing::pause(200);
     camDev->requestLiveFrame();
@@ -193,9 +191,7 @@ void ZelmoMainCtrl::StopAlignmentDisplay() {
     if (!camDev)
         return;
     camDev->setLiveStreamStopped(1);
-    camDev->stopReceiver();
-    camDev->setReceiveMode(0);
-    camDev->startReceiver();
+    camDev->restartReceiver(0);
 }
 
 void ZelmoMainCtrl::CamParamSend(int addr, int value) {
@@ -520,6 +516,8 @@ void ZelmoMainCtrl::FinishAutoCalibration(int result) {
         qCInfo(lcController) << "calibration stored, fit error" << PatternAnalyzer::instance().fitError
                              << "px";
     flowStep = 0;
+    if (camDev)
+        camDev->cancelImageTransfer();
     if (calibDlg)
         calibDlg->hide();
     slotSetCalibResult(result);
@@ -532,6 +530,8 @@ void ZelmoMainCtrl::slotCaliDlgWorkingDone(bool bDone) {
     // A ratio check in progress ends with the run; its time-out must not finish it afterwards.
     stopRatioTimer();
     touchCaptureArmed.store(false);
+    if (camDev)
+        camDev->cancelImageTransfer();
     if (flowStep == 3 && camDev) {
         if (bDone)
             camDev->endManualCalib();
@@ -543,6 +543,21 @@ void ZelmoMainCtrl::slotCaliDlgWorkingDone(bool bDone) {
         calibDlg->hide();
     if (camDev)
         camDev->setTracking(false);
+}
+
+void ZelmoMainCtrl::deviceLost() {
+    const bool flowRan = flowStep != 0;
+    stopRatioTimer();
+    touchCaptureArmed.store(false);
+    if (camDev)
+        camDev->cancelImageTransfer();
+    flowStep = 0;
+    if (calibDlg)
+        calibDlg->hide();
+    if (flowRan) {
+        qCDebug(lcController) << "module lost during a calibration";
+        MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(18));
+    }
 }
 
 bool ZelmoMainCtrl::watchStopRequested() const {
@@ -558,10 +573,23 @@ void ZelmoMainCtrl::setConnected(bool isOpen) {
 }
 
 void ZelmoMainCtrl::reportAbsent() {
+    openFailureShown.store(false); // the episode ends
     firmwareSupported.store(0);
     emit sigChangeUIState(false);
 }
 
 void ZelmoMainCtrl::reportOpened() {
+    openFailureShown.store(false);
     emit sigChangeUIState(true);
+}
+
+// The module is on the bus and cannot be opened: said once per such episode, which ends when the
+// module is opened or leaves the bus (the USB layer logs which udev rule to install).
+void ZelmoMainCtrl::reportOpenFailed() {
+    if (openFailureShown.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [] { MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(0)); },
+        Qt::QueuedConnection);
 }

@@ -55,6 +55,8 @@ public:
 
     // Ends an automatic or semi-automatic run: window hidden, result message, fallback note.
     void FinishAutoCalibration(int result);
+    // The module left the bus: a running flow ends, the user is told (M19) and nothing stays armed.
+    void deviceLost();
 
 signals:
     void sigSetFWVersion(QString sVersion);
@@ -87,6 +89,7 @@ private:
     void setConnected(bool connected) override;
     void reportAbsent() override;
     void reportOpened() override;
+    void reportOpenFailed() override;
 
     void connectDevice();
     void connectCalibWindow();
@@ -115,6 +118,7 @@ private:
     std::atomic<bool> stopWatch{false};
     std::atomic<bool> connected{false};
     std::atomic<int> firmwareSupported{0};
+    std::atomic<bool> openFailureShown{false}; // M1 shown in the current cannot-open episode
     int fwMinor = 10;
     int flowStep = 0;
     bool tuning = false;

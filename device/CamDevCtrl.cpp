@@ -17,6 +17,7 @@
 #include <QLoggingCategory>
 #include <QMetaObject>
 #include <QThread>
+#include <algorithm>
 #include <cstring>
 
 Q_LOGGING_CATEGORY(lcDevice, "vexaro.device", QtWarningMsg)
@@ -105,12 +106,12 @@ void CamDevCtrl::closeHandle() {
 bool CamDevCtrl::openDevice() {
     if (!usbReady.load())
         return false;
+    // One lock across the whole change of handle and receiver: a receiver restart from the GUI
+    // thread waits for it, so no receiver runs in a stale mode or on a handle closed under it.
+    std::unique_lock<std::mutex> receiverGuard(receiverLock);
     if (handle.load() != 0) {
-        stopReceiver();
-        {
-            std::lock_guard<std::mutex> lock(receiverLock);
-            reapOrphansLocked(true);
-        }
+        stopReceiverLocked();
+        reapOrphansLocked(true);
         Pacing::pause(500);
         closeHandle();
     }
@@ -147,12 +148,18 @@ bool CamDevCtrl::openDevice() {
         handle.store(opened);
     }
     receiveLoop->clearLinkLost();
-    setReceiveMode(0);
-    startReceiver();
+    // The receiver comes back in the mode last asked for: after a quick unplug and replug with the
+    // alignment view open that is the live mode (the connect answers wait on 0x83 until the view
+    // closes), and the frame lost with the old handle is asked for again so the stream goes on.
+    const int mode = receiveMode.load();
+    startReceiverLocked(mode);
+    receiverGuard.unlock();
     for (std::uint32_t code : {CMD_STOP_TRACKING, CMD_SENDVERSION, CMD_SEND_OPTION, CMD_GET_EEPROM}) {
         Pacing::pause(200);
         sendCommand(code);
     }
+    if (mode == 1 && liveStreamStopped() == 0)
+        requestLiveFrame();
     return true;
 }
 
@@ -183,6 +190,8 @@ void CamDevCtrl::deviceWatchLoop(DeviceWatchClient& client) {
             if (openDevice()) {
                 client.setConnected(true);
                 client.reportOpened();
+            } else {
+                client.reportOpenFailed();
             }
         }
         for (int i = 0; i < 5; ++i) {
@@ -216,6 +225,17 @@ void CamDevCtrl::reapOrphansLocked(bool abortRunning) {
 
 void CamDevCtrl::startReceiver() {
     std::lock_guard<std::mutex> lock(receiverLock);
+    startReceiverLocked(receiveMode.load());
+}
+
+void CamDevCtrl::restartReceiver(int mode) {
+    std::lock_guard<std::mutex> lock(receiverLock);
+    stopReceiverLocked();
+    receiveMode.store(mode);
+    startReceiverLocked(mode);
+}
+
+void CamDevCtrl::startReceiverLocked(int mode) {
     if (receiver) {
         // Still here only if never stopped: stop it like stopReceiver would.
         receiver->requestStop();
@@ -224,7 +244,6 @@ void CamDevCtrl::startReceiver() {
     // A run that outlasted its stop wait must not read beside the new one: it is told to give up
     // its drain and joined (it ends within one read time-out).
     reapOrphansLocked(true);
-    const int mode = receiveMode.load();
     const UsbTransport::HandleRef h = handle.load();
     receiver = std::make_unique<ReceiverThread>(
         [this, mode, h](const ReceiverThread& control) { receiveLoop->run(control, mode, h); });
@@ -392,6 +411,10 @@ void CamDevCtrl::requestImagePart() {
     images->requestImagePart();
 }
 
+void CamDevCtrl::cancelImageTransfer() {
+    images->postAcCancel();
+}
+
 void CamDevCtrl::sendImageRequest(std::uint8_t imageId, std::uint8_t group) {
     const std::uint8_t bytes[2] = {imageId, group};
     sendCommand(CMD_AC_SENDIMG, bytes, 2);
@@ -489,9 +512,12 @@ void CamDevCtrl::mcDone() {
 }
 
 void CamDevCtrl::mcPatternEnd(int target, int length) {
+    // The pointer handed on reaches one 4-byte value: a longer length field (a module may send
+    // any) must not make a slot read past it, e.g. as the 200 bytes of the touched points.
+    const int bounded = std::clamp(length, 0, static_cast<int>(sizeof guiPatternEnd));
     QMetaObject::invokeMethod(
         this,
-        [this, target, length] {
+        [this, target, length = bounded] {
             guiPatternEnd = target;
             emit sigMCNextStep(&guiPatternEnd, length);
         },

@@ -46,6 +46,10 @@ public:
     void setReceiveMode(int mode);
     void startReceiver();
     void stopReceiver();
+    // Stops the receive thread and starts it again in the given mode, all under one lock, so that
+    // a reopen on the watch thread cannot slip in between (nor take the mode meanwhile). The mode
+    // is kept: a reopen restarts the receiver in it.
+    void restartReceiver(int mode);
 
     // Commands (GUI thread).
     void setTracking(bool on);
@@ -70,6 +74,9 @@ public:
     void requestLiveFrame();
     void requestAcImage(std::uint8_t id, std::uint8_t group);
     void requestImagePart();
+    // The flow that asked for a calibration image has ended: the receive thread asks for no more
+    // groups or parts of it.
+    void cancelImageTransfer();
 
     // Register queue and target counts.
     void queueRegisterWrite(std::uint16_t address, std::uint8_t value);
@@ -107,6 +114,7 @@ private:
     void closeHandle();
     // Receiver control with receiverLock held.
     void stopReceiverLocked();
+    void startReceiverLocked(int mode);
     void reapOrphansLocked(bool abortRunning);
 
     // PacketSink (receive thread).

@@ -13,4 +13,6 @@ public:
     virtual void reportAbsent() = 0;
     // The module was opened in this cycle.
     virtual void reportOpened() = 0;
+    // The module is on the bus but could not be opened in this cycle (no permission, interface busy).
+    virtual void reportOpenFailed() {}
 };

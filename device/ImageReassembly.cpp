@@ -25,9 +25,18 @@ void ImageReassembly::postAcImageStart(std::uint8_t imageId, std::uint8_t group)
     acStartPosted.store(postedFlag | (static_cast<std::uint32_t>(imageId) << 8) | group);
 }
 
+void ImageReassembly::postAcCancel() {
+    acCancelPosted.store(true);
+}
+
 void ImageReassembly::applyPosted() {
     if (liveFillPosted.exchange(false))
         fillForLiveFrame();
+    if (acCancelPosted.exchange(false)) {
+        acActive = false;
+        missingRanges.clear();
+        rangeCursor = 0;
+    }
     const std::uint32_t start = acStartPosted.exchange(0);
     if (start & postedFlag)
         startAcImage(static_cast<std::uint8_t>(start >> 8), static_cast<std::uint8_t>(start & 0xFF));
@@ -45,6 +54,8 @@ void ImageReassembly::startAcImage(std::uint8_t imageId, std::uint8_t group) {
     }
     acImageId = imageId;
     groupIndex = group;
+    acActive = true;
+    partRounds = 0;
     if (group == 0)
         std::memset(frameBuffer.data(), 0, frameBuffer.size());
 }
@@ -94,7 +105,10 @@ void ImageReassembly::onAcPacket(const DevicePacket& packet, int bytesRead) {
         break;
     }
     case DAT_AC_IMGEND:
+        if (!acActive)
+            break;
         if (groupIndex >= groupCount) {
+            acActive = false;
             host.acImageComplete(frameBuffer.data(), acFrameSize == 0 ? defaultAcImageSize : acFrameSize);
             break;
         }
@@ -115,6 +129,8 @@ void ImageReassembly::onAcPacket(const DevicePacket& packet, int bytesRead) {
         break;
     }
     case DAT_AC_PART_END:
+        if (!acActive)
+            break;
         ++rangeCursor;
         if (rangeCursor < missingRanges.size()) {
             requestImagePart();
@@ -125,6 +141,10 @@ void ImageReassembly::onAcPacket(const DevicePacket& packet, int bytesRead) {
         if (missingRanges.empty()) {
             if (groupIndex < groupCount)
                 advanceGroup();
+        } else if (++partRounds > maxPartRounds) {
+            // Blocks that never come: stop asking (the flow waits until the user closes it).
+            acActive = false;
+            missingRanges.clear();
         } else {
             rangeCursor = 0;
             requestImagePart();

@@ -25,6 +25,8 @@ public:
     static constexpr std::uint32_t groupBytes = 11520;
     static constexpr std::uint32_t blockBytes = 496;
     static constexpr std::uint32_t defaultAcImageSize = 921600;
+    // Rounds of part requests for one group before the transfer gives up on blocks that never come.
+    static constexpr int maxPartRounds = 16;
     using Range = std::pair<std::uint32_t, std::uint32_t>; // first, last block index, inclusive
 
     explicit ImageReassembly(ImageTransferHost& host);
@@ -32,6 +34,8 @@ public:
     // Thread-safe posts from the GUI thread.
     void postLiveFill();
     void postAcImageStart(std::uint8_t imageId, std::uint8_t group);
+    // The flow that asked for the image has ended: no further group or part requests.
+    void postAcCancel();
 
     // Feeding thread: apply posted resets, then handle one packet and the bytes its read returned.
     void applyPosted();
@@ -48,6 +52,7 @@ public:
     const std::vector<Range>& ranges() const { return missingRanges; }
     std::size_t cursor() const { return rangeCursor; }
     int group() const { return groupIndex; }
+    bool acTransferActive() const { return acActive; }
     bool blockDone(std::uint32_t block) const { return block < acBlockCount && blockReceived[block]; }
 
 private:
@@ -66,8 +71,11 @@ private:
     std::uint32_t liveFrameSize = 0;
     int liveBlockCount = 0;
     std::uint32_t acFrameSize = 0;
+    bool acActive = false; // a calibration image is being fetched
+    int partRounds = 0;    // part-request rounds for the current group
 
     // Posted from the GUI thread: a live fill request, and an image start (bit 16 set, id, group).
     std::atomic<bool> liveFillPosted{false};
     std::atomic<std::uint32_t> acStartPosted{0};
+    std::atomic<bool> acCancelPosted{false};
 };

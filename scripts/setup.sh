@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config git clang-format clang libclang-rt-14-dev
           qtbase5-dev qtbase5-dev-tools libopencv-dev libopencv-contrib-dev
-          libusb-1.0-0-dev libhidapi-dev libgtest-dev googletest
+          libusb-1.0-0-dev libhidapi-dev libgtest-dev googletest umockdev libumockdev-dev
           xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-noto-core fonts-noto-cjk
           dpkg-dev file desktop-file-utils appstream lintian man-db)
 missing=()

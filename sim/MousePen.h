@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/ManualPenBehaviour.h"
+#include "module/ManualPenBehaviour.h"
 #include "sim/VirtualRig.h"
 
 #include <mutex>

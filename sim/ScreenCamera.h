@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sim/FrameSource.h"
-#include "sim/SyntheticScene.h"
+#include "module/FrameSource.h"
+#include "module/SyntheticScene.h"
 #include "sim/VirtualRig.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "device/UsbTransport.h"
-#include "sim/FaultInjector.h"
+#include "module/FaultInjector.h"
 
 #include <cstdint>
 #include <map>

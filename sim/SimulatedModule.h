@@ -1,45 +1,19 @@
 #pragma once
 
-#include "device/DevicePacket.h"
 #include "device/UsbTransport.h"
-#include "sim/FaultInjector.h"
-#include "sim/FrameSource.h"
-#include "sim/ManualPenBehaviour.h"
-#include "sim/PacketPipe.h"
-#include "sim/SimFault.h"
+#include "module/ModuleDevice.h"
 #include "sim/SimulatedBus.h"
-#include "sim/TrackingModel.h"
 
-#include <array>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
-#include <deque>
-#include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
 
-// The simulated touch module: honours the module's side of the USB contract from a thread of its
-// own, so every parser and state machine of the tool runs against it. Requests written by the tool
-// are queued and answered by the module's thread, never inside the write call; answers are queued
-// per IN endpoint and returned by the tool's reads. Faults are injected by mode with a seeded
-// generator, and every received command is counted for tests.
-class SimulatedModule {
+// The touch module on the in-process simulated bus: the device (its responder, record, camera, pen
+// and faults) plugged into a bus of handles and claims that a transport reaches, so every parser
+// and state machine of the tool runs against it without USB.
+class SimulatedModule : public ModuleDevice {
 public:
-    enum class CalibAnswer { ReadyEnd, PatternEnd, None };
-    struct Options {
-        std::uint8_t ceiling = 0, rear = 0, finger = 0, lens = 3;
-    };
-    using CoordHandler = std::function<void(int a, int x, int y)>;
-
     SimulatedModule();
-    ~SimulatedModule();
-    SimulatedModule(const SimulatedModule&) = delete;
-    SimulatedModule& operator=(const SimulatedModule&) = delete;
+    ~SimulatedModule() override;
 
     // A transport that reaches this module; it borrows the module, which must outlive it.
     std::unique_ptr<UsbTransport> createTransport();
@@ -49,125 +23,18 @@ public:
     void unplug();
     bool isPlugged() const;
 
-    // Queues a packet of the test's own making on an IN endpoint (0x83 or 0x84), as if the module
-    // had sent it; readLength is what the tool's read returns.
-    void injectPacket(unsigned char endpoint, const DevicePacket& packet,
-                      int readLength = DevicePacket::size);
-    // Packets queued on an IN endpoint and not yet read.
-    std::size_t pendingPackets(unsigned char endpoint) const;
-
-    // Faults.
-    void setFault(SimFault fault, double value = 1.0);
-    void clearFaults();
-    void setSeed(std::uint32_t seed);
-
-    // The module's state.
-    void setFirmwareVersion(int major, int minor);
-    void setOptions(const Options& options);
-    Options options() const;
-    std::array<std::uint8_t, 400> storedRecord() const;
-    std::vector<std::uint8_t> lastCalibRecord() const;
-    // The image a capture command took (101 black, 102 white, 103 pattern); empty before that.
-    std::vector<std::uint8_t> capturedImage(int id) const;
-    unsigned sensorGain() const;
-    bool tracking() const;
-
-    // Touch output once calibrated: what the module reports (4800 x 3000 output space) for a pen
-    // tip its camera sees at a camera point; false before a calibration record is stored.
-    bool trackCameraPoint(double cameraX, double cameraY, double& outX, double& outY) const;
-    // The module's own scale error of its output axes, which the ratio check corrects (1 = none).
-    void setRatioError(double x, double y);
-
-    // Pluggable behaviour (called on the module's thread).
-    void setFrameSource(std::unique_ptr<FrameSource> source);
-    void setPenBehaviour(std::unique_ptr<ManualPenBehaviour> pen);
-    void setCoordHandler(CoordHandler handler);
-    void setCalibAnswer(CalibAnswer answer);
-
-    // Waits until every request written so far has been handled (false on time-out).
-    bool waitUntilIdle(int timeoutMs = 5000);
-
-    // Counters for tests.
-    int commandCount(std::uint32_t code) const;
-    std::vector<DevicePacket> receivedPackets() const;
-    void clearCounters();
-    int coordCount() const;
     int autoDetachRequests() const;
     // Bus position (0-based among the modules) of the module whose interfaces were last claimed.
     int claimedModule() const;
-    // CPU time the module's thread has used, for benchmarks that subtract it.
-    double workerCpuMs() const;
 
 private:
     friend class SimulatedTransport;
-
-    struct Timed {
-        std::chrono::steady_clock::time_point due;
-        std::function<void()> action;
-    };
-    enum class Kind { Block, GroupEnd, PartEnd, Other };
 
     // The transport side (SimulatedTransport); the rest of the USB contract is the bus's.
     int usbAutoDetach();
     int usbBulk(UsbTransport::HandleRef handle, unsigned char endpoint, unsigned char* data, int length,
                 int* transferred, unsigned int timeoutMs);
 
-    // The module's thread.
-    void workerLoop();
-    void handleRequest(const DevicePacket& request);
-    void answer(PacketPipe& pipe, const DevicePacket& packet, Kind kind);
-    void sendMalformed(PacketPipe& pipe);
-    void sendImageBlocks(PacketPipe& pipe, std::uint32_t code, const std::vector<std::uint8_t>& image,
-                         std::uint32_t first, std::uint32_t last);
-    void sendLiveFrame();
-    FrameSource::Sensor currentSensor() const;
-    void capture(FrameSource::Capture kind, int id, std::uint32_t endCode);
-    void storeCalibRecord(const DevicePacket& request);
-    void schedule(int delayMs, std::function<void()> action, bool scaled);
-
-    FaultInjector faultSwitches;
-    SimulatedBus bus{faultSwitches};
-
-    mutable std::mutex stateLock; // guards the module state below and the pluggable behaviour
-    int fwMajor = 51, fwMinor = 12;
-    Options opts;
-    std::array<std::uint8_t, 400> stored{};
-    std::vector<std::uint8_t> calibRecord;
-    std::map<int, std::vector<std::uint8_t>> captured;
-    std::map<std::uint16_t, std::uint8_t> registers;
-    std::uint8_t blackLevel = 0;
-    bool trackingOn = true;
-    TrackingModel trackingModel;
-    std::unique_ptr<ManualPenBehaviour> pen;
-    CoordHandler coordHandler;
-    CalibAnswer calibAnswer = CalibAnswer::ReadyEnd;
-
-    // Guards frameSource; held for a whole capture, which may wait for the desktop, so that the
-    // module's state lock is never held meanwhile.
-    mutable std::mutex sourceLock;
-    std::unique_ptr<FrameSource> frameSource;
-
-    mutable std::mutex counterLock; // guards commandCounts and received
-    std::map<std::uint32_t, int> commandCounts;
-    std::vector<DevicePacket> received;
-    std::atomic<int> coords{0};
+    SimulatedBus bus{faults()};
     std::atomic<int> autoDetach{0};
-    std::atomic<long long> workerCpuNs{0};
-
-    PacketPipe replyPipe; // endpoint 0x83
-    PacketPipe livePipe;  // endpoint 0x84
-
-    std::mutex workLock;             // guards requests, timed, handling and stopping
-    std::condition_variable workCue; // signalled on a new request, a new timed event and stop
-    std::condition_variable idleCue; // signalled whenever a request has been handled
-    bool handling = false;
-    std::deque<DevicePacket> requests;
-    std::vector<Timed> timed;
-    bool stopping = false;
-
-    // Live frames come at the camera's 30 frames a second, the rate of the module's sensor in
-    // live mode; only the module's thread reads or writes nextLiveFrame.
-    static constexpr std::chrono::milliseconds livePeriod{33};
-    std::chrono::steady_clock::time_point nextLiveFrame{};
-    std::thread worker; // last: starts after everything above exists
 };

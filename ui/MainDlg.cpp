@@ -74,14 +74,19 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     ui->labelSWVersion->setText(softwarePrefix + QCoreApplication::applicationVersion());
     ui->pushTCDebug->hide();
     ui->pushClearEEPROM->hide();
-    // The status line shares the bottom left with the hidden service buttons.
-    statusLine = new QLabel(this);
-    statusLine->setObjectName(QStringLiteral("labelStatus"));
-    statusLine->setGeometry(20, 670, 195, 30);
-    statusLine->setStyleSheet(QStringLiteral("color: rgb(0, 110, 40);"));
+    // The status line sits in the room the hidden service buttons leave below the calibration box:
+    // it shows the module's connection state, and for a few seconds that a calibration was stored.
+    connectionLabel = new QLabel(this);
+    connectionLabel->setObjectName(QStringLiteral("labelConnection"));
+    connectionLabel->setGeometry(20, 670, 190, 31);
+    connectionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connectionLabel->setWordWrap(true);
     statusTimer = new QTimer(this);
     statusTimer->setSingleShot(true);
-    connect(statusTimer, &QTimer::timeout, statusLine, &QLabel::clear);
+    connect(statusTimer, &QTimer::timeout, this, [this] {
+        transientStatus.clear();
+        showConnectionState();
+    });
 
     setFixedSize(scaled(designWidth, scale), scaled(designHeight, scale));
     scaleGeometry();
@@ -96,6 +101,7 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     placeCalibButtons(3);
     lens = 3;
     updating = false;
+    showConnectionState();
 }
 
 MainDlg::~MainDlg() = default;
@@ -189,16 +195,33 @@ void MainDlg::changeUIState(bool bEnable) {
     enableCalibControls(bEnable && lens != 0);
     if (!bEnable)
         ui->labelFWVersion->setText(firmwarePrefix);
+    deviceConnected = bEnable;
+    showConnectionState();
+}
+
+// M15 "Vexaro Status" with M16 "Connection" or M17 "Disconnection"; the sentence (M18 or M19) is
+// the tooltip.
+void MainDlg::showConnectionState() {
+    if (!transientStatus.isEmpty()) {
+        connectionLabel->setStyleSheet(QStringLiteral("color: rgb(0, 110, 40);"));
+        connectionLabel->setText(transientStatus);
+        return;
+    }
+    connectionLabel->setStyleSheet(QString());
+    connectionLabel->setText(LanguageTexts::getMessageText(14) + QStringLiteral(" : ") +
+                             LanguageTexts::getMessageText(deviceConnected ? 15 : 16));
+    connectionLabel->setToolTip(LanguageTexts::getMessageText(deviceConnected ? 17 : 18));
 }
 
 void MainDlg::showCalibrationStored() {
     // The tables hold no sentence for it: a check mark and C27, "Calibration", read in every language.
-    statusLine->setText(QStringLiteral("\u2713 ") + (texts ? texts->getConfigText(26) : QString()));
+    transientStatus = QStringLiteral("\u2713 ") + (texts ? texts->getConfigText(26) : QString());
+    showConnectionState();
     statusTimer->start(statusShownMs);
 }
 
 QString MainDlg::statusText() const {
-    return statusLine->text();
+    return transientStatus;
 }
 
 void MainDlg::resetUIState() {
@@ -277,6 +300,7 @@ void MainDlg::fitCaptions() {
 }
 
 void MainDlg::applyLanguage() {
+    showConnectionState();
     updating = true;
     ui->textEditInfo1->clear();
     ui->textEditInfo3->clear();

@@ -46,7 +46,8 @@ signals:
     void sigClose(int code);
 
 public:
-    // A status line at the bottom left says for a few seconds that the calibration was stored.
+    // The status line at the bottom left says for a few seconds that the calibration was stored,
+    // then shows the connection state again.
     void showCalibrationStored();
     QString statusText() const;
 
@@ -80,6 +81,7 @@ private:
     void fitInfoText(QTextEdit* box, const QString& text);
     void fitCaptions();
     void enableCalibControls(bool enable);
+    void showConnectionState();
 
     std::unique_ptr<Ui::MainDlg> ui;
     bool updating = false;
@@ -90,6 +92,10 @@ private:
     QPoint tuningAutoPos, tuningSemiPos, tuningManualPos;
     QPoint plainAutoPos, plainManualPos;
     double scale = 1.0;
-    QLabel* statusLine = nullptr;  // Qt child
-    QTimer* statusTimer = nullptr; // Qt child; clears the status line
+    // The module's connection state, in the room the hidden service buttons leave below the
+    // calibration box (the form's widgets keep their places).
+    QLabel* connectionLabel = nullptr;
+    bool deviceConnected = false;
+    QTimer* statusTimer = nullptr; // Qt child; ends the transient status
+    QString transientStatus;       // shown instead of the connection state while statusTimer runs
 };

@@ -190,8 +190,8 @@ void ZelmoSetupDlg::slotChangeUIState(bool bEnable) {
     if (!bEnable) {
         if (alignDlg)
             alignDlg->hide();
-        if (mainCtrl && mainCtrl->calibWindow())
-            mainCtrl->calibWindow()->hide();
+        if (mainCtrl)
+            mainCtrl->deviceLost();
     }
     mainDlg->changeUIState(bEnable);
 }

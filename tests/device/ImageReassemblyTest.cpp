@@ -161,3 +161,38 @@ TEST_F(ImageReassemblyTest, PostedImageStartResetsOnTheFeedingThread) {
     EXPECT_EQ(images.frame()[0], 0);
     EXPECT_EQ(images.group(), 0);
 }
+
+// A block that never comes is asked for a bounded number of rounds, then the transfer stops asking.
+TEST_F(ImageReassemblyTest, PartRequestsForABlockThatNeverComesAreBounded) {
+    images.startAcImage(103, 0);
+    sendGroup(0, {5});
+    for (int round = 0; round < 100 && images.acTransferActive(); ++round)
+        images.onAcPacket(end(DAT_AC_PART_END), DevicePacket::size);
+    EXPECT_FALSE(images.acTransferActive());
+    EXPECT_EQ(host.parts.size(), static_cast<std::size_t>(ImageReassembly::maxPartRounds + 1));
+    const std::size_t asked = host.parts.size();
+    images.onAcPacket(end(DAT_AC_PART_END), DevicePacket::size);
+    images.onAcPacket(end(DAT_AC_IMGEND), DevicePacket::size);
+    EXPECT_EQ(host.parts.size(), asked);
+    EXPECT_TRUE(host.acSizes.empty());
+}
+
+// The flow ended (window closed, module lost): answers still on their way ask for nothing more,
+// and the next image starts afresh.
+TEST_F(ImageReassemblyTest, CancelStopsGroupAndPartRequests) {
+    images.startAcImage(101, 0);
+    sendGroup(0, {3});
+    ASSERT_EQ(host.parts.size(), 1u);
+    images.postAcCancel();
+    images.applyPosted();
+    images.onAcPacket(end(DAT_AC_PART_END), DevicePacket::size);
+    sendGroup(0, {});
+    EXPECT_EQ(host.parts.size(), 1u);
+    EXPECT_TRUE(host.groups.empty());
+
+    images.postAcImageStart(102, 0);
+    images.applyPosted();
+    sendGroup(0, {});
+    ASSERT_EQ(host.groups.size(), 1u);
+    EXPECT_EQ(host.groups[0], std::make_pair(102, 1));
+}

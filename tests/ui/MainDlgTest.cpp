@@ -400,7 +400,7 @@ TEST_F(MainDlgTest, StartingInKoreanUsesTheKoreanFace) {
     EXPECT_EQ(english.font().family(), QStringLiteral("Tahoma"));
 }
 
-// A stored calibration shows on the status line for a few seconds, then the line clears.
+// A stored calibration shows on the status line for a few seconds, then the connection state again.
 TEST_F(MainDlgTest, StoredCalibrationShowsBrieflyOnTheStatusLine) {
     auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
     MainDlg dialog(&texts);
@@ -408,8 +408,37 @@ TEST_F(MainDlgTest, StoredCalibrationShowsBrieflyOnTheStatusLine) {
     EXPECT_TRUE(dialog.statusText().isEmpty());
     dialog.showCalibrationStored();
     EXPECT_EQ(dialog.statusText(), QStringLiteral("\u2713 Calibration"));
-    auto* line = dialog.findChild<QLabel*>(QStringLiteral("labelStatus"));
+    auto* line = dialog.findChild<QLabel*>(QStringLiteral("labelConnection"));
     ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text(), QStringLiteral("\u2713 Calibration"));
     EXPECT_FALSE(line->geometry().intersects(MainDlgWidgets(dialog).pushClose->geometry()));
     QTRY_VERIFY_WITH_TIMEOUT(dialog.statusText().isEmpty(), 10000);
+    EXPECT_EQ(line->text(), QStringLiteral("Vexaro Status : Disconnection"));
+}
+
+// The connection state sits in the room the hidden service buttons leave, clear of every shown
+// widget, and follows the device state.
+TEST_F(MainDlgTest, ConnectionStateShownWithoutMovingTheForm) {
+    for (double dpi : {96.0, 144.0}) {
+        SCOPED_TRACE(dpi);
+        auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)}, dpi);
+        MainDlg dialog(&texts);
+        dialog.applyLanguage();
+        const auto* state = dialog.findChild<QLabel*>(QStringLiteral("labelConnection"));
+        ASSERT_NE(state, nullptr);
+        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Disconnection"));
+        EXPECT_EQ(state->toolTip(), QStringLiteral("Vexaro is disconnected to PC."));
+        dialog.changeUIState(true);
+        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Connection"));
+        EXPECT_EQ(state->toolTip(), QStringLiteral("Vexaro is connected to PC."));
+        EXPECT_TRUE(dialog.rect().contains(state->geometry()));
+        for (QWidget* other : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (other != state && !other->isHidden()) {
+                EXPECT_FALSE(other->geometry().intersects(state->geometry()))
+                    << other->objectName().toStdString();
+            }
+        }
+        dialog.changeUIState(false);
+        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Disconnection"));
+    }
 }

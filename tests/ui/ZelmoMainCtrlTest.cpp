@@ -2,6 +2,7 @@
 #include "app/LanguageTexts.h"
 #include "app/MessageBoxSeam.h"
 #include "calibration/CalibDlg.h"
+#include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
 #include "device/DeviceWatchClient.h"
 #include "device/UsbTransport.h"
@@ -262,4 +263,49 @@ TEST_F(ZelmoMainCtrlTest, AlignmentModeSwitchesTheLiveStream) {
     EXPECT_EQ(ctrl.device()->liveStreamStopped(), 0);
     ctrl.StopAlignmentDisplay();
     EXPECT_EQ(ctrl.device()->liveStreamStopped(), 1);
+}
+
+// A module on the bus that cannot be opened: M1 once per episode, not every watch cycle; an open or
+// an absence ends the episode.
+TEST_F(ZelmoMainCtrlTest, CannotConnectIsSaidOncePerEpisode) {
+    ZelmoMainCtrl ctrl(&texts);
+    DeviceWatchClient& client = ZelmoMainCtrlProbe::watchClient(ctrl);
+    std::thread watch([&client] {
+        for (int i = 0; i < 3; ++i)
+            client.reportOpenFailed();
+    });
+    watch.join();
+    QTRY_COMPARE(static_cast<int>(boxes.size()), 1);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Error! Can not connect to Vexaro."));
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Vexaro"));
+    client.reportOpenFailed();
+    client.reportAbsent();
+    client.reportOpenFailed();
+    QTRY_COMPARE(static_cast<int>(boxes.size()), 2);
+    client.reportOpened();
+    client.reportOpenFailed();
+    QTRY_COMPARE(static_cast<int>(boxes.size()), 3);
+    client.reportOpenFailed();
+    // A marker queued behind it: once it has run, a box from the call above would have been shown.
+    bool markerRan = false;
+    QMetaObject::invokeMethod(
+        &ctrl, [&markerRan] { markerRan = true; }, Qt::QueuedConnection);
+    QTRY_VERIFY(markerRan);
+    EXPECT_EQ(boxes.size(), 3u);
+}
+
+// The module lost during a calibration: the flow ends, the user is told (M19), nothing stays armed;
+// lost while no flow runs, nothing is said.
+TEST_F(ZelmoMainCtrlTest, ModuleLostDuringACalibrationEndsTheFlow) {
+    ZelmoMainCtrl ctrl(&texts);
+    ctrl.deviceLost();
+    EXPECT_TRUE(boxes.empty());
+    ZelmoMainCtrlProbe::setFlowStep(ctrl, 3);
+    touchCaptureArmed.store(true);
+    ctrl.deviceLost();
+    EXPECT_EQ(ctrl.currentFlowStep(), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Vexaro is disconnected to PC."));
+    EXPECT_FALSE(ctrl.calibWindow() && ctrl.calibWindow()->isVisible());
+    EXPECT_FALSE(touchCaptureArmed.load());
 }

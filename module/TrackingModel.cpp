@@ -1,4 +1,4 @@
-#include "sim/TrackingModel.h"
+#include "module/TrackingModel.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/ManualPenBehaviour.h"
+#include "module/ManualPenBehaviour.h"
 
 // The default pen: each target is seen shortly after it starts and finished a little later; the
 // reported positions form a 4 x 4 grid in the camera image.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/FrameSource.h"
+#include "module/FrameSource.h"
 
 // The default camera: a grey gradient with the projected screen as a brighter rectangle (black,
 // white or 20 dark targets on white). Its brightness follows the sensor gain, so the alignment

@@ -1,4 +1,4 @@
-#include "sim/FaultInjector.h"
+#include "module/FaultInjector.h"
 
 void FaultInjector::set(SimFault fault, double value) {
     std::lock_guard<std::mutex> l(lock);

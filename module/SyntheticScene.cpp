@@ -1,4 +1,4 @@
-#include "sim/SyntheticScene.h"
+#include "module/SyntheticScene.h"
 
 #include <algorithm>
 

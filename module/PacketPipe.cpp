@@ -1,4 +1,4 @@
-#include "sim/PacketPipe.h"
+#include "module/PacketPipe.h"
 
 #include "platform/Pacing.h"
 
@@ -24,6 +24,17 @@ int PacketPipe::pop(unsigned char* data, int length, int* transferred, unsigned 
     const long long us = std::max(1000LL, Pacing::scaledMicroseconds(static_cast<int>(timeoutMs)));
     std::unique_lock<std::mutex> l(lock);
     arrived.wait_for(l, std::chrono::microseconds(us), [this] { return !connected || !queue.empty(); });
+    return takeFront(l, data, length, transferred);
+}
+
+int PacketPipe::tryPop(unsigned char* data, int length, int* transferred) {
+    *transferred = 0;
+    std::unique_lock<std::mutex> l(lock);
+    return takeFront(l, data, length, transferred);
+}
+
+int PacketPipe::takeFront(std::unique_lock<std::mutex>& l, unsigned char* data, int length,
+                          int* transferred) {
     if (!connected)
         return LIBUSB_ERROR_NO_DEVICE;
     if (queue.empty())

@@ -1,4 +1,4 @@
-#include "sim/ScriptedPen.h"
+#include "module/ScriptedPen.h"
 
 #include "device/PacketCodes.h"
 

@@ -20,11 +20,15 @@ public:
     // libusb conventions: 0 and the bytes in *transferred, LIBUSB_ERROR_TIMEOUT, or
     // LIBUSB_ERROR_NO_DEVICE once the module is unplugged.
     int pop(unsigned char* data, int length, int* transferred, unsigned int timeoutMs);
+    // pop() that never waits: LIBUSB_ERROR_TIMEOUT when the queue is empty.
+    int tryPop(unsigned char* data, int length, int* transferred);
     void disconnect();
     void connect();
     std::size_t size() const;
 
 private:
+    int takeFront(std::unique_lock<std::mutex>& held, unsigned char* data, int length, int* transferred);
+
     mutable std::mutex lock;         // guards queue and connected
     std::condition_variable arrived; // signalled on push and on disconnect
     std::deque<Item> queue;

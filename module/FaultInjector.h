@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/SimFault.h"
+#include "module/SimFault.h"
 
 #include <cstdint>
 #include <map>

@@ -1,0 +1,588 @@
+#include "module/ModuleDevice.h"
+
+#include "device/PacketCodes.h"
+#include "module/ScriptedPen.h"
+#include "module/SyntheticScene.h"
+#include "platform/Pacing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <libusb.h>
+
+namespace {
+constexpr std::uint32_t acImageSize = 921600;
+constexpr std::uint32_t liveImageSize = 230400;
+constexpr std::uint32_t groupBytes = 11520;
+constexpr std::uint32_t blockBytes = 496;
+constexpr std::size_t receivedCap = 50000;
+
+long long threadCpuNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+} // namespace
+
+ModuleDevice::ModuleDevice()
+    : pen(std::make_unique<ScriptedPen>())
+    , frameSource(std::make_unique<SyntheticScene>())
+    , worker([this] { workerLoop(); }) {
+    stored[327] = opts.lens;
+}
+
+ModuleDevice::~ModuleDevice() {
+    stopWorker();
+}
+
+void ModuleDevice::stopWorker() {
+    {
+        std::lock_guard<std::mutex> l(workLock);
+        stopping = true;
+    }
+    workCue.notify_all();
+    idleCue.notify_all();
+    if (worker.joinable())
+        worker.join();
+}
+
+// ---- the endpoints ----
+
+int ModuleDevice::writeRequest(const unsigned char* data, int length, int* transferred) {
+    DevicePacket request;
+    std::memcpy(request.data(), data, static_cast<std::size_t>(std::clamp(length, 0, DevicePacket::size)));
+    {
+        std::lock_guard<std::mutex> l(counterLock);
+        ++commandCounts[request.code()];
+        if (received.size() < receivedCap)
+            received.push_back(request);
+    }
+    {
+        std::lock_guard<std::mutex> l(workLock);
+        requests.push_back(request);
+    }
+    workCue.notify_one();
+    *transferred = length;
+    return 0;
+}
+
+int ModuleDevice::readEndpoint(unsigned char endpoint, unsigned char* data, int length, int* transferred,
+                               unsigned int timeoutMs) {
+    *transferred = 0;
+    if (endpoint == ModuleUsb::replyEndpoint)
+        return replyPipe.pop(data, length, transferred, timeoutMs);
+    if (endpoint == ModuleUsb::liveEndpoint)
+        return livePipe.pop(data, length, transferred, timeoutMs);
+    return LIBUSB_ERROR_PIPE;
+}
+
+int ModuleDevice::takePacket(unsigned char endpoint, unsigned char* data, int length, int* transferred) {
+    *transferred = 0;
+    if (endpoint == ModuleUsb::replyEndpoint)
+        return replyPipe.tryPop(data, length, transferred);
+    if (endpoint == ModuleUsb::liveEndpoint)
+        return livePipe.tryPop(data, length, transferred);
+    return LIBUSB_ERROR_PIPE;
+}
+
+void ModuleDevice::connect() {
+    replyPipe.connect();
+    livePipe.connect();
+}
+
+void ModuleDevice::disconnect() {
+    replyPipe.disconnect();
+    livePipe.disconnect();
+    std::lock_guard<std::mutex> l(workLock);
+    requests.clear();
+    timed.clear();
+}
+
+void ModuleDevice::setDropHandler(DropHandler handler) {
+    std::lock_guard<std::mutex> l(stateLock);
+    dropHandler = std::move(handler);
+}
+
+void ModuleDevice::dropOffBus() {
+    DropHandler handler;
+    {
+        std::lock_guard<std::mutex> l(stateLock);
+        handler = dropHandler;
+    }
+    if (handler)
+        handler();
+    else
+        disconnect();
+}
+
+void ModuleDevice::injectPacket(unsigned char endpoint, const DevicePacket& packet, int readLength) {
+    (endpoint == ModuleUsb::liveEndpoint ? livePipe : replyPipe).push({packet, readLength});
+}
+
+std::size_t ModuleDevice::pendingPackets(unsigned char endpoint) const {
+    return (endpoint == ModuleUsb::liveEndpoint ? livePipe : replyPipe).size();
+}
+
+// ---- faults ----
+
+void ModuleDevice::setFault(SimFault fault, double value) {
+    faultSwitches.set(fault, value);
+}
+
+void ModuleDevice::clearFaults() {
+    faultSwitches.clear();
+}
+
+void ModuleDevice::setSeed(std::uint32_t seed) {
+    faultSwitches.seed(seed);
+}
+
+// ---- state ----
+
+void ModuleDevice::setFirmwareVersion(int major, int minor) {
+    std::lock_guard<std::mutex> l(stateLock);
+    fwMajor = major;
+    fwMinor = minor;
+}
+
+void ModuleDevice::setOptions(const Options& options) {
+    std::lock_guard<std::mutex> l(stateLock);
+    opts = options;
+}
+
+ModuleDevice::Options ModuleDevice::options() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    return opts;
+}
+
+std::array<std::uint8_t, 400> ModuleDevice::storedRecord() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    return stored;
+}
+
+std::vector<std::uint8_t> ModuleDevice::lastCalibRecord() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    return calibRecord;
+}
+
+std::vector<std::uint8_t> ModuleDevice::capturedImage(int id) const {
+    std::lock_guard<std::mutex> l(stateLock);
+    const auto it = captured.find(id);
+    return it == captured.end() ? std::vector<std::uint8_t>() : it->second;
+}
+
+unsigned ModuleDevice::sensorGain() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    const auto hi = registers.find(0x350A), lo = registers.find(0x350B);
+    return (hi == registers.end() ? 0u : hi->second) * 256u + (lo == registers.end() ? 0x40u : lo->second);
+}
+
+bool ModuleDevice::tracking() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    return trackingOn;
+}
+
+bool ModuleDevice::trackCameraPoint(double cameraX, double cameraY, double& outX, double& outY) const {
+    std::lock_guard<std::mutex> l(stateLock);
+    return trackingModel.cameraToOutput(cameraX, cameraY, outX, outY);
+}
+
+void ModuleDevice::setRatioError(double x, double y) {
+    std::lock_guard<std::mutex> l(stateLock);
+    trackingModel.setRatioError(x, y);
+}
+
+void ModuleDevice::setFrameSource(std::unique_ptr<FrameSource> source) {
+    std::lock_guard<std::mutex> l(sourceLock);
+    frameSource = source ? std::move(source) : std::make_unique<SyntheticScene>();
+}
+
+void ModuleDevice::setPenBehaviour(std::unique_ptr<ManualPenBehaviour> behaviour) {
+    std::lock_guard<std::mutex> l(stateLock);
+    pen = behaviour ? std::move(behaviour) : std::make_unique<ScriptedPen>();
+}
+
+void ModuleDevice::setCoordHandler(CoordHandler handler) {
+    std::lock_guard<std::mutex> l(stateLock);
+    coordHandler = std::move(handler);
+}
+
+void ModuleDevice::setCalibAnswer(CalibAnswer a) {
+    std::lock_guard<std::mutex> l(stateLock);
+    calibAnswer = a;
+}
+
+int ModuleDevice::commandCount(std::uint32_t code) const {
+    std::lock_guard<std::mutex> l(counterLock);
+    const auto it = commandCounts.find(code);
+    return it == commandCounts.end() ? 0 : it->second;
+}
+
+std::vector<DevicePacket> ModuleDevice::receivedPackets() const {
+    std::lock_guard<std::mutex> l(counterLock);
+    return received;
+}
+
+void ModuleDevice::clearCounters() {
+    std::lock_guard<std::mutex> l(counterLock);
+    commandCounts.clear();
+    received.clear();
+}
+
+int ModuleDevice::coordCount() const {
+    return coords.load();
+}
+
+double ModuleDevice::workerCpuMs() const {
+    return static_cast<double>(workerCpuNs.load()) / 1e6;
+}
+
+// ---- the module's thread ----
+
+void ModuleDevice::schedule(int delayMs, std::function<void()> action, bool scaled) {
+    const long long us = scaled ? Pacing::scaledMicroseconds(delayMs) : delayMs * 1000LL;
+    {
+        std::lock_guard<std::mutex> l(workLock);
+        timed.push_back(
+            {std::chrono::steady_clock::now() + std::chrono::microseconds(us), std::move(action)});
+    }
+    workCue.notify_one();
+}
+
+bool ModuleDevice::waitUntilIdle(int timeoutMs) {
+    std::unique_lock<std::mutex> l(workLock);
+    return idleCue.wait_for(l, std::chrono::milliseconds(timeoutMs),
+                            [this] { return stopping || (requests.empty() && !handling); });
+}
+
+void ModuleDevice::workerLoop() {
+    std::unique_lock<std::mutex> l(workLock);
+    while (!stopping) {
+        const auto now = std::chrono::steady_clock::now();
+        auto due = std::find_if(timed.begin(), timed.end(), [now](const Timed& t) { return t.due <= now; });
+        if (due != timed.end()) {
+            std::function<void()> action = std::move(due->action);
+            timed.erase(due);
+            l.unlock();
+            action();
+            l.lock();
+            continue;
+        }
+        if (!requests.empty()) {
+            const DevicePacket request = requests.front();
+            requests.pop_front();
+            handling = true;
+            l.unlock();
+            const double latency = faultSwitches.value(SimFault::LatencyMs);
+            if (latency > 0.0)
+                std::this_thread::sleep_for(
+                    std::chrono::microseconds(static_cast<long long>(latency * 1000.0)));
+            handleRequest(request);
+            workerCpuNs.store(threadCpuNs());
+            l.lock();
+            handling = false;
+            idleCue.notify_all();
+            continue;
+        }
+        if (timed.empty()) {
+            workCue.wait(l);
+        } else {
+            const auto next = std::min_element(timed.begin(), timed.end(),
+                                               [](const Timed& a, const Timed& b) { return a.due < b.due; });
+            workCue.wait_until(l, next->due);
+        }
+    }
+}
+
+void ModuleDevice::answer(PacketPipe& pipe, const DevicePacket& packet, Kind kind) {
+    if (faultSwitches.chance(SimFault::Malformed))
+        sendMalformed(pipe);
+    if ((kind == Kind::Block && faultSwitches.chance(SimFault::BlockLoss)) ||
+        (kind == Kind::GroupEnd && faultSwitches.chance(SimFault::LoseGroupEnd)) ||
+        (kind == Kind::PartEnd && faultSwitches.chance(SimFault::LosePartEnd)))
+        return;
+    pipe.push({packet, DevicePacket::size});
+}
+
+// Damaged packets that a sound tool drops without harm: a short read of a block, block length
+// fields beyond the packet or shorter than the block header, indices far outside any image, an
+// unknown code.
+void ModuleDevice::sendMalformed(PacketPipe& pipe) {
+    const int variant = static_cast<int>(faultSwitches.draw(0, 4));
+    const std::uint32_t index = faultSwitches.draw(0, 1919);
+    const std::uint32_t blockCode = &pipe == &livePipe ? DAT_LIVE_IMAGE : DAT_AC_IMAGE;
+    DevicePacket p;
+    p.setCode(blockCode);
+    p.setU32(8, index);
+    p.setU32(12, &pipe == &livePipe ? liveImageSize : acImageSize);
+    std::memset(p.data() + 16, 0xA5, DevicePacket::size - 16);
+    int readLength = DevicePacket::size;
+    switch (variant) {
+    case 0:
+        p.setLength(504);
+        readLength = 100;
+        break;
+    case 1:
+        p.setLength(0xFFFFFFF0u);
+        break;
+    case 2:
+        p.setLength(5);
+        break;
+    case 3:
+        p.setLength(504);
+        p.setU32(8, 0x80000000u + index);
+        break;
+    default:
+        p.setCode(0x7777);
+        p.setLength(600);
+        break;
+    }
+    pipe.push({p, readLength});
+}
+
+void ModuleDevice::sendImageBlocks(PacketPipe& pipe, std::uint32_t code,
+                                   const std::vector<std::uint8_t>& image, std::uint32_t first,
+                                   std::uint32_t last) {
+    const auto size = static_cast<std::uint32_t>(image.size());
+    for (std::uint32_t b = first; b <= last; ++b) {
+        const std::uint32_t inGroup = (b % 24) * blockBytes;
+        const std::uint32_t offset = (b / 24) * groupBytes + inGroup;
+        if (offset >= size)
+            break;
+        const std::uint32_t n = std::min({blockBytes, groupBytes - inGroup, size - offset});
+        DevicePacket p;
+        p.setCode(code);
+        p.setLength(8 + n);
+        p.setU32(8, b);
+        p.setU32(12, size);
+        std::memcpy(p.data() + 16, image.data() + offset, n);
+        answer(pipe, p, Kind::Block);
+    }
+}
+
+FrameSource::Sensor ModuleDevice::currentSensor() const {
+    std::lock_guard<std::mutex> l(stateLock);
+    FrameSource::Sensor sensor;
+    const auto hi = registers.find(0x350A), lo = registers.find(0x350B);
+    sensor.gain =
+        (hi == registers.end() ? 0u : hi->second) * 256u + (lo == registers.end() ? 0x40u : lo->second);
+    sensor.blackLevel = blackLevel;
+    return sensor;
+}
+
+void ModuleDevice::sendLiveFrame() {
+    std::vector<std::uint8_t> frame(liveImageSize);
+    {
+        const FrameSource::Sensor sensor = currentSensor();
+        std::lock_guard<std::mutex> l(sourceLock);
+        frameSource->captureLive(sensor, frame.data());
+    }
+    sendImageBlocks(livePipe, DAT_LIVE_IMAGE, frame, 0, 479);
+    if (faultSwitches.value(SimFault::EndlessLiveFrame) != 0.0) {
+        // The frame never ends: more blocks follow, as long as the fault lasts.
+        schedule(
+            2, [this] { sendLiveFrame(); }, false);
+        return;
+    }
+    answer(livePipe, DevicePacket::make(DAT_LIVE_IMGEND), Kind::Other);
+}
+
+void ModuleDevice::capture(FrameSource::Capture kind, int id, std::uint32_t endCode) {
+    std::vector<std::uint8_t> image(acImageSize);
+    {
+        const FrameSource::Sensor sensor = currentSensor();
+        std::lock_guard<std::mutex> l(sourceLock);
+        frameSource->captureCalibration(kind, sensor, image.data());
+    }
+    {
+        std::lock_guard<std::mutex> l(stateLock);
+        captured[id] = image;
+    }
+    answer(replyPipe, DevicePacket::make(endCode), Kind::Other);
+}
+
+void ModuleDevice::storeCalibRecord(const DevicePacket& request) {
+    const int n = static_cast<int>(std::min<std::uint32_t>(request.length(), 370));
+    CalibAnswer a;
+    {
+        std::lock_guard<std::mutex> l(stateLock);
+        calibRecord.assign(request.data() + 8, request.data() + 8 + n);
+        calibRecord.resize(370, 0);
+        // The stored record keeps the tweak offsets of the last record that carried any, and its lens.
+        const std::int32_t count = static_cast<std::int32_t>(request.u32(8 + 112));
+        if (count > 0) {
+            const int pairs = std::min(count, 25);
+            std::memset(stored.data() + 116, 0, 4 + 200);
+            std::memcpy(stored.data() + 116, request.data() + 8 + 112, 4);
+            std::memcpy(stored.data() + 120, request.data() + 8 + 116, static_cast<std::size_t>(pairs) * 8);
+        }
+        stored[327] = calibRecord[110];
+        trackingModel.loadRecord(calibRecord);
+        opts.ceiling = calibRecord[108];
+        opts.rear = calibRecord[109];
+        opts.lens = calibRecord[110];
+        a = calibAnswer;
+    }
+    if (a == CalibAnswer::ReadyEnd)
+        answer(replyPipe, DevicePacket::make(RES_AC_READY_END), Kind::Other);
+    else if (a == CalibAnswer::PatternEnd) {
+        DevicePacket end = DevicePacket::make(RES_MC_PATTERN_END);
+        end.setLength(4);
+        answer(replyPipe, end, Kind::Other);
+    }
+}
+
+void ModuleDevice::handleRequest(const DevicePacket& r) {
+    if (faultSwitches.chance(SimFault::Unplug)) {
+        dropOffBus();
+        return;
+    }
+    if (faultSwitches.chance(SimFault::Nak)) {
+        DevicePacket nak = DevicePacket::make(RES_NAK);
+        nak.setLength(4);
+        nak.setU32(8, r.code());
+        answer(replyPipe, nak, Kind::Other);
+        return;
+    }
+    switch (r.code()) {
+    case CMD_SENDVERSION: {
+        std::lock_guard<std::mutex> l(stateLock);
+        const std::uint8_t v[2] = {static_cast<std::uint8_t>(fwMajor), static_cast<std::uint8_t>(fwMinor)};
+        replyPipe.push({DevicePacket::make(DAT_VERSION, v, 2), DevicePacket::size});
+        break;
+    }
+    case CMD_SEND_OPTION: {
+        std::lock_guard<std::mutex> l(stateLock);
+        const std::uint8_t o[4] = {opts.ceiling, opts.rear, opts.finger, opts.lens};
+        replyPipe.push({DevicePacket::make(DAT_OPTION, o, 4), DevicePacket::size});
+        break;
+    }
+    case CMD_GET_EEPROM: {
+        std::lock_guard<std::mutex> l(stateLock);
+        replyPipe.push({DevicePacket::make(DAT_EEPROM, stored.data(), 400), DevicePacket::size});
+        break;
+    }
+    case CMD_AC_BLACK_START: {
+        std::lock_guard<std::mutex> l(stateLock);
+        blackLevel = r.u8(10);
+    }
+        capture(FrameSource::Capture::Black, 101, RES_AC_BLACK_END);
+        break;
+    case CMD_AC_WHITE_START:
+        capture(FrameSource::Capture::White, 102, RES_AC_WHITE_END);
+        break;
+    case CMD_AC_PATTERN_START:
+        capture(FrameSource::Capture::Pattern, 103, RES_AC_PATTERN_END);
+        break;
+    case CMD_AC_SENDIMG: {
+        const int group = r.u8(9);
+        if (group < 80) {
+            std::vector<std::uint8_t> image = capturedImage(r.u8(8));
+            if (image.empty())
+                image.assign(acImageSize, 0);
+            sendImageBlocks(replyPipe, DAT_AC_IMAGE, image, static_cast<std::uint32_t>(24 * group),
+                            static_cast<std::uint32_t>(24 * group + 23));
+        }
+        answer(replyPipe, DevicePacket::make(DAT_AC_IMGEND), Kind::GroupEnd);
+        break;
+    }
+    case CMD_AC_SENDIMG_PART: {
+        std::vector<std::uint8_t> image = capturedImage(static_cast<int>(r.u32(8)));
+        if (image.empty())
+            image.assign(acImageSize, 0);
+        const std::uint32_t first = std::min<std::uint32_t>(r.u32(12), 1919);
+        const std::uint32_t last = std::min<std::uint32_t>(r.u32(16), 1919);
+        if (first <= last)
+            sendImageBlocks(replyPipe, DAT_AC_IMAGE_PART, image, first, last);
+        answer(replyPipe, DevicePacket::make(DAT_AC_PART_END), Kind::PartEnd);
+        break;
+    }
+    case CMD_LIVE_SENDIMG: {
+        // The camera exposes a new frame every livePeriod: a request made sooner is answered when
+        // that frame is ready, as the real camera does, instead of at the speed of the bus.
+        const auto now = std::chrono::steady_clock::now();
+        const auto due = std::max(now, nextLiveFrame);
+        nextLiveFrame = due + livePeriod;
+        if (due <= now) {
+            sendLiveFrame();
+        } else {
+            const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
+            schedule(
+                static_cast<int>(waitMs), [this] { sendLiveFrame(); }, false);
+        }
+        break;
+    }
+    case CMD_MC_PATTERN_START: {
+        std::vector<ManualPenBehaviour::Event> events;
+        {
+            std::lock_guard<std::mutex> l(stateLock);
+            events = pen->patternStarted(static_cast<int>(r.u32(8)));
+        }
+        for (const auto& e : events) {
+            DevicePacket p = DevicePacket::make(e.code);
+            p.setLength(4);
+            p.setU32(8, e.value);
+            schedule(
+                e.delayMs, [this, p] { answer(replyPipe, p, Kind::Other); }, e.scaled);
+        }
+        break;
+    }
+    case CMD_MC_GET_INPUT_POINT: {
+        std::array<float, 50> points{};
+        {
+            std::lock_guard<std::mutex> l(stateLock);
+            points = pen->inputPoints();
+        }
+        answer(replyPipe, DevicePacket::make(DAT_MC_INPUT_POINT, points.data(), 200), Kind::Other);
+        break;
+    }
+    case CMD_SET_CALIB_PARAMETER:
+        storeCalibRecord(r);
+        break;
+    case CMD_SEND_COORD: {
+        coords.fetch_add(1);
+        CoordHandler h;
+        {
+            std::lock_guard<std::mutex> l(stateLock);
+            h = coordHandler;
+        }
+        double outX = r.u32(12);
+        double outY = r.u32(16);
+        {
+            // The injected touch leaves the module through the same output scaling as any touch.
+            std::lock_guard<std::mutex> l(stateLock);
+            trackingModel.deviceToOutput(outX, outY, outX, outY);
+        }
+        if (h)
+            h(static_cast<int>(r.u32(8)), static_cast<int>(std::lround(outX)),
+              static_cast<int>(std::lround(outY)));
+        break;
+    }
+    case CMD_SET_FIX_COORD_RATIO: {
+        std::lock_guard<std::mutex> l(stateLock);
+        double ratio = 0.0;
+        std::memcpy(&ratio, r.data() + 12, sizeof ratio);
+        trackingModel.applyRatioFix(static_cast<int>(r.u32(8)), ratio);
+        break;
+    }
+    case CMD_STOP_TRACKING:
+    case CMD_START_TRACKING: {
+        std::lock_guard<std::mutex> l(stateLock);
+        trackingOn = r.code() == CMD_START_TRACKING;
+        break;
+    }
+    case CMD_IIC_WR: {
+        std::lock_guard<std::mutex> l(stateLock);
+        registers[r.u16(8)] = r.u8(10);
+        break;
+    }
+    case CMD_SET_FINGER_TOUCH_MODE: {
+        std::lock_guard<std::mutex> l(stateLock);
+        opts.finger = r.u32(8) != 0 ? 1 : 0;
+        break;
+    }
+    default:
+        break; // applied silently: mono bin, image reverse, coordinate ratio, manual start and end
+    }
+}

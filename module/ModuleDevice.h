@@ -1,0 +1,180 @@
+#pragma once
+
+#include "device/DevicePacket.h"
+#include "module/FaultInjector.h"
+#include "module/FrameSource.h"
+#include "module/ManualPenBehaviour.h"
+#include "module/PacketPipe.h"
+#include "module/SimFault.h"
+#include "module/TrackingModel.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// The touch module as a device: its responder, stored record, camera, pen and faults, reached through
+// its three bulk endpoints and nothing else, so any bus can host it (the in-process simulated bus
+// and the emulated usbfs bus). Requests written to 0x03 are queued and answered by the module's own
+// thread, never inside the write; answers are queued per IN endpoint and taken by reads. Faults are
+// injected by mode with a seeded generator, and every received command is counted for tests.
+class ModuleDevice {
+public:
+    enum class CalibAnswer { ReadyEnd, PatternEnd, None };
+    struct Options {
+        std::uint8_t ceiling = 0, rear = 0, finger = 0, lens = 3;
+    };
+    using CoordHandler = std::function<void(int a, int x, int y)>;
+
+    using DropHandler = std::function<void()>;
+
+    ModuleDevice();
+    virtual ~ModuleDevice();
+    ModuleDevice(const ModuleDevice&) = delete;
+    ModuleDevice& operator=(const ModuleDevice&) = delete;
+
+    // The endpoints, with libusb's return conventions. A write to 0x03 queues one request (at most
+    // one packet of it is read); reads of 0x83 and 0x84 wait up to their time-out (pacing-scaled).
+    int writeRequest(const unsigned char* data, int length, int* transferred);
+    int readEndpoint(unsigned char endpoint, unsigned char* data, int length, int* transferred,
+                     unsigned int timeoutMs);
+    // A read that never waits (LIBUSB_ERROR_TIMEOUT when nothing is queued), for hosts that answer
+    // from a thread that must not block.
+    int takePacket(unsigned char endpoint, unsigned char* data, int length, int* transferred);
+
+    // Off the bus: queued answers and pending work are dropped and reads fail with NO_DEVICE until
+    // connect(). The drop handler is called when the module drops off by itself (the Unplug fault).
+    void disconnect();
+    void connect();
+    void setDropHandler(DropHandler handler);
+
+    // Queues a packet of the test's own making on an IN endpoint (0x83 or 0x84), as if the module
+    // had sent it; readLength is what the tool's read returns.
+    void injectPacket(unsigned char endpoint, const DevicePacket& packet,
+                      int readLength = DevicePacket::size);
+    // Packets queued on an IN endpoint and not yet read.
+    std::size_t pendingPackets(unsigned char endpoint) const;
+
+    // Faults.
+    void setFault(SimFault fault, double value = 1.0);
+    void clearFaults();
+    void setSeed(std::uint32_t seed);
+
+    // The module's state.
+    void setFirmwareVersion(int major, int minor);
+    void setOptions(const Options& options);
+    Options options() const;
+    std::array<std::uint8_t, 400> storedRecord() const;
+    std::vector<std::uint8_t> lastCalibRecord() const;
+    // The image a capture command took (101 black, 102 white, 103 pattern); empty before that.
+    std::vector<std::uint8_t> capturedImage(int id) const;
+    unsigned sensorGain() const;
+    bool tracking() const;
+
+    // Touch output once calibrated: what the module reports (4800 x 3000 output space) for a pen
+    // tip its camera sees at a camera point; false before a calibration record is stored.
+    bool trackCameraPoint(double cameraX, double cameraY, double& outX, double& outY) const;
+    // The module's own scale error of its output axes, which the ratio check corrects (1 = none).
+    void setRatioError(double x, double y);
+
+    // Pluggable behaviour (called on the module's thread).
+    void setFrameSource(std::unique_ptr<FrameSource> source);
+    void setPenBehaviour(std::unique_ptr<ManualPenBehaviour> pen);
+    void setCoordHandler(CoordHandler handler);
+    void setCalibAnswer(CalibAnswer answer);
+
+    // Waits until every request written so far has been handled (false on time-out).
+    bool waitUntilIdle(int timeoutMs = 5000);
+
+    // Counters for tests.
+    int commandCount(std::uint32_t code) const;
+    std::vector<DevicePacket> receivedPackets() const;
+    void clearCounters();
+    int coordCount() const;
+    // CPU time the module's thread has used, for benchmarks that subtract it.
+    double workerCpuMs() const;
+
+    // The fault switches, shared with the bus that hosts the module.
+    FaultInjector& faults() { return faultSwitches; }
+    const FaultInjector& faults() const { return faultSwitches; }
+
+protected:
+    // Joins the module's thread; a host calls it first in its destructor so that the thread never
+    // reaches a host that is half destroyed. Idempotent.
+    void stopWorker();
+
+private:
+    struct Timed {
+        std::chrono::steady_clock::time_point due;
+        std::function<void()> action;
+    };
+    enum class Kind { Block, GroupEnd, PartEnd, Other };
+
+    // The module's thread.
+    void workerLoop();
+    void handleRequest(const DevicePacket& request);
+    void answer(PacketPipe& pipe, const DevicePacket& packet, Kind kind);
+    void sendMalformed(PacketPipe& pipe);
+    void sendImageBlocks(PacketPipe& pipe, std::uint32_t code, const std::vector<std::uint8_t>& image,
+                         std::uint32_t first, std::uint32_t last);
+    void sendLiveFrame();
+    FrameSource::Sensor currentSensor() const;
+    void capture(FrameSource::Capture kind, int id, std::uint32_t endCode);
+    void storeCalibRecord(const DevicePacket& request);
+    void schedule(int delayMs, std::function<void()> action, bool scaled);
+
+    void dropOffBus();
+
+    FaultInjector faultSwitches;
+
+    mutable std::mutex stateLock; // guards the module state below and the pluggable behaviour
+    int fwMajor = 51, fwMinor = 12;
+    Options opts;
+    std::array<std::uint8_t, 400> stored{};
+    std::vector<std::uint8_t> calibRecord;
+    std::map<int, std::vector<std::uint8_t>> captured;
+    std::map<std::uint16_t, std::uint8_t> registers;
+    std::uint8_t blackLevel = 0;
+    bool trackingOn = true;
+    TrackingModel trackingModel;
+    std::unique_ptr<ManualPenBehaviour> pen;
+    CoordHandler coordHandler;
+    CalibAnswer calibAnswer = CalibAnswer::ReadyEnd;
+    DropHandler dropHandler;
+
+    // Guards frameSource; held for a whole capture, which may wait for the desktop, so that the
+    // module's state lock is never held meanwhile.
+    mutable std::mutex sourceLock;
+    std::unique_ptr<FrameSource> frameSource;
+
+    mutable std::mutex counterLock; // guards commandCounts and received
+    std::map<std::uint32_t, int> commandCounts;
+    std::vector<DevicePacket> received;
+    std::atomic<int> coords{0};
+    std::atomic<long long> workerCpuNs{0};
+
+    PacketPipe replyPipe; // endpoint 0x83
+    PacketPipe livePipe;  // endpoint 0x84
+
+    std::mutex workLock;             // guards requests, timed, handling and stopping
+    std::condition_variable workCue; // signalled on a new request, a new timed event and stop
+    std::condition_variable idleCue; // signalled whenever a request has been handled
+    bool handling = false;
+    std::deque<DevicePacket> requests;
+    std::vector<Timed> timed;
+    bool stopping = false;
+
+    // Live frames come at the camera's 30 frames a second, the rate of the module's sensor in
+    // live mode; only the module's thread reads or writes nextLiveFrame.
+    static constexpr std::chrono::milliseconds livePeriod{33};
+    std::chrono::steady_clock::time_point nextLiveFrame{};
+    std::thread worker; // last: starts after everything above exists
+};

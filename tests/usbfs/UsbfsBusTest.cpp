@@ -1,0 +1,88 @@
+#include "UsbfsTestSupport.h"
+
+#include <QSignalSpy>
+
+// The module leaves the bus in the middle of an image transfer: the reads in flight end with ENODEV,
+// the watch loop reports it gone, and the module plugged in again is opened afresh.
+TEST_F(UsbfsLinkTest, UnplugDuringTransferAndReplug) {
+    makeBus();
+    makeLink();
+    QSignalSpy version(link.get(), &CamDevCtrl::sigSetFWVersion);
+    WatchRecorder watch(*link);
+    ASSERT_TRUE(waitFor([&] { return watch.opened.load() == 1 && version.count() == 1; }));
+    QSignalSpy step(link.get(), &CamDevCtrl::sigACNextStep);
+    link->startPatternCapture(100);
+    ASSERT_TRUE(waitFor([&] { return step.count() == 1; }));
+    link->requestAcImage(103, 0);
+    ASSERT_TRUE(waitFor([&] { return module().commandCount(CMD_AC_SENDIMG) >= 3; }));
+    ASSERT_TRUE(waitFor([&] { return bus->handler().readInFlight(); }));
+
+    bus->unplug();
+    ASSERT_TRUE(waitFor([&] { return watch.absent.load() >= 1; }, 20000));
+    EXPECT_FALSE(watch.connected.load());
+    EXPECT_GE(bus->handler().goneReaps(), 1);
+
+    bus->replug();
+    ASSERT_TRUE(waitFor([&] { return watch.opened.load() == 2; }, 20000));
+    EXPECT_TRUE(waitFor([&] { return version.count() == 2; }));
+}
+
+TEST_F(UsbfsLinkTest, ModuleWithoutHidCollectionIsNeverOpened) {
+    EmulatedBus::Options options;
+    options.hidCollection = false;
+    makeBus(options);
+    makeLink();
+    EXPECT_TRUE(link->isDevicePresent(false));
+    EXPECT_FALSE(link->isDevicePresent(true));
+    {
+        WatchRecorder watch(*link);
+        ASSERT_TRUE(waitFor([&] { return watch.absent.load() >= 2; }));
+        EXPECT_EQ(watch.opened.load(), 0);
+    }
+    EXPECT_TRUE(module().receivedPackets().empty());
+    EXPECT_EQ(bus->handler().claimCount(), 0);
+}
+
+TEST_F(UsbfsLinkTest, NodeWithoutAccessIsPresentButNotOpened) {
+    EmulatedBus::Options options;
+    options.noAccess = true;
+    makeBus(options);
+    makeLink();
+    EXPECT_TRUE(link->isDevicePresent(true));
+    EXPECT_FALSE(link->openDevice());
+    {
+        // Each cycle finds it present and reports that it cannot be opened (the controller says
+        // so once per episode).
+        WatchRecorder watch(*link);
+        ASSERT_TRUE(waitFor([&] { return watch.openFailed.load() >= 2; }));
+        EXPECT_EQ(watch.absent.load(), 0);
+        EXPECT_EQ(watch.opened.load(), 0);
+    }
+    EXPECT_TRUE(module().receivedPackets().empty());
+}
+
+// libusb's automatic detach takes the kernel driver off both interfaces, then claims them.
+TEST_F(UsbfsLinkTest, BoundKernelDriverIsDetachedThenClaimed) {
+    EmulatedBus::Options options;
+    options.kernelDriver = true;
+    makeBus(options);
+    openLink();
+    EXPECT_EQ(bus->handler().detachCount(), 2);
+    EXPECT_EQ(bus->handler().claimCount(), 2);
+}
+
+// Two modules with the same ids: the first in libusb's enumeration order is used, the other is left
+// alone.
+TEST_F(UsbfsLinkTest, SecondModuleOnlyOneIsUsed) {
+    EmulatedBus::Options options;
+    options.modules = 2;
+    makeBus(options);
+    makeLink();
+    ASSERT_TRUE(link->isDevicePresent(true));
+    ASSERT_TRUE(link->openDevice());
+    const int used = bus->handler(0).claimCount() != 0 ? 0 : 1;
+    ASSERT_TRUE(waitFor([&] { return module(used).commandCount(CMD_GET_EEPROM) == 1; }));
+    EXPECT_EQ(bus->handler(used).claimCount(), 2);
+    EXPECT_EQ(bus->handler(1 - used).claimCount(), 0);
+    EXPECT_TRUE(module(1 - used).receivedPackets().empty());
+}
