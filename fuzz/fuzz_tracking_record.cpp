@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 fuzz_support::fail("a calibrated model refused a point");
             // The module sends whole output coordinates; only finite ones can be rounded.
             if (std::isfinite(outX) && std::isfinite(outY))
-                sum += static_cast<double>(std::lround(outX) + std::lround(outY));
+                sum += static_cast<double>(std::lround(outX)) + static_cast<double>(std::lround(outY));
         }
     }
     return static_cast<int>(sum * 0.0);
