@@ -201,6 +201,7 @@ MappingFit::Result MappingFit::runFit(const MappingModel::Parameters& start, int
     result.params = p;
     result.error = e;
     result.iterations = iterations;
+    result.finalDamping = lambda;
     return result;
 }
 

@@ -18,6 +18,9 @@ public:
         MappingModel::Parameters params{};
         double error = 0.0;
         int iterations = 0;
+        // The damping the run ended with: above 1e7 when no step could lower the error any more
+        // (the normal end), not when a cap stopped it.
+        double finalDamping = 0.0;
     };
 
     // At most maxPoints pairs are kept.

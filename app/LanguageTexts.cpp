@@ -103,17 +103,21 @@ void LanguageTexts::loadLanguage(int savedId, const QLocale& systemLocale) {
         resource = QStringLiteral(":/Language/l_ENU");
     }
     t.index = index;
+    loadTableFile(resource);
 
-    QSettings table(resource, QSettings::IniFormat);
+    QSettings names(QStringLiteral(":/Language/l_Idx"), QSettings::IniFormat);
+    names.setIniCodec("UTF-8");
+    readSection(names, QStringLiteral("Language"), QStringLiteral("L"), t.names);
+}
+
+void LanguageTexts::loadTableFile(const QString& tablePath) {
+    Tables& t = tables();
+    QSettings table(tablePath, QSettings::IniFormat);
     table.setIniCodec("UTF-8");
     readSection(table, QStringLiteral("TRAY ICON MENU"), QStringLiteral("T"), t.tray);
     readSection(table, QStringLiteral("CONFIGURATION"), QStringLiteral("C"), t.config);
     readSection(table, QStringLiteral("CALIBRATION WINDOW"), QStringLiteral("CW"), t.calibWindow);
     readSection(table, QStringLiteral("MESSAGEBOX"), QStringLiteral("M"), t.messages);
-
-    QSettings names(QStringLiteral(":/Language/l_Idx"), QSettings::IniFormat);
-    names.setIniCodec("UTF-8");
-    readSection(names, QStringLiteral("Language"), QStringLiteral("L"), t.names);
 }
 
 QString LanguageTexts::getTrayMenuText(int i) const {

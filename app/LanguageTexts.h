@@ -20,6 +20,9 @@ public:
     void loadLanguage(int savedId);
     // As loadLanguage, with the locale given instead of the system's (used by tests).
     void loadLanguage(int savedId, const QLocale& systemLocale);
+    // Reads the texts of one language table file (INI text, UTF-8) into the process-wide tables;
+    // keys the file lacks become empty texts. The chosen language stays as it is.
+    static void loadTableFile(const QString& tablePath);
 
     QString getTrayMenuText(int i) const;
     QString getConfigText(int i) const;

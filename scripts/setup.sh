@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs (only those missing) and builds it.
-#   scripts/setup.sh [--sanitize] [--fuzz]
-# Build folders: build/ (normal), build-asan/ (sanitizers), build-fuzz/ (clang + libFuzzer).
+#   scripts/setup.sh [--sanitize] [--tsan] [--fuzz]
+# Build folders: build/ (normal), build-asan/ (ASan + UBSan), build-tsan/ (ThreadSanitizer),
+# build-fuzz/ (clang + libFuzzer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,6 +33,7 @@ dir=build
 args=(-G Ninja)
 case "${1:-}" in
   --sanitize) dir=build-asan; args+=(-DVEXARO_SANITIZE=ON -DVEXARO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
+  --tsan) dir=build-tsan; args+=(-DVEXARO_TSAN=ON -DVEXARO_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   --fuzz) dir=build-fuzz; args+=(-DVEXARO_FUZZ=ON -DVEXARO_TESTS=OFF -DVEXARO_BENCH=OFF
                                  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
 esac

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 SimulatedInstallation::SimulatedInstallation(const VirtualRig& installation, VirtualPen::Options penOptions,
@@ -66,10 +67,12 @@ CalibDlg* SimulatedInstallation::window() const {
 }
 
 bool SimulatedInstallation::spinUntil(const std::function<bool()>& done, int timeoutMs) {
+    // Sanitizer runs are several times slower; their scripts stretch every wait by this factor.
+    const int stretch = std::max(1, qEnvironmentVariableIntValue("VEXARO_WAIT_STRETCH"));
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.elapsed() > timeoutMs)
+        if (timer.elapsed() > static_cast<qint64>(timeoutMs) * stretch)
             return false;
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }

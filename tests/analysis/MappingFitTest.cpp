@@ -131,8 +131,9 @@ TEST(MappingFitRuns, EqualErrorsKeepTheEarlierRun) {
 }
 
 TEST(MappingFitRuns, ConsistentPointsEndByDampingNotByTheCaps) {
-    // Exact points from a plain projective map: E falls below 16 at once, the loop goes on until
-    // the damping passes 1e7, well before the step cap.
+    // Exact points from a plain projective map, the fit started from the identity as the first
+    // run of every fit is: it must travel to the map, then go on until the damping passes 1e7,
+    // before the step cap and the time cap.
     MappingModel model;
     model.p = {1.4, 0.05, -20.0, -0.03, 1.5, 10.0, 1e-5, 2e-5, 640.0, 360.0, 0.0, 0.0, 0.0};
     std::array<float, 40> camera{};
@@ -145,10 +146,16 @@ TEST(MappingFitRuns, ConsistentPointsEndByDampingNotByTheCaps) {
     }
     MappingFit fit;
     fit.setPoints(camera.data(), screen.data(), 20);
-    MappingModel::Parameters start = model.p;
+    MappingModel::Parameters start{};
+    start[MappingModel::H0] = 1.0;
+    start[MappingModel::H4] = 1.0;
+    start[MappingModel::Cx] = 640.0;
+    start[MappingModel::Cy] = 360.0;
     const MappingFit::Result result = fit.runFit(start, 0);
     EXPECT_LT(result.error, 1e-3);
-    EXPECT_LT(result.iterations, MappingFit::iterationCap);
+    EXPECT_GT(result.iterations, 3) << "the run started away from the map";
+    EXPECT_LE(result.iterations, MappingFit::iterationCap) << "not ended by the step cap";
+    EXPECT_GT(result.finalDamping, 1e7) << "ended by the damping, not by the time cap";
 }
 
 TEST(HomographySeedSolve, ExactProjectivePairsGiveTheirMap) {

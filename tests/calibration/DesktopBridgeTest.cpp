@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QTouchEvent>
 #include <QWidget>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -58,12 +59,12 @@ TEST(DesktopBridge, GrabsTheWindowCoveringTheDisplayFromAnotherThread) {
     DesktopBridge bridge;
 
     QImage grabbed;
-    bool finished = false;
+    std::atomic<bool> finished{false}; // set by the module's thread, polled by the GUI thread
     std::thread module([&] {
         grabbed = bridge.grabCoveredDisplay();
-        finished = true;
+        finished.store(true);
     });
-    spinUntil([&] { return finished; });
+    spinUntil([&] { return finished.load(); });
     module.join();
     ASSERT_FALSE(grabbed.isNull());
     EXPECT_EQ(grabbed.size(), display.size());

@@ -2,9 +2,11 @@
 
 #include "device/DevicePacket.h"
 #include "device/PacketCodes.h"
+#include "tests/support/ThreadCount.h"
 
 #include <QSignalSpy>
 #include <cstring>
+#include <mutex>
 #include <tuple>
 #include <vector>
 
@@ -285,12 +287,14 @@ TEST_F(SimulatedLinkTest, FailedUsbStartLeavesTheLinkInert) {
 TEST_F(SimulatedLinkTest, UnpluggedReadsBackOffInsteadOfSpinning) {
     openLink();
     Pacing::setScale(0.1); // the 100 ms back-off becomes 10 ms
+    QElapsedTimer clock;
+    clock.start();
     module->unplug();
-    QThread::msleep(300);
+    ASSERT_TRUE(waitUntil([&] { return link->noDeviceReads() >= 6; }));
+    const qint64 elapsed = clock.elapsed();
     link->stopReceiver();
-    // A spinning loop would fail hundreds of thousands of reads in this time.
-    EXPECT_GT(link->noDeviceReads(), 0);
-    EXPECT_LT(link->noDeviceReads(), 200);
+    // Five back-offs lie between six failed reads; a spinning loop fails them in microseconds.
+    EXPECT_GE(elapsed, 5 * 10);
     link->setTracking(false); // writes fail like libusb's, without harm
 }
 
@@ -302,7 +306,9 @@ TEST_F(SimulatedLinkTest, StopWaitOutlastedByEndlessLiveFrameNeitherLeaksNorRead
     link->startReceiver();
     module->setFault(SimFault::EndlessLiveFrame);
     link->requestLiveFrame();
-    QThread::msleep(20);
+    // The module has begun the endless frame (it keeps sending blocks from then on).
+    ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_LIVE_SENDIMG) == 1; }));
+    ASSERT_TRUE(module->waitUntilIdle());
     link->stopReceiver(); // gives up after the (scaled) 10 s wait: the drain never ends
     EXPECT_EQ(link->orphanedReceivers(), 1);
     // A new receiver first ends the kept one, so two never read at once.
@@ -315,11 +321,13 @@ TEST_F(SimulatedLinkTest, StopWaitOutlastedByEndlessLiveFrameNeitherLeaksNorRead
     link->startReceiver();
     module->setFault(SimFault::EndlessLiveFrame);
     link->requestLiveFrame();
-    QThread::msleep(20);
+    ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_LIVE_SENDIMG) == 2; }));
+    ASSERT_TRUE(module->waitUntilIdle());
     link->stopReceiver();
     EXPECT_EQ(link->orphanedReceivers(), 1);
+    const int threadsWithLink = processThreadCount();
     link.reset(); // joins the kept receiver before the transport goes away
-    SUCCEED();
+    EXPECT_EQ(processThreadCount(), threadsWithLink - 1) << "the kept receiver has ended";
 }
 
 namespace {
@@ -348,8 +356,13 @@ TEST_F(SimulatedLinkTest, PluggedCameraPenAndRecordAnswerAreUsed) {
     module->setFrameSource(std::make_unique<FlatCamera>());
     module->setPenBehaviour(std::make_unique<OnePointPen>());
     module->setCalibAnswer(SimulatedModule::CalibAnswer::PatternEnd);
+    // The handler runs on the module's thread after it has counted the coordinate.
+    std::mutex coordsLock; // guards coords
     std::vector<std::tuple<int, int, int>> coords;
-    module->setCoordHandler([&coords](int a, int x, int y) { coords.emplace_back(a, x, y); });
+    module->setCoordHandler([&](int a, int x, int y) {
+        std::lock_guard<std::mutex> l(coordsLock);
+        coords.emplace_back(a, x, y);
+    });
     openLink();
     std::vector<int> ends;
     QObject::connect(link.get(), &CamDevCtrl::sigMCNextStep, [&](int* p, int len) {
@@ -360,9 +373,14 @@ TEST_F(SimulatedLinkTest, PluggedCameraPenAndRecordAnswerAreUsed) {
     const double params[13] = {};
     link->setCalibParameter(params, 0, 0, 1280, 800, 3, 0, false, 0, nullptr, true, 10, 10, 12);
     link->sendCoord(1, 10, 20);
-    ASSERT_TRUE(waitUntil([&] { return ends.size() == 2 && module->coordCount() == 1; }));
+    const auto handledCoords = [&] {
+        std::lock_guard<std::mutex> l(coordsLock);
+        return coords;
+    };
+    ASSERT_TRUE(waitUntil([&] { return ends.size() == 2 && handledCoords().size() == 1; }));
     EXPECT_EQ(ends[0], 102);
-    EXPECT_EQ(coords, (std::vector<std::tuple<int, int, int>>{{1, 10, 20}}));
+    EXPECT_EQ(handledCoords(), (std::vector<std::tuple<int, int, int>>{{1, 10, 20}}));
+    EXPECT_EQ(module->coordCount(), 1);
 
     // The live image follows the sensor gain written between frames.
     link->stopReceiver();

@@ -89,7 +89,8 @@ TEST_F(SimulatedLinkTest, ClaimFailureOnEveryModuleIsRetriedNextCycle) {
     RecordingWatchClient client;
     {
         WatchRun run(*link, client);
-        QThread::msleep(150);
+        // Two watch cycles have tried to open the module (each asks for the kernel-driver detach).
+        ASSERT_TRUE(waitUntil([&] { return module->autoDetachRequests() >= 2; }));
         EXPECT_EQ(client.opened.load(), 0);
         EXPECT_EQ(client.absent.load(), 0); // present, just not opened
         module->setFault(SimFault::ClaimFailure, 0);

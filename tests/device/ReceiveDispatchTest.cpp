@@ -3,6 +3,7 @@
 #include "device/DevicePacket.h"
 #include "device/PacketCodes.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <vector>
 
@@ -15,11 +16,30 @@ DevicePacket withByte(std::uint32_t code, std::uint32_t length, int offset, std:
     return p;
 }
 
-// Lets the receive thread read everything queued before the GUI thread runs any slot.
-void waitUntilRead(const SimulatedModule& m, unsigned char endpoint) {
-    for (int i = 0; i < 2000 && m.pendingPackets(endpoint) > 0; ++i)
-        QThread::usleep(500);
-    QThread::msleep(20);
+// Lets the receive thread read and dispatch everything queued before the GUI thread runs any
+// slot: a packet of a code the tool ignores goes last, and once the receive thread has taken it,
+// every packet before it has been dispatched (the loop reads one packet after the other).
+void waitUntilRead(SimulatedModule& m, unsigned char endpoint) {
+    constexpr std::uint32_t ignoredCode = 0x7F00;
+    m.injectPacket(endpoint, DevicePacket::make(ignoredCode));
+    QElapsedTimer t;
+    t.start();
+    while (m.pendingPackets(endpoint) > 0 && t.elapsed() < 5000)
+        QThread::usleep(200);
+    ASSERT_EQ(m.pendingPackets(endpoint), 0u);
+}
+
+// A stored-record packet whose slot runs after every packet the module sent before it: a
+// "nothing arrived" check made after it has seen the whole answer.
+void waitForMarker(SimulatedModule& m, CamDevCtrl& link) {
+    int records = 0;
+    const auto c =
+        QObject::connect(&link, &CamDevCtrl::sigSetPrevTweak, [&records](unsigned char*) { ++records; });
+    ASSERT_TRUE(m.waitUntilIdle());
+    m.injectPacket(0x83, withByte(DAT_EEPROM, 400, 8, 0xA5));
+    const bool seen = waitUntil([&] { return records == 1; });
+    QObject::disconnect(c);
+    ASSERT_TRUE(seen);
 }
 
 } // namespace
@@ -120,12 +140,16 @@ TEST_F(SimulatedLinkTest, RefusedAndStalledTransfersReportNothing) {
     QObject::connect(link.get(), &CamDevCtrl::sigACNewFrame, [&](unsigned char*, int) { ++images; });
     module->setFault(SimFault::LoseGroupEnd, 1.0);
     link->requestAcImage(102, 0);
-    EXPECT_FALSE(waitUntil([&] { return images > 0; }, 200));
+    ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_AC_SENDIMG) == 1; }));
+    waitForMarker(*module, *link);
+    EXPECT_EQ(images, 0);
     EXPECT_EQ(module->commandCount(CMD_AC_SENDIMG), 1); // stalled in group 0
     module->clearFaults();
     module->setFault(SimFault::Nak, 1.0);
     link->requestAcImage(102, 0);
-    EXPECT_FALSE(waitUntil([&] { return images > 0; }, 200));
+    ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_AC_SENDIMG) == 2; }));
+    waitForMarker(*module, *link);
+    EXPECT_EQ(images, 0);
     module->clearFaults();
     link->requestAcImage(102, 0); // a fresh start recovers
     ASSERT_TRUE(waitUntil([&] { return images == 1; }));
@@ -138,7 +162,8 @@ TEST_F(SimulatedLinkTest, UnplugDuringTransferThenReopen) {
     ASSERT_TRUE(waitUntil([&] { return step.count() == 1; }));
     module->setFault(SimFault::LatencyMs, 0.2);
     link->requestAcImage(102, 0);
-    QThread::msleep(5);
+    // Unplugged once the module is answering the transfer.
+    ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_AC_SENDIMG) == 1; }));
     module->unplug();
     EXPECT_FALSE(link->isDevicePresent(false));
     module->clearFaults();

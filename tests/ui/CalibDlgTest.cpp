@@ -220,12 +220,10 @@ TEST_F(CalibDlgTest, PenGlidesBetweenTargetsAndHidesAfterTheLast) {
     window.setTargetCount(16);
     window.stepTargetIndex(1);
     window.animateForward();
-    QTest::qWait(500);
-    EXPECT_EQ(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[1]));
+    QTRY_COMPARE(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[1]));
     window.stepTargetIndex(-1);
     window.animateBack();
-    QTest::qWait(500);
-    EXPECT_EQ(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[0]));
+    QTRY_COMPARE(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[0]));
     window.setTargetIndex(16);
     window.animateForward();
     EXPECT_TRUE(window.penLabel()->isHidden());

@@ -52,17 +52,22 @@ bool hasSlot(const QMetaObject* meta, const char* signature) {
 TEST_F(HubTest, AllTwentyNineConnectionsConnect) {
     connectWarnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(collectConnectWarnings);
-    { ZelmoSetupDlg hub; }
+    ZelmoSetupDlg hub;
     qInstallMessageHandler(previous);
     EXPECT_TRUE(connectWarnings.isEmpty()) << connectWarnings.join(QLatin1Char('\n')).toStdString();
 
     struct Table {
-        const QMetaObject* sender;
-        const QMetaObject* receiver;
+        const QObject* sender;
+        const QObject* receiver;
+        const QMetaObject* senderMeta;
+        const QMetaObject* receiverMeta;
         std::vector<Connection> rows;
     };
+    ZelmoMainCtrl* ctrl = hub.controller();
     const Table tables[] = {
-        {&CamDevCtrl::staticMetaObject,
+        {ctrl->device(),
+         ctrl,
+         &CamDevCtrl::staticMetaObject,
          &ZelmoMainCtrl::staticMetaObject,
          {{"sigSetFWVersion(QString)", "slotSetFWVersion(QString)"},
           {"sigSetFWOption(uchar,uchar,uchar,uchar)", "slotSetFWOption(uchar,uchar,uchar,uchar)"},
@@ -72,19 +77,25 @@ TEST_F(HubTest, AllTwentyNineConnectionsConnect) {
           {"sigACNextStep()", "slotACNextStep()"},
           {"sigMCNextStep(int*,int)", "slotMCNextStep(int*,int)"},
           {"sigMCDone()", "slotMCDone()"}}},
-        {&CalibDlg::staticMetaObject,
+        {ctrl->calibWindow(),
+         ctrl,
+         &CalibDlg::staticMetaObject,
          &ZelmoMainCtrl::staticMetaObject,
          {{"sigCaliDlgWorkingDone(bool)", "slotCaliDlgWorkingDone(bool)"},
           {"sigMCNextStepPointer()", "slotMCNextStepPointer()"},
           {"sigMCPrevStepPointer()", "slotMCPrevStepPointer()"},
           {"sigTouchEvent(int,int)", "slotTouchEvent(int,int)"}}},
-        {&ZelmoMainCtrl::staticMetaObject,
+        {ctrl,
+         &hub,
+         &ZelmoMainCtrl::staticMetaObject,
          &ZelmoSetupDlg::staticMetaObject,
          {{"sigUpdateAlignImage(QImage)", "slotUpdateAlignImage(QImage)"},
           {"sigChangeUIState(bool)", "slotChangeUIState(bool)"},
           {"sigSetFWVersion(QString)", "slotSetFWVersion(QString)"},
           {"sigSetFWOption(uchar,uchar,uchar,uchar)", "slotSetFWOption(uchar,uchar,uchar,uchar)"}}},
-        {&MainDlg::staticMetaObject,
+        {hub.settingsWindow(),
+         &hub,
+         &MainDlg::staticMetaObject,
          &ZelmoSetupDlg::staticMetaObject,
          {{"sigStartAlignmentDisplay()", "slotStartAlignmentDisplay()"},
           {"sigStartACalibration()", "slotStartACalibration()"},
@@ -95,7 +106,9 @@ TEST_F(HubTest, AllTwentyNineConnectionsConnect) {
           {"sigSetFingerMode(bool)", "slotSetFingerMode(bool)"},
           {"sigSetLens(eLens)", "slotSetLens(eLens)"},
           {"sigClose(int)", "slotCloseDlg(int)"}}},
-        {&AlignmentDlg::staticMetaObject,
+        {hub.alignmentView(),
+         &hub,
+         &AlignmentDlg::staticMetaObject,
          &ZelmoSetupDlg::staticMetaObject,
          {{"sigCamParamSend(int,int)", "slotCamParamSend(int,int)"},
           {"sigStopAlignmentDisplay()", "slotStopAlignmentDisplay()"},
@@ -106,9 +119,16 @@ TEST_F(HubTest, AllTwentyNineConnectionsConnect) {
     for (const Table& table : tables) {
         for (const Connection& row : table.rows) {
             ++count;
-            EXPECT_TRUE(hasSignal(table.sender, row.signal)) << row.signal;
-            EXPECT_TRUE(hasSlot(table.receiver, row.slot)) << row.slot;
+            EXPECT_TRUE(hasSignal(table.senderMeta, row.signal)) << row.signal;
+            EXPECT_TRUE(hasSlot(table.receiverMeta, row.slot)) << row.slot;
             EXPECT_TRUE(QMetaObject::checkConnectArgs(row.signal, row.slot)) << row.signal;
+            // Undoing the connection succeeds only if the hub made exactly this one between
+            // these two objects, so a missing connect call fails here.
+            const QByteArray signal = QByteArray(SIGNAL()) + row.signal;
+            const QByteArray slot = QByteArray(SLOT()) + row.slot;
+            EXPECT_TRUE(
+                QObject::disconnect(table.sender, signal.constData(), table.receiver, slot.constData()))
+                << row.signal << " -> " << row.slot;
         }
     }
     EXPECT_EQ(count, 29);

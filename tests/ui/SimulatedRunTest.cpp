@@ -1,6 +1,8 @@
 #include "MainDlgWidgets.h"
 #include "app/LanguageTexts.h"
 #include "calibration/ZelmoMainCtrl.h"
+#include "device/CamDevCtrl.h"
+#include "device/DevicePacket.h"
 #include "device/PacketCodes.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
@@ -58,11 +60,26 @@ TEST_F(SimulatedRunTest, ModuleConnectsSettingsReachItAndShutDownLeavesItTrackin
         QTRY_COMPARE(module.sensorGain(), 64u);
         QTest::keyClick(hub.alignmentView(), Qt::Key_Escape);
         EXPECT_FALSE(hub.alignmentView()->isVisible());
-        // The stream ends: at most the frame in flight still arrives.
-        QTest::qWait(200);
-        const int after = frames.count();
-        QTest::qWait(300);
-        EXPECT_LE(frames.count(), after + 1);
+        // The stream ends: at most the frame in flight still arrives. A stored-record packet sent
+        // now reaches the controller after everything the module streamed before it.
+        const int atEscape = frames.count();
+        int records = 0;
+        QObject::connect(hub.controller()->device(), &CamDevCtrl::sigSetPrevTweak, &hub,
+                         [&records](unsigned char*) { ++records; });
+        const auto roundTrip = [&module, &records](int count) {
+            module.waitUntilIdle();
+            DevicePacket marker = DevicePacket::make(DAT_EEPROM);
+            marker.setLength(400);
+            module.injectPacket(0x83, marker);
+            return QTest::qWaitFor([&] { return records == count; }, 5000);
+        };
+        ASSERT_TRUE(roundTrip(1));
+        EXPECT_LE(frames.count(), atEscape + 1);
+        const int liveRequests = module.commandCount(CMD_LIVE_SENDIMG);
+        const int settled = frames.count();
+        ASSERT_TRUE(roundTrip(2));
+        EXPECT_EQ(frames.count(), settled);
+        EXPECT_EQ(module.commandCount(CMD_LIVE_SENDIMG), liveRequests) << "no frame asked for";
         module.clearCounters();
     }
     EXPECT_EQ(module.commandCount(CMD_START_TRACKING), 1);

@@ -7,6 +7,7 @@
 #include "device/DeviceWatchClient.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
+#include "tests/support/ThreadCount.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -247,13 +248,16 @@ TEST_F(ZelmoMainCtrlTest, WatcherReportsArriveQueuedOnTheGuiThread) {
 }
 
 TEST_F(ZelmoMainCtrlTest, WatcherStartsOnceAndStopsWithTheController) {
+    const int threadsBefore = processThreadCount();
     auto ctrl = std::make_unique<ZelmoMainCtrl>(&texts);
     DeviceWatchClient& client = ZelmoMainCtrlProbe::watchClient(*ctrl);
+    const int threadsUnwatched = processThreadCount(); // the USB library may run one of its own
     ctrl->StartDeviceWatch();
     EXPECT_FALSE(client.watchStopRequested());
     ctrl->StartDeviceWatch();
+    EXPECT_EQ(processThreadCount(), threadsUnwatched + 1) << "one watch thread, not two";
     ctrl.reset(); // must not hang or leave the thread running over a deleted device link
-    SUCCEED();
+    EXPECT_EQ(processThreadCount(), threadsBefore);
 }
 
 TEST_F(ZelmoMainCtrlTest, AlignmentModeSwitchesTheLiveStream) {

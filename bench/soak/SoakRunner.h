@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <random>
+
+class CamDevCtrl;
+class SoakBus;
+class SoakWatchClient;
+
+// Unplugs and replugs the module again and again at random moments (idle, live stream open,
+// inside an image transfer, inside a calibration) while the device link's watch loop runs as in the
+// program. A cycle succeeds when the link reconnects and the next calibration image arrives
+// byte-identical to what the module captured.
+class SoakRunner {
+public:
+    struct Result {
+        int cycles = 0;
+        int failures = 0;
+        int stuckThreads = 0;
+        long rssGrowthKb = 0; // from the end of cycle 50 (or the last, if fewer) to the end
+        int fdGrowth = 0;     // from the end of the first cycle to the end
+        double seconds = 0.0;
+        QString line() const;
+    };
+    enum class Moment { Idle, LiveStream, MidImage, MidCalibration };
+
+    SoakRunner(SoakBus& bus, std::uint32_t seed);
+    Result run(int cycles);
+
+private:
+    bool runCycle(CamDevCtrl& link, SoakWatchClient& client, int index);
+    void enter(CamDevCtrl& link, Moment moment);
+    bool reconnect(SoakWatchClient& client, int openedBefore);
+    bool nextImageArrivesWhole(CamDevCtrl& link);
+    int randomBelow(int bound);
+
+    SoakBus& bus;
+    std::mt19937 random;
+};

@@ -1,0 +1,88 @@
+// Three camera frames (black, white, pattern) through the whole analysis: normalisation, marker
+// and circle detection, the fit and the camera row limit. Each pass has a time cap and the fit an
+// iteration cap (the step that crosses it is the last); an input that makes any of them not hold, or hang, is
+// a finding.
+//
+// Input: one byte lens type (mod 4), one byte semi-automatic flag (bit 0), then three frames of
+// 160 x 90 grey bytes (missing bytes are 0), each scaled up to the module's 1280 x 720.
+#include "FuzzSupport.h"
+
+#include "analysis/CirclePass.h"
+#include "analysis/MappingFit.h"
+#include "analysis/MarkerPass.h"
+#include "analysis/PatternAnalyzer.h"
+#include "analysis/TargetCounts.h"
+#include "calibration/PatternGeometry.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <opencv2/imgproc.hpp>
+#include <vector>
+
+namespace {
+
+constexpr int smallWidth = 160;
+constexpr int smallHeight = 90;
+constexpr std::size_t smallSize = static_cast<std::size_t>(smallWidth) * smallHeight;
+constexpr int screenWidth = 1920;
+constexpr int screenHeight = 1080;
+// Both detection passes and each of the six fit runs may use their whole cap (a pass stops after
+// the candidate that crossed it); the rest is bounded work, given generous room for the sanitizers.
+constexpr qint64 timeBoundMs =
+    2 * MarkerPass::timeCapMs + 2 * CirclePass::timeCapMs + 6 * MappingFit::runTimeCapMs + 10000;
+
+cv::Mat frameFrom(const std::uint8_t* data, std::size_t size, std::size_t at) {
+    cv::Mat small(smallHeight, smallWidth, CV_8UC1, cv::Scalar(0));
+    if (at < size)
+        std::memcpy(small.data, data + at, std::min(smallSize, size - at));
+    cv::Mat frame;
+    cv::resize(small, frame, cv::Size(1280, 720), 0, 0, cv::INTER_LINEAR);
+    return frame;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2)
+        return 0;
+    fuzz_support::ensureApplication();
+    const int lens = data[0] % 4;
+    const bool semi = (data[1] & 1) != 0;
+    const cv::Mat dark = frameFrom(data, size, 2);
+    const cv::Mat bright = frameFrom(data, size, 2 + smallSize);
+    const cv::Mat pattern = frameFrom(data, size, 2 + 2 * smallSize);
+
+    std::vector<float> targets;
+    for (const QPointF& target : PatternGeometry::automaticTargets(screenWidth, screenHeight)) {
+        targets.push_back(static_cast<float>(target.x()));
+        targets.push_back(static_cast<float>(target.y()));
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    analyzer.resetProcessState();
+    TargetCounts::setForLens(static_cast<eLens>(lens));
+    cv::Mat normalised;
+    if (!analyzer.normalisePattern(dark, bright, pattern, normalised))
+        fuzz_support::fail("equal 8-bit frames were refused");
+    analyzer.clearDetections();
+    analyzer.setTargets(targets.data(), static_cast<int>(targets.size() / 2), screenWidth, screenHeight,
+                        static_cast<eLens>(lens), 0, nullptr, 12);
+    analyzer.detectTargets(normalised);
+    std::array<double, 13> params{};
+    const bool ok = semi ? analyzer.fitAllTargets(true, params.data()) : analyzer.fitAutomatic(params.data());
+    if (ok)
+        (void)PatternAnalyzer::topRowLimit(params.data(), screenWidth, screenHeight);
+
+    if (clock.elapsed() > timeBoundMs)
+        fuzz_support::fail("the analysis outlasted its time caps");
+    if (analyzer.fitIterations < 0 || analyzer.fitIterations > MappingFit::iterationCap + 1)
+        fuzz_support::fail("the fit outran its iteration cap");
+    if (ok && !std::all_of(params.begin(), params.end(), [](double p) { return std::isfinite(p); }))
+        fuzz_support::fail("an accepted fit holds a number that is not finite");
+    return 0;
+}
