@@ -2,7 +2,7 @@
 // points across the whole frame with whatever model the record holds.
 #include "FuzzSupport.h"
 
-#include "sim/TrackingModel.h"
+#include "module/TrackingModel.h"
 
 #include <cmath>
 #include <vector>

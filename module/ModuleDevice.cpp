@@ -388,6 +388,19 @@ void ModuleDevice::sendLiveFrame() {
     answer(livePipe, DevicePacket::make(DAT_LIVE_IMGEND), Kind::Other);
 }
 
+// The pen is still held: look again shortly, and answer once it is lifted or the hold ran out.
+void ModuleDevice::answerOnceReleased(const DevicePacket& packet, std::function<bool()> holding,
+                                      std::chrono::steady_clock::time_point giveUp) {
+    constexpr int holdPollMs = 10;
+    if (holding() && std::chrono::steady_clock::now() < giveUp) {
+        schedule(
+            holdPollMs, [this, packet, holding, giveUp] { answerOnceReleased(packet, holding, giveUp); },
+            false);
+        return;
+    }
+    answer(replyPipe, packet, Kind::Other);
+}
+
 void ModuleDevice::capture(FrameSource::Capture kind, int id, std::uint32_t endCode) {
     std::vector<std::uint8_t> image(acImageSize);
     {
@@ -523,8 +536,21 @@ void ModuleDevice::handleRequest(const DevicePacket& r) {
             DevicePacket p = DevicePacket::make(e.code);
             p.setLength(4);
             p.setU32(8, e.value);
-            schedule(
-                e.delayMs, [this, p] { answer(replyPipe, p, Kind::Other); }, e.scaled);
+            if (e.holdWhile) {
+                const auto holding = e.holdWhile;
+                const int limitMs = e.holdLimitMs;
+                schedule(
+                    e.delayMs,
+                    [this, p, holding, limitMs] {
+                        answerOnceReleased(p, holding,
+                                           std::chrono::steady_clock::now() +
+                                               std::chrono::milliseconds(limitMs));
+                    },
+                    e.scaled);
+            } else {
+                schedule(
+                    e.delayMs, [this, p] { answer(replyPipe, p, Kind::Other); }, e.scaled);
+            }
         }
         break;
     }

@@ -126,6 +126,8 @@ private:
     void sendImageBlocks(PacketPipe& pipe, std::uint32_t code, const std::vector<std::uint8_t>& image,
                          std::uint32_t first, std::uint32_t last);
     void sendLiveFrame();
+    void answerOnceReleased(const DevicePacket& packet, std::function<bool()> holding,
+                            std::chrono::steady_clock::time_point giveUp);
     FrameSource::Sensor currentSensor() const;
     void capture(FrameSource::Capture kind, int id, std::uint32_t endCode);
     void storeCalibRecord(const DevicePacket& request);

@@ -42,6 +42,8 @@ SimulatedInstallation::SimulatedInstallation(const VirtualRig& installation, Vir
     pen = penPtr.get();
     module->setPenBehaviour(std::move(penPtr));
     controller = std::make_unique<ZelmoMainCtrl>(&texts, module->createTransport());
+    // The pen user watches the ring and lifts only once it has completed.
+    QObject::connect(window(), &CalibDlg::sigMCNextStepPointer, window(), pen->ringWatcher());
     window()->ceiling = rig.ceiling ? 1 : 0;
     window()->rear = rig.rear ? 1 : 0;
     window()->lens = rig.lens;

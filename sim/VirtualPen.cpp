@@ -42,11 +42,24 @@ std::vector<ManualPenBehaviour::Event> VirtualPen::patternStarted(int target) {
     seen.scaled = false;
     Event lifted{options.seenAfterMs + rest, RES_MC_PATTERN_END, static_cast<std::uint32_t>(target)};
     lifted.scaled = false;
+    if (!early) {
+        // Held until the ring of this touch completes, however late a busy window paints it.
+        const int ringsBefore = rings->load();
+        lifted.holdWhile = [ringCount = rings, ringsBefore] {
+            return ringCount->load() == ringsBefore;
+        };
+    }
     return {seen, lifted};
 }
 
 std::array<float, 50> VirtualPen::inputPoints() {
     return slotPoints;
+}
+
+std::function<void()> VirtualPen::ringWatcher() const {
+    return [ringCount = rings] {
+        ringCount->fetch_add(1);
+    };
 }
 
 int VirtualPen::startsOf(int target) const {

@@ -3,12 +3,15 @@
 #include "module/ManualPenBehaviour.h"
 #include "sim/VirtualRig.h"
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <random>
 #include <set>
 
 // An automatic user for the touch phases: after each target start it touches the target, rests
-// until the window has moved on and lifts; the module records where its camera saw the pen tip.
+// at least restMs and, like a person watching the ring, until the window's ring has completed, then
+// lifts; the module records where its camera saw the pen tip.
 // The module numbers its slotPoints by the tool's target number. Options make the user lift early,
 // touch the wrong spot or shake.
 class VirtualPen : public ManualPenBehaviour {
@@ -35,6 +38,10 @@ public:
     // How often each target was started (tests use it to see re-arming).
     int startsOf(int target) const;
 
+    // Called when the window's ring completes (any thread, also after the pen is gone): the pen on
+    // the current target may lift.
+    std::function<void()> ringWatcher() const;
+
 private:
     VirtualRig rig;
     TargetLocator locate;
@@ -42,4 +49,5 @@ private:
     std::mt19937 rng;
     std::array<float, 50> slotPoints{};
     std::array<int, 25> starts{};
+    std::shared_ptr<std::atomic<int>> rings = std::make_shared<std::atomic<int>>(0); // completed rings
 };

@@ -1,6 +1,6 @@
 #include "SimulatedSoakBus.h"
 
-#include "sim/FrameSource.h"
+#include "module/FrameSource.h"
 
 #include <random>
 
