@@ -1,0 +1,46 @@
+#pragma once
+
+#include <opencv2/core/mat.hpp>
+
+// Turns the black, white and pattern frames into one image: lit pattern near 255, unlit near 0,
+// 255 off the projection.
+//
+// Which pixels belong to the projection is decided on the white-minus-black range averaged over a
+// wide window, so sensor noise off the screen (which, scaled up to the full grey range, would cover
+// the image with speckle) is told apart from a dim or low-contrast screen whose range is only a
+// few grey levels. The floor is a fraction of the frame's own bright range, so it follows the
+// capture rather than a fixed level. On the projection each pixel is
+//   255 - min(256·drop / (range + 1), 255),  drop = white - pattern, range = white - black,
+// with white and black taken from lightly smoothed frames: the white and black screens carry no
+// detail, and smoothing them keeps their noise out of the quotient when the range is small.
+class PatternNormaliser {
+public:
+    // Window of the projection test and of the white/black smoothing, camera pixels (odd).
+    static constexpr int maskWindow = 15;
+    static constexpr int frameWindow = 5;
+    // A pixel is on the projection when its averaged range exceeds this fraction of the frame's
+    // bright range (99th percentile), and at least minimumFloor levels.
+    static constexpr double floorFraction = 0.25;
+    static constexpr double minimumFloor = 1.0;
+
+    // False (out untouched) when the frames are not equal-sized, non-empty 8-bit single channel.
+    bool normalise(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern, cv::Mat& out);
+
+    // Grey levels of the last projection floor and of the bright range it was derived from.
+    double lastFloor() const { return floor; }
+    double lastBrightRange() const { return brightRange; }
+    // Fraction of the last frame found on the projection.
+    double lastProjectedFraction() const { return projectedFraction; }
+
+private:
+    static double percentile99(const cv::Mat& range);
+
+    // Reused between calibrations: signed range, its wide average, smoothed white and black.
+    cv::Mat range;
+    cv::Mat wideRange;
+    cv::Mat smoothDark;
+    cv::Mat smoothBright;
+    double floor = 0.0;
+    double brightRange = 0.0;
+    double projectedFraction = 0.0;
+};
