@@ -6,6 +6,25 @@
 #include <cstdint>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
+#include <vector>
+
+namespace {
+
+// 255 - min(256·drop / (range + 1), 255) for every (range, drop).
+const std::vector<std::uint8_t>& quotientTable() {
+    static const std::vector<std::uint8_t> table = [] {
+        std::vector<std::uint8_t> t(256 * 256);
+        for (int range = 0; range < 256; ++range) {
+            for (int drop = 0; drop < 256; ++drop)
+                t[static_cast<size_t>(range * 256 + drop)] =
+                    static_cast<std::uint8_t>(255 - std::min(256 * drop / (range + 1), 255));
+        }
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
 
 double PatternNormaliser::percentile99(const cv::Mat& averaged) {
     // Histogram of the averaged range in tenths of a grey level, 0 to 255.
@@ -43,28 +62,28 @@ bool PatternNormaliser::normalise(const cv::Mat& dark, const cv::Mat& bright, co
     brightRange = percentile99(wideRange);
     floor = std::max(minimumFloor, floorFraction * brightRange);
 
-    cv::blur(dark, smoothDark, cv::Size(frameWindow, frameWindow), cv::Point(-1, -1), cv::BORDER_REPLICATE);
-    cv::blur(bright, smoothBright, cv::Size(frameWindow, frameWindow), cv::Point(-1, -1),
-             cv::BORDER_REPLICATE);
-
+    const std::uint8_t* table = quotientTable().data();
     out.create(dark.size(), CV_8UC1);
     const float projectionFloor = static_cast<float>(floor);
+    const int floorLevels = static_cast<int>(std::ceil(floor));
     long projected = 0;
     for (int y = 0; y < dark.rows; ++y) {
         const float* wide = wideRange.ptr<float>(y);
-        const std::uint8_t* d = smoothDark.ptr<std::uint8_t>(y);
-        const std::uint8_t* b = smoothBright.ptr<std::uint8_t>(y);
+        const std::uint8_t* d = dark.ptr<std::uint8_t>(y);
+        const std::uint8_t* b = bright.ptr<std::uint8_t>(y);
         const std::uint8_t* p = pattern.ptr<std::uint8_t>(y);
         std::uint8_t* o = out.ptr<std::uint8_t>(y);
         for (int x = 0; x < dark.cols; ++x) {
+            // Both the wide average and the pixel itself must clear the floor (the pixel at half
+            // of it): the wide window reaches a few pixels past the projection's edge, where the
+            // range is noise alone.
             const int pixelRange = std::max(b[x] - d[x], 0);
-            if (!(wide[x] > projectionFloor) || pixelRange == 0) {
+            if (!(wide[x] > projectionFloor) || pixelRange == 0 || 2 * pixelRange < floorLevels) {
                 o[x] = 255;
                 continue;
             }
             ++projected;
-            const int drop = std::max(b[x] - p[x], 0);
-            o[x] = static_cast<std::uint8_t>(255 - std::min(256 * drop / (pixelRange + 1), 255));
+            o[x] = table[pixelRange * 256 + std::max(b[x] - p[x], 0)];
         }
     }
     projectedFraction = static_cast<double>(projected) / (static_cast<double>(dark.rows) * dark.cols);

@@ -11,15 +11,14 @@
 // few grey levels. The floor is a fraction of the frame's own bright range, so it follows the
 // capture rather than a fixed level. On the projection each pixel is
 //   255 - min(256·drop / (range + 1), 255),  drop = white - pattern, range = white - black,
-// with white and black taken from lightly smoothed frames: the white and black screens carry no
-// detail, and smoothing them keeps their noise out of the quotient when the range is small.
+// each clamped at 0; a pixel without range is 255.
 class PatternNormaliser {
 public:
-    // Window of the projection test and of the white/black smoothing, camera pixels (odd).
+    // Window of the projection test, camera pixels (odd).
     static constexpr int maskWindow = 15;
-    static constexpr int frameWindow = 5;
     // A pixel is on the projection when its averaged range exceeds this fraction of the frame's
-    // bright range (99th percentile), and at least minimumFloor levels.
+    // bright range (99th percentile), and at least minimumFloor levels; its own range must reach
+    // half of that.
     static constexpr double floorFraction = 0.25;
     static constexpr double minimumFloor = 1.0;
 
@@ -35,11 +34,9 @@ public:
 private:
     static double percentile99(const cv::Mat& range);
 
-    // Reused between calibrations: signed range, its wide average, smoothed white and black.
+    // Reused between calibrations: the signed range and its wide average.
     cv::Mat range;
     cv::Mat wideRange;
-    cv::Mat smoothDark;
-    cv::Mat smoothBright;
     double floor = 0.0;
     double brightRange = 0.0;
     double projectedFraction = 0.0;
