@@ -49,6 +49,25 @@ double PatternNormaliser::percentile99(const cv::Mat& averaged) {
     return 0.0;
 }
 
+double PatternNormaliser::whiteNoise(const cv::Mat& bright, const cv::Mat& averaged, double projectionFloor) {
+    // Mean absolute difference of horizontal neighbours on the projection, every 4th row: for
+    // Gaussian noise of sigma s it is 2s/sqrt(pi); the white screen's own gradient adds little.
+    double sum = 0.0;
+    long count = 0;
+    const float level = static_cast<float>(projectionFloor);
+    for (int y = 0; y < bright.rows; y += 4) {
+        const std::uint8_t* b = bright.ptr<std::uint8_t>(y);
+        const float* wide = averaged.ptr<float>(y);
+        for (int x = 0; x + 1 < bright.cols; ++x) {
+            if (wide[x] > level && wide[x + 1] > level) {
+                sum += std::abs(b[x + 1] - b[x]);
+                ++count;
+            }
+        }
+    }
+    return count ? 0.886 * sum / static_cast<double>(count) : 0.0;
+}
+
 bool PatternNormaliser::normalise(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
                                   cv::Mat& out) {
     if (dark.type() != CV_8UC1 || bright.type() != CV_8UC1 || pattern.type() != CV_8UC1 ||
@@ -62,6 +81,21 @@ bool PatternNormaliser::normalise(const cv::Mat& dark, const cv::Mat& bright, co
     brightRange = percentile99(wideRange);
     floor = std::max(minimumFloor, floorFraction * brightRange);
 
+    // A screen only a few noise levels bright: the white and black frames carry no detail, so
+    // they are smoothed and their noise stays out of the quotient. Clean captures keep every
+    // pixel's own frames.
+    noise = whiteNoise(bright, wideRange, floor);
+    smoothed = brightRange < lowSignalToNoise * noise;
+    const cv::Mat* darkSource = &dark;
+    const cv::Mat* brightSource = &bright;
+    if (smoothed) {
+        cv::blur(dark, smoothDark, cv::Size(smoothWindow, smoothWindow), cv::Point(-1, -1),
+                 cv::BORDER_REPLICATE);
+        cv::blur(bright, smoothBright, cv::Size(smoothWindow, smoothWindow), cv::Point(-1, -1),
+                 cv::BORDER_REPLICATE);
+        darkSource = &smoothDark;
+        brightSource = &smoothBright;
+    }
     const std::uint8_t* table = quotientTable().data();
     out.create(dark.size(), CV_8UC1);
     const float projectionFloor = static_cast<float>(floor);
@@ -69,8 +103,8 @@ bool PatternNormaliser::normalise(const cv::Mat& dark, const cv::Mat& bright, co
     long projected = 0;
     for (int y = 0; y < dark.rows; ++y) {
         const float* wide = wideRange.ptr<float>(y);
-        const std::uint8_t* d = dark.ptr<std::uint8_t>(y);
-        const std::uint8_t* b = bright.ptr<std::uint8_t>(y);
+        const std::uint8_t* d = darkSource->ptr<std::uint8_t>(y);
+        const std::uint8_t* b = brightSource->ptr<std::uint8_t>(y);
         const std::uint8_t* p = pattern.ptr<std::uint8_t>(y);
         std::uint8_t* o = out.ptr<std::uint8_t>(y);
         for (int x = 0; x < dark.cols; ++x) {

@@ -290,11 +290,11 @@ int main(int argc, char** argv) {
         if (verbose || !o.ok) {
             std::printf(
                 "scene %d %dx%d lens %d %s%s contrast %.1f ambient %.2f noise %.2f blur %.2f vignet %.2f "
-                "hot %.2f drift %.3f roll %.1f keystone %.3f cover %d: found %d %s %.0f ms%s%s\n",
+                "hot %.2f drift %.3f roll %.1f keystone %.3f cover %d: found %d %s excess %.3f %.0f ms%s%s\n",
                 i, s.width, s.height, s.lens, s.ceiling ? "C" : "-", s.rear ? "R" : "-", s.contrast,
                 s.ambientShare, s.light.noiseSigma, s.light.blurSigma, s.light.vignetting, s.light.hotSpot,
                 s.drift, s.pose.rollDegrees, s.pose.keystone, s.covered, o.found, o.ok ? "ok" : "FAILED",
-                o.ms, o.ok ? "" : " ", o.failure.c_str());
+                o.excess, o.ms, o.ok ? "" : " ", o.failure.c_str());
         }
         scenes.push_back(s);
         outcomes.push_back(o);
