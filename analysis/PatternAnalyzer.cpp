@@ -126,23 +126,21 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
         qCDebug(lcAnalysis) << "only" << seed.count() << "marker targets found: no targets";
         return; // fewer than four markers: every target stays missing
     }
-    normalisedSeed = seed.asStart();
-    // Nine markers of one screen sit on the seed within a few pixels; a marker that lies a disc
-    // radius off it was misread or belongs to something else, and every target found through this
-    // seed would be misplaced.
-    const double tolerance = CirclePass::discRadius(screenWidth, screenHeight);
-    report.seedSolved = true;
+    // The markers of one screen sit on the seed within a few pixels; a marker a disc radius off it
+    // was misread or belongs to something else, and every target found through a seed that holds
+    // it would be misplaced. The largest subset of at least five markers that agree is kept (with
+    // nine markers at most 382 subsets of five or more, each a 9 x 9 solve).
+    const std::array<bool, maxTargets> dropped = consistentMarkers(markerCentres, count, presetModel);
+    report.seedSolved = std::any_of(dropped.begin(), dropped.end(), [](bool d) { return !d; });
     for (int j = 0; j < count; ++j) {
-        const cv::Point2d& c = markerCentres[static_cast<size_t>(j)];
-        if (!MarkerPass::isMarkerTarget(j) || (c.x == 0.0 && c.y == 0.0))
-            continue;
-        double u = 0.0, v = 0.0, sx = 0.0, sy = 0.0;
-        presetModel.undistort(c.x, c.y, u, v);
-        seed.toScreen(u, v, sx, sy);
-        const size_t k = static_cast<size_t>(j);
-        if (std::hypot(sx - targetXY[2 * k], sy - targetXY[2 * k + 1]) > tolerance)
-            report.seedSolved = false;
+        if (dropped[static_cast<size_t>(j)])
+            markerCentres[static_cast<size_t>(j)] = {0.0, 0.0};
     }
+    if (report.seedSolved) {
+        seed = seedFrom(markerCentres, count, presetModel);
+        seed.solve();
+    }
+    normalisedSeed = seed.asStart();
     if (!report.seedSolved) {
         qCDebug(lcAnalysis) << "the markers do not lie on one projective map: no targets";
         return;
@@ -155,7 +153,7 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     }
     const DetectionMapping mapping(preset, seed);
 
-    std::array<cv::Point2d, maxTargets> centres = refinedMarkerCentres(markers, mapping, count);
+    std::array<cv::Point2d, maxTargets> centres = refinedMarkerCentres(markers, mapping, count, dropped);
 
     // The seed was solved from the area centroids of the marker outlines. Under a strong lens
     // these lie a few camera pixels from the marker centres, and the seed then misplaces and
@@ -200,12 +198,13 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
 }
 
 std::array<cv::Point2d, PatternAnalyzer::maxTargets>
-PatternAnalyzer::refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count) {
+PatternAnalyzer::refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count,
+                                      const std::array<bool, maxTargets>& dropped) {
     std::array<cv::Point2d, maxTargets> centres{};
     std::vector<cv::Point> screen;
     std::vector<cv::Point2d> refined;
     for (int j = 0; j < count; ++j) {
-        if (!MarkerPass::isMarkerTarget(j))
+        if (!MarkerPass::isMarkerTarget(j) || dropped[static_cast<size_t>(j)])
             continue;
         refined.clear();
         for (const MarkerPass::Outline& outline : markers.sightings(j)) {
@@ -230,22 +229,26 @@ PatternAnalyzer::refinedMarkerCentres(const MarkerPass& markers, const Detection
 void PatternAnalyzer::judgeView(const cv::Mat& image, const std::vector<int>& candidates,
                                 const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
                                 const MappingModel& presetModel) {
-    HomographySeed seed = seedFrom(markerCentres, count, presetModel);
+    std::array<cv::Point2d, maxTargets> centres = markerCentres;
     bool flipped = false;
-    if (seed.count() < 4) {
+    if (seedFrom(centres, count, presetModel).count() < 4) {
         // A mirrored marker does not decode; in the image flipped left to right it does.
         cv::Mat mirror;
         cv::flip(image, mirror, 1);
         MarkerPass mirrored;
         mirrored.run(mirror, candidates);
-        std::array<cv::Point2d, maxTargets> mirroredCentres{};
-        for (int j = 0; j < count; ++j) {
-            if (MarkerPass::isMarkerTarget(j))
-                mirroredCentres[static_cast<size_t>(j)] = mirrored.centre(j);
-        }
-        seed = seedFrom(mirroredCentres, count, presetModel);
+        for (int j = 0; j < count; ++j)
+            centres[static_cast<size_t>(j)] =
+                MarkerPass::isMarkerTarget(j) ? mirrored.centre(j) : cv::Point2d();
         flipped = true;
     }
+    // Only markers that agree on one map say how the pattern lies.
+    const std::array<bool, maxTargets> dropped = consistentMarkers(centres, count, presetModel);
+    for (int j = 0; j < count; ++j) {
+        if (dropped[static_cast<size_t>(j)])
+            centres[static_cast<size_t>(j)] = {0.0, 0.0};
+    }
+    HomographySeed seed = seedFrom(centres, count, presetModel);
     if (!seed.solve())
         return;
     // The orientation at the middle of the image, where every plausible installation has the screen.
@@ -285,6 +288,67 @@ void PatternAnalyzer::findTargetsOutsideView(const DetectionMapping& mapping, in
             at[k].x < edge || at[k].y < edge || at[k].x >= 1280 - edge || at[k].y >= 720 - edge;
         report.outsideView[k] = nearest[k] > reach || onEdge;
     }
+}
+
+std::array<bool, PatternAnalyzer::maxTargets>
+PatternAnalyzer::consistentMarkers(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
+                                   const MappingModel& presetModel) const {
+    std::vector<int> found;
+    std::vector<cv::Point2d> undistorted;
+    for (int j = 0; j < count; ++j) {
+        const cv::Point2d& c = markerCentres[static_cast<size_t>(j)];
+        if (!MarkerPass::isMarkerTarget(j) || (c.x == 0.0 && c.y == 0.0))
+            continue;
+        double u = 0.0, v = 0.0;
+        presetModel.undistort(c.x, c.y, u, v);
+        found.push_back(j);
+        undistorted.emplace_back(u, v);
+    }
+    const double tolerance = CirclePass::discRadius(screenWidth, screenHeight);
+    const int n = static_cast<int>(found.size());
+    std::array<bool, maxTargets> dropped{};
+    dropped.fill(true);
+    // Four markers always fit exactly, so only five or more prove anything; all of them must agree
+    // when there are fewer than five.
+    const int least = std::min(n, 5);
+    unsigned best = 0;
+    double bestWorst = 0.0;
+    for (int size = n; size >= least && best == 0; --size) {
+        for (unsigned subset = 0; subset < (1u << n); ++subset) {
+            if (__builtin_popcount(subset) != size)
+                continue;
+            HomographySeed trial;
+            for (int i = 0; i < n; ++i) {
+                if (subset & (1u << i)) {
+                    const size_t k = static_cast<size_t>(found[static_cast<size_t>(i)]);
+                    trial.addPair(undistorted[static_cast<size_t>(i)].x,
+                                  undistorted[static_cast<size_t>(i)].y, targetXY[2 * k],
+                                  targetXY[2 * k + 1]);
+                }
+            }
+            if (!trial.solve())
+                continue;
+            double worst = 0.0;
+            for (int i = 0; i < n; ++i) {
+                if (!(subset & (1u << i)))
+                    continue;
+                const size_t k = static_cast<size_t>(found[static_cast<size_t>(i)]);
+                double sx = 0.0, sy = 0.0;
+                trial.toScreen(undistorted[static_cast<size_t>(i)].x, undistorted[static_cast<size_t>(i)].y,
+                               sx, sy);
+                worst = std::max(worst, std::hypot(sx - targetXY[2 * k], sy - targetXY[2 * k + 1]));
+            }
+            if (worst <= tolerance && (best == 0 || worst < bestWorst)) {
+                best = subset;
+                bestWorst = worst;
+            }
+        }
+    }
+    for (int i = 0; i < n; ++i)
+        dropped[static_cast<size_t>(found[static_cast<size_t>(i)])] = (best & (1u << i)) == 0;
+    if (best != 0 && __builtin_popcount(best) < n)
+        qCDebug(lcAnalysis) << n - __builtin_popcount(best) << "markers off the others: dropped";
+    return dropped;
 }
 
 HomographySeed PatternAnalyzer::seedFrom(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,

@@ -79,13 +79,18 @@ public:
 private:
     PatternAnalyzer() = default;
     bool runFit(const PointTable& table, int count, bool allStarts, double* out);
-    // Per marker target: the robust mean of its sightings' centres, each moved by inverse search
+    // Per marker target not dropped: the robust mean of its sightings' centres, each moved by inverse search
     // to the camera point of its outline's centroid on the screen; (0, 0) without sightings.
     static std::array<cv::Point2d, maxTargets>
-    refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count);
+    refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count,
+                         const std::array<bool, maxTargets>& dropped);
     // Pairs each found marker centre, undistorted by the lens preset, with its target.
     HomographySeed seedFrom(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
                             const MappingModel& presetModel) const;
+    // Per target: true unless it is a found marker of the largest subset that lies on one
+    // projective map (all true when no five, or no fewer found, agree).
+    std::array<bool, maxTargets> consistentMarkers(const std::array<cv::Point2d, maxTargets>& markerCentres,
+                                                   int count, const MappingModel& presetModel) const;
     // How the markers' layout is seen; for too few markers, looks for them in the mirrored image.
     void judgeView(const cv::Mat& image, const std::vector<int>& candidates,
                    const std::array<cv::Point2d, maxTargets>& markerCentres, int count,

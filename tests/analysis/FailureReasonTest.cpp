@@ -79,12 +79,35 @@ TEST_F(FailureReason, DimScreenIsNamedAsTheCause) {
     EXPECT_TRUE(mentions(f, "too dark or its contrast too low")) << f.reason;
 }
 
+// Markers 6 and 18 drawn at each other's place: both decode, but not where the others put them.
+void swapCorners(QImage& screen, const AnalysisScene& s) {
+    const std::array<float, 40> t = s.targets();
+    const QRect a(static_cast<int>(t[12]) - 60, static_cast<int>(t[13]) - 60, 120, 120);
+    const QRect b(static_cast<int>(t[36]) - 60, static_cast<int>(t[37]) - 60, 120, 120);
+    const QImage first = screen.copy(a), second = screen.copy(b);
+    QPainter painter(&screen);
+    painter.drawImage(a.topLeft(), second);
+    painter.drawImage(b.topLeft(), first);
+}
+
+TEST_F(FailureReason, MisplacedMarkersAreDroppedWhileFiveRemain) {
+    scene.photograph(swapCorners);
+    std::array<double, 13> params{};
+    EXPECT_EQ(scene.analyse(params), 18) << "all but the two swapped markers";
+    EXPECT_TRUE(PatternAnalyzer::instance().fitOk);
+    double rms = 0.0, max = 0.0;
+    scene.mappingError(params, rms, max);
+    EXPECT_LT(rms, 1.0);
+}
+
 TEST_F(FailureReason, SeedRejectsMarkersOffOneScreen) {
-    // Markers 6 and 18 drawn at each other's place: both decode, but not where the others put them.
+    // Five markers left, 6 and 8 swapped (no map, turned or mirrored, puts them there): dropping
+    // both would leave three.
     scene.photograph([](QImage& screen, const AnalysisScene& s) {
+        cover<7, 11, 13, 17>(screen, s);
         const std::array<float, 40> t = s.targets();
         const QRect a(static_cast<int>(t[12]) - 60, static_cast<int>(t[13]) - 60, 120, 120);
-        const QRect b(static_cast<int>(t[36]) - 60, static_cast<int>(t[37]) - 60, 120, 120);
+        const QRect b(static_cast<int>(t[16]) - 60, static_cast<int>(t[17]) - 60, 120, 120);
         const QImage first = screen.copy(a), second = screen.copy(b);
         QPainter painter(&screen);
         painter.drawImage(a.topLeft(), second);
