@@ -3,6 +3,7 @@
 #include "analysis/CirclePass.h"
 #include "analysis/DefaultTweakTables.h"
 #include "analysis/DetectionMapping.h"
+#include "analysis/FailureDiagnosis.h"
 #include "analysis/HomographySeed.h"
 #include "analysis/LensPreset.h"
 #include "analysis/MappingFit.h"
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <opencv2/core.hpp>
 #include <vector>
 
 // Silent unless enabled (QT_LOGGING_RULES="vexaro.analysis.debug=true").
@@ -30,23 +32,6 @@ int clampCount(int count) {
     return std::clamp(count, 0, PatternAnalyzer::maxTargets);
 }
 
-// value = 255 - min(256·drop / (range + 1), 255) for every (range, drop); a range within the
-// sensor's noise counts as none and gives 255.
-const std::vector<std::uint8_t>& normalisationTable() {
-    static const std::vector<std::uint8_t> table = [] {
-        std::vector<std::uint8_t> t(256 * 256);
-        for (int range = 0; range < 256; ++range) {
-            for (int drop = 0; drop < 256; ++drop) {
-                const bool lit = range >= PatternAnalyzer::minimumRange;
-                const int value = lit ? std::min(256 * drop / (range + 1), 255) : 0;
-                t[static_cast<size_t>(range * 256 + drop)] = static_cast<std::uint8_t>(255 - value);
-            }
-        }
-        return t;
-    }();
-    return table;
-}
-
 } // namespace
 
 PatternAnalyzer& PatternAnalyzer::instance() {
@@ -60,27 +45,12 @@ void PatternAnalyzer::resetProcessState() {
 
 bool PatternAnalyzer::normalisePattern(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
                                        cv::Mat& out) {
-    if (dark.type() != CV_8UC1 || bright.type() != CV_8UC1 || pattern.type() != CV_8UC1 ||
-        dark.size() != bright.size() || dark.size() != pattern.size() || dark.empty())
-        return false;
-    const std::uint8_t* table = normalisationTable().data();
-    out.create(dark.size(), CV_8UC1);
-    for (int y = 0; y < dark.rows; ++y) {
-        const std::uint8_t* d = dark.ptr<std::uint8_t>(y);
-        const std::uint8_t* b = bright.ptr<std::uint8_t>(y);
-        const std::uint8_t* p = pattern.ptr<std::uint8_t>(y);
-        std::uint8_t* o = out.ptr<std::uint8_t>(y);
-        for (int x = 0; x < dark.cols; ++x) {
-            const int range = std::max(b[x] - d[x], 0);
-            const int drop = std::max(b[x] - p[x], 0);
-            o[x] = table[range * 256 + drop];
-        }
-    }
-    return true;
+    return normaliser.normalise(dark, bright, pattern, out);
 }
 
 void PatternAnalyzer::clearDetections() {
     rawPoints.fill({0.0f, 0.0f});
+    report = DetectionReport();
     clearCorrected();
 }
 
@@ -89,6 +59,8 @@ void PatternAnalyzer::clearCorrected() {
     fitOk = false;
     fitError = 0.0;
     fitIterations = 0;
+    fitRan = false;
+    fitPoints = 0;
 }
 
 void PatternAnalyzer::setTargets(const float* points, int count, int width, int height, eLens lensType,
@@ -123,6 +95,8 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
         rawPoints[static_cast<size_t>(i)] = {0.0f, 0.0f};
         correctedPoints[static_cast<size_t>(i)] = {0.0f, 0.0f};
     }
+    report = DetectionReport();
+    report.ran = true;
     if (image.type() != CV_8UC1 || image.empty())
         return;
 
@@ -146,14 +120,40 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
             markerCentres[static_cast<size_t>(j)] = markers.centre(j);
     }
     HomographySeed seed = seedFrom(markerCentres, count, presetModel);
+    report.markersFound = seed.count();
+    judgeView(image, candidates, markerCentres, count, presetModel);
     if (!seed.solve()) {
         qCDebug(lcAnalysis) << "only" << seed.count() << "marker targets found: no targets";
         return; // fewer than four markers: every target stays missing
     }
+    // The markers of one screen sit on the seed within a few pixels; a marker a disc radius off it
+    // was misread or belongs to something else, and every target found through a seed that holds
+    // it would be misplaced. The largest subset of at least five markers that agree is kept (with
+    // nine markers at most 382 subsets of five or more, each a 9 x 9 solve).
+    const std::array<bool, maxTargets> dropped = consistentMarkers(markerCentres, count, presetModel);
+    report.seedSolved = std::any_of(dropped.begin(), dropped.end(), [](bool d) { return !d; });
+    for (int j = 0; j < count; ++j) {
+        if (dropped[static_cast<size_t>(j)])
+            markerCentres[static_cast<size_t>(j)] = {0.0, 0.0};
+    }
+    if (report.seedSolved) {
+        seed = seedFrom(markerCentres, count, presetModel);
+        seed.solve();
+    }
     normalisedSeed = seed.asStart();
+    if (!report.seedSolved) {
+        qCDebug(lcAnalysis) << "the markers do not lie on one projective map: no targets";
+        return;
+    }
+    if (report.view != PatternView::Upright) {
+        // A turned or mirrored layout fits a projective map as well as the upright one, but the
+        // record would then move every touch to the opposite side: no targets.
+        qCDebug(lcAnalysis) << PatternView::reason(report.view);
+        return;
+    }
     const DetectionMapping mapping(preset, seed);
 
-    std::array<cv::Point2d, maxTargets> centres = refinedMarkerCentres(markers, mapping, count);
+    std::array<cv::Point2d, maxTargets> centres = refinedMarkerCentres(markers, mapping, count, dropped);
 
     // The seed was solved from the area centroids of the marker outlines. Under a strong lens
     // these lie a few camera pixels from the marker centres, and the seed then misplaces and
@@ -174,10 +174,15 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     const std::chrono::steady_clock::time_point circlesStarted = std::chrono::steady_clock::now();
     circles.run(image, candidates);
     qCDebug(lcAnalysis) << "circle pass:" << msSince(circlesStarted) << "ms";
+    bool anyMissing = false;
     for (int j = 0; j < count; ++j) {
         if (CirclePass::isCircleTarget(j))
             centres[static_cast<size_t>(j)] = circles.centre(j);
+        const cv::Point2d& c = centres[static_cast<size_t>(j)];
+        anyMissing = anyMissing || !(c.x > 3.0 && c.y > 3.0);
     }
+    if (anyMissing)
+        findTargetsOutsideView(discMapping, count);
 
     for (int j = 0; j < count; ++j) {
         const size_t k = static_cast<size_t>(j);
@@ -193,12 +198,13 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
 }
 
 std::array<cv::Point2d, PatternAnalyzer::maxTargets>
-PatternAnalyzer::refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count) {
+PatternAnalyzer::refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count,
+                                      const std::array<bool, maxTargets>& dropped) {
     std::array<cv::Point2d, maxTargets> centres{};
     std::vector<cv::Point> screen;
     std::vector<cv::Point2d> refined;
     for (int j = 0; j < count; ++j) {
-        if (!MarkerPass::isMarkerTarget(j))
+        if (!MarkerPass::isMarkerTarget(j) || dropped[static_cast<size_t>(j)])
             continue;
         refined.clear();
         for (const MarkerPass::Outline& outline : markers.sightings(j)) {
@@ -218,6 +224,131 @@ PatternAnalyzer::refinedMarkerCentres(const MarkerPass& markers, const Detection
         centres[static_cast<size_t>(j)] = robustMean(refined);
     }
     return centres;
+}
+
+void PatternAnalyzer::judgeView(const cv::Mat& image, const std::vector<int>& candidates,
+                                const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
+                                const MappingModel& presetModel) {
+    std::array<cv::Point2d, maxTargets> centres = markerCentres;
+    bool flipped = false;
+    if (seedFrom(centres, count, presetModel).count() < 4) {
+        // A mirrored marker does not decode; in the image flipped left to right it does.
+        cv::Mat mirror;
+        cv::flip(image, mirror, 1);
+        MarkerPass mirrored;
+        mirrored.run(mirror, candidates);
+        for (int j = 0; j < count; ++j)
+            centres[static_cast<size_t>(j)] =
+                MarkerPass::isMarkerTarget(j) ? mirrored.centre(j) : cv::Point2d();
+        flipped = true;
+    }
+    // Only markers that agree on one map say how the pattern lies.
+    const std::array<bool, maxTargets> dropped = consistentMarkers(centres, count, presetModel);
+    for (int j = 0; j < count; ++j) {
+        if (dropped[static_cast<size_t>(j)])
+            centres[static_cast<size_t>(j)] = {0.0, 0.0};
+    }
+    HomographySeed seed = seedFrom(centres, count, presetModel);
+    if (!seed.solve())
+        return;
+    // The orientation at the middle of the image, where every plausible installation has the screen.
+    double u = 0.0, v = 0.0;
+    presetModel.undistort(image.cols / 2.0, image.rows / 2.0, u, v);
+    const PatternView::Orientation seen = PatternView::of(seed, u, v);
+    report.view = flipped ? PatternView::unflipped(seen) : seen;
+    report.viewKnown = true;
+}
+
+void PatternAnalyzer::findTargetsOutsideView(const DetectionMapping& mapping, int count) {
+    // Every 8th camera pixel mapped once. A target whose nearest sample lies on the frame's edge
+    // (or that no sample comes within a disc radius of) is cut off by the frame or beyond it.
+    constexpr int step = 8;
+    constexpr int edge = 2 * step;
+    const double reach = CirclePass::discRadius(screenWidth, screenHeight) + step;
+    std::array<double, maxTargets> nearest{};
+    nearest.fill(1e300);
+    std::array<cv::Point, maxTargets> at{};
+    for (int y = 0; y < 720; y += step) {
+        for (int x = 0; x < 1280; x += step) {
+            double sx = 0.0, sy = 0.0;
+            mapping.map(x, y, sx, sy);
+            for (int j = 0; j < count; ++j) {
+                const size_t k = static_cast<size_t>(j);
+                const double d = std::hypot(sx - targetXY[2 * k], sy - targetXY[2 * k + 1]);
+                if (d < nearest[k]) {
+                    nearest[k] = d;
+                    at[k] = cv::Point(x, y);
+                }
+            }
+        }
+    }
+    for (int j = 0; j < count; ++j) {
+        const size_t k = static_cast<size_t>(j);
+        const bool onEdge =
+            at[k].x < edge || at[k].y < edge || at[k].x >= 1280 - edge || at[k].y >= 720 - edge;
+        report.outsideView[k] = nearest[k] > reach || onEdge;
+    }
+}
+
+std::array<bool, PatternAnalyzer::maxTargets>
+PatternAnalyzer::consistentMarkers(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
+                                   const MappingModel& presetModel) const {
+    std::vector<int> found;
+    std::vector<cv::Point2d> undistorted;
+    for (int j = 0; j < count; ++j) {
+        const cv::Point2d& c = markerCentres[static_cast<size_t>(j)];
+        if (!MarkerPass::isMarkerTarget(j) || (c.x == 0.0 && c.y == 0.0))
+            continue;
+        double u = 0.0, v = 0.0;
+        presetModel.undistort(c.x, c.y, u, v);
+        found.push_back(j);
+        undistorted.emplace_back(u, v);
+    }
+    const double tolerance = CirclePass::discRadius(screenWidth, screenHeight);
+    const int n = static_cast<int>(found.size());
+    std::array<bool, maxTargets> dropped{};
+    dropped.fill(true);
+    // Four markers always fit exactly, so only five or more prove anything; all of them must agree
+    // when there are fewer than five.
+    const int least = std::min(n, 5);
+    unsigned best = 0;
+    double bestWorst = 0.0;
+    for (int size = n; size >= least && best == 0; --size) {
+        for (unsigned subset = 0; subset < (1u << n); ++subset) {
+            if (__builtin_popcount(subset) != size)
+                continue;
+            HomographySeed trial;
+            for (int i = 0; i < n; ++i) {
+                if (subset & (1u << i)) {
+                    const size_t k = static_cast<size_t>(found[static_cast<size_t>(i)]);
+                    trial.addPair(undistorted[static_cast<size_t>(i)].x,
+                                  undistorted[static_cast<size_t>(i)].y, targetXY[2 * k],
+                                  targetXY[2 * k + 1]);
+                }
+            }
+            if (!trial.solve())
+                continue;
+            double worst = 0.0;
+            for (int i = 0; i < n; ++i) {
+                if (!(subset & (1u << i)))
+                    continue;
+                const size_t k = static_cast<size_t>(found[static_cast<size_t>(i)]);
+                double sx = 0.0, sy = 0.0;
+                trial.toScreen(undistorted[static_cast<size_t>(i)].x, undistorted[static_cast<size_t>(i)].y,
+                               sx, sy);
+                worst = std::max(worst, std::hypot(sx - targetXY[2 * k], sy - targetXY[2 * k + 1]));
+            }
+            if (worst <= tolerance && (best == 0 || worst < bestWorst)) {
+                best = subset;
+                bestWorst = worst;
+            }
+        }
+    }
+    for (int i = 0; i < n; ++i)
+        dropped[static_cast<size_t>(found[static_cast<size_t>(i)])] = (best & (1u << i)) == 0;
+    if (best != 0 && __builtin_popcount(best) < n)
+        qCDebug(lcAnalysis) << n - __builtin_popcount(best) << "markers off the others: dropped";
+    return dropped;
 }
 
 HomographySeed PatternAnalyzer::seedFrom(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
@@ -259,6 +390,8 @@ bool PatternAnalyzer::runFit(const PointTable& table, int count, bool allStarts,
     }
     fitError = result.error;
     fitIterations = result.iterations;
+    fitRan = true;
+    fitPoints = n;
     fitOk = result.error < 64.0 * n;
     return fitOk;
 }
@@ -276,6 +409,7 @@ bool PatternAnalyzer::fitAutomatic(double* out) {
     }
     if (valid < count - 8 || validSides < 2) {
         fitOk = false;
+        fitRan = false;
         return false;
     }
     return runFit(correctedPoints, count, true, out);
@@ -287,6 +421,7 @@ bool PatternAnalyzer::fitAllTargets(bool useRawDetections, double* out) {
     const bool allValid = std::all_of(table.begin(), table.begin() + count, isValid);
     if (count == 0 || !allValid) {
         fitOk = false;
+        fitRan = false;
         return false;
     }
     return runFit(table, count, useRawDetections, out);
@@ -297,6 +432,7 @@ bool PatternAnalyzer::fitManualPoints(double* out) {
     const bool allValid = std::all_of(correctedPoints.begin(), correctedPoints.begin() + count, isValid);
     if (count == 0 || !allValid) {
         fitOk = false;
+        fitRan = false;
         return false;
     }
     return runFit(correctedPoints, count, false, out);
@@ -316,4 +452,18 @@ int PatternAnalyzer::topRowLimit(const double* params, int width, int height) {
         }
     }
     return -1;
+}
+
+AnalysisFailure PatternAnalyzer::failure() const {
+    FailureDiagnosis::Facts facts;
+    facts.brightRange = normaliser.lastBrightRange();
+    facts.projectedFraction = normaliser.lastProjectedFraction();
+    facts.detection = &report;
+    facts.count = clampCount(TargetCounts::autoTargetCount.load());
+    facts.raw = &rawPoints;
+    facts.fitRan = fitRan;
+    facts.fitOk = fitOk;
+    facts.fitError = fitError;
+    facts.fitPoints = fitPoints;
+    return FailureDiagnosis::diagnose(facts);
 }

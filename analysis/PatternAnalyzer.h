@@ -1,14 +1,18 @@
 #pragma once
 
+#include "analysis/AnalysisFailure.h"
 #include "analysis/CircleBounds.h"
+#include "analysis/DetectionReport.h"
 #include "analysis/HomographySeed.h"
 #include "analysis/LensType.h"
 #include "analysis/MappingModel.h"
+#include "analysis/PatternNormaliser.h"
 
 #include <array>
 #include <cstdint>
 #include <opencv2/core/mat.hpp>
 #include <opencv2/core/types.hpp>
+#include <vector>
 
 class DetectionMapping;
 class MarkerPass;
@@ -26,13 +30,9 @@ public:
     // Back to the state at start-up, including the once-only bounds (for tests and tools).
     void resetProcessState();
 
-    // Off the projection the white and black frames differ by sensor noise alone; scaled up to the
-    // full grey range that noise would cover the image with speckle. A pixel whose white frame is
-    // less than this many levels above its black frame is therefore treated as unlit (255).
-    static constexpr int minimumRange = 16;
-
     // The black, white and pattern frames into one image: lit pattern near 255, unlit near 0,
-    // outside the projection 255. False (out untouched) when the frames are not equal-sized 8-bit.
+    // outside the projection 255 (see PatternNormaliser). False (out untouched) when the frames are
+    // not equal-sized 8-bit.
     bool normalisePattern(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern, cv::Mat& out);
 
     void clearDetections();
@@ -50,6 +50,11 @@ public:
     // Largest camera row with a pixel mapping into the top 30 % of the screen; -1 for none.
     static int topRowLimit(const double* params, int screenWidth, int screenHeight);
 
+    // Why the last automatic analysis failed (Stage::None after an accepted fit): from the last
+    // normalisation, detection and fit.
+    AnalysisFailure failure() const;
+    const DetectionReport& lastDetection() const { return report; }
+
     static bool isValid(const cv::Point2f& point) { return point.x > 3.0f && point.y > 3.0f; }
 
     PointTable rawPoints{};
@@ -65,6 +70,7 @@ public:
     int storedFwMinor() const { return fwMinor; }
     eLens lensType() const { return lens; }
     const CircleBounds& circleBounds() const { return bounds; }
+    const PatternNormaliser& lastNormalisation() const { return normaliser; }
 
     // Fault switches, measured by the analysis benchmark.
     void setFollowScreenSize(bool follow) { bounds.followScreenSize = follow; }
@@ -73,13 +79,24 @@ public:
 private:
     PatternAnalyzer() = default;
     bool runFit(const PointTable& table, int count, bool allStarts, double* out);
-    // Per marker target: the robust mean of its sightings' centres, each moved by inverse search
+    // Per marker target not dropped: the robust mean of its sightings' centres, each moved by inverse search
     // to the camera point of its outline's centroid on the screen; (0, 0) without sightings.
     static std::array<cv::Point2d, maxTargets>
-    refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count);
+    refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count,
+                         const std::array<bool, maxTargets>& dropped);
     // Pairs each found marker centre, undistorted by the lens preset, with its target.
     HomographySeed seedFrom(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
                             const MappingModel& presetModel) const;
+    // Per target: true unless it is a found marker of the largest subset that lies on one
+    // projective map (all true when no five, or no fewer found, agree).
+    std::array<bool, maxTargets> consistentMarkers(const std::array<cv::Point2d, maxTargets>& markerCentres,
+                                                   int count, const MappingModel& presetModel) const;
+    // How the markers' layout is seen; for too few markers, looks for them in the mirrored image.
+    void judgeView(const cv::Mat& image, const std::vector<int>& candidates,
+                   const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
+                   const MappingModel& presetModel);
+    // Marks the targets that no camera pixel maps near through the detection mapping.
+    void findTargetsOutsideView(const DetectionMapping& mapping, int count);
 
     std::array<double, 2 * maxTargets> targetXY{};
     std::uint16_t screenWidth = 0;
@@ -88,5 +105,9 @@ private:
     int fwMinor = 0;
     std::array<double, 8> normalisedSeed{};
     CircleBounds bounds;
+    PatternNormaliser normaliser;
+    DetectionReport report;
+    bool fitRan = false;
+    int fitPoints = 0;
     bool rollBack_ = false;
 };

@@ -3,7 +3,10 @@
 #include "analysis/PatternAnalyzer.h"
 #include "calibration/TouchOrder.h"
 
+#include <QLoggingCategory>
 #include <algorithm>
+
+Q_DECLARE_LOGGING_CATEGORY(lcController)
 
 CalibrationAnalysis::AutoFit
 CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
@@ -34,6 +37,8 @@ CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, c
     analyzer.detectTargets(work);
 
     AutoFit result;
+    result.storedCount = storedCount;
+    std::copy(storedOffsets.begin(), storedOffsets.begin() + 2 * storedCount, result.storedOffsets.begin());
     result.tuning = tuning;
     if (tuning)
         analyzer.fitAllTargets(true, result.params.data());
@@ -45,6 +50,16 @@ CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, c
         result.fellBack = analyzer.fitOk;
     }
     result.ok = analyzer.fitOk;
+    if (!result.ok) {
+        result.failure = analyzer.failure();
+        QString missing;
+        for (int j : result.failure.missingTargets)
+            missing += QStringLiteral(" %1").arg(j);
+        qCInfo(lcController).noquote()
+            << "calibration failed at the" << AnalysisFailure::stageName(result.failure.stage)
+            << "stage:" << QString::fromStdString(result.failure.reason)
+            << "(targets not found:" << (missing.isEmpty() ? QStringLiteral(" none") : missing) + ")";
+    }
     if (result.ok && !result.tuning)
         result.rowLimit = PatternAnalyzer::topRowLimit(result.params.data(), screen.width(), screen.height());
     return result;

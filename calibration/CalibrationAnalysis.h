@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/AnalysisFailure.h"
 #include "calibration/TweakRecord.h"
 
 #include <QPointF>
@@ -19,8 +20,11 @@ public:
         int rowLimit = -1;
     };
     struct AutoFit : Fit {
-        bool tuning = false;   // still semi-automatic: go on to the touch phase
-        bool fellBack = false; // the semi-automatic fit failed, the automatic one did not
+        bool tuning = false;     // still semi-automatic: go on to the touch phase
+        bool fellBack = false;   // the semi-automatic fit failed, the automatic one did not
+        AnalysisFailure failure; // why, when not ok
+        int storedCount = 0;     // the stored offsets that applied
+        std::array<float, 50> storedOffsets{};
     };
     struct TouchFit : Fit {
         bool ordered = false; // false when no order table applies: the run stays where it is

@@ -7,6 +7,7 @@
 #include "calibration/CalibDlg.h"
 #include "calibration/CalibrationAnalysis.h"
 #include "calibration/CoordinateRatio.h"
+#include "calibration/LastCalibration.h"
 #include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
 #include "device/UsbTransport.h"
@@ -326,6 +327,16 @@ void ZelmoMainCtrl::analyseCapturedImages() {
     const CalibrationAnalysis::AutoFit fit = CalibrationAnalysis::analyseImages(
         darkImage, brightImage, patternImage, workImage, calibDlg->targetList().data(),
         TargetCounts::autoTargetCount.load(), screen, calibDlg->lens, prevTweak, fwMinor, tuning);
+    LastCalibration::keep(darkImage, brightImage, patternImage,
+                          {screen.width(),
+                           screen.height(),
+                           calibDlg->lens,
+                           fwMinor,
+                           calibDlg->ceiling == 1,
+                           calibDlg->rear == 1,
+                           tuning,
+                           {}},
+                          fit);
     lastFitOk = fit.ok;
     qCDebug(lcController) << "image analysis:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
                           << PatternAnalyzer::instance().fitError << "row limit" << fit.rowLimit;

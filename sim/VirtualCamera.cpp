@@ -45,11 +45,17 @@ cv::Mat VirtualCamera::shade(const std::vector<float>& brightness, const Virtual
         const double dy = y - halfH + 0.5;
         for (int x = 0; x < frameWidth; ++x, k += 2) {
             const double dx = x - halfW + 0.5;
-            const double gain = 1.0 - light.vignetting * (dx * dx + dy * dy) / cornerSq;
+            double gain = 1.0 - light.vignetting * (dx * dx + dy * dy) / cornerSq;
+            if (light.hotSpot > 0.0) {
+                const double hx = x - light.hotSpotX, hy = y - light.hotSpotY;
+                const double r2 = light.hotSpotRadius * light.hotSpotRadius;
+                gain *= 1.0 + light.hotSpot * std::exp(-(hx * hx + hy * hy) / (2.0 * r2));
+            }
             const double level = static_cast<double>(brightness[k]);
             const double lit = static_cast<double>(brightness[k + 1]);
             const double value =
-                light.ambient + gain * (lit * light.black + level * (light.white - light.black));
+                light.exposure *
+                (light.ambient + gain * (lit * light.black + level * (light.white - light.black)));
             row[x] = static_cast<float>(value);
         }
     }

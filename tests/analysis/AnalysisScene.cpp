@@ -5,8 +5,10 @@
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
 
+#include <QDir>
 #include <algorithm>
 #include <cmath>
+#include <opencv2/imgcodecs.hpp>
 
 void AnalysisScene::photograph(void (*screenEdit)(QImage&, const AnalysisScene&)) {
     truth = VirtualScene::groundTruth(width, height, lens, fwMinor, pose);
@@ -17,7 +19,9 @@ void AnalysisScene::photograph(void (*screenEdit)(QImage&, const AnalysisScene&)
     frameLight.seed = light.seed + 1;
     bright = camera.renderUniform(255, frameLight);
     frameLight.seed = light.seed + 2;
-    QImage screen = PatternPainter::render(width, height, ceiling ? 1 : 0, rear ? 1 : 0);
+    const int drawCeiling = drawnCeiling >= 0 ? drawnCeiling : (ceiling ? 1 : 0);
+    const int drawRear = drawnRear >= 0 ? drawnRear : (rear ? 1 : 0);
+    QImage screen = PatternPainter::render(width, height, drawCeiling, drawRear);
     if (screenEdit)
         screenEdit(screen, *this);
     pattern = camera.render(screen, frameLight);
@@ -72,4 +76,11 @@ void AnalysisScene::mappingError(const std::array<double, 13>& params, double& r
         }
     }
     rms = count ? std::sqrt(sum / count) : 1e9;
+}
+
+bool AnalysisScene::write(const QString& folder) const {
+    const QDir dir(folder);
+    return cv::imwrite(dir.filePath(QStringLiteral("dark.png")).toStdString(), dark) &&
+           cv::imwrite(dir.filePath(QStringLiteral("bright.png")).toStdString(), bright) &&
+           cv::imwrite(dir.filePath(QStringLiteral("pattern.png")).toStdString(), pattern);
 }

@@ -6,6 +6,7 @@
 #include "sim/VirtualScene.h"
 
 #include <QImage>
+#include <QString>
 #include <array>
 #include <opencv2/core/mat.hpp>
 
@@ -21,6 +22,9 @@ struct AnalysisScene {
     int fwMinor = 10;
     bool ceiling = false;
     bool rear = false;
+    // The options the pattern is drawn with when they differ from the mounting (-1: as mounted).
+    int drawnCeiling = -1;
+    int drawnRear = -1;
     VirtualPose pose;
     VirtualPhotometry light;
 
@@ -34,6 +38,8 @@ struct AnalysisScene {
     // Runs normalise, setTargets (zero stored offsets unless defaultTweaks), detect and
     // fitAutomatic on the process-wide analyzer; returns the number of targets found.
     int analyse(std::array<double, 13>& params, bool defaultTweaks = false) const;
+    // Writes dark.png, bright.png and pattern.png into folder.
+    bool write(const QString& folder) const;
     // RMS and maximum screen-pixel error of a fitted model over the inner 95 % of the screen.
     void mappingError(const std::array<double, 13>& params, double& rms, double& max) const;
 };

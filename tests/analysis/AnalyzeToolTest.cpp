@@ -1,5 +1,7 @@
 // vexaro-analyze as a support engineer runs it: on generated frames (PNG and raw dumps) and on bad
 // input.
+#include "AnalysisScene.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -98,7 +100,10 @@ TEST_F(AnalyzeTool, AnalysesRawDumpsWithStoredTweaksAndTheSemiFit) {
     const QString tweaks = scratch.filePath("tweaks.json");
     QFile file(tweaks);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[[1.5, -0.5], [0, 0]]");
+    QByteArray pairs = "[[1.5, -0.5]";
+    for (int i = 1; i < 20; ++i)
+        pairs += ", [0, 0]";
+    file.write(pairs + "]");
     file.close();
     const ToolRun run =
         runTool(arguments + QStringList{"--screen", "1280x800", "--lens", "2", "--semi", "--tweaks", tweaks});
@@ -115,7 +120,55 @@ TEST_F(AnalyzeTool, FailedCalibrationExitsWithOne) {
     const ToolRun run = runTool({"--dark", example("dark.png"), "--bright", example("bright.png"),
                                  "--pattern", example("bright.png"), "--screen", "1280x800", "--lens", "2"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_FALSE(QJsonDocument::fromJson(run.out).object()["fitOk"].toBool());
+    const QJsonObject result = QJsonDocument::fromJson(run.out).object();
+    EXPECT_FALSE(result["fitOk"].toBool());
+    const QJsonObject failure = result["failure"].toObject();
+    EXPECT_EQ(failure["stage"].toString(), "markers");
+    EXPECT_FALSE(failure["reason"].toString().isEmpty());
+    EXPECT_EQ(failure["missingTargets"].toArray().size(), 20);
+    // The reason, once, on standard error.
+    EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(failure["reason"].toString().toUtf8())) << run.err.toStdString();
+}
+
+TEST_F(AnalyzeTool, MirroredPatternNamesTheRearOption) {
+    // A rear camera whose pattern was drawn with the Rear option off sees it mirrored.
+    AnalysisScene scene;
+    scene.lens = 2;
+    scene.width = 1280;
+    scene.height = 800;
+    scene.rear = true;
+    scene.drawnRear = 0;
+    scene.photograph();
+    ASSERT_TRUE(scene.write(scratch.path()));
+    const QStringList frames{"--dark",    scratch.filePath("dark.png"),
+                             "--bright",  scratch.filePath("bright.png"),
+                             "--pattern", scratch.filePath("pattern.png"),
+                             "--screen",  "1280x800",
+                             "--lens",    "2"};
+    const ToolRun wrong = runTool(frames);
+    EXPECT_EQ(wrong.exitCode, 1);
+    const QJsonObject failure = QJsonDocument::fromJson(wrong.out).object()["failure"].toObject();
+    EXPECT_EQ(failure["reason"].toString(),
+              "the camera sees the pattern mirrored: the Rear Screen option looks wrong");
+    EXPECT_TRUE(wrong.err.contains("Rear Screen option looks wrong"));
+
+    // Captured again with the option on, the window draws the pattern mirrored and the camera
+    // sees it upright; the record carries the option.
+    scene.drawnRear = 1;
+    scene.photograph();
+    ASSERT_TRUE(scene.write(scratch.path()));
+    const QString record = scratch.filePath("record.bin");
+    const ToolRun right = runTool(frames + QStringList{"--rear", "--record", record});
+    ASSERT_EQ(right.exitCode, 0) << right.err.toStdString();
+    EXPECT_TRUE(right.err.isEmpty());
+    EXPECT_FALSE(QJsonDocument::fromJson(right.out).object().contains("failure"));
+    QFile file(record);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_EQ(bytes.size(), 370);
+    EXPECT_EQ(bytes[108], 0);
+    EXPECT_EQ(bytes[109], 1);
 }
 
 TEST_F(AnalyzeTool, BadInputExitsWithTwoAndOneLine) {
@@ -150,6 +203,22 @@ TEST_F(AnalyzeTool, BadInputExitsWithTwoAndOneLine) {
     EXPECT_EQ(runTool(frames() + QStringList{"--screen", "12x8000000", "--lens", "2"}).exitCode, 2);
     EXPECT_EQ(runTool(frames() + QStringList{"--screen", "1280x800"}).exitCode, 2);
     EXPECT_EQ(runTool(frames() + QStringList{"--screen", "1280x800", "--lens"}).exitCode, 2);
+    // Lens types the analysis does not know are bad input, not a failed calibration.
+    for (const char* lens : {"0", "5", "-1"})
+        EXPECT_EQ(runTool(frames() + QStringList{"--screen", "1280x800", "--lens", lens}).exitCode, 2)
+            << lens;
+    // Stored offsets are one pair per target.
+    const QString twoPairs = scratch.filePath("two.json");
+    QFile two(twoPairs);
+    ASSERT_TRUE(two.open(QIODevice::WriteOnly));
+    two.write("[[1, 2], [3, 4]]");
+    two.close();
+    const ToolRun shortTweaks = runTool(frames() + screen + QStringList{"--tweaks", twoPairs});
+    EXPECT_EQ(shortTweaks.exitCode, 2);
+    EXPECT_TRUE(shortTweaks.out.isEmpty());
+    // --replay takes its settings from the kept calibration only.
+    EXPECT_EQ(runTool({"--replay", scratch.path(), "--lens", "2"}).exitCode, 2);
+    EXPECT_EQ(runTool({"--replay", scratch.filePath("nothing-here")}).exitCode, 2);
     const QString badTweaks = scratch.filePath("bad.json");
     QFile file(badTweaks);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));

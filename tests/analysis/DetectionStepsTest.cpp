@@ -157,31 +157,51 @@ TEST(InverseSearch, RoundingTakesHalvesUpward) {
     EXPECT_EQ(roundHalfUp(1e300), 1000000000);
 }
 
-TEST(Normalisation, FollowsTheIntegerFormula) {
+// Frames of 2 x 4 uniform blocks, 40 pixels square, each block one (dark, bright, pattern) case.
+cv::Mat blocks(const uchar (&levels)[8]) {
+    cv::Mat frame(80, 160, CV_8UC1);
+    for (int k = 0; k < 8; ++k)
+        frame(cv::Rect(40 * (k % 4), 40 * (k / 4), 40, 40)).setTo(levels[k]);
+    return frame;
+}
+
+uchar blockCentre(const cv::Mat& out, int k) {
+    return out.at<uchar>(40 * (k / 4) + 20, 40 * (k % 4) + 20);
+}
+
+TEST(Normalisation, FollowsTheIntegerFormulaOnTheProjection) {
     PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    cv::Mat dark, bright, pattern, out;
     const uchar d[8] = {10, 10, 10, 50, 200, 0, 20, 20};
     const uchar b[8] = {210, 210, 210, 50, 100, 255, 35, 36};
     const uchar p[8] = {10, 210, 110, 0, 0, 0, 20, 20};
-    dark = cv::Mat(2, 4, CV_8UC1);
-    bright = cv::Mat(2, 4, CV_8UC1);
-    pattern = cv::Mat(2, 4, CV_8UC1);
-    std::copy(d, d + 8, dark.data);
-    std::copy(b, b + 8, bright.data);
-    std::copy(p, p + 8, pattern.data);
-    ASSERT_TRUE(analyzer.normalisePattern(dark, bright, pattern, out));
+    cv::Mat out;
+    ASSERT_TRUE(analyzer.normalisePattern(blocks(d), blocks(b), blocks(p), out));
     // range 200: drop 200 -> 255 - 51200/201 = 1; drop 0 -> 255; drop 100 -> 255 - 127.
-    EXPECT_EQ(out.at<uchar>(0, 0), 1);
-    EXPECT_EQ(out.at<uchar>(0, 1), 255);
-    EXPECT_EQ(out.at<uchar>(0, 2), 128);
-    EXPECT_EQ(out.at<uchar>(0, 3), 255) << "no range";
-    EXPECT_EQ(out.at<uchar>(1, 0), 255) << "negative range clamps to 0";
-    EXPECT_EQ(out.at<uchar>(1, 1), 0) << "full drop clamps to 255";
-    EXPECT_EQ(out.at<uchar>(1, 2), 255) << "a range of 15 is sensor noise";
-    EXPECT_EQ(out.at<uchar>(1, 3), 15) << "range 16, drop 16 -> 255 - 4096/17";
+    EXPECT_EQ(blockCentre(out, 0), 1);
+    EXPECT_EQ(blockCentre(out, 1), 255);
+    EXPECT_EQ(blockCentre(out, 2), 128);
+    EXPECT_EQ(blockCentre(out, 3), 255) << "no range";
+    EXPECT_EQ(blockCentre(out, 4), 255) << "negative range";
+    EXPECT_EQ(blockCentre(out, 5), 0) << "full drop clamps to 255";
+    // Beside a screen 200 levels bright, a patch 15 or 16 levels bright is not the projection.
+    EXPECT_EQ(blockCentre(out, 6), 255);
+    EXPECT_EQ(blockCentre(out, 7), 255);
+
+    // The same 15 and 16 levels are the projection when they are the screen's whole range.
+    const uchar dimDark[8] = {20, 20, 20, 20, 20, 20, 20, 20};
+    const uchar dimBright[8] = {35, 35, 35, 35, 36, 36, 36, 36};
+    const uchar dimPattern[8] = {20, 35, 28, 35, 20, 36, 28, 36};
+    ASSERT_TRUE(analyzer.normalisePattern(blocks(dimDark), blocks(dimBright), blocks(dimPattern), out));
+    EXPECT_EQ(blockCentre(out, 0), 255 - 256 * 15 / 16) << "range 15, drop 15";
+    EXPECT_EQ(blockCentre(out, 1), 255);
+    EXPECT_EQ(blockCentre(out, 2), 255 - 256 * 7 / 16);
+    EXPECT_EQ(blockCentre(out, 4), 255 - 256 * 16 / 17) << "range 16, drop 16";
+    EXPECT_EQ(blockCentre(out, 6), 255 - 256 * 8 / 17);
+
+    cv::Mat dark = blocks(d), bright = blocks(b);
     cv::Mat wrong(3, 3, CV_8UC1);
     EXPECT_FALSE(analyzer.normalisePattern(dark, bright, wrong, out));
-    cv::Mat deep(2, 4, CV_16UC1);
+    cv::Mat deep(80, 160, CV_16UC1);
     EXPECT_FALSE(analyzer.normalisePattern(dark, bright, deep, out));
 }
 

@@ -18,7 +18,8 @@ bool parseInt(const QString& text, int& value) {
 QString AnalyzeOptions::usage() {
     return QStringLiteral(
         "Usage: vexaro-analyze --dark FILE --bright FILE --pattern FILE --screen WxH --lens N\n"
-        "                      [--fw-minor V] [--semi] [--tweaks FILE] [--record OUT]\n"
+        "                      [--fw-minor V] [--ceiling] [--rear] [--semi] [--tweaks FILE] [--record OUT]\n"
+        "       vexaro-analyze --replay DIR [--record OUT]\n"
         "       vexaro-analyze --write-example DIR [--screen WxH] [--lens N] [--fw-minor V]\n"
         "\n"
         "Runs the automatic calibration analysis on three 1280 x 720 8-bit grey camera frames\n"
@@ -28,14 +29,20 @@ QString AnalyzeOptions::usage() {
         "  --screen WxH      size of the calibrated screen in pixels\n"
         "  --lens N          lens type (1 to 4)\n"
         "  --fw-minor V      firmware minor number (default 10)\n"
+        "  --ceiling, --rear the mounting options the frames were captured with\n"
         "  --semi            semi-automatic fit on the raw detections\n"
-        "  --tweaks FILE     stored tweak offsets, a JSON list [[x, y], ...] in camera pixels\n"
+        "  --tweaks FILE     stored tweak offsets, a JSON list of the 20 target [x, y] pairs in\n"
+        "                    camera pixels\n"
         "  --record OUT      write the 370-byte calibration record of an accepted fit\n"
         "  --write-example DIR  write dark.png, bright.png and pattern.png of a simulated camera\n"
         "                    (default screen 1920x1080, lens 3)\n"
+        "  --replay DIR      re-run the calibration kept in DIR (dark.png, bright.png, pattern.png and\n"
+        "                    result.json, as the application keeps its last one)\n"
         "  -h, --help        show this help and exit\n"
         "  -v, --version     show the version and exit\n"
         "\n"
+        "A failed calibration adds failure {stage, reason, missingTargets} to the JSON and prints\n"
+        "the reason on standard error.\n"
         "Exit code: 0 accepted fit, 1 calibration failed, 2 bad input.\n");
 }
 
@@ -54,8 +61,17 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
             semi = true;
             continue;
         }
-        static const QStringList valued = {"--dark",     "--bright", "--pattern", "--screen",       "--lens",
-                                           "--fw-minor", "--tweaks", "--record",  "--write-example"};
+        if (option == QLatin1String("--ceiling")) {
+            ceiling = true;
+            continue;
+        }
+        if (option == QLatin1String("--rear")) {
+            rear = true;
+            continue;
+        }
+        static const QStringList valued = {"--dark",          "--bright",   "--pattern", "--screen",
+                                           "--lens",          "--fw-minor", "--tweaks",  "--record",
+                                           "--write-example", "--replay"};
         if (!valued.contains(option)) {
             error = QStringLiteral("unknown option %1").arg(option);
             return false;
@@ -85,8 +101,9 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
                 return false;
             }
         } else if (option == QLatin1String("--lens")) {
-            if (!parseInt(value, lens) || lens < 0 || lens > 255) {
-                error = QStringLiteral("bad --lens %1").arg(value);
+            // The analysis knows lens types 1 to 4; any other has no targets to look for.
+            if (!parseInt(value, lens) || lens < 1 || lens > 4) {
+                error = QStringLiteral("bad --lens %1 (1 to 4)").arg(value);
                 return false;
             }
         } else if (option == QLatin1String("--fw-minor")) {
@@ -98,12 +115,23 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
             tweaksFile = value;
         } else if (option == QLatin1String("--record")) {
             recordFile = value;
+        } else if (option == QLatin1String("--replay")) {
+            replayDir = value;
         } else {
             exampleDir = value;
         }
     }
     if (help || version)
         return true;
+    if (!replayDir.isEmpty()) {
+        // Everything else comes from the kept calibration.
+        if (!dark.isEmpty() || !bright.isEmpty() || !pattern.isEmpty() || screenWidth != 0 || lens >= 0 ||
+            !tweaksFile.isEmpty() || !exampleDir.isEmpty()) {
+            error = QStringLiteral("--replay takes only --record besides its folder");
+            return false;
+        }
+        return true;
+    }
     if (!exampleDir.isEmpty()) {
         if (screenWidth == 0) {
             screenWidth = 1920;
@@ -141,8 +169,11 @@ bool readTweaks(const QString& path, std::vector<float>& pairs, QString& error) 
         return false;
     }
     const QJsonArray list = document.array();
-    if (list.size() > 25) {
-        error = QStringLiteral("%1 holds more than 25 offset pairs").arg(path);
+    // The offsets are applied target by target: a list of another length would shift some targets
+    // and leave the others with none.
+    if (list.size() != 20) {
+        error =
+            QStringLiteral("%1 holds %2 offset pairs, not the 20 of the targets").arg(path).arg(list.size());
         return false;
     }
     pairs.clear();

@@ -14,6 +14,9 @@ struct AnalyzeOptions {
     int lens = -1;
     int fwMinor = 10; // as the controller keeps it until a firmware version is read
     bool semi = false;
+    bool ceiling = false; // the mounting options in force when the frames were captured
+    bool rear = false;
+    QString replayDir;
     QString tweaksFile;
     QString recordFile;
     QString exampleDir;
@@ -26,5 +29,5 @@ struct AnalyzeOptions {
     static QString usage();
 };
 
-// Stored tweak offsets as a JSON list of [x, y] pairs (at most 25); false with a reason.
+// Stored tweak offsets as a JSON list of exactly the 20 target [x, y] pairs; false with a reason.
 bool readTweaks(const QString& path, std::vector<float>& pairs, QString& error);

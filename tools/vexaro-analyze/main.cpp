@@ -7,9 +7,11 @@
 #include "analysis/CalibParameterRecord.h"
 #include "analysis/PatternAnalyzer.h"
 #include "analysis/TargetCounts.h"
+#include "calibration/LastCalibration.h"
 #include "calibration/PatternGeometry.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -55,13 +57,45 @@ QJsonArray pointList(const PatternAnalyzer::PointTable& table, int count) {
     return list;
 }
 
-int analyse(const AnalyzeOptions& options) {
-    cv::Mat dark, bright, pattern;
+QJsonObject failureObject(const AnalysisFailure& failure) {
+    QJsonArray missing;
+    for (int j : failure.missingTargets)
+        missing.append(j);
+    return QJsonObject{
+        {QStringLiteral("stage"), QString::fromLatin1(AnalysisFailure::stageName(failure.stage))},
+        {QStringLiteral("reason"), QString::fromStdString(failure.reason)},
+        {QStringLiteral("missingTargets"), missing}};
+}
+
+// The options of a kept calibration, as the application ran it.
+bool replayOptions(AnalyzeOptions& options, std::vector<float>& tweaks, QString& error) {
+    LastCalibration::Settings kept;
+    if (!LastCalibration::loadSettings(options.replayDir, kept, error))
+        return false;
+    const QDir dir(options.replayDir);
+    options.dark = dir.filePath(QStringLiteral("dark.png"));
+    options.bright = dir.filePath(QStringLiteral("bright.png"));
+    options.pattern = dir.filePath(QStringLiteral("pattern.png"));
+    options.screenWidth = kept.screenWidth;
+    options.screenHeight = kept.screenHeight;
+    options.lens = kept.lens;
+    options.fwMinor = kept.fwMinor;
+    options.ceiling = kept.ceiling;
+    options.rear = kept.rear;
+    options.semi = kept.tuning;
+    tweaks = kept.storedOffsets;
+    return true;
+}
+
+int analyse(AnalyzeOptions options) {
     QString error;
+    std::vector<float> tweaks;
+    if (!options.replayDir.isEmpty() && !replayOptions(options, tweaks, error))
+        return badInput(error);
+    cv::Mat dark, bright, pattern;
     if (!loadFrame(options.dark, dark, error) || !loadFrame(options.bright, bright, error) ||
         !loadFrame(options.pattern, pattern, error))
         return badInput(error);
-    std::vector<float> tweaks;
     if (!options.tweaksFile.isEmpty() && !readTweaks(options.tweaksFile, tweaks, error))
         return badInput(error);
 
@@ -86,9 +120,13 @@ int analyse(const AnalyzeOptions& options) {
 
     std::array<double, 13> params{};
     t = Clock::now();
-    const bool ok =
+    bool ok =
         options.semi ? analyzer.fitAllTargets(true, params.data()) : analyzer.fitAutomatic(params.data());
+    // As the application does: a failed semi-automatic fit falls back to the automatic one.
+    if (!ok && options.semi)
+        ok = analyzer.fitAutomatic(params.data());
     const double msFit = msSince(t);
+    const AnalysisFailure failure = analyzer.failure();
     int rowLimit = -1;
     t = Clock::now();
     if (ok)
@@ -117,11 +155,20 @@ int analyse(const AnalyzeOptions& options) {
     result[QStringLiteral("rawPoints")] = pointList(analyzer.rawPoints, count);
     result[QStringLiteral("correctedPoints")] = pointList(analyzer.correctedPoints, count);
     result[QStringLiteral("timings")] = timings;
+    if (!ok)
+        result[QStringLiteral("failure")] = failureObject(failure);
     QTextStream(stdout) << QJsonDocument(result).toJson(QJsonDocument::Indented);
+    if (!ok) {
+        QTextStream(stderr) << "vexaro-analyze: calibration failed at the "
+                            << AnalysisFailure::stageName(failure.stage)
+                            << " stage: " << QString::fromStdString(failure.reason) << '\n';
+    }
 
     if (ok && !options.recordFile.isEmpty()) {
         CalibParameterRecord::Inputs in;
         in.params = params.data();
+        in.ceiling = options.ceiling ? 1 : 0;
+        in.rear = options.rear ? 1 : 0;
         in.screenWidth = options.screenWidth;
         in.screenHeight = options.screenHeight;
         in.lens = options.lens;

@@ -1,0 +1,338 @@
+// The analysis across the envelope of real rooms: seeded random installations rendered by the
+// virtual camera, from dim low-contrast screens in bright rooms to strong keystone and every lens,
+// mounting and screen size. Prints per dimension the success rate, the mapping accuracy against
+// the known camera model (excess over the drawing floor: what the fit reaches on perfect
+// detections of the pattern as drawn) and the time per analysis, then one summary line.
+//   bench_envelope [--scenes N] [--quick] [--seed S] [--verbose]
+// --quick runs 40 scenes (a check that the bench works, not a measurement).
+#include "analysis/PatternAnalyzer.h"
+#include "analysis/TargetCounts.h"
+#include "calibration/PatternGeometry.h"
+#include "calibration/PatternPainter.h"
+#include "sim/VirtualCamera.h"
+#include "sim/VirtualScene.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Installation {
+    int width = 1920, height = 1080;
+    eLens lens = 3;
+    int fwMinor = 12;
+    bool ceiling = false, rear = false;
+    VirtualPose pose;
+    VirtualPhotometry light;
+    double contrast = 0.0;     // white minus black at the centre, grey levels
+    double ambientShare = 0.0; // room light as a share of the white level
+    double drift = 0.0;        // largest exposure change between the three frames
+    int covered = -1;          // the target a cable partly covers; -1 none
+};
+
+const int sizes[][2] = {{1024, 768},  {1280, 720},  {1280, 800},  {1366, 768},  {1440, 900},  {1600, 900},
+                        {1680, 1050}, {1920, 1080}, {1920, 1200}, {2560, 1440}, {2560, 1600}, {3840, 2160}};
+
+Installation draw(std::mt19937& random) {
+    auto uniform = [&](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(random);
+    };
+    Installation s;
+    const auto& size = sizes[std::uniform_int_distribution<int>(0, 11)(random)];
+    s.width = size[0];
+    s.height = size[1];
+    s.lens = static_cast<eLens>(std::uniform_int_distribution<int>(1, 4)(random));
+    s.fwMinor = uniform(0, 1) < 0.5 ? 8 : 12;
+    s.ceiling = uniform(0, 1) < 0.5;
+    s.rear = uniform(0, 1) < 0.5;
+    s.pose.fill = uniform(0.62, 0.9);
+    s.pose.keystone = uniform(0.0, 0.15);
+    s.pose.rollDegrees = uniform(-10.0, 10.0);
+    s.pose.shiftX = uniform(-30.0, 30.0);
+    s.pose.shiftY = uniform(-20.0, 20.0);
+    s.pose.distortionScale = uniform(0.85, 1.15);
+    s.pose.centreShiftX = uniform(-10.0, 10.0);
+    s.pose.centreShiftY = uniform(-10.0, 10.0);
+    // Contrast log-uniform from 10 to 180 levels: the dim end is where rooms differ.
+    s.contrast = 10.0 * std::exp(uniform(0.0, std::log(18.0)));
+    s.ambientShare = uniform(0.0, 0.4);
+    double black = uniform(2.0, 25.0);
+    double white = black + s.contrast;
+    double ambient = s.ambientShare * white;
+    s.light.vignetting = uniform(0.0, 0.5);
+    s.light.hotSpot = uniform(0.0, 0.35);
+    s.light.hotSpotX = uniform(400.0, 880.0);
+    s.light.hotSpotY = uniform(200.0, 520.0);
+    s.light.hotSpotRadius = uniform(150.0, 400.0);
+    // Keep the brightest pixel below saturation.
+    const double peak = ambient + white * (1.0 + s.light.hotSpot) * 1.04;
+    if (peak > 250.0) {
+        const double scale = 250.0 / peak;
+        black *= scale;
+        white = black + s.contrast;
+        ambient = s.ambientShare * white;
+    }
+    s.light.black = black;
+    s.light.white = white;
+    s.light.ambient = ambient;
+    s.light.noiseSigma = uniform(0.0, 5.0);
+    s.light.blurSigma = uniform(0.3, 2.0);
+    s.drift = uniform(0.0, 0.04);
+    s.covered = uniform(0, 1) < 0.5 ? std::uniform_int_distribution<int>(0, 19)(random) : -1;
+    return s;
+}
+
+struct Frames {
+    cv::Mat dark, bright, pattern;
+};
+
+// A cable across the covered target: a dark band over about a third of its disc or marker.
+void paintCable(QImage& screen, const Installation& s) {
+    if (s.covered < 0)
+        return;
+    const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
+    const QPointF at = targets[static_cast<size_t>(s.covered)];
+    const int radius = PatternGeometry::discRadius(s.width, s.height);
+    QPainter painter(&screen);
+    painter.setPen(QPen(Qt::black, radius * 0.6));
+    painter.drawLine(QPointF(at.x() - 4.0 * radius, at.y() + 0.6 * radius),
+                     QPointF(at.x() + 4.0 * radius, at.y() + 0.4 * radius));
+}
+
+Frames photograph(const Installation& s, const MappingModel& truth, std::uint32_t seed) {
+    const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
+    const VirtualCamera camera(physical, s.width, s.height, 2);
+    VirtualPhotometry light = s.light;
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> drift(-s.drift, s.drift);
+    Frames f;
+    QImage white(s.width, s.height, QImage::Format_Grayscale8);
+    white.fill(255);
+    paintCable(white, s);
+    QImage pattern = PatternPainter::render(s.width, s.height, s.ceiling, s.rear);
+    paintCable(pattern, s);
+    light.seed = seed;
+    light.exposure = 1.0 + drift(random);
+    f.dark = camera.renderUniform(0, light);
+    light.seed = seed + 1;
+    light.exposure = 1.0 + drift(random);
+    f.bright = camera.render(white, light);
+    light.seed = seed + 2;
+    light.exposure = 1.0 + drift(random);
+    f.pattern = camera.render(pattern, light);
+    return f;
+}
+
+void mappingError(const MappingModel& truth, const MappingModel& fitted, const Installation& s, double& rms) {
+    double sum = 0.0;
+    int count = 0;
+    for (int iy = 0; iy <= 18; ++iy) {
+        for (int ix = 0; ix <= 32; ++ix) {
+            const double sx = s.width * (0.025 + 0.95 * ix / 32.0) - 0.5;
+            const double sy = s.height * (0.025 + 0.95 * iy / 18.0) - 0.5;
+            double cx = 0.0, cy = 0.0;
+            if (!VirtualCamera::screenToCamera(truth, sx, sy, cx, cy))
+                continue;
+            double fx = 0.0, fy = 0.0;
+            fitted.cameraToScreen(cx, cy, fx, fy);
+            sum += (fx - sx) * (fx - sx) + (fy - sy) * (fy - sy);
+            ++count;
+        }
+    }
+    rms = count ? std::sqrt(sum / count) : 1e9;
+}
+
+// The fit on each element where the camera really sees it drawn (see bench_analysis).
+double drawingFloor(const Installation& s, const MappingModel& truth) {
+    PatternAnalyzer& an = PatternAnalyzer::instance();
+    const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
+    const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
+    an.clearCorrected();
+    for (int row = 0; row < 4; ++row) {
+        for (int position = 0; position < 5; ++position) {
+            const int slot = PatternGeometry::slotNumber(row, position, s.ceiling ? 1 : 0, s.rear ? 1 : 0);
+            const QPointF& at = targets[static_cast<size_t>(5 * row + position)];
+            const double half = PatternGeometry::isMarkerSlot(slot) ? 0.5 : 0.0;
+            double cx = 0.0, cy = 0.0;
+            VirtualCamera::screenToCamera(physical, at.x() - half, at.y() - half, cx, cy);
+            an.correctedPoints[static_cast<size_t>(slot)] =
+                cv::Point2f(static_cast<float>(cx), static_cast<float>(cy));
+        }
+    }
+    std::array<double, 13> params{};
+    double rms = 1e9;
+    if (an.fitAutomatic(params.data()))
+        mappingError(truth, MappingModel(params), s, rms);
+    return rms;
+}
+
+struct Outcome {
+    bool ok = false;
+    int found = 0;
+    double excess = 0.0;
+    double ms = 0.0;
+    std::string failure;
+};
+
+Outcome analyse(const Installation& s, const Frames& f, const MappingModel& truth) {
+    using Clock = std::chrono::steady_clock;
+    PatternAnalyzer& an = PatternAnalyzer::instance();
+    TargetCounts::setForLens(s.lens);
+    const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
+    std::array<float, 40> points{};
+    for (size_t i = 0; i < targets.size(); ++i) {
+        points[2 * i] = static_cast<float>(targets[i].x());
+        points[2 * i + 1] = static_cast<float>(targets[i].y());
+    }
+    const std::array<float, 40> zeros{};
+    std::array<double, 13> params{};
+    Outcome o;
+    const Clock::time_point started = Clock::now();
+    cv::Mat normalised;
+    an.normalisePattern(f.dark, f.bright, f.pattern, normalised);
+    an.clearDetections();
+    an.setTargets(points.data(), 20, s.width, s.height, s.lens, 20, zeros.data(), s.fwMinor);
+    an.detectTargets(normalised);
+    an.fitAutomatic(params.data());
+    if (an.fitOk)
+        PatternAnalyzer::topRowLimit(params.data(), s.width, s.height);
+    o.ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+    o.ok = an.fitOk;
+    for (size_t j = 0; j < 20; ++j)
+        o.found += PatternAnalyzer::isValid(an.rawPoints[j]) ? 1 : 0;
+    if (!o.ok) {
+        const AnalysisFailure failure = an.failure();
+        o.failure = std::string(AnalysisFailure::stageName(failure.stage)) + ": " + failure.reason;
+        return o;
+    }
+    double rms = 0.0;
+    mappingError(truth, MappingModel(params), s, rms);
+    o.excess = std::max(0.0, rms - drawingFloor(s, truth));
+    return o;
+}
+
+double percentile(std::vector<double> v, double q) {
+    if (v.empty())
+        return 0.0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, static_cast<size_t>(q * static_cast<double>(v.size())))];
+}
+
+// One envelope dimension split into three ranges, with the scenes' results per range.
+struct Dimension {
+    const char* name;
+    double (*value)(const Installation&);
+    double edges[2];
+};
+
+void printDimension(const Dimension& d, const std::vector<Installation>& scenes,
+                    const std::vector<Outcome>& outcomes) {
+    std::printf("%-12s", d.name);
+    for (int bin = 0; bin < 3; ++bin) {
+        std::vector<double> ms;
+        int ok = 0, n = 0;
+        double worst = 0.0;
+        for (size_t i = 0; i < scenes.size(); ++i) {
+            const double v = d.value(scenes[i]);
+            const int b = v < d.edges[0] ? 0 : (v < d.edges[1] ? 1 : 2);
+            if (b != bin)
+                continue;
+            ++n;
+            ms.push_back(outcomes[i].ms);
+            if (outcomes[i].ok) {
+                ++ok;
+                worst = std::max(worst, outcomes[i].excess);
+            }
+        }
+        const char* range = bin == 0 ? "<" : (bin == 1 ? "mid" : ">=");
+        const double edge = bin == 0 ? d.edges[0] : (bin == 2 ? d.edges[1] : d.edges[0]);
+        std::printf(" | %s%-6.3g n=%-3d ok=%.3f excess=%.3f med=%.0fms", range, edge, n,
+                    n ? static_cast<double>(ok) / n : 0.0, worst, percentile(ms, 0.5));
+    }
+    std::printf("\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    int count = 500;
+    std::uint32_t seed = 2026;
+    bool verbose = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--scenes") == 0 && i + 1 < argc)
+            count = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--quick") == 0)
+            count = 40;
+        else if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc)
+            seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        else if (std::strcmp(argv[i], "--verbose") == 0)
+            verbose = true;
+    }
+    std::mt19937 random(seed);
+    std::vector<Installation> scenes;
+    std::vector<Outcome> outcomes;
+    PatternAnalyzer::instance().resetProcessState();
+    for (int i = 0; i < count; ++i) {
+        const Installation s = draw(random);
+        const MappingModel truth = VirtualScene::groundTruth(s.width, s.height, s.lens, s.fwMinor, s.pose);
+        const Frames f = photograph(s, truth, static_cast<std::uint32_t>(1000 + 10 * i));
+        const Outcome o = analyse(s, f, truth);
+        if (verbose || !o.ok) {
+            std::printf(
+                "scene %d %dx%d lens %d %s%s contrast %.1f ambient %.2f noise %.2f blur %.2f vignet %.2f "
+                "hot %.2f drift %.3f roll %.1f keystone %.3f cover %d: found %d %s excess %.3f %.0f ms%s%s\n",
+                i, s.width, s.height, s.lens, s.ceiling ? "C" : "-", s.rear ? "R" : "-", s.contrast,
+                s.ambientShare, s.light.noiseSigma, s.light.blurSigma, s.light.vignetting, s.light.hotSpot,
+                s.drift, s.pose.rollDegrees, s.pose.keystone, s.covered, o.found, o.ok ? "ok" : "FAILED",
+                o.excess, o.ms, o.ok ? "" : " ", o.failure.c_str());
+        }
+        scenes.push_back(s);
+        outcomes.push_back(o);
+    }
+
+    const Dimension dimensions[] = {
+        {"contrast", [](const Installation& s) { return s.contrast; }, {25.0, 70.0}},
+        {"ambient", [](const Installation& s) { return s.ambientShare; }, {0.13, 0.27}},
+        {"noise", [](const Installation& s) { return s.light.noiseSigma; }, {1.7, 3.4}},
+        {"blur", [](const Installation& s) { return s.light.blurSigma; }, {0.87, 1.43}},
+        {"vignetting", [](const Installation& s) { return s.light.vignetting; }, {0.17, 0.34}},
+        {"hot spot", [](const Installation& s) { return s.light.hotSpot; }, {0.12, 0.24}},
+        {"drift", [](const Installation& s) { return s.drift; }, {0.013, 0.027}},
+        {"covered", [](const Installation& s) { return s.covered < 0 ? 0.0 : 1.0; }, {0.5, 0.5}},
+        {"roll", [](const Installation& s) { return std::fabs(s.pose.rollDegrees); }, {3.3, 6.7}},
+        {"keystone", [](const Installation& s) { return s.pose.keystone; }, {0.05, 0.1}},
+        {"lens", [](const Installation& s) { return static_cast<double>(s.lens); }, {2.0, 3.0}},
+        {"screen px",
+         [](const Installation& s) { return static_cast<double>(s.width) * s.height; },
+         {1.1e6, 2.1e6}},
+        {"mounting",
+         [](const Installation& s) { return (s.ceiling ? 1.0 : 0.0) + (s.rear ? 2.0 : 0.0); },
+         {1.0, 2.0}},
+    };
+    for (const Dimension& d : dimensions)
+        printDimension(d, scenes, outcomes);
+
+    std::vector<double> ms;
+    int ok = 0;
+    double worst = 0.0;
+    for (const Outcome& o : outcomes) {
+        ms.push_back(o.ms);
+        if (o.ok) {
+            ++ok;
+            worst = std::max(worst, o.excess);
+        }
+    }
+    std::printf("envelope scenes=%d success=%.3f excess_rms_worst=%.3f median_ms=%.1f p95_ms=%.1f\n", count,
+                static_cast<double>(ok) / count, worst, percentile(ms, 0.5), percentile(ms, 0.95));
+    return 0;
+}

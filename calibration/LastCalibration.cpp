@@ -1,0 +1,170 @@
+#include "calibration/LastCalibration.h"
+
+#include "analysis/PatternAnalyzer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cmath>
+
+Q_DECLARE_LOGGING_CATEGORY(lcController)
+
+namespace {
+
+bool writeFrame(const QDir& dir, const char* name, const cv::Mat& frame) {
+    if (frame.empty() || frame.type() != CV_8UC1)
+        return false;
+    const QImage image(frame.data, frame.cols, frame.rows, static_cast<int>(frame.step),
+                       QImage::Format_Grayscale8);
+    return image.save(dir.filePath(QString::fromLatin1(name)), "PNG");
+}
+
+QJsonObject settingsObject(const LastCalibration::Settings& s) {
+    QJsonObject o;
+    o[QStringLiteral("screenWidth")] = s.screenWidth;
+    o[QStringLiteral("screenHeight")] = s.screenHeight;
+    o[QStringLiteral("lens")] = s.lens;
+    o[QStringLiteral("fwMinor")] = s.fwMinor;
+    o[QStringLiteral("ceiling")] = s.ceiling;
+    o[QStringLiteral("rear")] = s.rear;
+    o[QStringLiteral("tuning")] = s.tuning;
+    QJsonArray offsets;
+    for (size_t i = 0; i + 1 < s.storedOffsets.size(); i += 2)
+        offsets.append(
+            QJsonArray{static_cast<double>(s.storedOffsets[i]), static_cast<double>(s.storedOffsets[i + 1])});
+    o[QStringLiteral("storedOffsets")] = offsets;
+    return o;
+}
+
+QJsonObject resultObject(const LastCalibration::Result& r) {
+    QJsonObject o;
+    o[QStringLiteral("fitOk")] = r.fitOk;
+    o[QStringLiteral("fitError")] = r.fitError;
+    QJsonArray params;
+    for (double p : r.params)
+        params.append(p);
+    o[QStringLiteral("params")] = params;
+    o[QStringLiteral("rowLimit")] = r.rowLimit;
+    if (!r.fitOk) {
+        QJsonArray missing;
+        for (int j : r.missingTargets)
+            missing.append(j);
+        o[QStringLiteral("failure")] = QJsonObject{{QStringLiteral("stage"), r.failureStage},
+                                                   {QStringLiteral("reason"), r.failureReason},
+                                                   {QStringLiteral("missingTargets"), missing}};
+    }
+    return o;
+}
+
+bool intIn(const QJsonObject& o, const char* key, int lo, int hi, int& value) {
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (!v.isDouble() || v.toDouble() != std::floor(v.toDouble()) || v.toDouble() < lo || v.toDouble() > hi)
+        return false;
+    value = v.toInt();
+    return true;
+}
+
+} // namespace
+
+QString LastCalibration::folder() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
+        .filePath(QStringLiteral("Vexaro/last-calibration"));
+}
+
+bool LastCalibration::save(const QString& target, const cv::Mat& dark, const cv::Mat& bright,
+                           const cv::Mat& pattern, const Settings& settings, const Result& result,
+                           QString& error) {
+    // The new set is written beside the old one and swapped in only when complete, so a failed
+    // write never leaves a mixed set of two calibrations.
+    const QString fresh = target + QStringLiteral(".new");
+    QDir(fresh).removeRecursively();
+    if (!QDir().mkpath(fresh)) {
+        error = QStringLiteral("cannot create %1").arg(fresh);
+        return false;
+    }
+    const QDir dir(fresh);
+    if (!writeFrame(dir, "dark.png", dark) || !writeFrame(dir, "bright.png", bright) ||
+        !writeFrame(dir, "pattern.png", pattern)) {
+        error = QStringLiteral("cannot write the frames into %1").arg(fresh);
+        QDir(fresh).removeRecursively();
+        return false;
+    }
+    QJsonObject root = settingsObject(settings);
+    root[QStringLiteral("result")] = resultObject(result);
+    QSaveFile json(dir.filePath(QStringLiteral("result.json")));
+    if (!json.open(QIODevice::WriteOnly) || json.write(QJsonDocument(root).toJson()) < 0 || !json.commit()) {
+        error = QStringLiteral("cannot write %1").arg(json.fileName());
+        QDir(fresh).removeRecursively();
+        return false;
+    }
+    QDir(target).removeRecursively();
+    if (!QDir().rename(fresh, target)) {
+        error = QStringLiteral("cannot replace %1").arg(target);
+        return false;
+    }
+    return true;
+}
+
+void LastCalibration::keep(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
+                           Settings settings, const CalibrationAnalysis::AutoFit& fit) {
+    settings.storedOffsets.assign(fit.storedOffsets.begin(),
+                                  fit.storedOffsets.begin() + 2 * std::clamp(fit.storedCount, 0, 25));
+    Result result;
+    result.fitOk = fit.ok;
+    result.fitError = PatternAnalyzer::instance().fitError;
+    std::copy(fit.params.begin(), fit.params.begin() + 13, result.params.begin());
+    result.rowLimit = fit.rowLimit;
+    result.failureStage = QString::fromLatin1(AnalysisFailure::stageName(fit.failure.stage));
+    result.failureReason = QString::fromStdString(fit.failure.reason);
+    result.missingTargets = fit.failure.missingTargets;
+    QString error;
+    if (!save(folder(), dark, bright, pattern, settings, result, error))
+        qCInfo(lcController).noquote() << "the last calibration was not kept:" << error;
+}
+
+bool LastCalibration::loadSettings(const QString& from, Settings& settings, QString& error) {
+    const QString path = QDir(from).filePath(QStringLiteral("result.json"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1").arg(path);
+        return false;
+    }
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(256 * 1024), &parseError);
+    const QJsonObject o = document.object();
+    Settings s;
+    if (parseError.error != QJsonParseError::NoError || !document.isObject() ||
+        !intIn(o, "screenWidth", 64, 16384, s.screenWidth) ||
+        !intIn(o, "screenHeight", 64, 16384, s.screenHeight) || !intIn(o, "lens", 1, 4, s.lens) ||
+        !intIn(o, "fwMinor", 0, 255, s.fwMinor) || !o.value(QLatin1String("ceiling")).isBool() ||
+        !o.value(QLatin1String("rear")).isBool() || !o.value(QLatin1String("storedOffsets")).isArray()) {
+        error = QStringLiteral("%1 is not a kept calibration's result").arg(path);
+        return false;
+    }
+    s.ceiling = o.value(QLatin1String("ceiling")).toBool();
+    s.rear = o.value(QLatin1String("rear")).toBool();
+    s.tuning = o.value(QLatin1String("tuning")).toBool(false);
+    const QJsonArray offsets = o.value(QLatin1String("storedOffsets")).toArray();
+    if (offsets.size() > 25) {
+        error = QStringLiteral("%1 holds more than 25 offset pairs").arg(path);
+        return false;
+    }
+    for (const QJsonValue& entry : offsets) {
+        const QJsonArray pair = entry.toArray();
+        if (pair.size() != 2 || !pair[0].isDouble() || !pair[1].isDouble()) {
+            error = QStringLiteral("%1 has a bad offset pair").arg(path);
+            return false;
+        }
+        s.storedOffsets.push_back(static_cast<float>(pair[0].toDouble()));
+        s.storedOffsets.push_back(static_cast<float>(pair[1].toDouble()));
+    }
+    settings = s;
+    return true;
+}

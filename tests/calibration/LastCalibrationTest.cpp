@@ -1,0 +1,106 @@
+// The last automatic calibration is kept for support, and vexaro-analyze --replay runs it again.
+#include "FlowHarness.h"
+
+#include "calibration/LastCalibration.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QJsonObject result;
+    QByteArray err;
+};
+
+ToolRun replay(const QString& folder) {
+    QProcess process;
+    process.start(QStringLiteral(VEXARO_BINARY_DIR "/tools/vexaro-analyze/vexaro-analyze"),
+                  {QStringLiteral("--replay"), folder});
+    ToolRun run;
+    if (!process.waitForFinished(120000))
+        return run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.result = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QJsonObject keptResult(const QString& folder) {
+    QFile file(QDir(folder).filePath(QStringLiteral("result.json")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+} // namespace
+
+TEST(LastCalibrationKept, ReplayRerunsTheKeptCalibration) {
+    VirtualRig rig;
+    rig.ceiling = true;
+    FlowHarness h(rig);
+    ASSERT_TRUE(h.connected);
+    const QString folder = LastCalibration::folder();
+    QDir(folder).removeRecursively();
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    ASSERT_TRUE(h.boxes.isEmpty());
+
+    for (const char* name : {"dark.png", "bright.png", "pattern.png", "result.json"})
+        EXPECT_TRUE(QFile::exists(QDir(folder).filePath(QString::fromLatin1(name)))) << name;
+    LastCalibration::Settings kept;
+    QString error;
+    ASSERT_TRUE(LastCalibration::loadSettings(folder, kept, error)) << error.toStdString();
+    EXPECT_EQ(kept.screenWidth, rig.screenWidth);
+    EXPECT_EQ(kept.screenHeight, rig.screenHeight);
+    EXPECT_EQ(kept.lens, rig.lens);
+    EXPECT_EQ(kept.fwMinor, rig.fwMinor);
+    EXPECT_TRUE(kept.ceiling);
+    EXPECT_FALSE(kept.rear);
+    const QJsonObject result = keptResult(folder)["result"].toObject();
+    EXPECT_TRUE(result["fitOk"].toBool());
+
+    const ToolRun run = replay(folder);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonArray keptParams = result["params"].toArray();
+    const QJsonArray params = run.result["params"].toArray();
+    ASSERT_EQ(params.size(), 13);
+    ASSERT_EQ(keptParams.size(), 13);
+    for (int i = 0; i < 13; ++i) {
+        const double a = keptParams[i].toDouble(), b = params[i].toDouble();
+        EXPECT_NEAR(a, b, 1e-9 * std::max(1.0, std::fabs(a))) << "parameter " << i;
+    }
+    EXPECT_EQ(run.result["rowLimit"].toInt(), result["rowLimit"].toInt());
+}
+
+TEST(LastCalibrationKept, FailedCalibrationKeepsItsReasonAndReplacesTheSet) {
+    // A rear installation calibrated with the Rear option off: the camera sees the pattern mirrored.
+    VirtualRig rig;
+    rig.rear = true;
+    FlowHarness h(rig);
+    ASSERT_TRUE(h.connected);
+    h.window()->rear = 0;
+    const QString folder = LastCalibration::folder();
+    QFile::remove(QDir(folder).filePath(QStringLiteral("result.json")));
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    ASSERT_EQ(h.boxes.size(), 1);
+    EXPECT_EQ(h.boxes[0].text, "Calibration failed. Please try again.");
+
+    const QJsonObject kept = keptResult(folder);
+    EXPECT_FALSE(kept["rear"].toBool());
+    const QJsonObject failure = kept["result"].toObject()["failure"].toObject();
+    EXPECT_EQ(failure["reason"].toString(),
+              "the camera sees the pattern mirrored: the Rear Screen option looks wrong");
+    const ToolRun run = replay(folder);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.result["failure"].toObject()["reason"].toString(), failure["reason"].toString());
+    EXPECT_FALSE(QDir(folder + QStringLiteral(".new")).exists());
+}
