@@ -4,15 +4,19 @@
 #include "sim/VirtualCamera.h"
 
 #include <cstring>
+#include <utility>
 
 ScreenCamera::ScreenCamera(DesktopBridge& bridge, const VirtualRig& rig)
-    : desktop(bridge)
+    : ScreenCamera([&bridge] { return bridge.grabCoveredDisplay(); }, rig) {}
+
+ScreenCamera::ScreenCamera(DisplayGrab grab, const VirtualRig& rig)
+    : grabDisplay(std::move(grab))
     , installation(rig) {}
 
 ScreenCamera::~ScreenCamera() = default;
 
 void ScreenCamera::captureCalibration(Capture, const Sensor&, std::uint8_t* out) {
-    const QImage screen = desktop.grabCoveredDisplay();
+    const QImage screen = grabDisplay ? grabDisplay() : QImage();
     if (screen.isNull()) {
         // Nothing on the desktop answered: the camera sees a dark room.
         std::memset(out, static_cast<int>(installation.light.ambient), calibWidth * calibHeight);

@@ -4,6 +4,8 @@
 #include "module/SyntheticScene.h"
 #include "sim/VirtualRig.h"
 
+#include <QImage>
+#include <functional>
 #include <memory>
 
 class DesktopBridge;
@@ -15,15 +17,20 @@ class VirtualCamera;
 // only show the camera its own picture).
 class ScreenCamera : public FrameSource {
 public:
+    // The covered display's content as an 8-bit grey image; a null image when there is none.
+    using DisplayGrab = std::function<QImage()>;
+
     // The bridge is borrowed and must outlive the camera.
     ScreenCamera(DesktopBridge& bridge, const VirtualRig& rig);
+    // A camera looking at a display another way (e.g. the X display of another process).
+    ScreenCamera(DisplayGrab grab, const VirtualRig& rig);
     ~ScreenCamera() override;
 
     void captureCalibration(Capture kind, const Sensor& sensor, std::uint8_t* out) override;
     void captureLive(const Sensor& sensor, std::uint8_t* out) override;
 
 private:
-    DesktopBridge& desktop;
+    DisplayGrab grabDisplay;
     VirtualRig installation;               // its screen size follows the covered display
     std::unique_ptr<VirtualCamera> camera; // rebuilt when the display size changes
     SyntheticScene liveScene;

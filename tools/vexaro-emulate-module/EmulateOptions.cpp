@@ -22,7 +22,9 @@ const char* EmulateOptions::usage() {
            "  --kernel-driver        a kernel driver holds interfaces 2 and 3 until detached\n"
            "  --unplug-after SECONDS the module leaves the bus after that time\n"
            "  --loss PERCENT         each image block is lost with that probability\n"
-           "  --modules N            N modules with the same ids (1 to 4)\n";
+           "  --modules N            N modules with the same ids (1 to 4)\n"
+           "  --screen-camera        the module's camera photographs the X display (DISPLAY) the\n"
+           "                         command draws on, so a calibration can succeed\n";
 }
 
 bool EmulateOptions::parse(const std::vector<std::string>& args) {
@@ -35,6 +37,8 @@ bool EmulateOptions::parse(const std::vector<std::string>& args) {
             bus.hidCollection = false;
         } else if (a == "--no-access") {
             bus.noAccess = true;
+        } else if (a == "--screen-camera") {
+            screenCamera = true;
         } else if (a == "--kernel-driver") {
             bus.kernelDriver = true;
         } else if (a == "--unplug-after" && hasValue && number(args[i + 1], 0.0, 1e6, v)) {

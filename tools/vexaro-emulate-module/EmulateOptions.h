@@ -13,6 +13,7 @@ public:
 
     EmulatedBus::Options bus;
     double unplugAfterSeconds = -1.0; // negative: never
+    bool screenCamera = false;        // the modules' cameras photograph the X display
     std::vector<std::string> command;
     std::string error;
 

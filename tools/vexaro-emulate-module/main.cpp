@@ -2,7 +2,16 @@
 // with umockdev's preload library, so the real libusb and hidapi of that command reach the module.
 
 #include "EmulateOptions.h"
+#include "ScreenGrabber.h"
+#include "module/ModuleDevice.h"
+#include "sim/ScreenCamera.h"
+#include "sim/VirtualRig.h"
 #include "usbemu/EmulatedBus.h"
+
+#include "device/PacketCodes.h"
+
+#include <QGuiApplication>
+#include <QLoggingCategory>
 
 #include <chrono>
 #include <condition_variable>
@@ -11,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <spawn.h>
 #include <string>
@@ -20,6 +30,8 @@
 #include <vector>
 
 extern char** environ;
+
+Q_LOGGING_CATEGORY(lcEmulate, "vexaro.emulate", QtWarningMsg)
 
 namespace {
 const char* const preloadLibrary = "libumockdev-preload.so.0";
@@ -67,6 +79,39 @@ int runCommand(const std::vector<std::string>& command) {
         return WEXITSTATUS(status);
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1;
 }
+
+// The screen camera needs the X display whatever platform the environment asks Qt for.
+std::unique_ptr<QGuiApplication> connectToDisplay() {
+    static int argc = 3;
+    static char name[] = "vexaro-emulate-module";
+    static char platformOption[] = "-platform";
+    static char platform[] = "xcb";
+    static char* argv[] = {name, platformOption, platform, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+// Each module's camera photographs the display through the simulated module's screen camera.
+void attachScreenCameras(EmulatedBus& bus, ScreenGrabber& grabber) {
+    VirtualRig rig;
+    const QSize screen = grabber.screenSize();
+    if (!screen.isEmpty()) {
+        rig.screenWidth = screen.width();
+        rig.screenHeight = screen.height();
+    }
+    for (int i = 0; i < bus.moduleCount(); ++i)
+        bus.module(i).setFrameSource(
+            std::make_unique<ScreenCamera>([&grabber] { return grabber.grab(); }, rig));
+}
+// What the modules were left holding, for scripts that check a calibration reached a module.
+void reportModules(EmulatedBus& bus) {
+    for (int i = 0; i < bus.moduleCount(); ++i) {
+        ModuleDevice& module = bus.module(i);
+        module.waitUntilIdle(2000);
+        qCDebug(lcEmulate).nospace() << "module " << i << ": " << module.commandCount(CMD_SET_CALIB_PARAMETER)
+                                     << " calibration parameter command(s), calibration record of "
+                                     << module.lastCalibRecord().size() << " bytes";
+    }
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -75,12 +120,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexaro-emulate-module: %s\n%s", options.error.c_str(), EmulateOptions::usage());
         return 2;
     }
+    if (options.screenCamera && !std::getenv("DISPLAY")) {
+        std::fprintf(stderr, "vexaro-emulate-module: --screen-camera needs an X display (DISPLAY)\n");
+        return 2;
+    }
     ensurePreload(argv);
     std::signal(SIGINT, forwardSignal);
     std::signal(SIGTERM, forwardSignal);
     std::signal(SIGHUP, forwardSignal);
     try {
+        // Declared before the bus so that they outlive the modules' cameras.
+        std::unique_ptr<QGuiApplication> gui;
+        std::unique_ptr<ScreenGrabber> grabber;
+        if (options.screenCamera) {
+            gui = connectToDisplay();
+            grabber = std::make_unique<ScreenGrabber>();
+        }
         EmulatedBus bus(options.bus);
+        if (grabber)
+            attachScreenCameras(bus, *grabber);
         std::mutex doneLock; // guards done
         std::condition_variable doneCue;
         bool done = false;
@@ -95,7 +153,19 @@ int main(int argc, char** argv) {
                 }
             });
         }
-        const int result = runCommand(options.command);
+        int result = 0;
+        if (gui) {
+            // Screen grabs are served by the GUI thread while the command runs.
+            std::thread runner([&] {
+                result = runCommand(options.command);
+                QMetaObject::invokeMethod(
+                    gui.get(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+            });
+            QGuiApplication::exec();
+            runner.join();
+        } else {
+            result = runCommand(options.command);
+        }
         {
             std::lock_guard<std::mutex> l(doneLock);
             done = true;
@@ -103,6 +173,7 @@ int main(int argc, char** argv) {
         doneCue.notify_all();
         if (unplugger.joinable())
             unplugger.join();
+        reportModules(bus);
         return result;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vexaro-emulate-module: %s\n", e.what());

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The real program (no --simulate) on the emulated bus under Xvfb, driven like a person at the desk
+# with xdotool clicks: the firmware version appears within the first watch cycle, the alignment view
+# shows live frames, an automatic calibration (the module's camera photographs the X display) sends
+# its parameters to the module, and closing the settings window ends the program with code 0.
+#   app-calibrates.sh <build dir>
+set -u
+
+# Runs inside the X session: the program under the emulator, then the person's clicks.
+inside() {
+  set -u
+  build=$1
+  log=$2
+  fail() {
+    echo "FAILED: $*"
+    kill -TERM "$runner" 2>/dev/null
+    wait "$runner" 2>/dev/null
+    cat "$log"
+    exit 1
+  }
+  # Waits up to $2 tenths of a second for the pattern $1 to appear $3 times (default once) in the log.
+  await() {
+    local want=${3:-1}
+    for _ in $(seq 1 "$2"); do
+      [ "$(grep -c -- "$1" "$log")" -ge "$want" ] && return 0
+      kill -0 "$runner" 2>/dev/null || return 1
+      sleep 0.1
+    done
+    return 1
+  }
+  # The settings window: of the program's visible windows, the one narrower than the screen (the
+  # alignment view and the calibration window cover the whole display).
+  settings() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '^Vexaro'); do
+      eval "$(xdotool getwindowgeometry --shell "$w")"
+      [ "$WIDTH" -lt 1280 ] && echo "$w" && return
+    done
+  }
+  # Clicks a point of the settings window given in its designed 560 x 710 layout (the program
+  # scales the window with the display's DPI).
+  click() {
+    local window
+    window=$(settings)
+    [ -n "$window" ] || fail "no settings window"
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove --window "$window" $(($1 * WIDTH / 560)) $(($2 * HEIGHT / 710)) click 1
+  }
+
+  "$build/vexaro-emulate-module" --screen-camera -- "$build/app/vexaro-setup" >"$log" 2>&1 &
+  runner=$!
+  started=$(date +%s%N)
+
+  # The program waits 2 s before it starts watching, and a watch cycle waits 5 s: a module found
+  # only in the second cycle shows its version 7 s after the start at the earliest.
+  await 'firmware version "51.12"' 600 || fail "firmware version 51.12 never shown"
+  elapsed=$((($(date +%s%N) - started) / 1000000))
+  [ "$elapsed" -lt 7000 ] || fail "firmware version shown only after $elapsed ms (not in the first cycle)"
+  await 'device connected' 100 || fail "not connected"
+
+  # View (alignment): live frames arrive while it is open.
+  click 285 434
+  await 'alignment view shown' 100 || fail "alignment view not opened"
+  await 'alignment image 10$' 200 || fail "no live frames"
+  # Its OK button (centred, its middle 105 designed pixels above the bottom of the covered
+  # display, scaled like the settings window) closes it.
+  eval "$(xdotool getwindowgeometry --shell "$(settings)")"
+  scaled=$((105 * WIDTH / 560))
+  eval "$(xdotool getdisplaygeometry --shell)"
+  xdotool mousemove $((WIDTH / 2)) $((HEIGHT - scaled)) click 1
+  await 'alignment view hidden' 100 || fail "alignment view not closed"
+
+  # Auto: the pattern is photographed, analysed and the parameters reach the module.
+  click 135 636
+  await 'calibration window shown' 100 || fail "no calibration window"
+  await 'CMD_SET_CALIB_PARAMETER' 1200 || fail "no calibration parameters sent"
+  await 'calibration stored' 300 || fail "calibration not stored"
+
+  # Close.
+  click 280 685
+  for _ in $(seq 1 150); do
+    kill -0 "$runner" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$runner" 2>/dev/null && fail "still running after Close"
+  wait "$runner"
+  code=$?
+  [ "$code" -eq 0 ] || fail "exit code $code"
+  # The module itself holds the record the program sent.
+  grep -q 'module 0: 1 calibration parameter command(s), calibration record of [1-9]' "$log" ||
+    fail "the module holds no calibration record"
+  echo "firmware 51.12 after ${elapsed} ms; $(grep -c 'alignment image' "$log") live frames shown"
+  grep -E 'CMD_SET_CALIB_PARAMETER|calibration stored|fit|module 0' "$log"
+  exit 0
+}
+if [ "${1:-}" = --inside ]; then
+  shift
+  inside "$@"
+fi
+build=$1
+work=$(mktemp -d)
+log=$work/log
+trap 'rm -rf "$work"' EXIT
+export VEXARO_COMMON_APPDATA=$work
+export QT_LOGGING_RULES="vexaro.emulate.debug=true;vexaro.device.trace.debug=true;vexaro.ui.debug=true;vexaro.calibration*.debug=true"
+
+
+xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$build" "$log"
