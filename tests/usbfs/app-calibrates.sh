@@ -40,8 +40,13 @@ inside() {
   # Clicks a point of the settings window given in its designed 560 x 710 layout (the program
   # scales the window with the display's DPI).
   click() {
-    local window
-    window=$(settings)
+    local window=""
+    # The window may still be on its way to the screen on a busy machine.
+    for _ in $(seq 1 100); do
+      window=$(settings)
+      [ -n "$window" ] && break
+      sleep 0.1
+    done
     [ -n "$window" ] || fail "no settings window"
     eval "$(xdotool getwindowgeometry --shell "$window")"
     xdotool mousemove --window "$window" $(($1 * WIDTH / 560)) $(($2 * HEIGHT / 710)) click 1
