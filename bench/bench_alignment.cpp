@@ -9,7 +9,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -18,7 +20,7 @@
 namespace {
 
 constexpr int warmupFrames = 100;
-constexpr int totalFrames = 10000;
+constexpr int defaultFrames = 10000;
 
 double threadCpuMs() {
     timespec ts{};
@@ -40,6 +42,12 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The module paces live frames like its camera (30 a second): "--frames N" shortens a run.
+    const QStringList args = QCoreApplication::arguments();
+    const int framesArg = args.indexOf(QStringLiteral("--frames"));
+    const int totalFrames = framesArg > 0 && framesArg + 1 < args.size()
+                                ? std::max(warmupFrames + 1, args.at(framesArg + 1).toInt())
+                                : defaultFrames;
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.1.3"));
 
     SimulatedModule module;
@@ -81,10 +89,14 @@ int main(int argc, char** argv) {
     const int measured = frames - warmupFrames;
     const double cpuMs = threadCpuMs() - cpuAtWarmup;
     const long rssGrowth = residentKb() - rssAtWarmup;
+    // Closing the view (OK) blocks the GUI thread until the live receiver has stopped.
+    QElapsedTimer closing;
+    closing.start();
     hub.slotStopAlignmentDisplay();
+    const double closeMs = static_cast<double>(closing.nsecsElapsed()) / 1.0e6;
     if (code != 0 || measured <= 0) {
         std::printf("stream stalled after %d frames\n", frames);
-        std::printf("alignment fps=0 gui_ms_per_frame=0 rss_growth_kb=0\n");
+        std::printf("alignment fps=0 gui_ms_per_frame=0 rss_growth_kb=0 close_ms=0\n");
         return 1;
     }
     const double fps = measured / seconds;
@@ -95,6 +107,7 @@ int main(int argc, char** argv) {
     std::printf("GUI thread CPU: %.1f ms in total\n", cpuMs);
     std::printf("resident memory: %ld kB at frame %d, %ld kB at frame %d\n", rssAtWarmup, warmupFrames,
                 rssAtWarmup + rssGrowth, totalFrames);
-    std::printf("alignment fps=%.1f gui_ms_per_frame=%.3f rss_growth_kb=%ld\n", fps, guiMs, rssGrowth);
+    std::printf("alignment fps=%.1f gui_ms_per_frame=%.3f rss_growth_kb=%ld close_ms=%.1f\n", fps, guiMs,
+                rssGrowth, closeMs);
     return 0;
 }

@@ -258,8 +258,10 @@ void CamDevCtrl::stopReceiverLocked() {
     if (!receiver)
         return;
     receiver->requestStop();
-    for (int i = 0; i < 100 && !receiver->finished(); ++i)
-        Pacing::pause(100);
+    // Looked at every 10 ms, so the caller (often the GUI thread) waits no longer than the thread
+    // takes to end; still given up after 10 s.
+    for (int i = 0; i < 1000 && !receiver->finished(); ++i)
+        Pacing::pause(10);
     if (receiver->finished()) {
         receiver->join();
         receiver.reset();
@@ -394,6 +396,7 @@ void CamDevCtrl::setFingerTouchMode(bool finger) {
 void CamDevCtrl::requestLiveFrame() {
     // The 0xFF fill happens on the receive thread before it handles the next packet.
     images->postLiveFill();
+    receiveLoop->liveFrameRequested();
     sendCommand(CMD_LIVE_SENDIMG);
 }
 

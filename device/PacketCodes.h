@@ -84,5 +84,8 @@ constexpr unsigned char replyEndpoint = 0x83;
 constexpr unsigned char liveEndpoint = 0x84;
 constexpr unsigned int writeTimeoutMs = 1000;
 constexpr unsigned int readTimeoutMs = 500;
+// Live reads end sooner when idle, so closing the alignment view never waits long for a stop to be
+// seen; between frames the live endpoint is quiet anyway.
+constexpr unsigned int liveReadTimeoutMs = 100;
 constexpr unsigned int drainTimeoutMs = 1000;
 } // namespace ModuleUsb

@@ -16,19 +16,21 @@ void ReceiveLoop::run(const ReceiverThread& control, int mode, UsbTransport::Han
     if (handle == 0)
         return;
     const unsigned char endpoint = mode == 0 ? ModuleUsb::replyEndpoint : ModuleUsb::liveEndpoint;
+    const unsigned int timeoutMs = mode == 0 ? ModuleUsb::readTimeoutMs : ModuleUsb::liveReadTimeoutMs;
     DevicePacket packet; // one buffer per run, reused for every read
     while (!control.stopRequested()) {
         packet.clear();
         int got = 0;
-        const int r = usb.bulkTransfer(handle, endpoint, packet.data(), DevicePacket::size, &got,
-                                       ModuleUsb::readTimeoutMs);
+        const int r = usb.bulkTransfer(handle, endpoint, packet.data(), DevicePacket::size, &got, timeoutMs);
         if (r != 0) {
             backOff(r);
             continue;
         }
+        if (mode != 0 && packet.code() == DAT_LIVE_IMGEND)
+            liveFrameOutstanding.store(false);
         dispatcher.dispatch(packet, got);
     }
-    if (mode != 0)
+    if (mode != 0 && liveFrameOutstanding.load())
         drain(control, handle, endpoint);
 }
 
@@ -51,6 +53,7 @@ void ReceiveLoop::drain(const ReceiverThread& control, UsbTransport::HandleRef h
             failures = 0;
             dispatcher.dispatch(packet, got);
         } else if (packet.code() == DAT_LIVE_IMGEND) {
+            liveFrameOutstanding.store(false);
             break; // that frame is not reported
         }
     }

@@ -23,6 +23,10 @@ public:
     bool linkLost() const { return lost.load(); }
     void clearLinkLost() { lost.store(false); }
 
+    // A live frame was asked for (any thread); its frame end settles it. Only a frame still on its
+    // way is drained after a stop: with none, the module is not in the middle of a frame.
+    void liveFrameRequested() { liveFrameOutstanding.store(true); }
+
 private:
     void drain(const ReceiverThread& control, UsbTransport::HandleRef handle, unsigned char endpoint);
     // Pause after a failed read so that a vanished module does not make the loop spin.
@@ -32,4 +36,5 @@ private:
     PacketDispatcher& dispatcher;
     std::atomic<int> noDeviceCount{0};
     std::atomic<bool> lost{false};
+    std::atomic<bool> liveFrameOutstanding{false};
 };
