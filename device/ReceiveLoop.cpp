@@ -27,11 +27,17 @@ void ReceiveLoop::run(const ReceiverThread& control, int mode, UsbTransport::Han
             continue;
         }
         if (mode != 0 && packet.code() == DAT_LIVE_IMGEND)
-            liveFrameOutstanding.store(false);
+            liveFrameEnded();
         dispatcher.dispatch(packet, got);
     }
-    if (mode != 0 && liveFrameOutstanding.load())
+    if (mode != 0 && liveFramesOutstanding.load() > 0)
         drain(control, handle, endpoint);
+}
+
+void ReceiveLoop::liveFrameEnded() {
+    int outstanding = liveFramesOutstanding.load();
+    while (outstanding > 0 && !liveFramesOutstanding.compare_exchange_weak(outstanding, outstanding - 1)) {
+    }
 }
 
 void ReceiveLoop::drain(const ReceiverThread& control, UsbTransport::HandleRef handle,
@@ -45,7 +51,7 @@ void ReceiveLoop::drain(const ReceiverThread& control, UsbTransport::HandleRef h
                                        ModuleUsb::drainTimeoutMs);
         if (r != 0) {
             if (r == LIBUSB_ERROR_NO_DEVICE)
-                break; // nothing left to drain
+                return; // nothing left to drain
             ++failures;
             continue;
         }
@@ -53,10 +59,13 @@ void ReceiveLoop::drain(const ReceiverThread& control, UsbTransport::HandleRef h
             failures = 0;
             dispatcher.dispatch(packet, got);
         } else if (packet.code() == DAT_LIVE_IMGEND) {
-            liveFrameOutstanding.store(false);
             break; // that frame is not reported
         }
     }
+    // Ended at a frame end or on a quiet stream: nothing is on its way any more. An aborted drain
+    // leaves its frame counted, so the next stop drains it.
+    if (!control.abortRequested())
+        liveFramesOutstanding.store(0);
 }
 
 void ReceiveLoop::backOff(int result) {

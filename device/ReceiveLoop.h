@@ -23,12 +23,14 @@ public:
     bool linkLost() const { return lost.load(); }
     void clearLinkLost() { lost.store(false); }
 
-    // A live frame was asked for (any thread); its frame end settles it. Only a frame still on its
-    // way is drained after a stop: with none, the module is not in the middle of a frame.
-    void liveFrameRequested() { liveFrameOutstanding.store(true); }
+    // A live frame was asked for (any thread); its frame end settles it. Only while a frame may be
+    // on its way is the stream drained after a stop: with none, the module is not in the middle of
+    // a frame. Counted, so that the late end of an earlier frame does not settle a newer request.
+    void liveFrameRequested() { liveFramesOutstanding.fetch_add(1); }
 
 private:
     void drain(const ReceiverThread& control, UsbTransport::HandleRef handle, unsigned char endpoint);
+    void liveFrameEnded();
     // Pause after a failed read so that a vanished module does not make the loop spin.
     void backOff(int result);
 
@@ -36,5 +38,5 @@ private:
     PacketDispatcher& dispatcher;
     std::atomic<int> noDeviceCount{0};
     std::atomic<bool> lost{false};
-    std::atomic<bool> liveFrameOutstanding{false};
+    std::atomic<int> liveFramesOutstanding{0};
 };

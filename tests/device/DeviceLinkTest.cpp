@@ -315,10 +315,15 @@ TEST_F(SimulatedLinkTest, StopWaitOutlastedByEndlessLiveFrameNeitherLeaksNorRead
     link->setReceiveMode(0);
     link->startReceiver();
     EXPECT_EQ(link->orphanedReceivers(), 0);
+    int framesEnded = 0;
+    QObject receiver;
+    QObject::connect(link.get(), &CamDevCtrl::sigNewFrame, &receiver, [&] { ++framesEnded; });
     module->clearFaults();
     link->stopReceiver();
     link->setReceiveMode(1);
     link->startReceiver();
+    // The first frame now ends; its late end would otherwise end the next drain early.
+    ASSERT_TRUE(waitUntil([&] { return framesEnded > 0; }));
     module->setFault(SimFault::EndlessLiveFrame);
     link->requestLiveFrame();
     ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_LIVE_SENDIMG) == 2; }));

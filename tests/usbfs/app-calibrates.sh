@@ -47,7 +47,13 @@ inside() {
       [ -n "$window" ] && break
       sleep 0.1
     done
-    [ -n "$window" ] || fail "no settings window"
+    if [ -z "$window" ]; then
+      # What the display holds, to tell a missing window from one that looks different.
+      for w in $(xdotool search --name '.' 2>/dev/null); do
+        echo "window $w '$(xdotool getwindowname "$w" 2>/dev/null)' $(xdotool getwindowgeometry "$w" 2>/dev/null | tr '\n' ' ')"
+      done
+      fail "no settings window"
+    fi
     eval "$(xdotool getwindowgeometry --shell "$window")"
     xdotool mousemove --window "$window" $(($1 * WIDTH / 560)) $(($2 * HEIGHT / 710)) click 1
   }
