@@ -113,6 +113,8 @@ work=$(mktemp -d)
 log=$work/log
 trap 'rm -rf "$work"' EXIT
 export VEXARO_COMMON_APPDATA=$work
+# The program draws real windows on the X server (the suite's runner may have set offscreen).
+export QT_QPA_PLATFORM=xcb
 export QT_LOGGING_RULES="vexaro.emulate.debug=true;vexaro.device.trace.debug=true;vexaro.ui.debug=true;vexaro.calibration*.debug=true"
 
 
