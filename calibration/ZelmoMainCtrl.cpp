@@ -560,8 +560,13 @@ void ZelmoMainCtrl::deviceLost() {
     const bool flowRan = flowStep != 0;
     stopRatioTimer();
     touchCaptureArmed.store(false);
-    if (camDev)
+    if (camDev) {
         camDev->cancelImageTransfer();
+        // The alignment view closes with the module: the next open reads the replies again instead
+        // of going back to a live stream nobody shows.
+        camDev->setLiveStreamStopped(1);
+        camDev->setReceiveMode(0);
+    }
     flowStep = 0;
     if (calibDlg)
         calibDlg->hide();

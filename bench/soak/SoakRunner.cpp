@@ -141,7 +141,10 @@ bool SoakRunner::runCycle(CamDevCtrl& link, SoakWatchClient& client, int index) 
     }
     bus.setAnswerDelayMs(0.0);
     bus.plug();
+    // As the application does once it has seen the module leave: the stream stops and the next
+    // open reads the replies (a reopen keeps the mode last asked for).
     link.setLiveStreamStopped(1);
+    link.setReceiveMode(0);
     if (!reconnect(client, openedBefore)) {
         qCWarning(lcSoak) << "cycle" << index << ": no reconnect";
         return false;
