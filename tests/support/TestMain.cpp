@@ -9,6 +9,13 @@ int main(int argc, char** argv) {
     // The calibrations of the tests keep their frames in a cache of this run, not the user's.
     QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+    // Nor do their language choices reach the machine's files: a choice left there by one test
+    // program would be read by the programs another one starts.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QTemporaryDir allUsers;
+    if (qgetenv("VEXARO_COMMON_APPDATA").isEmpty())
+        qputenv("VEXARO_COMMON_APPDATA", allUsers.path().toLocal8Bit());
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.1.3"));
     ::testing::InitGoogleTest(&argc, argv);

@@ -113,6 +113,7 @@ work=$(mktemp -d)
 log=$work/log
 trap 'rm -rf "$work"' EXIT
 export VEXARO_COMMON_APPDATA=$work
+export XDG_CONFIG_HOME=$work/user-config
 # The program draws real windows on the X server (the suite's runner may have set offscreen).
 export QT_QPA_PLATFORM=xcb
 # Qt unloads the X platform plugins at exit, so a leak report would name a module that is gone.

@@ -11,6 +11,7 @@ log=$(mktemp)
 appdata=$(mktemp -d)
 trap 'rm -rf "$log" "$appdata"' EXIT
 export VEXARO_COMMON_APPDATA=$appdata
+export XDG_CONFIG_HOME=$appdata/user-config
 # Qt unloads the X platform plugins at exit, so a leak report would name a module that is gone.
 [ -n "${ASAN_OPTIONS:-}" ] && export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
 export QT_LOGGING_RULES="vexaro.device.trace.debug=true;vexaro.device.usb.warning=true"
