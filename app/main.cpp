@@ -1,10 +1,10 @@
 #include "app/CommandLine.h"
-#include "app/LanguageTexts.h"
-#include "app/MessageBoxSeam.h"
 #include "app/SingleApplication.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
 #include "platform/Platform.h"
+#include "services/LanguageTexts.h"
+#include "services/MessageBoxSeam.h"
 #include "sim/SimulationSession.h"
 #include "ui/ZelmoSetupDlg.h"
 

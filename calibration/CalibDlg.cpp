@@ -1,11 +1,11 @@
 #include "calibration/CalibDlg.h"
 
-#include "app/LanguageTexts.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
 #include "calibration/TouchCapture.h"
 #include "platform/DisplayProvider.h"
 #include "platform/Platform.h"
+#include "services/LanguageTexts.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>

@@ -2,8 +2,6 @@
 
 #include "analysis/PatternAnalyzer.h"
 #include "analysis/TargetCounts.h"
-#include "app/LanguageTexts.h"
-#include "app/MessageBoxSeam.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/CalibrationAnalysis.h"
 #include "calibration/CoordinateRatio.h"
@@ -12,6 +10,8 @@
 #include "device/CamDevCtrl.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
+#include "services/LanguageTexts.h"
+#include "services/MessageBoxSeam.h"
 
 #include <QLoggingCategory>
 #include <QThread>

@@ -2,7 +2,7 @@
 // language afterwards must make the next read return exactly what was saved.
 #include "FuzzSupport.h"
 
-#include "app/ConfigFile.h"
+#include "services/ConfigFile.h"
 
 #include <QDir>
 #include <QFileInfo>

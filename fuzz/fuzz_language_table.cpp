@@ -2,7 +2,7 @@
 // bounds and answer the empty text outside the tables.
 #include "FuzzSupport.h"
 
-#include "app/LanguageTexts.h"
+#include "services/LanguageTexts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz_support::ensureApplication();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/LanguageTexts.h"
-#include "app/MessageBoxSeam.h"
+#include "services/LanguageTexts.h"
+#include "services/MessageBoxSeam.h"
 #include "sim/VirtualPen.h"
 #include "sim/VirtualRig.h"
 

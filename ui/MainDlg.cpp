@@ -1,8 +1,8 @@
 #include "ui/MainDlg.h"
 
-#include "app/LanguageTexts.h"
 #include "platform/DisplayProvider.h"
 #include "platform/Platform.h"
+#include "services/LanguageTexts.h"
 #include "ui_MainDlg.h"
 
 #include <QAbstractButton>

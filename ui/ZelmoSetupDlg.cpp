@@ -1,11 +1,11 @@
 #include "ui/ZelmoSetupDlg.h"
 
-#include "app/ConfigFile.h"
-#include "app/LanguageTexts.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/ZelmoMainCtrl.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
+#include "services/ConfigFile.h"
+#include "services/LanguageTexts.h"
 #include "ui/AlignmentDlg.h"
 #include "ui/MainDlg.h"
 

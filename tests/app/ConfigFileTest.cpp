@@ -1,5 +1,5 @@
 // The configuration file: where it lives, how the saved language id is read and written.
-#include "app/ConfigFile.h"
+#include "services/ConfigFile.h"
 
 #include <QDir>
 #include <QFile>

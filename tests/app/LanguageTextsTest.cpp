@@ -1,5 +1,5 @@
 // Choosing the language: saved id, system locale, fallbacks, and the getters' bounds.
-#include "app/LanguageTexts.h"
+#include "services/LanguageTexts.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>

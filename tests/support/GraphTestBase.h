@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/LanguageTexts.h"
 #include "platform/Pacing.h"
+#include "services/LanguageTexts.h"
 #include "tests/support/FakeDisplays.h"
 
 #include <QTemporaryDir>

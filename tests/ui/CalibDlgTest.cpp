@@ -1,6 +1,6 @@
 #include "calibration/CalibDlg.h"
-#include "app/LanguageTexts.h"
 #include "calibration/TouchCapture.h"
+#include "services/LanguageTexts.h"
 #include "tests/support/FakeDisplays.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "ui/MainDlg.h"
 #include "MainDlgWidgets.h"
-#include "app/LanguageTexts.h"
+#include "services/LanguageTexts.h"
 #include "tests/support/FakeDisplays.h"
 
 #include <QLabel>

@@ -1,5 +1,5 @@
 // Every text of the settings window fits its widget, in every language, at 96 and 144 DPI.
-#include "app/LanguageTexts.h"
+#include "services/LanguageTexts.h"
 #include "tests/support/FakeDisplays.h"
 #include "ui/MainDlg.h"
 

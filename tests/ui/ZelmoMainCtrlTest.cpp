@@ -1,12 +1,12 @@
 #include "calibration/ZelmoMainCtrl.h"
-#include "app/LanguageTexts.h"
-#include "app/MessageBoxSeam.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
 #include "device/DeviceWatchClient.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
+#include "services/LanguageTexts.h"
+#include "services/MessageBoxSeam.h"
 #include "tests/support/ThreadCount.h"
 
 #include <QSignalSpy>

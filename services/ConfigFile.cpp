@@ -1,4 +1,4 @@
-#include "app/ConfigFile.h"
+#include "services/ConfigFile.h"
 
 #include "platform/Platform.h"
 

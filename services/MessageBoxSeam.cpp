@@ -1,4 +1,4 @@
-#include "app/MessageBoxSeam.h"
+#include "services/MessageBoxSeam.h"
 
 namespace {
 MessageBoxSeam::Handler& installedHandler() {

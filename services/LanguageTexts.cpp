@@ -1,4 +1,4 @@
-#include "app/LanguageTexts.h"
+#include "services/LanguageTexts.h"
 
 #include <QFile>
 #include <QLocale>
