@@ -1,11 +1,11 @@
 #include "app/CommandLine.h"
 #include "app/SingleApplication.h"
 #include "device/UsbTransport.h"
+#include "harness/SimulationSession.h"
 #include "platform/Pacing.h"
 #include "platform/Platform.h"
 #include "services/LanguageTexts.h"
 #include "services/MessageBoxSeam.h"
-#include "sim/SimulationSession.h"
 #include "ui/ZelmoSetupDlg.h"
 
 #include <QIcon>

@@ -5,8 +5,8 @@
 //   bench_touch [--quick | --timing]
 #include "calibration/ZelmoMainCtrl.h"
 #include "device/PacketCodes.h"
+#include "harness/SimulatedInstallation.h"
 #include "module/SimFault.h"
-#include "sim/SimulatedInstallation.h"
 #include "sim/SimulatedModule.h"
 
 #include <QApplication>

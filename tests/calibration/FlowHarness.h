@@ -7,8 +7,8 @@
 #include "device/CamDevCtrl.h"
 #include "device/DevicePacket.h"
 #include "device/PacketCodes.h"
+#include "harness/SimulatedInstallation.h"
 #include "services/MessageBoxSeam.h"
-#include "sim/SimulatedInstallation.h"
 #include "sim/SimulatedModule.h"
 
 using FlowHarness = SimulatedInstallation;

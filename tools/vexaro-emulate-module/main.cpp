@@ -3,9 +3,9 @@
 
 #include "EmulateOptions.h"
 #include "ScreenGrabber.h"
+#include "harness/ScreenCamera.h"
+#include "harness/VirtualRig.h"
 #include "module/ModuleDevice.h"
-#include "sim/ScreenCamera.h"
-#include "sim/VirtualRig.h"
 #include "usbemu/EmulatedBus.h"
 
 #include "device/PacketCodes.h"

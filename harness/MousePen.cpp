@@ -1,4 +1,4 @@
-#include "sim/MousePen.h"
+#include "harness/MousePen.h"
 
 #include "device/PacketCodes.h"
 #include "sim/SimulatedModule.h"

@@ -1,15 +1,15 @@
-#include "sim/SimulatedInstallation.h"
+#include "harness/SimulatedInstallation.h"
 
 #include "analysis/PatternAnalyzer.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/ZelmoMainCtrl.h"
 #include "device/PacketCodes.h"
+#include "harness/DesktopBridge.h"
+#include "harness/FixedDisplays.h"
+#include "harness/ScreenCamera.h"
 #include "platform/Pacing.h"
 #include "platform/Platform.h"
-#include "sim/DesktopBridge.h"
-#include "sim/FixedDisplays.h"
-#include "sim/ScreenCamera.h"
 #include "sim/SimulatedModule.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "harness/VirtualPen.h"
+#include "harness/VirtualRig.h"
 #include "services/LanguageTexts.h"
 #include "services/MessageBoxSeam.h"
-#include "sim/VirtualPen.h"
-#include "sim/VirtualRig.h"
 
 #include <QList>
 #include <functional>

@@ -1,4 +1,3 @@
-#include "MainDlgWidgets.h"
 #include "calibration/ZelmoMainCtrl.h"
 #include "device/CamDevCtrl.h"
 #include "device/DevicePacket.h"
@@ -9,6 +8,7 @@
 #include "sim/SimulatedModule.h"
 #include "tests/support/FakeDisplays.h"
 #include "tests/support/GraphTestBase.h"
+#include "tests/ui/MainDlgWidgets.h"
 #include "ui/AlignmentDlg.h"
 #include "ui/ZelmoSetupDlg.h"
 

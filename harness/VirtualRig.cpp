@@ -1,4 +1,4 @@
-#include "sim/VirtualRig.h"
+#include "harness/VirtualRig.h"
 
 #include "analysis/DefaultTweakTables.h"
 #include "analysis/MarkerPass.h"

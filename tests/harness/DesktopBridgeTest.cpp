@@ -1,10 +1,11 @@
 // The simulated module's view of the desktop: screen pictures and injected touches.
-#include "sim/DesktopBridge.h"
+#include "harness/DesktopBridge.h"
 #include "platform/DisplayProvider.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTouchEvent>
 #include <QWidget>
 #include <atomic>
@@ -96,4 +97,42 @@ TEST(DesktopBridge, InjectedTouchIsPressedAndReleasedWhereItWasSent) {
     ASSERT_FALSE(window.types.isEmpty());
     EXPECT_EQ(window.types.first(), QEvent::TouchBegin);
     EXPECT_EQ(window.types.last(), QEvent::TouchEnd);
+}
+
+// A window that takes no touches gets the touch as a click on the widget under the finger, the way
+// the desktop turns an unhandled touch into mouse input; a window that takes touches gets no click.
+TEST(DesktopBridge, TouchNoWindowTakesBecomesAClickOnTheWidgetUnderIt) {
+    const QRect display = Platform::displays().coveredDisplay();
+    QWidget window(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    window.setGeometry(display);
+    QPushButton button(QStringLiteral("OK"), &window);
+    button.setGeometry(100, 100, 120, 40);
+    window.show();
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+    DesktopBridge bridge;
+
+    bridge.injectTouch(display.topLeft() + QPoint(160, 120));
+    spinUntil([&] { return clicks > 0; });
+    EXPECT_EQ(clicks, 1);
+
+    // Beside the button: the window itself gets the press and release, and the button nothing.
+    bridge.injectTouch(display.topLeft() + QPoint(400, 300));
+    bridge.injectTouch(display.topLeft() + QPoint(160, 120));
+    spinUntil([&] { return clicks > 1; });
+    EXPECT_EQ(clicks, 2);
+    window.hide();
+
+    TouchRecorder touchWindow;
+    touchWindow.setGeometry(display);
+    touchWindow.show();
+    QPushButton covered(QStringLiteral("under"), &touchWindow);
+    covered.setGeometry(100, 100, 120, 40);
+    covered.show();
+    int coveredClicks = 0;
+    QObject::connect(&covered, &QPushButton::clicked, [&] { ++coveredClicks; });
+    bridge.injectTouch(display.topLeft() + QPoint(160, 120));
+    spinUntil([&] { return !touchWindow.releases.isEmpty(); });
+    EXPECT_EQ(touchWindow.releases.size(), 1);
+    EXPECT_EQ(coveredClicks, 0);
 }

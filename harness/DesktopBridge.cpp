@@ -1,4 +1,4 @@
-#include "sim/DesktopBridge.h"
+#include "harness/DesktopBridge.h"
 
 #include "platform/DisplayProvider.h"
 #include "platform/Platform.h"
@@ -7,10 +7,11 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
 #include <QThread>
+#include <QTouchEvent>
 #include <QWidget>
-#include <QtTest/QTest>
 #include <future>
 #include <memory>
 
@@ -30,8 +31,61 @@ QWidget* windowCovering(const QRect& display) {
 }
 
 QTouchDevice* sharedTouchDevice() {
-    static QTouchDevice* device = QTest::createTouchDevice(QTouchDevice::TouchScreen);
+    // Owned by the process: touch events keep a pointer to their device.
+    static QTouchDevice* device = [] {
+        auto* d = new QTouchDevice;
+        d->setName(QStringLiteral("simulated module"));
+        d->setType(QTouchDevice::TouchScreen);
+        d->setCapabilities(QTouchDevice::Position);
+        d->setMaximumTouchPoints(1);
+        return d;
+    }();
     return device;
+}
+
+QTouchEvent::TouchPoint touchPoint(QWidget* window, QPoint globalPosition, Qt::TouchPointState state) {
+    const QPointF local = window->mapFromGlobal(globalPosition);
+    QTouchEvent::TouchPoint point(0);
+    point.setState(state);
+    point.setPos(local);
+    point.setStartPos(local);
+    point.setScreenPos(globalPosition);
+    point.setStartScreenPos(globalPosition);
+    point.setPressure(state == Qt::TouchPointReleased ? 0.0 : 1.0);
+    return point;
+}
+
+// A finger pressed and lifted at one place, delivered as the desktop delivers one: the window sees
+// the touch first; a touch it leaves unhandled reaches the widget under the finger as a click.
+void pressAndRelease(QWidget* window, QPoint globalPosition, QTouchDevice* device) {
+    QTouchEvent begin(QEvent::TouchBegin, device, Qt::NoModifier, Qt::TouchPointPressed,
+                      {touchPoint(window, globalPosition, Qt::TouchPointPressed)});
+    begin.setWindow(window->windowHandle());
+    begin.setTarget(window);
+    begin.ignore();
+    QApplication::sendEvent(window, &begin);
+    const bool handled = begin.isAccepted();
+    QTouchEvent end(QEvent::TouchEnd, device, Qt::NoModifier, Qt::TouchPointReleased,
+                    {touchPoint(window, globalPosition, Qt::TouchPointReleased)});
+    end.setWindow(window->windowHandle());
+    end.setTarget(window);
+    if (handled) {
+        QApplication::sendEvent(window, &end);
+        return;
+    }
+    QWidget* under = window->childAt(window->mapFromGlobal(globalPosition));
+    QPointer<QWidget> receiver = under ? under : window;
+    const QPointF local = receiver->mapFromGlobal(globalPosition);
+    const QPointF inWindow = window->mapFromGlobal(globalPosition);
+    QMouseEvent press(QEvent::MouseButtonPress, local, inWindow, globalPosition, Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier, Qt::MouseEventSynthesizedByApplication);
+    QApplication::sendEvent(receiver, &press);
+    // The press may close the window it landed in.
+    if (!receiver)
+        return;
+    QMouseEvent release(QEvent::MouseButtonRelease, local, inWindow, globalPosition, Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier, Qt::MouseEventSynthesizedByApplication);
+    QApplication::sendEvent(receiver, &release);
 }
 
 } // namespace
@@ -98,7 +152,5 @@ void DesktopBridge::touchOnGuiThread(QPoint globalPosition) {
     }
     if (!target)
         return;
-    const QPoint local = target->mapFromGlobal(globalPosition);
-    QTest::touchEvent(target, touchDevice).press(0, local, target);
-    QTest::touchEvent(target, touchDevice).release(0, local, target);
+    pressAndRelease(target, globalPosition, touchDevice);
 }

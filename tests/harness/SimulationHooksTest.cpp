@@ -1,4 +1,4 @@
-#include "app/SimulationHooks.h"
+#include "harness/SimulationHooks.h"
 
 #include <QTest>
 #include <csignal>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "harness/VirtualRig.h"
 #include "module/FrameSource.h"
 #include "module/SyntheticScene.h"
-#include "sim/VirtualRig.h"
 
 #include <QImage>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "sim/VirtualPen.h"
+#include "harness/VirtualPen.h"
 
 #include "device/PacketCodes.h"
 

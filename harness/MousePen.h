@@ -1,7 +1,7 @@
 #pragma once
 
+#include "harness/VirtualRig.h"
 #include "module/ManualPenBehaviour.h"
-#include "sim/VirtualRig.h"
 
 #include <mutex>
 

@@ -1,6 +1,6 @@
-#include "sim/ScreenCamera.h"
+#include "harness/ScreenCamera.h"
 
-#include "sim/DesktopBridge.h"
+#include "harness/DesktopBridge.h"
 #include "sim/VirtualCamera.h"
 
 #include <cstring>

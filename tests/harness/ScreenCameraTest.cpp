@@ -1,6 +1,6 @@
 // The module's camera fed by any picture of the display (the emulated module photographs the X
 // display of another process this way).
-#include "sim/ScreenCamera.h"
+#include "harness/ScreenCamera.h"
 
 #include <QColor>
 #include <algorithm>

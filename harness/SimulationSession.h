@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SimulationHooks.h"
+#include "harness/SimulationHooks.h"
 
 #include <QObject>
 #include <memory>
