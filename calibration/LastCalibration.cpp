@@ -14,7 +14,8 @@
 #include <algorithm>
 #include <cmath>
 
-Q_DECLARE_LOGGING_CATEGORY(lcController)
+// The controller's category by name, defined here too so that this part links without the controller.
+Q_LOGGING_CATEGORY(lcLastCalibration, "vexaro.calibration", QtWarningMsg)
 
 namespace {
 
@@ -126,7 +127,7 @@ void LastCalibration::keep(const cv::Mat& dark, const cv::Mat& bright, const cv:
     result.missingTargets = fit.failure.missingTargets;
     QString error;
     if (!save(folder(), dark, bright, pattern, settings, result, error))
-        qCInfo(lcController).noquote() << "the last calibration was not kept:" << error;
+        qCInfo(lcLastCalibration).noquote() << "the last calibration was not kept:" << error;
 }
 
 bool LastCalibration::loadSettings(const QString& from, Settings& settings, QString& error) {
