@@ -3,6 +3,7 @@
 #include "services/LanguageTexts.h"
 #include "tests/support/FakeDisplays.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -123,31 +124,89 @@ TEST_F(MainDlgTest, WindowFitsTheScreenAtEveryScaling) {
     }
 }
 
-TEST_F(MainDlgTest, FormHoldsTheDesignedWidgetsAndTabOrder) {
+// A keyboard user reaches every control of a connected module with Tab, in reading order, and
+// never lands on the hidden service buttons or on controls the window has switched off.
+TEST_F(MainDlgTest, TabWalksTheUsableControlsInReadingOrder) {
     auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
     MainDlg dialog(&texts);
+    dialog.applyLanguage();
     const MainDlgWidgets form(dialog);
     const auto* ui = &form;
-    EXPECT_EQ(ui->groupMode->title(), QStringLiteral("Mode"));
-    EXPECT_FALSE(ui->labelUseL->isEnabled());
-    EXPECT_TRUE(ui->textEditInfo1->isReadOnly());
-    EXPECT_EQ(ui->textEditInfo3->frameShape(), QFrame::NoFrame);
-    EXPECT_TRUE(ui->pushTCDebug->isHidden());
-    EXPECT_TRUE(ui->pushClearEEPROM->isHidden());
-    EXPECT_EQ(ui->labelSWVersion->text(), QStringLiteral("Software Version : 1.0.1.3"));
-    EXPECT_EQ(ui->labelFWVersion->text(), QStringLiteral("Firmware Version : "));
-    EXPECT_FALSE(ui->label->pixmap(Qt::ReturnByValue).isNull());
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
 
-    const QList<QWidget*> order = {ui->radioPen,        ui->radioFinger,   ui->comboLanguage,
-                                   ui->checkCeiling,    ui->checkRear,     ui->comboLens,
-                                   ui->pushView,        ui->pushAutoCalib, ui->checkSemiAutoCalib,
-                                   ui->pushManualCalib, ui->pushTCDebug,   ui->pushClose};
-    for (int i = 0; i + 1 < order.size(); ++i) {
-        // The next tab stop of the list follows, possibly after focus-less widgets.
-        QWidget* next = order[i]->nextInFocusChain();
-        while (!order.contains(next) && next != order[i])
-            next = next->nextInFocusChain();
-        EXPECT_EQ(next, order[i + 1]) << order[i]->objectName().toStdString();
+    // Walks from the first control until focus comes back to it (or gives up after a round).
+    const auto walk = [&] {
+        QList<QWidget*> visited;
+        ui->radioPen->setFocus(Qt::TabFocusReason);
+        QWidget* start = QApplication::focusWidget();
+        for (int i = 0; i < 40; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* now = QApplication::focusWidget();
+            if (!now || now == start)
+                break;
+            visited.append(now);
+        }
+        return visited;
+    };
+
+    dialog.changeUIState(true);
+    const QList<QWidget*> connected = walk();
+    const QList<QWidget*> readingOrder = {
+        ui->radioFinger, ui->comboLanguage, ui->checkCeiling,       ui->checkRear,       ui->comboLens,
+        ui->pushView,    ui->pushAutoCalib, ui->checkSemiAutoCalib, ui->pushManualCalib, ui->pushClose};
+    QList<QWidget*> controls;
+    for (QWidget* w : connected) {
+        EXPECT_TRUE(w->isVisible() && w->isEnabled()) << w->objectName().toStdString();
+        if (readingOrder.contains(w) && !controls.contains(w))
+            controls.append(w);
+    }
+    // The unchecked finger button may be skipped: arrow keys move within the mode group.
+    controls.removeAll(ui->radioFinger);
+    QList<QWidget*> expected = readingOrder;
+    expected.removeAll(ui->radioFinger);
+    EXPECT_EQ(controls, expected);
+    EXPECT_FALSE(connected.contains(ui->pushTCDebug));
+    EXPECT_FALSE(connected.contains(ui->pushClearEEPROM));
+
+    // Without a module only closing is left to reach.
+    dialog.changeUIState(false);
+    ui->pushClose->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(ui->pushClose, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), ui->pushClose);
+}
+
+// The version line names the program that runs, not one written into the form.
+TEST_F(MainDlgTest, SoftwareVersionIsTheRunningProgramsVersion) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    const QString running = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion(QStringLiteral("7.6.5.4"));
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    const QString shown = MainDlgWidgets(dialog).labelSWVersion->text();
+    QCoreApplication::setApplicationVersion(running);
+    EXPECT_EQ(shown, QStringLiteral("Software Version : 7.6.5.4"));
+}
+
+// The information texts are for reading: typing into them changes nothing.
+TEST_F(MainDlgTest, InformationTextsIgnoreTyping) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    dialog.changeUIState(true);
+    const MainDlgWidgets form(dialog);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    for (QTextEdit* edit : {form.textEditInfo1, form.textEditInfo3}) {
+        const QString before = edit->toPlainText();
+        ASSERT_FALSE(before.isEmpty());
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("xyz"));
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(edit->toPlainText(), before) << edit->objectName().toStdString();
     }
 }
 
