@@ -52,6 +52,8 @@ for size in 16 22 24 32 48 64 128 256; do
     fail "package lacks the ${size}x${size} icon"
 done
 dpkg-deb -f "$deb" Depends | grep -q libusb-1.0 || fail "dependencies were not computed"
+# The shipped programs do not load the Qt test library, so the package does not pull it in.
+! dpkg-deb -f "$deb" Depends | grep -q libqt5test || fail "the package depends on the Qt test library"
 grep -qx 'd /var/lib/Norvale/Vexaro 1777 root root -' <(tr -s ' ' <resources/desktop/vexaro-setup.tmpfiles.conf) ||
   fail "tmpfiles entry does not create the all-users folder writable for every user"
 
