@@ -97,7 +97,7 @@ TEST(AutomaticFlow, LensOutsideTheKnownTypesFailsWithM14) {
     VirtualRig rig;
     FlowHarness h(rig);
     ASSERT_TRUE(h.connected);
-    h.window()->lens = 0;
+    h.controller->setLens(0);
     h.controller->StartACalibration();
     ASSERT_TRUE(h.runToEnd());
     ASSERT_EQ(h.boxes.size(), 1);

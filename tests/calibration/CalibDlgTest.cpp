@@ -101,7 +101,9 @@ TEST_F(CalibDlgTest, AutomaticTargetsAndPatternOnThreeDisplaySizes) {
 TEST_F(CalibDlgTest, RearProjectionMirrorsAndRenumbersMarkers) {
     auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
     CalibDlg window(&texts);
-    window.rear = 1;
+    InstallationSettings rearProjection;
+    rearProjection.rear = 1;
+    window.useInstallation(&rearProjection);
     window.PrepareDisplay(CalibDlg::Pattern);
     window.ComputeTargets(CalibDlg::TargetSet::Automatic);
     const QImage image = window.grab().toImage();
