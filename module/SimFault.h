@@ -18,4 +18,5 @@ enum class SimFault {
     InitFailure,       // the USB library fails to start
     EndlessLiveFrame,  // a live frame never ends: blocks keep coming
     StopsAnswering,    // requests are taken and counted but nothing more is ever sent (hung firmware)
+    StopsAnsweringAt,  // StopsAnswering from the first request whose code is the value
 };

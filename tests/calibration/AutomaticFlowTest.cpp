@@ -147,20 +147,6 @@ TEST(AutomaticFlow, UnsupportedFirmwareIgnoresEveryStart) {
         EXPECT_EQ(h.module->commandCount(code), 0) << std::hex << code;
 }
 
-TEST(AutomaticFlow, ARunTheModuleNeverAnswersWaitsUntilTheWindowIsClosed) {
-    FlowHarness h{VirtualRig()};
-    ASSERT_TRUE(h.connected);
-    h.module->setCalibAnswer(SimulatedModule::CalibAnswer::None);
-    h.controller->StartACalibration();
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return h.controller->currentFlowStep() == 15; }, 30000));
-    FlowHarness::spinUntil([] { return false; }, 1500);
-    EXPECT_EQ(h.controller->currentFlowStep(), 15);
-    EXPECT_TRUE(h.window()->isVisible());
-    QTest::keyClick(h.window(), Qt::Key_Escape);
-    EXPECT_EQ(h.controller->currentFlowStep(), 0);
-    EXPECT_TRUE(h.boxes.isEmpty());
-}
-
 TEST(AutomaticFlow, APatternEndAfterTheRecordEndsTheRunWithoutRatioCheck) {
     FlowHarness h{VirtualRig()};
     ASSERT_TRUE(h.connected);

@@ -269,13 +269,6 @@ TEST_F(CalibDlgTest, ClosingTheWindowCancelsLikeEscape) {
     EXPECT_EQ(done.count(), 1);
 }
 
-TEST_F(CalibDlgTest, AdvanceReadyFlag) {
-    CalibDlg window(&texts);
-    EXPECT_FALSE(window.advanceReady());
-    window.setAdvanceReady(true);
-    EXPECT_TRUE(window.advanceReady());
-}
-
 TEST_F(CalibDlgTest, TouchReleaseIsReportedOnlyWhileArmed) {
     auto guard = FakeDisplays::install({QRect(0, 0, 640, 400)});
     CalibDlg window(&texts);
