@@ -447,3 +447,25 @@ TEST_F(ZelmoMainCtrlTest, ClosingDuringTheTouchPhaseEndsOnlyThatRun) {
     EXPECT_EQ(ctrl.currentFlowStep(), 3);
     EXPECT_EQ(ctrl.calibWindow()->targetIndex(), 0);
 }
+
+// The window repaints before a step sends its command, and the user's Escape can arrive during that
+// wait: the step must not go on to ask the module for the next image of a run that has ended.
+TEST_F(ZelmoMainCtrlTest, EscapeDuringTheRepaintOfAStepEndsTheRun) {
+    ZelmoMainCtrl ctrl(&texts);
+    makeReady(ctrl);
+    ctrl.StartACalibration();
+    ASSERT_EQ(ctrl.currentFlowStep(), 6);
+    bool closed = false;
+    QMetaObject::invokeMethod(
+        ctrl.calibWindow(),
+        [&] {
+            closed = true;
+            emit ctrl.calibWindow()->sigCaliDlgWorkingDone(false);
+        },
+        Qt::QueuedConnection);
+    ctrl.slotACNextStep(); // black captured: the window turns white first
+    ASSERT_TRUE(closed) << "the repaint wait delivers queued events";
+    EXPECT_EQ(ctrl.currentFlowStep(), 0);
+    EXPECT_EQ(ctrl.runningFlow()->armedLimitMs(), 0);
+    EXPECT_FALSE(ctrl.calibWindow()->isVisible());
+}
