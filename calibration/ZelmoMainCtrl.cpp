@@ -302,6 +302,8 @@ void ZelmoMainCtrl::slotCaliDlgWorkingDone(bool bDone) {
 // The module stopped answering within a step's time limit: stopped as the user's Escape would stop
 // it, and the user is told the calibration failed.
 void ZelmoMainCtrl::flowTimedOut(const CalibrationFlow& flow) {
+    if (&flow != running)
+        return; // only the running flow has a limit armed; anything else is stale
     qCInfo(lcController) << "no answer from the module in flow step" << flow.state();
     slotCaliDlgWorkingDone(false);
     slotSetCalibResult(0);
