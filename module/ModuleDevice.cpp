@@ -449,7 +449,8 @@ void ModuleDevice::storeCalibRecord(const DevicePacket& request) {
 }
 
 void ModuleDevice::handleRequest(const DevicePacket& r) {
-    if (faultSwitches.value(SimFault::StopsAnsweringAt) == static_cast<double>(r.code()))
+    const double hangsAt = faultSwitches.value(SimFault::StopsAnsweringAt);
+    if (hangsAt != 0.0 && hangsAt == static_cast<double>(r.code()))
         faultSwitches.set(SimFault::StopsAnswering, 1.0);
     if (faultSwitches.value(SimFault::StopsAnswering) != 0.0)
         return;
