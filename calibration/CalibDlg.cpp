@@ -174,6 +174,10 @@ void CalibDlg::SetPaintModeAndWait(int paintModeValue) {
     paintBusy = 0;
 }
 
+void CalibDlg::useInstallation(const InstallationSettings* settings) {
+    installation = settings;
+}
+
 bool CalibDlg::advanceReady() const {
     QMutexLocker lock(&advanceLock);
     return ready;
@@ -374,12 +378,16 @@ void CalibDlg::paintEvent(QPaintEvent*) {
     case Instruction:
         paintInstruction(painter);
         break;
-    case Pattern:
+    case Pattern: {
+        static const InstallationSettings unmounted;
+        const InstallationSettings& mounting = installation ? *installation : unmounted;
         // Always the row-by-row automatic positions: the pattern is what the analysis looks for,
         // whatever numbering the touch phase keeps in the target list.
         PatternPainter::paint(painter, screenWidth, screenHeight,
-                              PatternGeometry::automaticTargets(screenWidth, screenHeight), ceiling, rear);
+                              PatternGeometry::automaticTargets(screenWidth, screenHeight), mounting.ceiling,
+                              mounting.rear);
         break;
+    }
     default:
         break;
     }

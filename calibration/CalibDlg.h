@@ -1,5 +1,7 @@
 #pragma once
 
+#include "calibration/InstallationSettings.h"
+
 #include <QDialog>
 #include <QImage>
 #include <QMutex>
@@ -28,9 +30,9 @@ public:
     explicit CalibDlg(LanguageTexts* texts, QWidget* parent = nullptr);
     ~CalibDlg() override;
 
-    int ceiling = 0;
-    int rear = 0;
-    int lens = 0;
+    // The installation the pattern is drawn for (slots renumbered, markers mirrored); borrowed
+    // from the controller, which outlives the window. Without one the pattern is drawn unmounted.
+    void useInstallation(const InstallationSettings* settings);
 
     // Covers the display with the smallest left edge and chooses what to paint.
     void PrepareDisplay(int mode);
@@ -97,7 +99,8 @@ private:
     void paintRings(const QColor& colour, int spanDegrees);
     void glide(int from, int to);
 
-    LanguageTexts* texts; // borrowed from the settings hub
+    LanguageTexts* texts;                               // borrowed from the settings hub
+    const InstallationSettings* installation = nullptr; // borrowed
     QLabel* pen = nullptr;
     QPushButton* cancelButton = nullptr;
     QPushButton* leftButton = nullptr;

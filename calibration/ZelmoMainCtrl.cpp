@@ -3,9 +3,6 @@
 #include "analysis/PatternAnalyzer.h"
 #include "analysis/TargetCounts.h"
 #include "calibration/CalibDlg.h"
-#include "calibration/CalibrationAnalysis.h"
-#include "calibration/CoordinateRatio.h"
-#include "calibration/LastCalibration.h"
 #include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
 #include "device/UsbTransport.h"
@@ -15,15 +12,8 @@
 
 #include <QLoggingCategory>
 #include <QThread>
-#include <QTimer>
-#include <cstring>
 
 Q_LOGGING_CATEGORY(lcController, "vexaro.calibration", QtWarningMsg)
-
-namespace {
-constexpr int calibImageWidth = 1280;
-constexpr int calibImageHeight = 720;
-} // namespace
 
 ZelmoMainCtrl::ZelmoMainCtrl(LanguageTexts* languageTexts, std::unique_ptr<UsbTransport> transport,
                              QObject* parent)
@@ -32,18 +22,13 @@ ZelmoMainCtrl::ZelmoMainCtrl(LanguageTexts* languageTexts, std::unique_ptr<UsbTr
     camDev = new CamDevCtrl(std::move(transport));
     connectDevice();
     calibDlg = new CalibDlg(texts);
+    calibDlg->useInstallation(&settings);
     connectCalibWindow();
-    darkImage = cv::Mat::zeros(calibImageHeight, calibImageWidth, CV_8UC1);
-    brightImage = cv::Mat::zeros(calibImageHeight, calibImageWidth, CV_8UC1);
-    patternImage = cv::Mat::zeros(calibImageHeight, calibImageWidth, CV_8UC1);
-    workImage = cv::Mat::zeros(calibImageHeight, calibImageWidth, CV_8UC1);
 }
 
 ZelmoMainCtrl::~ZelmoMainCtrl() {
-    darkImage.release();
-    brightImage.release();
-    patternImage.release();
-    workImage.release();
+    if (running)
+        running->halt(); // no time limit may reach a half-destroyed controller
     stopWatch.store(true);
     if (watcher) {
         if (!watcher->wait(5000)) {
@@ -64,6 +49,8 @@ ZelmoMainCtrl::~ZelmoMainCtrl() {
 void ZelmoMainCtrl::deleteCalibWindow() {
     if (!calibDlg)
         return;
+    if (running)
+        running->halt(); // a flow without its window cannot end itself
     disconnectCalibWindow();
     calibDlg->hide();
     delete calibDlg;
@@ -116,66 +103,48 @@ bool ZelmoMainCtrl::watchRunning() const {
 }
 
 // Without a supported module a calibration start does nothing at all.
+bool ZelmoMainCtrl::prepareStart() {
+    if (!firmwareSupported.load() || !calibDlg || !camDev)
+        return false;
+    if (running)
+        running->halt();
+    touchCaptureArmed.store(false);
+    calibDlg->hide();
+    camDev->setPointCounts(firmwareSupported.load(), settings.lens);
+    return true;
+}
+
 void ZelmoMainCtrl::StartACalibration() {
-    startAutomatic(false);
+    if (!prepareStart())
+        return;
+    runFlow(automatic);
+    automatic.start(false);
 }
 
 void ZelmoMainCtrl::StartSCalibration() {
-    startAutomatic(true);
-}
-
-void ZelmoMainCtrl::startAutomatic(bool semiAutomatic) {
-    if (!firmwareSupported.load() || !calibDlg || !camDev)
+    if (!prepareStart())
         return;
-    stopRatioTimer();
-    calibDlg->hide();
-    camDev->setPointCounts(firmwareSupported.load(), calibDlg->lens);
-    tuning = semiAutomatic;
-    tuningFellBack = false;
-    calibDlg->PrepareDisplay(CalibDlg::Black);
-    calibDlg->ComputeTargets(CalibDlg::TargetSet::Automatic);
-    calibDlg->ShowAndWait();
-    camDev->setImageReverse(0);
-    Pacing::pause(200);
-    camDev->startBlackCapture(calibDlg->lens, fwMinor);
-    flowStep = 6;
+    runFlow(automatic);
+    automatic.start(true);
 }
 
 void ZelmoMainCtrl::StartMCalibration() {
-    if (!firmwareSupported.load() || !calibDlg || !camDev)
+    if (!prepareStart())
         return;
-    stopRatioTimer();
-    calibDlg->hide();
-    camDev->setPointCounts(firmwareSupported.load(), calibDlg->lens);
-    tuning = false;
-    tuningFellBack = false;
-    startTouchPhase(false);
+    currentRun.tuning = false;
+    currentRun.tuningFellBack = false;
+    runFlow(touch);
+    touch.start(false);
 }
 
-// Shows the targets of a touch phase (16 manual, or the 20 of the pattern after a semi-automatic
-// analysis) with the pen picture at the first one, then arms the module on it.
-void ZelmoMainCtrl::startTouchPhase(bool semiAutomatic) {
-    calibDlg->PrepareDisplay(CalibDlg::Instruction);
-    calibDlg->ComputeTargets(semiAutomatic ? CalibDlg::TargetSet::SemiAutomatic
-                                           : CalibDlg::TargetSet::Manual);
-    calibDlg->setTargetIndex(0);
-    calibDlg->setTargetCount(touchTargetCount());
-    calibDlg->ringOff();
-    calibDlg->ShowAndWait();
-    armTouchPhase();
+void ZelmoMainCtrl::continueWithTouchPhase() {
+    runFlow(touch);
+    touch.start(true);
 }
 
-void ZelmoMainCtrl::armTouchPhase() {
-    flowStep = 3;
-    camDev->startManualCalib();
-    Pacing::pause(200);
-    camDev->setImageReverse(0);
-    Pacing::pause(200);
-    camDev->startManualPattern(0);
-}
-
-int ZelmoMainCtrl::touchTargetCount() const {
-    return tuning ? TargetCounts::autoTargetCount.load() : TargetCounts::manualTargetCount.load();
+void ZelmoMainCtrl::continueAfterRecord() {
+    runFlow(ratioCheck);
+    ratioCheck.awaitAnswer();
 }
 
 void ZelmoMainCtrl::StartAlignmentDisplay() {
@@ -248,270 +217,46 @@ void ZelmoMainCtrl::slotNewFrameReceived(unsigned char* buf, int size) {
         camDev->requestLiveFrame();
 }
 
-// One calibration image: 1280 x 720 with one byte a pixel, or two bytes a pixel of which the
-// first counts. It is kept by the id last requested; any other size is ignored and the run waits.
+// One calibration image, kept by the id last requested even when the run has ended; any other
+// size is ignored and the run waits.
 void ZelmoMainCtrl::slotNewACImageReceived(unsigned char* buf, int size) {
-    const int pixels = calibImageWidth * calibImageHeight;
-    if (!buf || (size != pixels && size != 2 * pixels))
-        return;
-    cv::Mat* target = imageId == 101   ? &darkImage
-                      : imageId == 102 ? &brightImage
-                      : imageId == 103 ? &patternImage
-                                       : nullptr;
-    if (target) {
-        if (size == pixels) {
-            std::memcpy(target->data, buf, static_cast<size_t>(pixels));
-        } else {
-            for (int n = 0; n < pixels; ++n)
-                target->data[n] = buf[2 * n];
-        }
-    }
-    slotACNextStep();
-}
-
-void ZelmoMainCtrl::slotACNextStep() {
-    if (!calibDlg || !camDev)
-        return;
-    switch (flowStep) {
-    case 6: // black captured: put up white and fetch the dark image meanwhile
-        calibDlg->SetPaintModeAndWait(CalibDlg::White);
-        stepStart.start();
-        imageId = 101;
-        camDev->requestAcImage(101, 0);
-        flowStep = 7;
-        break;
-    case 7: // dark image in: capture white, telling the module how long it has been up
-        camDev->startWhiteCapture(static_cast<int>(stepStart.elapsed()));
-        flowStep = 8;
-        break;
-    case 8:
-        calibDlg->SetPaintModeAndWait(CalibDlg::Pattern);
-        stepStart.start();
-        imageId = 102;
-        camDev->requestAcImage(102, 0);
-        flowStep = 9;
-        break;
-    case 9:
-        camDev->startPatternCapture(static_cast<int>(stepStart.elapsed()));
-        flowStep = 10;
-        break;
-    case 10:
-        Pacing::pause(100);
-        imageId = 103;
-        camDev->requestAcImage(103, 0);
-        flowStep = 11;
-        break;
-    case 11:
-        if (imageId == 103)
-            analyseCapturedImages();
-        break;
-    case 15: // the module took the record: check its coordinate ratio
-        ratioIndex = 0;
-        flowStep = 16;
-        sendRatioTouch(ratioIndex);
-        break;
-    case 16:
-        ++ratioIndex;
-        if (ratioIndex < 2)
-            sendRatioTouch(ratioIndex);
-        else
-            finishRatioCheck();
-        break;
-    default:
-        break;
-    }
-}
-
-void ZelmoMainCtrl::analyseCapturedImages() {
-    const QSize screen = calibDlg->screenSize();
-    const CalibrationAnalysis::AutoFit fit = CalibrationAnalysis::analyseImages(
-        darkImage, brightImage, patternImage, workImage, calibDlg->targetList().data(),
-        TargetCounts::autoTargetCount.load(), screen, calibDlg->lens, prevTweak, fwMinor, tuning);
-    LastCalibration::keep(darkImage, brightImage, patternImage,
-                          {screen.width(),
-                           screen.height(),
-                           calibDlg->lens,
-                           fwMinor,
-                           calibDlg->ceiling == 1,
-                           calibDlg->rear == 1,
-                           tuning,
-                           {}},
-                          fit);
-    lastFitOk = fit.ok;
-    qCDebug(lcController) << "image analysis:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
-                          << PatternAnalyzer::instance().fitError << "row limit" << fit.rowLimit;
-    tuning = fit.tuning;
-    if (fit.fellBack)
-        tuningFellBack = true;
-    if (!fit.ok) {
-        flowStep = 0;
-        calibDlg->hide();
-        slotSetCalibResult(0);
-        return;
-    }
-    if (tuning) {
-        flowStep = 0;
-        calibDlg->hide();
-        startTouchPhase(true);
-        return;
-    }
-    camDev->setCalibParameter(fit.params.data(), calibDlg->ceiling, calibDlg->rear, screen.width(),
-                              screen.height(), calibDlg->lens, 0, false, 0, nullptr, true, fit.rowLimit,
-                              fit.rowLimit, fwMinor);
-    flowStep = 15;
-}
-
-// One touch of the ratio check: the window reports the next touch release, and the module is asked
-// to inject a touch at a known device point. No answer within a second ends the check.
-void ZelmoMainCtrl::sendRatioTouch(int index) {
-    if (index != 0 && index != 1)
-        return;
-    touchCaptureArmed.store(true);
-    stopRatioTimer();
-    ratioTimer = new QTimer(this);
-    ratioTimer->setSingleShot(true);
-    connect(ratioTimer, &QTimer::timeout, this, &ZelmoMainCtrl::OnTimerTouchEvent);
-    ratioTimer->start(1000);
-    camDev->sendCoord(1, CoordinateRatio::targetX[index], CoordinateRatio::targetY[index]);
-}
-
-void ZelmoMainCtrl::stopRatioTimer() {
-    if (!ratioTimer)
-        return;
-    disconnect(ratioTimer, nullptr, this, nullptr);
-    ratioTimer->stop();
-    ratioTimer->deleteLater();
-    ratioTimer = nullptr;
-}
-
-void ZelmoMainCtrl::finishRatioCheck() {
-    const QSize screen = calibDlg->screenSize();
-    const CoordinateRatio::Correction c =
-        CoordinateRatio::compute(ratioMeasured[0], ratioMeasured[1], screen.width(), screen.height());
-    qCDebug(lcController) << "coordinate ratio: mode" << c.mode << "ratio" << c.ratio;
-    camDev->setFixCoordRatio(c.mode, c.ratio);
-    FinishAutoCalibration(lastFitOk);
-}
-
-void ZelmoMainCtrl::slotTouchEvent(int x, int y) {
-    stopRatioTimer();
-    if (ratioIndex == 0 || ratioIndex == 1)
-        ratioMeasured[ratioIndex] = QPoint(x, y);
-    if (flowStep == 16)
+    if (automatic.takeImage(buf, size))
         slotACNextStep();
 }
 
+void ZelmoMainCtrl::slotACNextStep() {
+    if (flowCanRun())
+        running->moduleStepped();
+}
+
+void ZelmoMainCtrl::slotTouchEvent(int x, int y) {
+    if (calibDlg && camDev)
+        ratioCheck.touchArrived(x, y);
+}
+
 void ZelmoMainCtrl::OnTimerTouchEvent() {
-    stopRatioTimer();
-    touchCaptureArmed.store(false);
-    if (camDev)
-        camDev->setFixCoordRatio(0, 0.0);
-    FinishAutoCalibration(lastFitOk);
+    if (calibDlg && camDev)
+        ratioCheck.touchTimedOut();
 }
 
-// The module saw the pen on the current target: fill the progress ring while it rests there.
 void ZelmoMainCtrl::slotMCDone() {
-    if (flowStep != 3 || !calibDlg)
-        return;
-    calibDlg->setAdvanceReady(false);
-    calibDlg->ringOn();
+    if (flowCanRun())
+        running->penSeen();
 }
 
-// The ring completed: the window moves on to the next target.
 void ZelmoMainCtrl::slotMCNextStepPointer() {
-    if (flowStep != 3 || !calibDlg)
-        return;
-    calibDlg->setAdvanceReady(true);
-    calibDlg->ringOff();
-    calibDlg->stepTargetIndex(1);
-    calibDlg->animateForward();
+    if (flowCanRun())
+        running->ringCompleted();
 }
 
 void ZelmoMainCtrl::slotMCPrevStepPointer() {
-    if (flowStep != 3 || !calibDlg || calibDlg->targetIndex() == 0)
-        return;
-    calibDlg->setAdvanceReady(true);
-    calibDlg->ringOff();
-    calibDlg->stepTargetIndex(-1);
-    calibDlg->animateBack();
-    targetFinished(calibDlg->targetIndex());
+    if (flowCanRun())
+        running->stepBack();
 }
 
 void ZelmoMainCtrl::slotMCNextStep(int* buf, int len) {
-    if (!calibDlg || !camDev)
-        return;
-    switch (flowStep) {
-    case 3:
-        targetFinished(buf ? *buf : 0);
-        break;
-    case 4:
-        if (len == 200 && buf)
-            touchedPointsArrived(reinterpret_cast<const float*>(buf));
-        break;
-    case 15: // the module ended the run without asking for the ratio check
-        flowStep = 0;
-        calibDlg->hide();
-        slotSetCalibResult(lastFitOk);
-        break;
-    default:
-        break;
-    }
-}
-
-// The module finished a target. If the window already moved on, arm the next target (or fetch the
-// touched points after the last); if the pen left before the ring completed, repeat the target.
-void ZelmoMainCtrl::targetFinished(int reported) {
-    if (calibDlg->advanceReady()) {
-        const int i = calibDlg->targetIndex();
-        if (i == touchTargetCount()) {
-            flowStep = 4;
-            camDev->getInputPoints();
-        } else {
-            calibDlg->setAdvanceReady(false);
-            camDev->startManualPattern(i);
-        }
-    } else {
-        calibDlg->ringOff();
-        calibDlg->SetPaintModeAndWait(CalibDlg::KeepMode);
-        camDev->startManualPattern(reported);
-    }
-}
-
-void ZelmoMainCtrl::touchedPointsArrived(const float* moduleSlots) {
-    const QSize screen = calibDlg->screenSize();
-    const int n = touchTargetCount();
-    const CalibrationAnalysis::TouchFit fit =
-        CalibrationAnalysis::fitTouchedPoints(moduleSlots, tuning, calibDlg->ceiling, calibDlg->rear, n,
-                                              calibDlg->targetList().data(), screen, calibDlg->lens, fwMinor);
-    if (!fit.ordered)
-        return; // no order for these flags: stay and wait for the user to close the window
-    lastFitOk = fit.ok;
-    qCDebug(lcController) << "touched points:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
-                          << PatternAnalyzer::instance().fitError;
-    if (!fit.ok) {
-        camDev->cancelManualCalib();
-        flowStep = 0;
-        calibDlg->hide();
-        MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(13));
-        return;
-    }
-    if (tuning) {
-        camDev->setCalibParameter(fit.params.data(), calibDlg->ceiling, calibDlg->rear, screen.width(),
-                                  screen.height(), calibDlg->lens, 0, true, n, fit.tweaks.data(), true,
-                                  fit.rowLimit, fit.rowLimit, fwMinor);
-        TweakRecord learned;
-        learned.lens = static_cast<unsigned char>(calibDlg->lens);
-        learned.count = n;
-        for (int i = 0; i < n; ++i)
-            learned.offsets[static_cast<size_t>(i)] =
-                QPointF(fit.tweaks[static_cast<size_t>(2 * i)], fit.tweaks[static_cast<size_t>(2 * i + 1)]);
-        prevTweak = learned;
-    } else {
-        camDev->setCalibParameter(fit.params.data(), calibDlg->ceiling, calibDlg->rear, screen.width(),
-                                  screen.height(), calibDlg->lens, 0, false, 0, nullptr, true, fit.rowLimit,
-                                  fit.rowLimit, fwMinor);
-    }
-    flowStep = 15;
+    if (flowCanRun())
+        running->targetOrPoints(buf, len);
 }
 
 void ZelmoMainCtrl::slotSetCalibResult(int result) {
@@ -526,39 +271,48 @@ void ZelmoMainCtrl::FinishAutoCalibration(int result) {
     if (result != 0)
         qCInfo(lcController) << "calibration stored, fit error" << PatternAnalyzer::instance().fitError
                              << "px";
-    flowStep = 0;
+    if (running)
+        running->halt();
     if (camDev)
         camDev->cancelImageTransfer();
     if (calibDlg)
         calibDlg->hide();
     slotSetCalibResult(result);
-    if (tuningFellBack)
+    if (currentRun.tuningFellBack)
         MessageBoxSeam::information(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(24));
 }
 
 // The user closed the calibration window (Escape or its cancel button): end whatever ran.
 void ZelmoMainCtrl::slotCaliDlgWorkingDone(bool bDone) {
-    // A ratio check in progress ends with the run; its time-out must not finish it afterwards.
-    stopRatioTimer();
     touchCaptureArmed.store(false);
     if (camDev)
         camDev->cancelImageTransfer();
-    if (flowStep == 3 && camDev) {
-        if (bDone)
-            camDev->endManualCalib();
+    if (running) {
+        if (camDev)
+            running->stop(bDone);
         else
-            camDev->cancelManualCalib();
+            running->halt();
     }
-    flowStep = 0;
     if (calibDlg)
         calibDlg->hide();
     if (camDev)
         camDev->setTracking(false);
 }
 
+// The module stopped answering within a step's time limit: stopped as the user's Escape would stop
+// it, and the user is told the calibration failed.
+void ZelmoMainCtrl::flowTimedOut(const CalibrationFlow& flow) {
+    if (&flow != running)
+        return; // only the running flow has a limit armed; anything else is stale
+    qCInfo(lcController) << "no answer from the module in flow step" << flow.state();
+    slotCaliDlgWorkingDone(false);
+    slotSetCalibResult(0);
+}
+
 void ZelmoMainCtrl::deviceLost() {
-    const bool flowRan = flowStep != 0;
-    stopRatioTimer();
+    const bool flowRan = currentFlowStep() != 0;
+    if (running)
+        running->halt();
     touchCaptureArmed.store(false);
     if (camDev) {
         camDev->cancelImageTransfer();
@@ -567,7 +321,6 @@ void ZelmoMainCtrl::deviceLost() {
         camDev->setLiveStreamStopped(1);
         camDev->setReceiveMode(0);
     }
-    flowStep = 0;
     if (calibDlg)
         calibDlg->hide();
     if (flowRan) {

@@ -1,28 +1,32 @@
 #pragma once
 
+#include "calibration/AutomaticFlow.h"
+#include "calibration/CalibrationRun.h"
+#include "calibration/FlowHost.h"
+#include "calibration/FlowLimits.h"
+#include "calibration/InstallationSettings.h"
 #include "calibration/LiveFrameConverter.h"
+#include "calibration/RatioCheckFlow.h"
+#include "calibration/TouchFlow.h"
 #include "calibration/TweakRecord.h"
 #include "device/DeviceWatchClient.h"
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
-#include <QPoint>
 #include <QString>
 #include <atomic>
 #include <memory>
-#include <opencv2/core.hpp>
 
 class CalibDlg;
 class CamDevCtrl;
 class LanguageTexts;
 class QThread;
-class QTimer;
 class UsbTransport;
 
 // Sits between the settings hub and the module: owns the device link and the calibration window,
-// runs the device watcher, relays what the module reports and runs the calibration flows.
-class ZelmoMainCtrl : public QObject, private DeviceWatchClient {
+// runs the device watcher, relays what the module reports and hands device and window events to
+// the calibration flow that runs (automatic, touch, or the ratio check after a record).
+class ZelmoMainCtrl : public QObject, private DeviceWatchClient, private FlowHost {
     Q_OBJECT
 public:
     // transport: the USB stack to reach the module through; nullptr selects libusb and hidapi.
@@ -46,10 +50,22 @@ public:
     void deleteCalibWindow();
     CamDevCtrl* device() const { return camDev; }
 
-    // State the flows and the tests read.
+    // How the module is installed; the settings hub sets it, the flows and the window read it.
+    const InstallationSettings& installation() const override { return settings; }
+    void setCeiling(bool ceiling) { settings.ceiling = ceiling ? 1 : 0; }
+    void setRear(bool rear) { settings.rear = rear ? 1 : 0; }
+    void setLens(int lens) { settings.lens = lens; }
+
+    // How long the flows wait for the module; takes effect from the next wait.
+    void setFlowLimits(const FlowLimits& flowLimits) { limits = flowLimits; }
+
+    // State the hub and the tests read.
     int firmwareIsSupported() const { return firmwareSupported.load(); }
-    int firmwareMinor() const { return fwMinor; }
-    int currentFlowStep() const { return flowStep; }
+    int firmwareMinor() const override { return fwMinor; }
+    // The step of the flow in progress, 0 when none runs.
+    int currentFlowStep() const { return running ? running->state() : 0; }
+    // The flow in progress (nullptr when none ever ran); its state is the flow step.
+    const CalibrationFlow* runningFlow() const { return running; }
     const TweakRecord& storedTweaks() const { return prevTweak; }
     bool watchRunning() const;
 
@@ -91,24 +107,27 @@ private:
     void reportOpened() override;
     void reportOpenFailed() override;
 
+    // FlowHost, for the flows (GUI thread).
+    CamDevCtrl& deviceLink() override { return *camDev; }
+    CalibDlg& calibrationWindow() override { return *calibDlg; }
+    CalibrationRun& run() override { return currentRun; }
+    TweakRecord& tweakCache() override { return prevTweak; }
+    void continueWithTouchPhase() override;
+    void continueAfterRecord() override;
+    void showResult(int result) override { slotSetCalibResult(result); }
+    void finishAutomatic(int result) override { FinishAutoCalibration(result); }
+    void flowTimedOut(const CalibrationFlow& flow) override;
+
     void connectDevice();
     void connectCalibWindow();
     void disconnectDevice();
     void disconnectCalibWindow();
 
-    void setFlowStep(int step) { flowStep = step; }
-
-    // The calibration flows.
-    void startAutomatic(bool semiAutomatic);
-    void analyseCapturedImages();
-    void startTouchPhase(bool semiAutomatic);
-    void armTouchPhase();
-    void targetFinished(int reported);
-    void touchedPointsArrived(const float* moduleSlots);
-    void sendRatioTouch(int index);
-    void stopRatioTimer();
-    void finishRatioCheck();
-    int touchTargetCount() const;
+    // A start: nothing without a supported module; otherwise any run in progress is dropped and
+    // the target counts are set for the lens.
+    bool prepareStart();
+    void runFlow(CalibrationFlow& flow) { running = &flow; }
+    bool flowCanRun() const { return running && calibDlg && camDev; }
 
     CalibDlg* calibDlg = nullptr; // owned
     CamDevCtrl* camDev = nullptr; // owned
@@ -120,20 +139,15 @@ private:
     std::atomic<int> firmwareSupported{0};
     std::atomic<bool> openFailureShown{false}; // M1 shown in the current cannot-open episode
     int fwMinor = 10;
-    int flowStep = 0;
-    bool tuning = false;
-    bool tuningFellBack = false;
-    int imageId = 0;
-    QElapsedTimer stepStart; // when the current screen colour was put up
+    InstallationSettings settings;
     TweakRecord prevTweak;
-    bool lastFitOk = false;
-    // The coordinate-ratio check: two injected touches and where they arrived.
-    int ratioIndex = 0;
-    QPoint ratioMeasured[2];
-    QTimer* ratioTimer = nullptr; // owned (Qt child); exists while a touch is awaited
-    // The three captured calibration images and the analysis work image, 1280 x 720 grey.
-    cv::Mat darkImage, brightImage, patternImage, workImage;
+    CalibrationRun currentRun;
+    FlowLimits limits; // before the flows, which keep a reference
+    AutomaticFlow automatic{*this, limits};
+    TouchFlow touch{*this, limits};
+    RatioCheckFlow ratioCheck{*this, limits};
+    CalibrationFlow* running = nullptr; // one of the three, or none before the first start
     LiveFrameConverter liveFrames;
 
-    friend class ZelmoMainCtrlProbe; // tests set flow steps directly
+    friend class ZelmoMainCtrlProbe; // tests play the watch thread
 };

@@ -44,9 +44,9 @@ SimulatedInstallation::SimulatedInstallation(const VirtualRig& installation, Vir
     controller = std::make_unique<ZelmoMainCtrl>(&texts, module->createTransport());
     // The pen user watches the ring and lifts only once it has completed.
     QObject::connect(window(), &CalibDlg::sigMCNextStepPointer, window(), pen->ringWatcher());
-    window()->ceiling = rig.ceiling ? 1 : 0;
-    window()->rear = rig.rear ? 1 : 0;
-    window()->lens = rig.lens;
+    controller->setCeiling(rig.ceiling);
+    controller->setRear(rig.rear);
+    controller->setLens(rig.lens);
     controller->StartDeviceWatch();
     // Connected once the whole connect sequence has been answered.
     connected = spinUntil(

@@ -296,6 +296,8 @@ void ModuleDevice::workerLoop() {
 }
 
 void ModuleDevice::answer(PacketPipe& pipe, const DevicePacket& packet, Kind kind) {
+    if (faultSwitches.value(SimFault::StopsAnswering) != 0.0)
+        return; // also what was scheduled before the module hung
     if (faultSwitches.chance(SimFault::Malformed))
         sendMalformed(pipe);
     if ((kind == Kind::Block && faultSwitches.chance(SimFault::BlockLoss)) ||
@@ -447,6 +449,11 @@ void ModuleDevice::storeCalibRecord(const DevicePacket& request) {
 }
 
 void ModuleDevice::handleRequest(const DevicePacket& r) {
+    const double hangsAt = faultSwitches.value(SimFault::StopsAnsweringAt);
+    if (hangsAt != 0.0 && hangsAt == static_cast<double>(r.code()))
+        faultSwitches.set(SimFault::StopsAnswering, 1.0);
+    if (faultSwitches.value(SimFault::StopsAnswering) != 0.0)
+        return;
     if (faultSwitches.chance(SimFault::Unplug)) {
         dropOffBus();
         return;

@@ -17,4 +17,6 @@ enum class SimFault {
     Nak,               // each request is refused with RES_NAK with this probability
     InitFailure,       // the USB library fails to start
     EndlessLiveFrame,  // a live frame never ends: blocks keep coming
+    StopsAnswering,    // requests are taken and counted but nothing more is ever sent (hung firmware)
+    StopsAnsweringAt,  // StopsAnswering from the first request whose code is the value
 };

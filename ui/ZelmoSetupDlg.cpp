@@ -205,11 +205,11 @@ void ZelmoSetupDlg::slotCamParamSendWait(ushort gain, uint expo) {
 }
 
 void ZelmoSetupDlg::slotSetCeiling(bool bcheck) {
-    mainCtrl->calibWindow()->ceiling = bcheck ? 1 : 0;
+    mainCtrl->setCeiling(bcheck);
 }
 
 void ZelmoSetupDlg::slotSetRear(bool bcheck) {
-    mainCtrl->calibWindow()->rear = bcheck ? 1 : 0;
+    mainCtrl->setRear(bcheck);
 }
 
 void ZelmoSetupDlg::slotSetBin(int bSetbin) {
@@ -217,7 +217,7 @@ void ZelmoSetupDlg::slotSetBin(int bSetbin) {
 }
 
 void ZelmoSetupDlg::slotSetLens(eLens lens) {
-    mainCtrl->calibWindow()->lens = lens;
+    mainCtrl->setLens(lens);
 }
 
 void ZelmoSetupDlg::slotSetFingerMode(bool bcheck) {

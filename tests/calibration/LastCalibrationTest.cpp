@@ -86,7 +86,7 @@ TEST(LastCalibrationKept, FailedCalibrationKeepsItsReasonAndReplacesTheSet) {
     rig.rear = true;
     FlowHarness h(rig);
     ASSERT_TRUE(h.connected);
-    h.window()->rear = 0;
+    h.controller->setRear(false);
     const QString folder = LastCalibration::folder();
     QFile::remove(QDir(folder).filePath(QStringLiteral("result.json")));
     h.controller->StartACalibration();

@@ -140,9 +140,9 @@ TEST_F(HubTest, RoutesMountingLensAndDeviceState) {
     CalibDlg* calib = hub.controller()->calibWindow();
     settings->applyLanguage();
     emit hub.controller()->sigSetFWOption(1, 1, 0, 3);
-    EXPECT_EQ(calib->ceiling, 1);
-    EXPECT_EQ(calib->rear, 1);
-    EXPECT_EQ(calib->lens, 3);
+    EXPECT_EQ(hub.controller()->installation().ceiling, 1);
+    EXPECT_EQ(hub.controller()->installation().rear, 1);
+    EXPECT_EQ(hub.controller()->installation().lens, 3);
     emit hub.controller()->sigSetFWVersion(QStringLiteral("51.05"));
     EXPECT_EQ(MainDlgWidgets(*settings).labelFWVersion->text(), QStringLiteral("Firmware Version : 51.05"));
 

@@ -101,7 +101,9 @@ TEST_F(CalibDlgTest, AutomaticTargetsAndPatternOnThreeDisplaySizes) {
 TEST_F(CalibDlgTest, RearProjectionMirrorsAndRenumbersMarkers) {
     auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
     CalibDlg window(&texts);
-    window.rear = 1;
+    InstallationSettings rearProjection;
+    rearProjection.rear = 1;
+    window.useInstallation(&rearProjection);
     window.PrepareDisplay(CalibDlg::Pattern);
     window.ComputeTargets(CalibDlg::TargetSet::Automatic);
     const QImage image = window.grab().toImage();
@@ -265,13 +267,6 @@ TEST_F(CalibDlgTest, ClosingTheWindowCancelsLikeEscape) {
     // Closing a hidden window reports nothing more.
     window.close();
     EXPECT_EQ(done.count(), 1);
-}
-
-TEST_F(CalibDlgTest, AdvanceReadyFlag) {
-    CalibDlg window(&texts);
-    EXPECT_FALSE(window.advanceReady());
-    window.setAdvanceReady(true);
-    EXPECT_TRUE(window.advanceReady());
 }
 
 TEST_F(CalibDlgTest, TouchReleaseIsReportedOnlyWhileArmed) {

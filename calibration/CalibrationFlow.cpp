@@ -1,0 +1,35 @@
+#include "calibration/CalibrationFlow.h"
+
+#include "calibration/FlowHost.h"
+
+CalibrationFlow::CalibrationFlow(FlowHost& flowHost, const FlowLimits& flowLimits)
+    : host(flowHost)
+    , limits(flowLimits) {
+    limitTimer.setSingleShot(true);
+    QObject::connect(&limitTimer, &QTimer::timeout, &limitTimer, [this] { timedOut(); });
+}
+
+CalibrationFlow::~CalibrationFlow() = default;
+
+void CalibrationFlow::enter(int state, int limitMs) {
+    current = state;
+    if (limitMs > 0)
+        limitTimer.start(limitMs);
+    else
+        limitTimer.stop();
+}
+
+void CalibrationFlow::stop(bool done) {
+    if (isRunning())
+        sendStopCommands(done);
+    halt();
+}
+
+void CalibrationFlow::halt() {
+    enter(idle);
+}
+
+void CalibrationFlow::timedOut() {
+    if (isRunning())
+        host.flowTimedOut(*this);
+}

@@ -1,0 +1,157 @@
+#include "calibration/TouchFlow.h"
+
+#include "analysis/PatternAnalyzer.h"
+#include "analysis/TargetCounts.h"
+#include "calibration/CalibDlg.h"
+#include "calibration/CalibrationAnalysis.h"
+#include "calibration/CalibrationRun.h"
+#include "calibration/FlowHost.h"
+#include "calibration/FlowLimits.h"
+#include "calibration/InstallationSettings.h"
+#include "calibration/TweakRecord.h"
+#include "device/CamDevCtrl.h"
+#include "platform/Pacing.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcTouch, "vexaro.calibration.touch", QtWarningMsg)
+
+namespace {
+constexpr int touchedPointsBytes = 200; // 25 pairs of float32
+} // namespace
+
+TouchFlow::TouchFlow(FlowHost& flowHost, const FlowLimits& flowLimits)
+    : CalibrationFlow(flowHost, flowLimits) {}
+
+int TouchFlow::targetCount() const {
+    return host.run().tuning ? TargetCounts::autoTargetCount.load() : TargetCounts::manualTargetCount.load();
+}
+
+void TouchFlow::start(bool semiAutomatic) {
+    CalibDlg& window = host.calibrationWindow();
+    CamDevCtrl& device = host.deviceLink();
+    window.PrepareDisplay(CalibDlg::Instruction);
+    window.ComputeTargets(semiAutomatic ? CalibDlg::TargetSet::SemiAutomatic : CalibDlg::TargetSet::Manual);
+    window.setTargetIndex(0);
+    window.setTargetCount(targetCount());
+    window.ringOff();
+    window.ShowAndWait();
+    enter(TargetInput);
+    device.startManualCalib();
+    Pacing::pause(200);
+    device.setImageReverse(0);
+    Pacing::pause(200);
+    device.startManualPattern(0);
+}
+
+void TouchFlow::sendStopCommands(bool done) {
+    if (state() != TargetInput)
+        return;
+    if (done)
+        host.deviceLink().endManualCalib();
+    else
+        host.deviceLink().cancelManualCalib();
+}
+
+// The module saw the pen on the current target: fill the progress ring while it rests there.
+void TouchFlow::penSeen() {
+    if (state() != TargetInput)
+        return;
+    host.calibrationWindow().setAdvanceReady(false);
+    host.calibrationWindow().ringOn();
+}
+
+// The ring completed: the window moves on to the next target.
+void TouchFlow::ringCompleted() {
+    if (state() != TargetInput)
+        return;
+    CalibDlg& window = host.calibrationWindow();
+    window.setAdvanceReady(true);
+    window.ringOff();
+    window.stepTargetIndex(1);
+    window.animateForward();
+}
+
+void TouchFlow::stepBack() {
+    CalibDlg& window = host.calibrationWindow();
+    if (state() != TargetInput || window.targetIndex() == 0)
+        return;
+    window.setAdvanceReady(true);
+    window.ringOff();
+    window.stepTargetIndex(-1);
+    window.animateBack();
+    targetFinished(window.targetIndex());
+}
+
+void TouchFlow::targetOrPoints(const int* buf, int len) {
+    if (state() == TargetInput) {
+        targetFinished(buf ? *buf : 0);
+    } else if (state() == AwaitingPoints) {
+        if (len == touchedPointsBytes && buf)
+            pointsArrived(reinterpret_cast<const float*>(buf));
+    }
+}
+
+// The module finished a target. If the window already moved on, arm the next target (or fetch the
+// touched points after the last); if the pen left before the ring completed, repeat the target.
+void TouchFlow::targetFinished(int reported) {
+    CalibDlg& window = host.calibrationWindow();
+    CamDevCtrl& device = host.deviceLink();
+    if (window.advanceReady()) {
+        const int i = window.targetIndex();
+        if (i == targetCount()) {
+            device.getInputPoints();
+            enter(AwaitingPoints, limits.moduleReplyMs);
+        } else {
+            window.setAdvanceReady(false);
+            device.startManualPattern(i);
+        }
+    } else {
+        window.ringOff();
+        window.SetPaintModeAndWait(CalibDlg::KeepMode);
+        if (state() == TargetInput) // not closed while the window repainted
+            device.startManualPattern(reported);
+    }
+}
+
+void TouchFlow::pointsArrived(const float* moduleSlots) {
+    CalibDlg& window = host.calibrationWindow();
+    CamDevCtrl& device = host.deviceLink();
+    CalibrationRun& run = host.run();
+    const InstallationSettings settings = host.installation();
+    const int fwMinor = host.firmwareMinor();
+    const QSize screen = window.screenSize();
+    const int n = targetCount();
+    const CalibrationAnalysis::TouchFit fit =
+        CalibrationAnalysis::fitTouchedPoints(moduleSlots, run.tuning, settings.ceiling, settings.rear, n,
+                                              window.targetList().data(), screen, settings.lens, fwMinor);
+    if (!fit.ordered)
+        return; // no order for these flags: the time limit or the user ends the run
+    run.fitOk = fit.ok;
+    qCDebug(lcTouch) << "touched points:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
+                     << PatternAnalyzer::instance().fitError;
+    halt();
+    if (!fit.ok) {
+        device.cancelManualCalib();
+        window.hide();
+        host.showResult(0);
+        return;
+    }
+    if (run.tuning) {
+        device.setCalibParameter(fit.params.data(), settings.ceiling, settings.rear, screen.width(),
+                                 screen.height(), settings.lens, 0, true, n, fit.tweaks.data(), true,
+                                 fit.rowLimit, fit.rowLimit, fwMinor);
+        TweakRecord learned;
+        learned.lens = static_cast<unsigned char>(settings.lens);
+        learned.count = n;
+        for (int i = 0; i < n; ++i)
+            learned.offsets[static_cast<size_t>(i)] =
+                QPointF(fit.tweaks[static_cast<size_t>(2 * i)], fit.tweaks[static_cast<size_t>(2 * i + 1)]);
+        host.tweakCache() = learned;
+    } else {
+        device.setCalibParameter(fit.params.data(), settings.ceiling, settings.rear, screen.width(),
+                                 screen.height(), settings.lens, 0, false, 0, nullptr, true, fit.rowLimit,
+                                 fit.rowLimit, fwMinor);
+    }
+    host.continueAfterRecord();
+}

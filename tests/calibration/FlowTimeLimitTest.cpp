@@ -1,0 +1,116 @@
+// Every calibration flow gives up on a module that stops answering: the window goes, the module is
+// stopped as Escape would stop it, and the user sees M14. The limits are shortened for the tests.
+#include "FlowHarness.h"
+
+#include "calibration/FlowLimits.h"
+#include "calibration/TouchCapture.h"
+#include "module/SimFault.h"
+
+#include <QtGlobal>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString m14 = QStringLiteral("Calibration failed. Please try again.");
+
+// Long enough for every healthy step of the simulated installation on a loaded machine, short
+// enough to keep the tests quick; sanitizer runs stretch them as they stretch every wait.
+FlowLimits testLimits() {
+    const int stretch = std::max(1, qEnvironmentVariableIntValue("VEXARO_WAIT_STRETCH"));
+    FlowLimits limits;
+    limits.captureMs = 4000 * stretch;
+    limits.imageTransferMs = 4000 * stretch;
+    limits.moduleReplyMs = 4000 * stretch;
+    return limits;
+}
+
+enum class Start { Automatic, SemiAutomatic, Manual };
+
+struct Hang {
+    const char* name;
+    Start start;
+    std::uint32_t hangsAt; // the module answers nothing from this request on
+    int waitingStep;       // the step the flow waits in when it gives up
+};
+
+void start(FlowHarness& h, Start how) {
+    if (how == Start::Automatic)
+        h.controller->StartACalibration();
+    else if (how == Start::SemiAutomatic)
+        h.controller->StartSCalibration();
+    else
+        h.controller->StartMCalibration();
+}
+
+class FlowTimeLimit : public ::testing::TestWithParam<Hang> {};
+
+} // namespace
+
+TEST_P(FlowTimeLimit, AModuleThatStopsAnsweringEndsTheRunWithM14) {
+    const Hang hang = GetParam();
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.controller->setFlowLimits(testLimits());
+    h.module->clearCounters();
+    h.module->setFault(SimFault::StopsAnsweringAt, hang.hangsAt);
+    start(h, hang.start);
+    ASSERT_TRUE(FlowHarness::spinUntil(
+        [&] { return h.controller->currentFlowStep() == hang.waitingStep || !h.boxes.isEmpty(); }, 60000));
+    ASSERT_EQ(h.controller->currentFlowStep(), hang.waitingStep);
+    EXPECT_TRUE(h.window()->isVisible());
+    EXPECT_GT(h.controller->runningFlow()->armedLimitMs(), 0);
+
+    ASSERT_TRUE(FlowHarness::spinUntil([&] { return !h.boxes.isEmpty(); }, 60000));
+    EXPECT_EQ(h.controller->currentFlowStep(), 0);
+    EXPECT_FALSE(h.window()->isVisible());
+    ASSERT_EQ(h.boxes.size(), 1);
+    EXPECT_EQ(h.boxes.first().kind, MessageBoxSeam::Kind::Critical);
+    EXPECT_EQ(h.boxes.first().text, m14);
+    EXPECT_FALSE(touchCaptureArmed.load());
+    // Stopped as Escape stops it (the hung module still receives the requests).
+    EXPECT_EQ(h.module->commandCount(CMD_STOP_TRACKING), 1);
+    EXPECT_EQ(h.module->commandCount(CMD_MC_CANCEL), 0) << "target input had ended";
+
+    // Once the module answers again the next run goes through.
+    h.module->clearFaults();
+    h.boxes.clear();
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    EXPECT_TRUE(h.boxes.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hangs, FlowTimeLimit,
+    ::testing::Values(Hang{"BlackCapture", Start::Automatic, CMD_AC_BLACK_START, 6},
+                      Hang{"DarkImage", Start::Automatic, CMD_AC_SENDIMG, 7},
+                      Hang{"PatternCapture", Start::SemiAutomatic, CMD_AC_PATTERN_START, 10},
+                      Hang{"RecordAnswer", Start::Automatic, CMD_SET_CALIB_PARAMETER, 15},
+                      Hang{"TouchedPoints", Start::Manual, CMD_MC_GET_INPUT_POINT, 4}),
+    [](const ::testing::TestParamInfo<Hang>& hangInfo) { return std::string(hangInfo.param.name); });
+
+// Target input waits for the person however long they take: a module that stops answering there
+// leaves the targets up until the window is closed.
+TEST(FlowTimeLimits, TargetInputIsNotTimed) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.controller->setFlowLimits(testLimits());
+    h.module->setFault(SimFault::StopsAnswering);
+    h.controller->StartMCalibration();
+    ASSERT_EQ(h.controller->currentFlowStep(), 3);
+    EXPECT_EQ(h.controller->runningFlow()->armedLimitMs(), 0);
+}
+
+// The ratio check's limit is per injected touch; without the touches the run still ends well, since
+// the record is stored: only the correction is not sent.
+TEST(FlowTimeLimits, RatioCheckWhoseModuleHangsEndsWithoutCorrection) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.controller->setFlowLimits(testLimits());
+    h.module->setFault(SimFault::StopsAnsweringAt, CMD_SEND_COORD);
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    EXPECT_EQ(h.module->commandCount(CMD_SEND_COORD), 1);
+    EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 1);
+    EXPECT_TRUE(h.boxes.isEmpty());
+    EXPECT_FALSE(touchCaptureArmed.load());
+}
