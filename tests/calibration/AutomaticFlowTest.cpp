@@ -2,7 +2,7 @@
 // camera photographs the calibration window and whose injected touches land on it.
 #include "FlowHarness.h"
 
-#include "sim/ScreenCamera.h"
+#include "harness/ScreenCamera.h"
 
 #include <QKeyEvent>
 #include <QTest>
