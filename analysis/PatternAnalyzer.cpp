@@ -109,7 +109,14 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     presetModel.p[MappingModel::K3] = preset.k3;
 
     const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-    const std::vector<int> candidates = thresholdCandidates(image);
+    // A smoothed capture's histogram is two broad peaks: the levels of a clean one would all sit on
+    // the lit peak, where the binary image is noise; the levels between the peaks outline the
+    // pattern instead.
+    std::vector<int> candidates;
+    if (normaliser.lastResultSmoothing() > 0.0 && normaliser.lastSize() == image.size())
+        candidates = thresholdCandidatesBetweenModes(image, smoothedLevels);
+    if (candidates.empty())
+        candidates = thresholdCandidates(image);
     MarkerPass markers;
     markers.run(image, candidates);
     qCDebug(lcAnalysis) << "marker pass:" << candidates.size() << "grey levels," << msSince(started) << "ms";

@@ -23,6 +23,8 @@ class MarkerPass;
 class PatternAnalyzer {
 public:
     static constexpr int maxTargets = 25;
+    // Grey levels the detection binarises a smoothed (noisy) capture at.
+    static constexpr int smoothedLevels = 9;
     using PointTable = std::array<cv::Point2f, maxTargets>;
 
     static PatternAnalyzer& instance();
