@@ -120,6 +120,8 @@ std::vector<int> thresholdCandidatesBetweenModes(const cv::Mat& image, int level
             split = level;
         }
     }
+    if (best < 0.0)
+        return {}; // a single level: no two peaks
     const int dark = medianLevel(histogram, 0, split);
     const int lit = medianLevel(histogram, split + 1, 254);
     constexpr int leastApart = 16;

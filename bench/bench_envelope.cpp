@@ -215,6 +215,7 @@ struct Outcome {
     double excess = 0.0;
     double ms = 0.0;
     double cpu = 0.0;
+    double spread = 0.0;
     std::string failure;
 };
 
@@ -255,6 +256,7 @@ Outcome analyse(const Installation& s, const Frames& f, const MappingModel& trut
     o.ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
     o.cpu = cpuMs() - cpuStarted;
     o.ok = an.fitOk;
+    o.spread = an.fitSpread;
     for (size_t j = 0; j < 20; ++j)
         o.found += PatternAnalyzer::isValid(an.rawPoints[j]) ? 1 : 0;
     if (!o.ok) {
@@ -347,12 +349,12 @@ int main(int argc, char** argv) {
             std::printf(
                 "scene %d %dx%d lens %d %s%s contrast %.1f ambient %.2f noise %.2f blur %.2f vignet %.2f "
                 "hot %.2f drift %.3f roll %.1f keystone %.3f cover %d%s: found %d %s excess %.3f %.0f ms cpu "
-                "%.0f ms%s%s\n",
+                "%.0f ms spread %.3f%s%s\n",
                 i, s.width, s.height, s.lens, s.ceiling ? "C" : "-", s.rear ? "R" : "-", s.contrast,
                 s.ambientShare, s.light.noiseSigma, s.light.blurSigma, s.light.vignetting, s.light.hotSpot,
                 s.drift, s.pose.rollDegrees, s.pose.keystone, s.covered,
                 s.allInView ? "" : " (not all visible)", o.found, o.ok ? "ok" : "FAILED", o.excess, o.ms,
-                o.cpu, o.ok ? "" : " ", o.failure.c_str());
+                o.cpu, o.spread, o.ok ? "" : " ", o.failure.c_str());
         }
         scenes.push_back(s);
         outcomes.push_back(o);
@@ -382,7 +384,7 @@ int main(int argc, char** argv) {
 
     std::vector<double> ms, cpu;
     int visible = 0, visibleOk = 0, partial = 0, partialOk = 0;
-    double worst = 0.0, partialWorst = 0.0;
+    double worst = 0.0, partialWorst = 0.0, visibleWorst = 0.0;
     for (size_t i = 0; i < outcomes.size(); ++i) {
         const Outcome& o = outcomes[i];
         ms.push_back(o.ms);
@@ -398,12 +400,14 @@ int main(int argc, char** argv) {
             worst = std::max(worst, o.excess);
             if (!scenes[i].allInView)
                 partialWorst = std::max(partialWorst, o.excess);
+            else
+                visibleWorst = std::max(visibleWorst, o.excess);
         }
     }
     std::printf("not all visible scenes=%d accepted=%.3f excess_rms_worst=%.3f\n", partial,
                 partial ? static_cast<double>(partialOk) / partial : 0.0, partialWorst);
     std::printf("cpu median_ms=%.1f p95_ms=%.1f\n", percentile(cpu, 0.5), percentile(cpu, 0.95));
-    std::printf("all visible scenes=%d\n", visible);
+    std::printf("all visible scenes=%d excess_rms_worst=%.3f\n", visible, visibleWorst);
     std::printf("envelope scenes=%zu success=%.3f excess_rms_worst=%.3f median_ms=%.1f p95_ms=%.1f\n",
                 outcomes.size(), visible ? static_cast<double>(visibleOk) / visible : 0.0, worst,
                 percentile(ms, 0.5), percentile(ms, 0.95));
