@@ -9,7 +9,8 @@
 // uncovered; the others (a covered target, a target off the camera) are reported on a line of
 // their own, where a refusal is fine but an accepted fit must still be accurate. cpu_ms is the
 // processor time of both analysis threads, a figure that a busy machine disturbs less than the
-// wall-clock one.
+// wall-clock one. VEXARO_BENCH_DUMP=DIR writes each analysed scene's normalised image there
+// (meant with --only).
 #include "analysis/PatternAnalyzer.h"
 #include "analysis/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
@@ -236,23 +237,14 @@ Outcome analyse(const Installation& s, const Frames& f, const MappingModel& trut
     const double cpuStarted = cpuMs();
     cv::Mat normalised;
     an.normalisePattern(f.dark, f.bright, f.pattern, normalised);
-    if (std::getenv("STAGES"))
-        std::printf("normalise %.1f ms smoothing %.2f noise %.2f range %.1f\n",
-                    std::chrono::duration<double, std::milli>(Clock::now() - started).count(),
-                    an.lastNormalisation().lastResultSmoothing(), an.lastNormalisation().lastNoise(),
-                    an.lastNormalisation().lastBrightRange());
     if (const char* dump = std::getenv("VEXARO_BENCH_DUMP"))
         cv::imwrite(std::string(dump) + "/normalised.png", normalised);
     an.clearDetections();
     an.setTargets(points.data(), 20, s.width, s.height, s.lens, 20, zeros.data(), s.fwMinor);
     an.detectTargets(normalised);
     an.fitAutomatic(params.data());
-    const Clock::time_point topStart = Clock::now();
     if (an.fitOk)
         PatternAnalyzer::topRowLimit(params.data(), s.width, s.height);
-    if (std::getenv("STAGES"))
-        std::printf("toprow %.1f ms\n",
-                    std::chrono::duration<double, std::milli>(Clock::now() - topStart).count());
     o.ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
     o.cpu = cpuMs() - cpuStarted;
     o.ok = an.fitOk;
