@@ -1,5 +1,6 @@
 #include "analysis/FitUncertainty.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <opencv2/core.hpp>
