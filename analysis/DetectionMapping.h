@@ -20,8 +20,13 @@ public:
     // The camera point within ±10 px of c, in 0.2 px steps, whose mapping lies nearest to the
     // screen point m; (-1, -1) when no point was tried.
     cv::Point2d refineByInverseSearch(const cv::Point2d& m, const cv::Point2d& c) const;
+    // The same answer by trying every grid point (the reference the search above is held to).
+    cv::Point2d refineByWholeGridScan(const cv::Point2d& m, const cv::Point2d& c) const;
 
 private:
+    static constexpr int maxGrid = 104;
+    // Squared distance between the mapping of camera point (x, y) and the screen point m.
+    double squaredMiss(double x, double y, const cv::Point2d& m) const;
     template <typename CameraPoint>
     void mapEachRounded(const std::vector<CameraPoint>& camera, std::vector<cv::Point>& screen) const;
 

@@ -56,6 +56,14 @@ AnalysisFailure FailureDiagnosis::diagnose(const Facts& facts) {
             failure.reason = dim ? tooDark : covered;
         if (detection.markersFound < 4 && !dim)
             failure.reason = "too few markers recognised: " + failure.reason;
+    } else if (facts.fitRan && facts.fitSpread > 0.0) {
+        failure.stage = Stage::FitAcceptance;
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "the targets found do not cover enough of the screen to place the rest (uncertain by "
+                      "%.1f screen pixels): %s",
+                      facts.fitSpread, anyOutside ? outside : covered);
+        failure.reason = text;
     } else if (facts.fitRan) {
         failure.stage = Stage::FitAcceptance;
         char text[160];

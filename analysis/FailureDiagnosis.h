@@ -25,6 +25,9 @@ public:
         bool fitOk = false;
         double fitError = 0.0;
         int fitPoints = 0;
+        // The fit matched its points but leaves the screen away from them uncertain by this much
+        // (screen pixels, root mean square); 0 when that was not the refusal.
+        double fitSpread = 0.0;
     };
 
     static AnalysisFailure diagnose(const Facts& facts);

@@ -4,6 +4,7 @@
 #include "analysis/DefaultTweakTables.h"
 #include "analysis/DetectionMapping.h"
 #include "analysis/FailureDiagnosis.h"
+#include "analysis/FitUncertainty.h"
 #include "analysis/HomographySeed.h"
 #include "analysis/LensPreset.h"
 #include "analysis/MappingFit.h"
@@ -61,6 +62,8 @@ void PatternAnalyzer::clearCorrected() {
     fitIterations = 0;
     fitRan = false;
     fitPoints = 0;
+    fitSpread = 0.0;
+    refusedForSpread = false;
 }
 
 void PatternAnalyzer::setTargets(const float* points, int count, int width, int height, eLens lensType,
@@ -109,7 +112,14 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     presetModel.p[MappingModel::K3] = preset.k3;
 
     const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-    const std::vector<int> candidates = thresholdCandidates(image);
+    // A smoothed capture's histogram is two broad peaks: the levels of a clean one would all sit on
+    // the lit peak, where the binary image is noise; the levels between the peaks outline the
+    // pattern instead.
+    std::vector<int> candidates;
+    if (normaliser.lastResultSmoothing() > 0.0 && normaliser.lastSize() == image.size())
+        candidates = thresholdCandidatesBetweenModes(image, smoothedLevels);
+    if (candidates.empty())
+        candidates = thresholdCandidates(image);
     MarkerPass markers;
     markers.run(image, candidates);
     qCDebug(lcAnalysis) << "marker pass:" << candidates.size() << "grey levels," << msSince(started) << "ms";
@@ -407,12 +417,63 @@ bool PatternAnalyzer::fitAutomatic(double* out) {
         if (j == 0 || j == 4 || j == 5 || j == 9 || j == 10 || j == 14 || j == 15 || j == 19)
             ++validSides;
     }
+    refusedForSpread = false;
+    fitSpread = 0.0;
     if (valid < count - 8 || validSides < 2) {
         fitOk = false;
         fitRan = false;
         return false;
     }
-    return runFit(correctedPoints, count, true, out);
+    std::array<double, MappingModel::parameterCount> params{};
+    if (!runFit(correctedPoints, count, true, params.data())) {
+        if (out)
+            std::copy(params.begin(), params.end(), out);
+        return false;
+    }
+    if (out)
+        std::copy(params.begin(), params.end(), out);
+    fitSpread = valid < count ? spreadOf(params.data(), correctedPoints, count) : 0.0;
+    // With every target found the screen is covered to its edges; a fit that lacks some
+    // extrapolates the screen around them from a model of thirteen parameters, which a few
+    // tenths of a pixel of scatter can bend by pixels there.
+    if (!(fitSpread <= maximumSpread)) {
+        qCDebug(lcAnalysis) << "fit from" << valid << "targets refused: spread" << fitSpread << "px";
+        fitOk = false;
+        refusedForSpread = true;
+    }
+    return fitOk;
+}
+
+double PatternAnalyzer::spreadOf(const double* params, const PointTable& table, int count) const {
+    // The spread of the fit from the targets found, beyond what the same fit from every target
+    // would have (the missing ones placed where the fitted model puts them): the part of the
+    // uncertainty that comes from the targets missing, not from the detections' own scatter.
+    const MappingModel model = MappingModel::fromArray(params);
+    std::vector<double> found, all;
+    for (int j = 0; j < count; ++j) {
+        const size_t k = static_cast<size_t>(j);
+        double x = static_cast<double>(table[k].x), y = static_cast<double>(table[k].y);
+        if (isValid(table[k])) {
+            found.push_back(x);
+            found.push_back(y);
+        } else if (!FitUncertainty::cameraPointOf(model, targetXY[2 * k], targetXY[2 * k + 1], x, y)) {
+            continue;
+        }
+        all.push_back(x);
+        all.push_back(y);
+    }
+    double fromFound = 0.0, fromAll = 0.0, worst = 0.0;
+    FitUncertainty(model, found, fitError).spreadOverScreen(screenWidth, screenHeight, fromFound, worst);
+    // The same scatter for both: the full set is judged with the found set's residuals.
+    const double scatter = FitUncertainty(model, found, fitError).scatter();
+    const double fullError =
+        scatter * scatter * static_cast<double>(all.size() - MappingModel::parameterCount);
+    FitUncertainty(model, all, fullError).spreadOverScreen(screenWidth, screenHeight, fromAll, worst);
+    if (!std::isfinite(fromFound))
+        return fromFound;
+    if (!std::isfinite(fromAll))
+        return 0.0;
+    return std::sqrt(std::max(fromFound * fromFound - fromAll * fromAll, 0.0));
 }
 
 bool PatternAnalyzer::fitAllTargets(bool useRawDetections, double* out) {
@@ -465,5 +526,6 @@ AnalysisFailure PatternAnalyzer::failure() const {
     facts.fitOk = fitOk;
     facts.fitError = fitError;
     facts.fitPoints = fitPoints;
+    facts.fitSpread = refusedForSpread ? fitSpread : 0.0;
     return FailureDiagnosis::diagnose(facts);
 }

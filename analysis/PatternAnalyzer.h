@@ -23,6 +23,12 @@ class MarkerPass;
 class PatternAnalyzer {
 public:
     static constexpr int maxTargets = 25;
+    // Grey levels the detection binarises a smoothed (noisy) capture at.
+    static constexpr int smoothedLevels = 9;
+    // An automatic fit that lacks targets is refused when its spread over the screen exceeds that
+    // of a fit from every target by this (screen pixels, root mean square, added in quadrature):
+    // it would place the missing part by guesswork.
+    static constexpr double maximumSpread = 0.14;
     using PointTable = std::array<cv::Point2f, maxTargets>;
 
     static PatternAnalyzer& instance();
@@ -62,6 +68,9 @@ public:
     PointTable tweakTable{};
     bool fitOk = false;
     double fitError = 0.0;
+    // Root mean square spread of the screen position the last automatic fit gives across the
+    // screen (see FitUncertainty); infinite when its points do not determine the model.
+    double fitSpread = 0.0;
     int fitIterations = 0;
 
     // Read-only views for tools and tests.
@@ -79,6 +88,8 @@ public:
 private:
     PatternAnalyzer() = default;
     bool runFit(const PointTable& table, int count, bool allStarts, double* out);
+    // The spread of the last fit's model over the screen, from the points it was fitted to.
+    double spreadOf(const double* params, const PointTable& table, int count) const;
     // Per marker target not dropped: the robust mean of its sightings' centres, each moved by inverse search
     // to the camera point of its outline's centroid on the screen; (0, 0) without sightings.
     static std::array<cv::Point2d, maxTargets>
@@ -109,5 +120,6 @@ private:
     DetectionReport report;
     bool fitRan = false;
     int fitPoints = 0;
+    bool refusedForSpread = false;
     bool rollBack_ = false;
 };

@@ -68,6 +68,20 @@ double PatternNormaliser::whiteNoise(const cv::Mat& bright, const cv::Mat& avera
     return count ? 0.886 * sum / static_cast<double>(count) : 0.0;
 }
 
+double PatternNormaliser::smoothingFor(double frameNoise, double range, bool framesSmoothed) {
+    if (!(range > 0.0) || !(frameNoise > 0.0))
+        return 0.0;
+    // The drop (white - pattern) carries the pattern frame's noise and the white frame's, the
+    // latter mostly gone when the frames were smoothed; the quotient scales it by 256 / range.
+    const double dropNoise = frameNoise * (framesSmoothed ? 1.02 : std::sqrt(2.0));
+    const double resultNoise = 256.0 * dropNoise / range;
+    if (resultNoise <= noisyResult)
+        return 0.0;
+    // A Gaussian of sigma s lowers white noise by about 1 / (2·sqrt(pi)·s).
+    const double sigma = resultNoise / (residualNoise * 2.0 * std::sqrt(3.14159265358979));
+    return std::clamp(sigma, 0.8, maximumSmoothing);
+}
+
 bool PatternNormaliser::normalise(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
                                   cv::Mat& out) {
     if (dark.type() != CV_8UC1 || bright.type() != CV_8UC1 || pattern.type() != CV_8UC1 ||
@@ -121,5 +135,9 @@ bool PatternNormaliser::normalise(const cv::Mat& dark, const cv::Mat& bright, co
         }
     }
     projectedFraction = static_cast<double>(projected) / (static_cast<double>(dark.rows) * dark.cols);
+    size = out.size();
+    resultSmoothing = smoothingFor(noise, brightRange, smoothed);
+    if (resultSmoothing > 0.0)
+        cv::GaussianBlur(out, out, cv::Size(), resultSmoothing, resultSmoothing, cv::BORDER_REPLICATE);
     return true;
 }

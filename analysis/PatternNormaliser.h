@@ -13,7 +13,9 @@
 //   255 - min(256·drop / (range + 1), 255),  drop = white - pattern, range = white - black,
 // each clamped at 0; a pixel without range is 255. When the screen is only a few noise levels
 // bright, white and black are taken from lightly smoothed frames (they carry no detail, and their
-// noise would otherwise dominate the quotient).
+// noise would otherwise dominate the quotient). When the pattern frame's noise, scaled up by the
+// quotient, would still cover the result with speckle, the result itself is smoothed just enough
+// to bring it down (a clean capture is left exactly as computed).
 class PatternNormaliser {
 public:
     // Window of the projection test, camera pixels (odd).
@@ -27,6 +29,12 @@ public:
     // half of that.
     static constexpr double floorFraction = 0.25;
     static constexpr double minimumFloor = 1.0;
+    // The normalised image's expected noise (sigma, grey levels of the result) above which it is
+    // smoothed, and the noise the smoothing aims to leave; the smoothing is capped so that the
+    // smallest disc and marker cell keep their shape.
+    static constexpr double noisyResult = 8.0;
+    static constexpr double residualNoise = 4.0;
+    static constexpr double maximumSmoothing = 3.0;
 
     // False (out untouched) when the frames are not equal-sized, non-empty 8-bit single channel.
     bool normalise(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern, cv::Mat& out);
@@ -39,6 +47,13 @@ public:
     // The white frame's noise (sigma, grey levels) and whether the frames were smoothed.
     double lastNoise() const { return noise; }
     bool lastSmoothed() const { return smoothed; }
+    // Sigma (camera pixels) of the Gaussian the last result was smoothed with; 0 for none.
+    double lastResultSmoothing() const { return resultSmoothing; }
+    cv::Size lastSize() const { return size; }
+
+    // The smoothing a result needs whose frames have the given noise and bright range: 0 while
+    // the result's own noise stays below noisyResult.
+    static double smoothingFor(double frameNoise, double brightRange, bool framesSmoothed);
 
 private:
     static double percentile99(const cv::Mat& range);
@@ -54,4 +69,6 @@ private:
     double projectedFraction = 0.0;
     double noise = 0.0;
     bool smoothed = false;
+    double resultSmoothing = 0.0;
+    cv::Size size;
 };

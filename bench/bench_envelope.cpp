@@ -3,8 +3,14 @@
 // mounting and screen size. Prints per dimension the success rate, the mapping accuracy against
 // the known camera model (excess over the drawing floor: what the fit reaches on perfect
 // detections of the pattern as drawn) and the time per analysis, then one summary line.
-//   bench_envelope [--scenes N] [--quick] [--seed S] [--verbose]
-// --quick runs 40 scenes (a check that the bench works, not a measurement).
+//   bench_envelope [--scenes N] [--quick] [--seed S] [--verbose] [--only I]
+// --quick runs 40 scenes (a check that the bench works, not a measurement); --only runs scene I of
+// the same draw alone. The success rate counts the scenes where all 20 targets are in view and
+// uncovered; the others (a covered target, a target off the camera) are reported on a line of
+// their own, where a refusal is fine but an accepted fit must still be accurate. cpu_ms is the
+// processor time of both analysis threads, a figure that a busy machine disturbs less than the
+// wall-clock one. VEXARO_BENCH_DUMP=DIR writes each analysed scene's normalised image there
+// (meant with --only).
 #include "analysis/PatternAnalyzer.h"
 #include "analysis/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
@@ -20,6 +26,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <opencv2/imgcodecs.hpp>
 #include <random>
 #include <string>
 #include <vector>
@@ -37,6 +45,7 @@ struct Installation {
     double ambientShare = 0.0; // room light as a share of the white level
     double drift = 0.0;        // largest exposure change between the three frames
     int covered = -1;          // the target a cable partly covers; -1 none
+    bool allInView = true;     // every target's disc or marker lies wholly inside the camera frame
 };
 
 const int sizes[][2] = {{1024, 768},  {1280, 720},  {1280, 800},  {1366, 768},  {1440, 900},  {1600, 900},
@@ -89,6 +98,32 @@ Installation draw(std::mt19937& random) {
     s.drift = uniform(0.0, 0.04);
     s.covered = uniform(0, 1) < 0.5 ? std::uniform_int_distribution<int>(0, 19)(random) : -1;
     return s;
+}
+
+// Whether every target (its disc or marker, with a margin) lands inside the camera frame.
+bool allTargetsInView(const Installation& s, const MappingModel& truth) {
+    const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
+    const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
+    const double reach = 1.5 * PatternGeometry::discRadius(s.width, s.height);
+    constexpr double margin = 2.0;
+    for (const QPointF& at : targets) {
+        for (int k = 0; k < 16; ++k) {
+            const double angle = k * 3.14159265358979 / 8.0;
+            double cx = 0.0, cy = 0.0;
+            if (!VirtualCamera::screenToCamera(physical, at.x() + reach * std::cos(angle),
+                                               at.y() + reach * std::sin(angle), cx, cy))
+                return false;
+            if (cx < margin || cy < margin || cx > 1280.0 - margin || cy > 720.0 - margin)
+                return false;
+        }
+    }
+    return true;
+}
+
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 struct Frames {
@@ -180,6 +215,8 @@ struct Outcome {
     int found = 0;
     double excess = 0.0;
     double ms = 0.0;
+    double cpu = 0.0;
+    double spread = 0.0;
     std::string failure;
 };
 
@@ -197,8 +234,11 @@ Outcome analyse(const Installation& s, const Frames& f, const MappingModel& trut
     std::array<double, 13> params{};
     Outcome o;
     const Clock::time_point started = Clock::now();
+    const double cpuStarted = cpuMs();
     cv::Mat normalised;
     an.normalisePattern(f.dark, f.bright, f.pattern, normalised);
+    if (const char* dump = std::getenv("VEXARO_BENCH_DUMP"))
+        cv::imwrite(std::string(dump) + "/normalised.png", normalised);
     an.clearDetections();
     an.setTargets(points.data(), 20, s.width, s.height, s.lens, 20, zeros.data(), s.fwMinor);
     an.detectTargets(normalised);
@@ -206,7 +246,9 @@ Outcome analyse(const Installation& s, const Frames& f, const MappingModel& trut
     if (an.fitOk)
         PatternAnalyzer::topRowLimit(params.data(), s.width, s.height);
     o.ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+    o.cpu = cpuMs() - cpuStarted;
     o.ok = an.fitOk;
+    o.spread = an.fitSpread;
     for (size_t j = 0; j < 20; ++j)
         o.found += PatternAnalyzer::isValid(an.rawPoints[j]) ? 1 : 0;
     if (!o.ok) {
@@ -268,6 +310,7 @@ int main(int argc, char** argv) {
     int count = 500;
     std::uint32_t seed = 2026;
     bool verbose = false;
+    int only = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--scenes") == 0 && i + 1 < argc)
             count = std::max(1, std::atoi(argv[++i]));
@@ -277,24 +320,33 @@ int main(int argc, char** argv) {
             seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
         else if (std::strcmp(argv[i], "--verbose") == 0)
             verbose = true;
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+            only = std::atoi(argv[++i]);
     }
+    if (only >= 0)
+        count = std::max(count, only + 1);
     std::mt19937 random(seed);
     std::vector<Installation> scenes;
     std::vector<Outcome> outcomes;
     PatternAnalyzer::instance().resetProcessState();
     for (int i = 0; i < count; ++i) {
-        const Installation s = draw(random);
+        Installation s = draw(random);
+        if (only >= 0 && i != only)
+            continue;
         const MappingModel truth = VirtualScene::groundTruth(s.width, s.height, s.lens, s.fwMinor, s.pose);
+        s.allInView = s.covered < 0 && allTargetsInView(s, truth);
         const Frames f = photograph(s, truth, static_cast<std::uint32_t>(1000 + 10 * i));
         const Outcome o = analyse(s, f, truth);
         if (verbose || !o.ok) {
             std::printf(
                 "scene %d %dx%d lens %d %s%s contrast %.1f ambient %.2f noise %.2f blur %.2f vignet %.2f "
-                "hot %.2f drift %.3f roll %.1f keystone %.3f cover %d: found %d %s excess %.3f %.0f ms%s%s\n",
+                "hot %.2f drift %.3f roll %.1f keystone %.3f cover %d%s: found %d %s excess %.3f %.0f ms cpu "
+                "%.0f ms spread %.3f%s%s\n",
                 i, s.width, s.height, s.lens, s.ceiling ? "C" : "-", s.rear ? "R" : "-", s.contrast,
                 s.ambientShare, s.light.noiseSigma, s.light.blurSigma, s.light.vignetting, s.light.hotSpot,
-                s.drift, s.pose.rollDegrees, s.pose.keystone, s.covered, o.found, o.ok ? "ok" : "FAILED",
-                o.excess, o.ms, o.ok ? "" : " ", o.failure.c_str());
+                s.drift, s.pose.rollDegrees, s.pose.keystone, s.covered,
+                s.allInView ? "" : " (not all visible)", o.found, o.ok ? "ok" : "FAILED", o.excess, o.ms,
+                o.cpu, o.spread, o.ok ? "" : " ", o.failure.c_str());
         }
         scenes.push_back(s);
         outcomes.push_back(o);
@@ -322,17 +374,34 @@ int main(int argc, char** argv) {
     for (const Dimension& d : dimensions)
         printDimension(d, scenes, outcomes);
 
-    std::vector<double> ms;
-    int ok = 0;
-    double worst = 0.0;
-    for (const Outcome& o : outcomes) {
+    std::vector<double> ms, cpu;
+    int visible = 0, visibleOk = 0, partial = 0, partialOk = 0;
+    double worst = 0.0, partialWorst = 0.0, visibleWorst = 0.0;
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+        const Outcome& o = outcomes[i];
         ms.push_back(o.ms);
+        cpu.push_back(o.cpu);
+        if (scenes[i].allInView) {
+            ++visible;
+            visibleOk += o.ok ? 1 : 0;
+        } else {
+            ++partial;
+            partialOk += o.ok ? 1 : 0;
+        }
         if (o.ok) {
-            ++ok;
             worst = std::max(worst, o.excess);
+            if (!scenes[i].allInView)
+                partialWorst = std::max(partialWorst, o.excess);
+            else
+                visibleWorst = std::max(visibleWorst, o.excess);
         }
     }
-    std::printf("envelope scenes=%d success=%.3f excess_rms_worst=%.3f median_ms=%.1f p95_ms=%.1f\n", count,
-                static_cast<double>(ok) / count, worst, percentile(ms, 0.5), percentile(ms, 0.95));
+    std::printf("not all visible scenes=%d accepted=%.3f excess_rms_worst=%.3f\n", partial,
+                partial ? static_cast<double>(partialOk) / partial : 0.0, partialWorst);
+    std::printf("cpu median_ms=%.1f p95_ms=%.1f\n", percentile(cpu, 0.5), percentile(cpu, 0.95));
+    std::printf("all visible scenes=%d excess_rms_worst=%.3f\n", visible, visibleWorst);
+    std::printf("envelope scenes=%zu success=%.3f excess_rms_worst=%.3f median_ms=%.1f p95_ms=%.1f\n",
+                outcomes.size(), visible ? static_cast<double>(visibleOk) / visible : 0.0, worst,
+                percentile(ms, 0.5), percentile(ms, 0.95));
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
+#include <random>
 
 namespace {
 
@@ -148,6 +149,35 @@ TEST(InverseSearch, FindsTheCameraPointOnTheGrid) {
     const cv::Point2d edge = mapping.refineByInverseSearch({530.0, 200.0}, {500.0, 200.0});
     EXPECT_GT(edge.x, 509.7);
     EXPECT_LT(edge.x, 510.0);
+}
+
+TEST(InverseSearch, DescentEndsWhereTheWholeGridScanDoes) {
+    // Every lens's strongest preset, a keystoned and turned screen, and points from the frame's
+    // centre to its corners, some of them beyond the ±10 window: the descent must give the very
+    // grid point the scan of all 10,000 does, or every disc centre would move.
+    HomographySeed seed;
+    for (int i = 0; i < 9; ++i) {
+        const double u = 150.0 + 480.0 * (i % 3), v = 90.0 + 270.0 * (i / 3);
+        seed.addPair(u, v, 1.7 * u + 0.3 * v + 0.0004 * u * v - 120.0,
+                     1.6 * v - 0.25 * u + 0.0003 * v * v + 40.0);
+    }
+    ASSERT_TRUE(seed.solve());
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> cameraX(5.0, 1275.0), cameraY(5.0, 715.0), off(-14.0, 14.0);
+    int compared = 0;
+    for (int lens = 1; lens <= 4; ++lens) {
+        const DetectionMapping mapping(LensPreset::forLens(static_cast<eLens>(lens), 12), seed);
+        for (int k = 0; k < 150; ++k) {
+            const cv::Point2d c(cameraX(random), cameraY(random));
+            double mx = 0.0, my = 0.0;
+            mapping.map(c.x + off(random), c.y + off(random), mx, my);
+            const cv::Point2d m(mx, my);
+            ASSERT_EQ(mapping.refineByInverseSearch(m, c), mapping.refineByWholeGridScan(m, c))
+                << "lens " << lens << " at " << c << " for " << m;
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 600);
 }
 
 TEST(InverseSearch, RoundingTakesHalvesUpward) {
