@@ -59,6 +59,7 @@ void UsbfsModuleHandler::replug() {
         release(urb);
     urbs.clear();
     unplugged = false;
+    ++plugCount;
     boundDrivers.clear();
     if (faultSwitches.kernelDriver)
         boundDrivers = {ModuleUsb::firstInterface, ModuleUsb::secondInterface};
@@ -77,6 +78,7 @@ int UsbfsModuleHandler::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client,
 void UsbfsModuleHandler::onClientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
     auto* handler = static_cast<UsbfsModuleHandler*>(self);
     std::lock_guard<std::mutex> l(handler->urbLock);
+    handler->clientPlugs.erase(client);
     auto& urbs = handler->urbs;
     for (auto it = urbs.begin(); it != urbs.end();) {
         if (it->client == client) {
@@ -88,9 +90,21 @@ void UsbfsModuleHandler::onClientVanished(UMockdevIoctlBase*, UMockdevIoctlClien
     }
 }
 
+bool UsbfsModuleHandler::fromEarlierPlugLocked(UMockdevIoctlClient* client) {
+    const auto seen = clientPlugs.emplace(client, plugCount).first;
+    return seen->second != plugCount;
+}
+
 bool UsbfsModuleHandler::handle(UMockdevIoctlClient* client) {
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    {
+        std::lock_guard<std::mutex> l(urbLock);
+        if (fromEarlierPlugLocked(client)) {
+            umockdev_ioctl_client_complete(client, -1, ENODEV);
+            return true;
+        }
+    }
     if (request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) {
         reap(client, arg);
         return true;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -68,10 +69,16 @@ private:
     const Faults faultSwitches;
     UMockdevIoctlBase* base = nullptr;
 
-    mutable std::mutex urbLock; // guards urbs, boundDrivers and unplugged
+    // True for a client (an open device file) first seen before the last replug: its device has
+    // left, and like the kernel the bus answers it with ENODEV for good. urbLock held.
+    bool fromEarlierPlugLocked(UMockdevIoctlClient* client);
+
+    mutable std::mutex urbLock; // guards urbs, boundDrivers, unplugged, plugCount and clientPlugs
     std::deque<Urb> urbs;       // in submission order
     std::set<int> boundDrivers; // interfaces a kernel driver holds
     bool unplugged = false;
+    int plugCount = 0;                               // replugs so far
+    std::map<UMockdevIoctlClient*, int> clientPlugs; // each live client's plugCount when first seen
 
     std::atomic<int> detaches{0};
     std::atomic<int> claims{0};
