@@ -102,7 +102,7 @@ SoakRunner::Result SoakRunner::run(int cycles) {
         SoakWatchClient client;
         {
             WatchThread watch(*link, client);
-            if (!reconnect(client, 0))
+            if (!reconnect(client, 0, 0))
                 ++result.failures;
             for (int i = 1; i <= cycles; ++i) {
                 if (!runCycle(*link, client, i)) {
@@ -141,12 +141,14 @@ bool SoakRunner::runCycle(CamDevCtrl& link, SoakWatchClient& client, int index) 
         return false;
     }
     bus.setAnswerDelayMs(0.0);
+    // Counted before the plug: the watch may reopen the module before this thread looks again.
+    const int eepromBefore = bus.commandCount(CMD_GET_EEPROM);
     bus.plug();
     // As the application does once it has seen the module leave: the stream stops and the next
     // open reads the replies (a reopen keeps the mode last asked for).
     link.setLiveStreamStopped(1);
     link.setReceiveMode(0);
-    if (!reconnect(client, openedBefore)) {
+    if (!reconnect(client, openedBefore, eepromBefore)) {
         qCWarning(lcSoak) << "cycle" << index << ": no reconnect; moment" << static_cast<int>(moment)
                           << "unplug awaited" << awaitUnplug << "opened"
                           << client.opened.load() - openedBefore << "connected" << client.connected.load()
@@ -190,8 +192,7 @@ void SoakRunner::enter(CamDevCtrl& link, Moment moment) {
     }
 }
 
-bool SoakRunner::reconnect(SoakWatchClient& client, int openedBefore) {
-    const int eepromBefore = bus.commandCount(CMD_GET_EEPROM);
+bool SoakRunner::reconnect(SoakWatchClient& client, int openedBefore, int eepromBefore) {
     // Opened anew, and the connect sequence's last request has reached the module.
     return waitFor([&] { return client.opened.load() > openedBefore && client.connected.load(); }) &&
            waitFor([&] { return bus.commandCount(CMD_GET_EEPROM) > eepromBefore || openedBefore == 0; });
