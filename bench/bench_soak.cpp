@@ -2,16 +2,35 @@
 //   soak cycles=<n> failures=<n> stuck_threads=<n> rss_growth_kb=<n> fd_growth=<n> seconds=<s>
 // Targets: no failures, no stuck threads, rss growth under 1 MB, no descriptor growth. The exit
 // code is 1 when a target is missed.
-//   bench_soak [--cycles N] [--seed S] [--bus simulated]
+//   bench_soak [--cycles N] [--seed S] [--usbfs | --bus simulated|usbfs]
+// --usbfs runs the cycles over the emulated USB bus through the real libusb and hidapi; the program
+// then starts itself again under umockdev's preload library.
+#include "soak/EmulatedSoakBus.h"
+#include "soak/PreloadRestart.h"
 #include "soak/SimulatedSoakBus.h"
 #include "soak/SoakRunner.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
+namespace {
+bool asksForUsbfs(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--usbfs") == 0 || std::strcmp(argv[i], "--bus=usbfs") == 0 ||
+            (std::strcmp(argv[i], "--bus") == 0 && i + 1 < argc && std::strcmp(argv[i + 1], "usbfs") == 0))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 int main(int argc, char** argv) {
+    // Before anything starts a thread or opens a file.
+    if (asksForUsbfs(argc, argv))
+        restartWithUmockdevPreload(argv);
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     const QCommandLineOption cyclesOption(QStringLiteral("cycles"), QStringLiteral("cycles"),
@@ -20,16 +39,20 @@ int main(int argc, char** argv) {
                                         QStringLiteral("1"));
     const QCommandLineOption busOption(QStringLiteral("bus"), QStringLiteral("bus"), QStringLiteral("name"),
                                        QStringLiteral("simulated"));
-    parser.addOptions({cyclesOption, seedOption, busOption});
+    const QCommandLineOption usbfsOption(QStringLiteral("usbfs"), QStringLiteral("the emulated USB bus"));
+    parser.addOptions({cyclesOption, seedOption, busOption, usbfsOption});
     parser.process(app);
     const int cycles = std::max(1, parser.value(cyclesOption).toInt());
     const auto seed = static_cast<std::uint32_t>(parser.value(seedOption).toUInt());
+    const QString busName = parser.isSet(usbfsOption) ? QStringLiteral("usbfs") : parser.value(busOption);
 
     std::unique_ptr<SoakBus> bus;
-    if (parser.value(busOption) == QStringLiteral("simulated")) {
+    if (busName == QStringLiteral("simulated")) {
         bus = std::make_unique<SimulatedSoakBus>(seed);
+    } else if (busName == QStringLiteral("usbfs")) {
+        bus = std::make_unique<EmulatedSoakBus>(seed);
     } else {
-        std::fprintf(stderr, "bench_soak: unknown bus (known: simulated)\n");
+        std::fprintf(stderr, "bench_soak: unknown bus (known: simulated, usbfs)\n");
         return 2;
     }
     const SoakRunner::Result r = SoakRunner(*bus, seed).run(cycles);

@@ -9,7 +9,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz_support::ensureApplication();
-    static const bool relocated = qputenv("VEXARO_COMMON_APPDATA", fuzz_support::workFolder().toUtf8());
+    // Both files in the private folder: an input the all-users file cannot be saved over sends the
+    // choice to the per-user file, which must not be the machine's own.
+    static const bool relocated =
+        qputenv("VEXARO_COMMON_APPDATA", fuzz_support::workFolder().toUtf8()) &&
+        qputenv("XDG_CONFIG_HOME", (fuzz_support::workFolder() + QStringLiteral("/user-config")).toUtf8());
     (void)relocated;
     const QString file = ConfigFile::path();
     QDir().mkpath(QFileInfo(file).absolutePath());

@@ -16,7 +16,6 @@ constexpr std::uint32_t acImageSize = 921600;
 constexpr std::uint32_t liveImageSize = 230400;
 constexpr std::uint32_t groupBytes = 11520;
 constexpr std::uint32_t blockBytes = 496;
-constexpr std::size_t receivedCap = 50000;
 
 long long threadCpuNs() {
     timespec ts{};
@@ -54,9 +53,17 @@ int ModuleDevice::writeRequest(const unsigned char* data, int length, int* trans
     std::memcpy(request.data(), data, static_cast<std::size_t>(std::clamp(length, 0, DevicePacket::size)));
     {
         std::lock_guard<std::mutex> l(counterLock);
-        ++commandCounts[request.code()];
-        if (received.size() < receivedCap)
-            received.push_back(request);
+        const auto count = commandCounts.find(request.code());
+        if (count != commandCounts.end()) {
+            ++count->second;
+            lastByCode[request.code()] = request;
+        } else if (commandCounts.size() < codeCapacity) {
+            commandCounts.emplace(request.code(), 1);
+            lastByCode[request.code()] = request;
+        }
+        if (received.size() == recentCapacity)
+            received.pop_front();
+        received.push_back(request);
     }
     {
         std::lock_guard<std::mutex> l(workLock);
@@ -221,12 +228,21 @@ int ModuleDevice::commandCount(std::uint32_t code) const {
 
 std::vector<DevicePacket> ModuleDevice::receivedPackets() const {
     std::lock_guard<std::mutex> l(counterLock);
-    return received;
+    return {received.begin(), received.end()};
+}
+
+std::optional<DevicePacket> ModuleDevice::lastReceived(std::uint32_t code) const {
+    std::lock_guard<std::mutex> l(counterLock);
+    const auto it = lastByCode.find(code);
+    if (it == lastByCode.end())
+        return std::nullopt;
+    return it->second;
 }
 
 void ModuleDevice::clearCounters() {
     std::lock_guard<std::mutex> l(counterLock);
     commandCounts.clear();
+    lastByCode.clear();
     received.clear();
 }
 

@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -94,9 +95,16 @@ public:
     // Waits until every request written so far has been handled (false on time-out).
     bool waitUntilIdle(int timeoutMs = 5000);
 
-    // Counters for tests.
+    // Counters for tests. The module keeps a count and the last packet of each command code, and
+    // only the most recent requests in order (recentCapacity of them), so a long session holds a
+    // bounded amount however many requests it handles.
+    static constexpr std::size_t recentCapacity = 1024;
+    static constexpr std::size_t codeCapacity = 256; // distinct codes counted; later new ones are not
     int commandCount(std::uint32_t code) const;
+    // The most recent requests, oldest first (at most recentCapacity).
     std::vector<DevicePacket> receivedPackets() const;
+    // The last request with this code since clearCounters.
+    std::optional<DevicePacket> lastReceived(std::uint32_t code) const;
     void clearCounters();
     int coordCount() const;
     // CPU time the module's thread has used, for benchmarks that subtract it.
@@ -157,9 +165,10 @@ private:
     mutable std::mutex sourceLock;
     std::unique_ptr<FrameSource> frameSource;
 
-    mutable std::mutex counterLock; // guards commandCounts and received
+    mutable std::mutex counterLock; // guards commandCounts, lastByCode and received
     std::map<std::uint32_t, int> commandCounts;
-    std::vector<DevicePacket> received;
+    std::map<std::uint32_t, DevicePacket> lastByCode;
+    std::deque<DevicePacket> received;
     std::atomic<int> coords{0};
     std::atomic<long long> workerCpuNs{0};
 

@@ -37,6 +37,12 @@ UsbfsModuleHandler::UsbfsModuleHandler(ModuleDevice& device, const Faults& fault
 
 UsbfsModuleHandler::~UsbfsModuleHandler() {
     g_signal_handlers_disconnect_by_data(base, this);
+    {
+        std::lock_guard<std::mutex> c(clientLock);
+        for (const auto& entry : clientPlugs)
+            g_object_weak_unref(G_OBJECT(entry.first), &UsbfsModuleHandler::onClientFinalized, this);
+        clientPlugs.clear();
+    }
     std::lock_guard<std::mutex> l(urbLock);
     for (Urb& urb : urbs)
         release(urb);
@@ -54,6 +60,10 @@ void UsbfsModuleHandler::unplug() {
 }
 
 void UsbfsModuleHandler::replug() {
+    {
+        std::lock_guard<std::mutex> c(clientLock);
+        ++plugCount;
+    }
     std::lock_guard<std::mutex> l(urbLock);
     for (Urb& urb : urbs)
         release(urb);
@@ -88,9 +98,27 @@ void UsbfsModuleHandler::onClientVanished(UMockdevIoctlBase*, UMockdevIoctlClien
     }
 }
 
+bool UsbfsModuleHandler::fromEarlierPlug(UMockdevIoctlClient* client) {
+    std::lock_guard<std::mutex> c(clientLock);
+    const auto seen = clientPlugs.emplace(client, plugCount);
+    if (seen.second)
+        g_object_weak_ref(G_OBJECT(client), &UsbfsModuleHandler::onClientFinalized, this);
+    return seen.first->second != plugCount;
+}
+
+void UsbfsModuleHandler::onClientFinalized(void* self, GObject* client) {
+    auto* handler = static_cast<UsbfsModuleHandler*>(self);
+    std::lock_guard<std::mutex> c(handler->clientLock);
+    handler->clientPlugs.erase(reinterpret_cast<UMockdevIoctlClient*>(client));
+}
+
 bool UsbfsModuleHandler::handle(UMockdevIoctlClient* client) {
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    if (fromEarlierPlug(client)) {
+        umockdev_ioctl_client_complete(client, -1, ENODEV);
+        return true;
+    }
     if (request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) {
         reap(client, arg);
         return true;

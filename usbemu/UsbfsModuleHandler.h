@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -10,6 +11,7 @@ class ModuleDevice;
 typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
 typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
 typedef struct _UMockdevIoctlData UMockdevIoctlData;
+typedef struct _GObject GObject;
 
 // Answers the usbfs ioctls of one emulated module's /dev node the way the kernel does, and hosts the
 // module device behind them: bulk URBs on 0x03 are written to it, URBs on 0x83 and 0x84 wait in
@@ -68,10 +70,21 @@ private:
     const Faults faultSwitches;
     UMockdevIoctlBase* base = nullptr;
 
+    // True for a client (an open device file) first seen before the last replug: its device has
+    // left, and like the kernel the bus answers it with ENODEV for good.
+    bool fromEarlierPlug(UMockdevIoctlClient* client);
+    // A client object is gone; a new one may take its address.
+    static void onClientFinalized(void* self, GObject* client);
+
     mutable std::mutex urbLock; // guards urbs, boundDrivers and unplugged
     std::deque<Urb> urbs;       // in submission order
     std::set<int> boundDrivers; // interfaces a kernel driver holds
     bool unplugged = false;
+
+    // Never held while a GLib object is released, since that may finalize a client.
+    std::mutex clientLock;                           // guards plugCount and clientPlugs
+    int plugCount = 0;                               // replugs so far
+    std::map<UMockdevIoctlClient*, int> clientPlugs; // each live client's plugCount when first seen
 
     std::atomic<int> detaches{0};
     std::atomic<int> claims{0};

@@ -102,7 +102,7 @@ SoakRunner::Result SoakRunner::run(int cycles) {
         SoakWatchClient client;
         {
             WatchThread watch(*link, client);
-            if (!reconnect(client, 0))
+            if (!reconnect(client, 0, 0))
                 ++result.failures;
             for (int i = 1; i <= cycles; ++i) {
                 if (!runCycle(*link, client, i)) {
@@ -135,18 +135,25 @@ bool SoakRunner::runCycle(CamDevCtrl& link, SoakWatchClient& client, int index) 
     const int openedBefore = client.opened.load();
     bus.unplug();
     // Mostly the watch loop sees the module gone; sometimes it is back before the next look.
-    if (randomBelow(5) != 0 && !waitFor([&] { return !client.connected.load(); })) {
+    const bool awaitUnplug = randomBelow(5) != 0;
+    if (awaitUnplug && !waitFor([&] { return !client.connected.load(); })) {
         qCWarning(lcSoak) << "cycle" << index << ": the unplug was not noticed";
         return false;
     }
     bus.setAnswerDelayMs(0.0);
+    // Counted before the plug: the watch may reopen the module before this thread looks again.
+    const int eepromBefore = bus.commandCount(CMD_GET_EEPROM);
     bus.plug();
     // As the application does once it has seen the module leave: the stream stops and the next
     // open reads the replies (a reopen keeps the mode last asked for).
     link.setLiveStreamStopped(1);
     link.setReceiveMode(0);
-    if (!reconnect(client, openedBefore)) {
-        qCWarning(lcSoak) << "cycle" << index << ": no reconnect";
+    if (!reconnect(client, openedBefore, eepromBefore)) {
+        qCWarning(lcSoak) << "cycle" << index << ": no reconnect; moment" << static_cast<int>(moment)
+                          << "unplug awaited" << awaitUnplug << "opened"
+                          << client.opened.load() - openedBefore << "connected" << client.connected.load()
+                          << "absent" << client.absent.load() << "open failures" << client.openFailed.load()
+                          << "stored-record requests" << bus.commandCount(CMD_GET_EEPROM);
         return false;
     }
     if (!nextImageArrivesWhole(link)) {
@@ -185,8 +192,7 @@ void SoakRunner::enter(CamDevCtrl& link, Moment moment) {
     }
 }
 
-bool SoakRunner::reconnect(SoakWatchClient& client, int openedBefore) {
-    const int eepromBefore = bus.commandCount(CMD_GET_EEPROM);
+bool SoakRunner::reconnect(SoakWatchClient& client, int openedBefore, int eepromBefore) {
     // Opened anew, and the connect sequence's last request has reached the module.
     return waitFor([&] { return client.opened.load() > openedBefore && client.connected.load(); }) &&
            waitFor([&] { return bus.commandCount(CMD_GET_EEPROM) > eepromBefore || openedBefore == 0; });
@@ -196,8 +202,10 @@ bool SoakRunner::nextImageArrivesWhole(CamDevCtrl& link) {
     const std::vector<std::uint8_t> before = bus.capturedImage(102);
     link.startWhiteCapture(1);
     // Each capture takes a new random image, so a changed one is this capture's.
-    if (!waitFor([&] { return bus.capturedImage(102) != before; }))
+    if (!waitFor([&] { return bus.capturedImage(102) != before; })) {
+        qCWarning(lcSoak) << "the module never took the capture";
         return false;
+    }
     const std::vector<std::uint8_t> expected = bus.capturedImage(102);
     bool arrived = false;
     bool identical = false;
@@ -212,5 +220,10 @@ bool SoakRunner::nextImageArrivesWhole(CamDevCtrl& link) {
     link.requestAcImage(102, 0);
     const bool done = waitFor([&] { return arrived; });
     QObject::disconnect(c);
+    if (!done)
+        qCWarning(lcSoak) << "no image arrived; image requests the module saw:"
+                          << bus.commandCount(CMD_AC_SENDIMG);
+    else if (!identical)
+        qCWarning(lcSoak) << "the image arrived but differs from the capture";
     return done && identical;
 }

@@ -31,7 +31,7 @@ public:
 private:
     bool runCycle(CamDevCtrl& link, SoakWatchClient& client, int index);
     void enter(CamDevCtrl& link, Moment moment);
-    bool reconnect(SoakWatchClient& client, int openedBefore);
+    bool reconnect(SoakWatchClient& client, int openedBefore, int eepromBefore);
     bool nextImageArrivesWhole(CamDevCtrl& link);
     int randomBelow(int bound);
 

@@ -13,12 +13,7 @@ namespace {
 
 // The last packet of a code the module received.
 DevicePacket lastPacket(const SimulatedModule& module, std::uint32_t code) {
-    DevicePacket found;
-    for (const DevicePacket& p : module.receivedPackets()) {
-        if (p.code() == code)
-            found = p;
-    }
-    return found;
+    return module.lastReceived(code).value_or(DevicePacket{});
 }
 
 double ratioOf(const DevicePacket& p) {

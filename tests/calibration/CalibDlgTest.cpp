@@ -1,6 +1,7 @@
 #include "calibration/CalibDlg.h"
 #include "calibration/TouchCapture.h"
 #include "services/LanguageTexts.h"
+#include "tests/support/EventualAssert.h"
 #include "tests/support/FakeDisplays.h"
 
 #include <QLabel>
@@ -222,10 +223,10 @@ TEST_F(CalibDlgTest, PenGlidesBetweenTargetsAndHidesAfterTheLast) {
     window.setTargetCount(16);
     window.stepTargetIndex(1);
     window.animateForward();
-    QTRY_COMPARE(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[1]));
+    ASSERT_EVENTUALLY_EQ(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[1]));
     window.stepTargetIndex(-1);
     window.animateBack();
-    QTRY_COMPARE(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[0]));
+    ASSERT_EVENTUALLY_EQ(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[0]));
     window.setTargetIndex(16);
     window.animateForward();
     EXPECT_TRUE(window.penLabel()->isHidden());

@@ -25,12 +25,8 @@ void answer(SimulatedModule& module, std::uint32_t code, std::uint32_t value) {
 }
 
 std::uint32_t lastPatternStart(const SimulatedModule& module) {
-    std::uint32_t value = 0xFFFFFFFFu;
-    for (const DevicePacket& p : module.receivedPackets()) {
-        if (p.code() == CMD_MC_PATTERN_START)
-            value = p.u32(8);
-    }
-    return value;
+    const auto p = module.lastReceived(CMD_MC_PATTERN_START);
+    return p ? p->u32(8) : 0xFFFFFFFFu;
 }
 
 } // namespace

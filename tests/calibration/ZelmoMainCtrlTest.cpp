@@ -8,6 +8,7 @@
 #include "platform/Pacing.h"
 #include "services/LanguageTexts.h"
 #include "services/MessageBoxSeam.h"
+#include "tests/support/EventualAssert.h"
 #include "tests/support/ThreadCount.h"
 
 #include <QSignalSpy>
@@ -244,7 +245,7 @@ TEST_F(ZelmoMainCtrlTest, WatcherReportsArriveQueuedOnTheGuiThread) {
     EXPECT_EQ(ctrl.firmwareIsSupported(), 0);
     EXPECT_FALSE(client.isConnected());
     EXPECT_TRUE(state.isEmpty()); // queued, not yet delivered
-    QTRY_COMPARE(state.size(), 2);
+    ASSERT_EVENTUALLY_EQ(state.size(), 2);
     EXPECT_TRUE(state.at(0));
     EXPECT_FALSE(state.at(1));
     EXPECT_TRUE(onGuiThread);
@@ -284,22 +285,22 @@ TEST_F(ZelmoMainCtrlTest, CannotConnectIsSaidOncePerEpisode) {
             client.reportOpenFailed();
     });
     watch.join();
-    QTRY_COMPARE(static_cast<int>(boxes.size()), 1);
+    ASSERT_EVENTUALLY_EQ(static_cast<int>(boxes.size()), 1);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Error! Can not connect to Vexaro."));
     EXPECT_EQ(boxes[0].title, QStringLiteral("Vexaro"));
     client.reportOpenFailed();
     client.reportAbsent();
     client.reportOpenFailed();
-    QTRY_COMPARE(static_cast<int>(boxes.size()), 2);
+    ASSERT_EVENTUALLY_EQ(static_cast<int>(boxes.size()), 2);
     client.reportOpened();
     client.reportOpenFailed();
-    QTRY_COMPARE(static_cast<int>(boxes.size()), 3);
+    ASSERT_EVENTUALLY_EQ(static_cast<int>(boxes.size()), 3);
     client.reportOpenFailed();
     // A marker queued behind it: once it has run, a box from the call above would have been shown.
     bool markerRan = false;
     QMetaObject::invokeMethod(
         &ctrl, [&markerRan] { markerRan = true; }, Qt::QueuedConnection);
-    QTRY_VERIFY(markerRan);
+    ASSERT_EVENTUALLY(markerRan);
     EXPECT_EQ(boxes.size(), 3u);
 }
 
@@ -353,7 +354,7 @@ TEST_F(ZelmoMainCtrlTest, APassedLimitEndsTheRunLikeEscapeAndSaysM14) {
     ctrl.StartACalibration();
     ASSERT_EQ(ctrl.currentFlowStep(), 6);
     EXPECT_TRUE(ctrl.calibWindow()->isVisible());
-    QTRY_COMPARE(static_cast<int>(boxes.size()), 1);
+    ASSERT_EVENTUALLY_EQ(static_cast<int>(boxes.size()), 1);
     EXPECT_EQ(boxes[0].kind, MessageBoxSeam::Kind::Critical);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Calibration failed. Please try again."));
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
@@ -387,7 +388,7 @@ TEST_F(ZelmoMainCtrlTest, TouchPhaseTimesTheModuleNotThePerson) {
     std::vector<int> shortPoints(25, 0);
     ctrl.slotMCNextStep(shortPoints.data(), 100);
     EXPECT_EQ(ctrl.currentFlowStep(), 4);
-    QTRY_COMPARE(static_cast<int>(boxes.size()), 1);
+    ASSERT_EVENTUALLY_EQ(static_cast<int>(boxes.size()), 1);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Calibration failed. Please try again."));
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
     EXPECT_FALSE(ctrl.calibWindow()->isVisible());

@@ -6,6 +6,7 @@
 #include "platform/Pacing.h"
 #include "services/LanguageTexts.h"
 #include "sim/SimulatedModule.h"
+#include "tests/support/EventualAssert.h"
 #include "tests/support/FakeDisplays.h"
 #include "tests/support/GraphTestBase.h"
 #include "tests/ui/MainDlgWidgets.h"
@@ -31,11 +32,11 @@ TEST_F(SimulatedRunTest, ModuleConnectsSettingsReachItAndShutDownLeavesItTrackin
                          [&state](bool connected) { state.append(connected); });
         QSignalSpy options(hub.controller(), &ZelmoMainCtrl::sigSetFWOption);
         hub.startUp();
-        QTRY_VERIFY_WITH_TIMEOUT(state.count() >= 1, 5000);
+        ASSERT_EVENTUALLY_WITHIN(state.count() >= 1, 5000);
         EXPECT_TRUE(state.at(0));
-        QTRY_VERIFY_WITH_TIMEOUT(options.count() >= 1, 5000);
+        ASSERT_EVENTUALLY_WITHIN(options.count() >= 1, 5000);
         const MainDlgWidgets ui(*hub.settingsWindow());
-        QTRY_COMPARE(ui.labelFWVersion->text(), QStringLiteral("Firmware Version : 51.05"));
+        ASSERT_EVENTUALLY_EQ(ui.labelFWVersion->text(), QStringLiteral("Firmware Version : 51.05"));
         EXPECT_EQ(hub.controller()->firmwareIsSupported(), 1);
         EXPECT_EQ(hub.controller()->firmwareMinor(), 0);
         EXPECT_TRUE(ui.checkCeiling->isChecked());
@@ -47,17 +48,17 @@ TEST_F(SimulatedRunTest, ModuleConnectsSettingsReachItAndShutDownLeavesItTrackin
         module.clearCounters();
         ui.radioPen->click();
         ui.checkRear->click();
-        QTRY_COMPARE(module.commandCount(CMD_SET_FINGER_TOUCH_MODE), 1);
+        ASSERT_EVENTUALLY_EQ(module.commandCount(CMD_SET_FINGER_TOUCH_MODE), 1);
 
         // The alignment view streams; the queued gain writes go out with the first frames.
         QSignalSpy frames(hub.controller(), &ZelmoMainCtrl::sigUpdateAlignImage);
         ui.pushView->click();
-        QTRY_VERIFY_WITH_TIMEOUT(hub.alignmentView()->liveImagesShown() >= 10, 5000);
-        QTRY_COMPARE(module.sensorGain(), 256u);
+        ASSERT_EVENTUALLY_WITHIN(hub.alignmentView()->liveImagesShown() >= 10, 5000);
+        ASSERT_EVENTUALLY_EQ(module.sensorGain(), 256u);
         QTest::keyClick(hub.alignmentView(), Qt::Key_F11);
-        QTRY_COMPARE(module.commandCount(CMD_SET_MONO_BIN), 1);
+        ASSERT_EVENTUALLY_EQ(module.commandCount(CMD_SET_MONO_BIN), 1);
         hub.alignmentView()->setGain(2);
-        QTRY_COMPARE(module.sensorGain(), 64u);
+        ASSERT_EVENTUALLY_EQ(module.sensorGain(), 64u);
         QTest::keyClick(hub.alignmentView(), Qt::Key_Escape);
         EXPECT_FALSE(hub.alignmentView()->isVisible());
         // The stream ends: at most the frame in flight still arrives. A stored-record packet sent
@@ -94,15 +95,15 @@ TEST_F(SimulatedRunTest, UnpluggedModuleIsReportedAndShutDownSendsNothing) {
         QObject::connect(hub.controller(), &ZelmoMainCtrl::sigChangeUIState, &hub,
                          [&state](bool connected) { state.append(connected); });
         hub.startUp();
-        QTRY_VERIFY_WITH_TIMEOUT(state.count() >= 1, 5000);
+        ASSERT_EVENTUALLY_WITHIN(state.count() >= 1, 5000);
         EXPECT_FALSE(state.at(0));
         EXPECT_FALSE(MainDlgWidgets(*hub.settingsWindow()).pushView->isEnabled());
 
         module.plug();
-        QTRY_VERIFY_WITH_TIMEOUT(state.count() >= 2 && state.last(), 5000);
+        ASSERT_EVENTUALLY_WITHIN(state.count() >= 2 && state.last(), 5000);
         EXPECT_TRUE(MainDlgWidgets(*hub.settingsWindow()).pushView->isEnabled());
         module.unplug();
-        QTRY_VERIFY_WITH_TIMEOUT(!state.last(), 5000);
+        ASSERT_EVENTUALLY_WITHIN(!state.last(), 5000);
         module.clearCounters();
     }
     EXPECT_EQ(module.commandCount(CMD_START_TRACKING), 0);

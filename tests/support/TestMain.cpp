@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 // Every test program runs with a QApplication on the offscreen platform.
@@ -19,5 +21,13 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.1.3"));
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // A Qt check (QCOMPARE, QVERIFY, QTRY_...) that failed records it only in Qt's test state and
+    // returns from the test, which gtest then counts as passed: fail the program instead.
+    if (QTest::currentTestFailed()) {
+        std::fprintf(stderr, "A Qt test check failed inside a gtest test; use the gtest assertions "
+                             "(tests/support/EventualAssert.h for waits).\n");
+        return 1;
+    }
+    return result;
 }

@@ -1,5 +1,6 @@
 #include "ui/AlignmentDlg.h"
 #include "platform/Pacing.h"
+#include "tests/support/EventualAssert.h"
 #include "tests/support/FakeDisplays.h"
 
 #include <QFrame>
@@ -147,7 +148,8 @@ TEST_F(AlignmentDlgTest, ABurstOfFramesPaintsOnlyTheNewest) {
     }
     EXPECT_EQ(view.liveImagesReceived(), 100);
     auto* label = view.findChild<QLabel*>(QStringLiteral("label"));
-    QTRY_COMPARE(label->pixmap(Qt::ReturnByValue).toImage().pixelColor(10, 10), QColor(100, 100, 100));
+    ASSERT_EVENTUALLY_EQ(label->pixmap(Qt::ReturnByValue).toImage().pixelColor(10, 10),
+                         QColor(100, 100, 100));
     EXPECT_LE(view.liveImagesShown(), 2);
 }
 
@@ -192,7 +194,7 @@ TEST_F(AlignmentDlgTest, LiveImagesAreShownOnlyWhileDisplayed) {
     view.display(true);
     view.show();
     view.showLiveImage(grey);
-    QTRY_COMPARE(view.liveImagesShown(), 1);
+    ASSERT_EVENTUALLY_EQ(view.liveImagesShown(), 1);
     const QImage shown =
         view.findChild<QLabel*>(QStringLiteral("label"))->pixmap(Qt::ReturnByValue).toImage();
     EXPECT_EQ(shown.pixelColor(10, 10), QColor(90, 90, 90));
@@ -213,7 +215,7 @@ TEST_F(AlignmentDlgTest, LiveImagesAreShownOnlyWhileDisplayed) {
     QImage white(640, 360, QImage::Format_RGB888);
     white.fill(Qt::white);
     view.showLiveImage(white);
-    QTRY_COMPARE(view.liveImagesShown(), 2);
+    ASSERT_EVENTUALLY_EQ(view.liveImagesShown(), 2);
     EXPECT_EQ(view.findChild<QLabel*>(QStringLiteral("label"))
                   ->pixmap(Qt::ReturnByValue)
                   .toImage()

@@ -6,6 +6,7 @@
 #include "platform/Pacing.h"
 #include "services/ConfigFile.h"
 #include "services/LanguageTexts.h"
+#include "tests/support/EventualAssert.h"
 #include "tests/support/FakeDisplays.h"
 #include "tests/support/GraphTestBase.h"
 #include "ui/AlignmentDlg.h"
@@ -171,7 +172,7 @@ TEST_F(HubTest, AlignmentViewOpensOnceAndClosesForCalibration) {
     QImage frame(640, 360, QImage::Format_RGB888);
     frame.fill(Qt::gray);
     emit hub.controller()->sigUpdateAlignImage(frame);
-    QTRY_COMPARE(view->liveImagesShown(), 1);
+    ASSERT_EVENTUALLY_EQ(view->liveImagesShown(), 1);
 
     hub.slotStartACalibration();
     EXPECT_FALSE(view->isVisible());

@@ -1,6 +1,7 @@
 #include "ui/MainDlg.h"
 #include "MainDlgWidgets.h"
 #include "services/LanguageTexts.h"
+#include "tests/support/EventualAssert.h"
 #include "tests/support/FakeDisplays.h"
 
 #include <QApplication>
@@ -471,7 +472,7 @@ TEST_F(MainDlgTest, StoredCalibrationShowsBrieflyOnTheStatusLine) {
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(line->text(), QStringLiteral("\u2713 Calibration"));
     EXPECT_FALSE(line->geometry().intersects(MainDlgWidgets(dialog).pushClose->geometry()));
-    QTRY_VERIFY_WITH_TIMEOUT(dialog.statusText().isEmpty(), 10000);
+    ASSERT_EVENTUALLY_WITHIN(dialog.statusText().isEmpty(), 10000);
     EXPECT_EQ(line->text(), QStringLiteral("Vexaro Status : Disconnection"));
 }
 

@@ -1,6 +1,7 @@
 #include "UsbfsTestSupport.h"
 
 #include <QSignalSpy>
+#include <libusb.h>
 
 // The module leaves the bus in the middle of an image transfer: the reads in flight end with ENODEV,
 // the watch loop reports it gone, and the module plugged in again is opened afresh.
@@ -85,4 +86,46 @@ TEST_F(UsbfsLinkTest, SecondModuleOnlyOneIsUsed) {
     EXPECT_EQ(bus->handler(used).claimCount(), 2);
     EXPECT_EQ(bus->handler(1 - used).claimCount(), 0);
     EXPECT_TRUE(module(1 - used).receivedPackets().empty());
+}
+
+// A handle opened before an unplug belongs to the device that left: after a quick replug it stays
+// dead, as the kernel keeps it, and only a new open reaches the module again. (A handle that came
+// back to life would hide the replug from the tool, which reopens when its reads fail.)
+TEST_F(UsbfsLinkTest, HandleFromBeforeAnUnplugStaysDeadAfterTheReplug) {
+    makeBus();
+    libusb_context* context = nullptr;
+    ASSERT_EQ(libusb_init(&context), 0);
+    const auto openModule = [context] {
+        libusb_device_handle* h =
+            libusb_open_device_with_vid_pid(context, ModuleUsb::vendorId, ModuleUsb::productId);
+        if (h) {
+            libusb_set_auto_detach_kernel_driver(h, 1);
+            if (libusb_claim_interface(h, ModuleUsb::firstInterface) != 0) {
+                libusb_close(h);
+                h = nullptr;
+            }
+        }
+        return h;
+    };
+    DevicePacket request = DevicePacket::make(CMD_SENDVERSION);
+    int transferred = 0;
+    libusb_device_handle* old = openModule();
+    ASSERT_NE(old, nullptr);
+
+    bus->unplug();
+    bus->replug();
+    EXPECT_NE(libusb_bulk_transfer(old, ModuleUsb::writeEndpoint, request.data(), DevicePacket::size,
+                                   &transferred, ModuleUsb::writeTimeoutMs),
+              0);
+    EXPECT_EQ(module().commandCount(CMD_SENDVERSION), 0);
+
+    libusb_device_handle* fresh = openModule();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(libusb_bulk_transfer(fresh, ModuleUsb::writeEndpoint, request.data(), DevicePacket::size,
+                                   &transferred, ModuleUsb::writeTimeoutMs),
+              0);
+    EXPECT_EQ(module().commandCount(CMD_SENDVERSION), 1);
+    libusb_close(fresh);
+    libusb_close(old);
+    libusb_exit(context);
 }
