@@ -34,10 +34,10 @@ CamDevCtrl::CamDevCtrl(std::unique_ptr<UsbTransport> transport)
     , dispatcher(std::make_unique<PacketDispatcher>(static_cast<PacketSink&>(*this), *images))
     , receiveLoop(std::make_unique<ReceiveLoop>(*usb, *dispatcher)) {
     // Later library calls run only on a context that really started.
-    const int r = usb->init();
-    usbReady.store(r == 0);
-    if (r != 0)
-        qCWarning(lcDevice) << "USB library failed to start:" << r;
+    const UsbError r = usb->init();
+    usbReady.store(r == UsbError::none);
+    if (r != UsbError::none)
+        qCWarning(lcDevice) << "USB library failed to start:" << static_cast<int>(r);
     if (usb->hidInit() != 0)
         qCWarning(lcDevice) << "HID library failed to start; the module's HID collection cannot be seen";
 }
@@ -68,12 +68,12 @@ bool CamDevCtrl::isDevicePresent(bool requireHid) {
     if (!usbReady.load())
         return false;
     std::vector<UsbTransport::DeviceRef> devices;
-    if (usb->getDeviceList(devices) < 0)
+    if (usb->getDeviceList(devices) != UsbError::none)
         return false;
     bool present = false;
     for (UsbTransport::DeviceRef d : devices) {
         UsbTransport::DeviceDescriptor desc;
-        if (usb->getDeviceDescriptor(d, desc) != 0)
+        if (usb->getDeviceDescriptor(d, desc) != UsbError::none)
             break; // an unreadable descriptor ends the walk for this cycle
         if (desc.idVendor == ModuleUsb::vendorId && desc.idProduct == ModuleUsb::productId) {
             present = true;
@@ -116,23 +116,23 @@ bool CamDevCtrl::openDevice() {
         closeHandle();
     }
     std::vector<UsbTransport::DeviceRef> devices;
-    if (usb->getDeviceList(devices) < 0)
+    if (usb->getDeviceList(devices) != UsbError::none)
         return false;
     UsbTransport::HandleRef opened = 0;
     for (UsbTransport::DeviceRef d : devices) {
         UsbTransport::DeviceDescriptor desc;
-        if (usb->getDeviceDescriptor(d, desc) != 0)
+        if (usb->getDeviceDescriptor(d, desc) != UsbError::none)
             continue;
         if (desc.idVendor != ModuleUsb::vendorId || desc.idProduct != ModuleUsb::productId)
             continue;
         UsbTransport::HandleRef h = 0;
-        if (usb->open(d, h) != 0)
+        if (usb->open(d, h) != UsbError::none)
             continue;
         Pacing::pause(200);
         // Lets the claims succeed while a kernel driver is bound to the interfaces.
         usb->setAutoDetachKernelDriver(h, true);
-        if (usb->claimInterface(h, ModuleUsb::firstInterface) != 0 ||
-            usb->claimInterface(h, ModuleUsb::secondInterface) != 0) {
+        if (usb->claimInterface(h, ModuleUsb::firstInterface) != UsbError::none ||
+            usb->claimInterface(h, ModuleUsb::secondInterface) != UsbError::none) {
             qCWarning(lcDevice) << "Could not claim the module's interfaces; trying the next device";
             usb->close(h);
             continue;

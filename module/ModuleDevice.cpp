@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
-#include <libusb.h>
 
 namespace {
 constexpr std::uint32_t acImageSize = 921600;
@@ -49,7 +48,7 @@ void ModuleDevice::stopWorker() {
 
 // ---- the endpoints ----
 
-int ModuleDevice::writeRequest(const unsigned char* data, int length, int* transferred) {
+UsbError ModuleDevice::writeRequest(const unsigned char* data, int length, int* transferred) {
     DevicePacket request;
     std::memcpy(request.data(), data, static_cast<std::size_t>(std::clamp(length, 0, DevicePacket::size)));
     {
@@ -64,26 +63,26 @@ int ModuleDevice::writeRequest(const unsigned char* data, int length, int* trans
     }
     workCue.notify_one();
     *transferred = length;
-    return 0;
+    return UsbError::none;
 }
 
-int ModuleDevice::readEndpoint(unsigned char endpoint, unsigned char* data, int length, int* transferred,
-                               unsigned int timeoutMs) {
+UsbError ModuleDevice::readEndpoint(unsigned char endpoint, unsigned char* data, int length, int* transferred,
+                                    unsigned int timeoutMs) {
     *transferred = 0;
     if (endpoint == ModuleUsb::replyEndpoint)
         return replyPipe.pop(data, length, transferred, timeoutMs);
     if (endpoint == ModuleUsb::liveEndpoint)
         return livePipe.pop(data, length, transferred, timeoutMs);
-    return LIBUSB_ERROR_PIPE;
+    return UsbError::pipe;
 }
 
-int ModuleDevice::takePacket(unsigned char endpoint, unsigned char* data, int length, int* transferred) {
+UsbError ModuleDevice::takePacket(unsigned char endpoint, unsigned char* data, int length, int* transferred) {
     *transferred = 0;
     if (endpoint == ModuleUsb::replyEndpoint)
         return replyPipe.tryPop(data, length, transferred);
     if (endpoint == ModuleUsb::liveEndpoint)
         return livePipe.tryPop(data, length, transferred);
-    return LIBUSB_ERROR_PIPE;
+    return UsbError::pipe;
 }
 
 void ModuleDevice::connect() {

@@ -41,14 +41,14 @@ public:
     ModuleDevice(const ModuleDevice&) = delete;
     ModuleDevice& operator=(const ModuleDevice&) = delete;
 
-    // The endpoints, with libusb's return conventions. A write to 0x03 queues one request (at most
+    // The endpoints, answering with the transport's error codes. A write to 0x03 queues one request (at most
     // one packet of it is read); reads of 0x83 and 0x84 wait up to their time-out (pacing-scaled).
-    int writeRequest(const unsigned char* data, int length, int* transferred);
-    int readEndpoint(unsigned char endpoint, unsigned char* data, int length, int* transferred,
-                     unsigned int timeoutMs);
-    // A read that never waits (LIBUSB_ERROR_TIMEOUT when nothing is queued), for hosts that answer
+    UsbError writeRequest(const unsigned char* data, int length, int* transferred);
+    UsbError readEndpoint(unsigned char endpoint, unsigned char* data, int length, int* transferred,
+                          unsigned int timeoutMs);
+    // A read that never waits (UsbError::timeout when nothing is queued), for hosts that answer
     // from a thread that must not block.
-    int takePacket(unsigned char endpoint, unsigned char* data, int length, int* transferred);
+    UsbError takePacket(unsigned char endpoint, unsigned char* data, int length, int* transferred);
 
     // Off the bus: queued answers and pending work are dropped and reads fail with NO_DEVICE until
     // connect(). The drop handler is called when the module drops off by itself (the Unplug fault).
