@@ -9,7 +9,7 @@
 #include "analysis/MappingFit.h"
 #include "analysis/MarkerPass.h"
 #include "analysis/RobustMean.h"
-#include "analysis/TargetCounts.h"
+#include "device/TargetCounts.h"
 #include "analysis/ThresholdCandidates.h"
 
 #include <QLoggingCategory>

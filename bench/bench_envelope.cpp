@@ -6,7 +6,7 @@
 //   bench_envelope [--scenes N] [--quick] [--seed S] [--verbose]
 // --quick runs 40 scenes (a check that the bench works, not a measurement).
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
+#include "device/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
 #include "sim/VirtualCamera.h"

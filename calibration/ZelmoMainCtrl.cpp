@@ -1,7 +1,6 @@
 #include "calibration/ZelmoMainCtrl.h"
 
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
 #include "app/LanguageTexts.h"
 #include "app/MessageBoxSeam.h"
 #include "calibration/CalibDlg.h"
@@ -10,6 +9,7 @@
 #include "calibration/LastCalibration.h"
 #include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
+#include "device/TargetCounts.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
 
@@ -355,9 +355,10 @@ void ZelmoMainCtrl::analyseCapturedImages() {
         startTouchPhase(true);
         return;
     }
-    camDev->setCalibParameter(fit.params.data(), calibDlg->ceiling, calibDlg->rear, screen.width(),
-                              screen.height(), calibDlg->lens, 0, false, 0, nullptr, true, fit.rowLimit,
-                              fit.rowLimit, fwMinor);
+    camDev->setCalibParameter(CalibParameterRecord::Inputs::fitted(
+        fit.params.data(),
+        {screen.width(), screen.height(), calibDlg->ceiling, calibDlg->rear, calibDlg->lens}, fit.rowLimit,
+        fwMinor));
     flowStep = 15;
 }
 
@@ -496,9 +497,12 @@ void ZelmoMainCtrl::touchedPointsArrived(const float* moduleSlots) {
         return;
     }
     if (tuning) {
-        camDev->setCalibParameter(fit.params.data(), calibDlg->ceiling, calibDlg->rear, screen.width(),
-                                  screen.height(), calibDlg->lens, 0, true, n, fit.tweaks.data(), true,
-                                  fit.rowLimit, fit.rowLimit, fwMinor);
+        camDev->setCalibParameter(
+            CalibParameterRecord::Inputs::fitted(
+                fit.params.data(),
+                {screen.width(), screen.height(), calibDlg->ceiling, calibDlg->rear, calibDlg->lens},
+                fit.rowLimit, fwMinor)
+                .withTweaks(n, fit.tweaks.data()));
         TweakRecord learned;
         learned.lens = static_cast<unsigned char>(calibDlg->lens);
         learned.count = n;
@@ -507,9 +511,10 @@ void ZelmoMainCtrl::touchedPointsArrived(const float* moduleSlots) {
                 QPointF(fit.tweaks[static_cast<size_t>(2 * i)], fit.tweaks[static_cast<size_t>(2 * i + 1)]);
         prevTweak = learned;
     } else {
-        camDev->setCalibParameter(fit.params.data(), calibDlg->ceiling, calibDlg->rear, screen.width(),
-                                  screen.height(), calibDlg->lens, 0, false, 0, nullptr, true, fit.rowLimit,
-                                  fit.rowLimit, fwMinor);
+        camDev->setCalibParameter(CalibParameterRecord::Inputs::fitted(
+            fit.params.data(),
+            {screen.width(), screen.height(), calibDlg->ceiling, calibDlg->rear, calibDlg->lens},
+            fit.rowLimit, fwMinor));
     }
     flowStep = 15;
 }

@@ -1,7 +1,6 @@
 #include "device/CamDevCtrl.h"
 
-#include "analysis/CalibParameterRecord.h"
-#include "analysis/TargetCounts.h"
+#include "device/CalibParameterRecord.h"
 #include "device/DevicePacket.h"
 #include "device/DeviceWatchClient.h"
 #include "device/ImageReassembly.h"
@@ -12,6 +11,7 @@
 #include "device/ReceiveLoop.h"
 #include "device/ReceiverThread.h"
 #include "device/RegisterQueue.h"
+#include "device/TargetCounts.h"
 #include "platform/Pacing.h"
 
 #include <QLoggingCategory>
@@ -364,23 +364,19 @@ void CamDevCtrl::setCalibParameter(const double* params, int ceiling, int rear, 
                                    int screenHeight, int lens, int reserved, bool hasTweaks, int tweakCount,
                                    const float* tweaks, bool hasSensorBlock, int rowLimit1, int rowLimit2,
                                    int fwMinor) {
-    CalibParameterRecord::Inputs in;
-    in.params = params;
-    in.ceiling = ceiling;
-    in.rear = rear;
-    in.screenWidth = screenWidth;
-    in.screenHeight = screenHeight;
-    in.lens = lens;
-    in.reserved = reserved;
-    in.hasTweaks = hasTweaks;
-    in.tweakCount = tweakCount;
-    in.tweaks = tweaks;
-    in.hasSensorBlock = hasSensorBlock;
-    in.rowLimit1 = rowLimit1;
+    CalibParameterRecord::Inputs in = CalibParameterRecord::Inputs::fitted(
+        params, {screenWidth, screenHeight, ceiling, rear, lens}, rowLimit1, fwMinor);
     in.rowLimit2 = rowLimit2;
-    in.fwMinor = fwMinor;
-    const auto record = CalibParameterRecord::build(in);
-    sendCommand(CMD_SET_CALIB_PARAMETER, record.data(), CalibParameterRecord::size);
+    in.hasSensorBlock = hasSensorBlock;
+    in.reserved = reserved;
+    if (hasTweaks)
+        in.withTweaks(tweakCount, tweaks);
+    setCalibParameter(in);
+}
+
+void CamDevCtrl::setCalibParameter(const CalibParameterRecord::Inputs& record) {
+    const CalibParameterRecord::Bytes bytes = CalibParameterRecord::build(record);
+    sendCommand(CMD_SET_CALIB_PARAMETER, bytes.data(), CalibParameterRecord::size);
 }
 
 void CamDevCtrl::setMonoBin(int value) {

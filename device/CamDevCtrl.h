@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/CalibParameterRecord.h"
 #include "device/ImageTransferHost.h"
 #include "device/PacketSink.h"
 #include "device/UsbTransport.h"
@@ -67,6 +68,7 @@ public:
     void setCalibParameter(const double* params, int ceiling, int rear, int screenWidth, int screenHeight,
                            int lens, int reserved, bool hasTweaks, int tweakCount, const float* tweaks,
                            bool hasSensorBlock, int rowLimit1, int rowLimit2, int fwMinor);
+    void setCalibParameter(const CalibParameterRecord::Inputs& record);
     void setMonoBin(int value);
     void setFingerTouchMode(bool finger);
 

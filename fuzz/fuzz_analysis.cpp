@@ -11,7 +11,7 @@
 #include "analysis/MappingFit.h"
 #include "analysis/MarkerPass.h"
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
+#include "device/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
 
 #include <QElapsedTimer>

@@ -1,5 +1,6 @@
 #include "module/ModuleDevice.h"
 
+#include "device/CalibParameterRecord.h"
 #include "device/PacketCodes.h"
 #include "module/ScriptedPen.h"
 #include "module/SyntheticScene.h"
@@ -28,7 +29,7 @@ ModuleDevice::ModuleDevice()
     : pen(std::make_unique<ScriptedPen>())
     , frameSource(std::make_unique<SyntheticScene>())
     , worker([this] { workerLoop(); }) {
-    stored[327] = opts.lens;
+    StoredTuningRecord::writeLens(stored, opts.lens);
 }
 
 ModuleDevice::~ModuleDevice() {
@@ -155,7 +156,7 @@ ModuleDevice::Options ModuleDevice::options() const {
     return opts;
 }
 
-std::array<std::uint8_t, 400> ModuleDevice::storedRecord() const {
+StoredTuningRecord::Bytes ModuleDevice::storedRecord() const {
     std::lock_guard<std::mutex> l(stateLock);
     return stored;
 }
@@ -415,25 +416,23 @@ void ModuleDevice::capture(FrameSource::Capture kind, int id, std::uint32_t endC
 }
 
 void ModuleDevice::storeCalibRecord(const DevicePacket& request) {
-    const int n = static_cast<int>(std::min<std::uint32_t>(request.length(), 370));
+    const auto n = std::min<std::uint32_t>(request.length(), CalibParameterRecord::size);
+    const std::uint8_t* payload = request.data() + DevicePacket::headerSize;
     CalibAnswer a;
     {
         std::lock_guard<std::mutex> l(stateLock);
-        calibRecord.assign(request.data() + 8, request.data() + 8 + n);
-        calibRecord.resize(370, 0);
+        calibRecord.assign(payload, payload + n);
+        calibRecord.resize(CalibParameterRecord::size, 0);
+        CalibParameterRecord::Applied applied;
+        CalibParameterRecord::parse(calibRecord.data(), calibRecord.size(), applied);
         // The stored record keeps the tweak offsets of the last record that carried any, and its lens.
-        const std::int32_t count = static_cast<std::int32_t>(request.u32(8 + 112));
-        if (count > 0) {
-            const int pairs = std::min(count, 25);
-            std::memset(stored.data() + 116, 0, 4 + 200);
-            std::memcpy(stored.data() + 116, request.data() + 8 + 112, 4);
-            std::memcpy(stored.data() + 120, request.data() + 8 + 116, static_cast<std::size_t>(pairs) * 8);
-        }
-        stored[327] = calibRecord[110];
+        if (applied.tweakCount > 0)
+            StoredTuningRecord::writeTweaks(stored, applied.tweakCount, applied.tweaks.data());
+        StoredTuningRecord::writeLens(stored, static_cast<std::uint8_t>(applied.screen.lens));
         trackingModel.loadRecord(calibRecord);
-        opts.ceiling = calibRecord[108];
-        opts.rear = calibRecord[109];
-        opts.lens = calibRecord[110];
+        opts.ceiling = static_cast<std::uint8_t>(applied.screen.ceiling);
+        opts.rear = static_cast<std::uint8_t>(applied.screen.rear);
+        opts.lens = static_cast<std::uint8_t>(applied.screen.lens);
         a = calibAnswer;
     }
     if (a == CalibAnswer::ReadyEnd)
@@ -472,7 +471,8 @@ void ModuleDevice::handleRequest(const DevicePacket& r) {
     }
     case CMD_GET_EEPROM: {
         std::lock_guard<std::mutex> l(stateLock);
-        replyPipe.push({DevicePacket::make(DAT_EEPROM, stored.data(), 400), DevicePacket::size});
+        replyPipe.push(
+            {DevicePacket::make(DAT_EEPROM, stored.data(), StoredTuningRecord::size), DevicePacket::size});
         break;
     }
     case CMD_AC_BLACK_START: {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/DevicePacket.h"
+#include "device/StoredTuningRecord.h"
 #include "module/FaultInjector.h"
 #include "module/FrameSource.h"
 #include "module/ManualPenBehaviour.h"
@@ -72,7 +73,7 @@ public:
     void setFirmwareVersion(int major, int minor);
     void setOptions(const Options& options);
     Options options() const;
-    std::array<std::uint8_t, 400> storedRecord() const;
+    StoredTuningRecord::Bytes storedRecord() const;
     std::vector<std::uint8_t> lastCalibRecord() const;
     // The image a capture command took (101 black, 102 white, 103 pattern); empty before that.
     std::vector<std::uint8_t> capturedImage(int id) const;
@@ -140,7 +141,7 @@ private:
     mutable std::mutex stateLock; // guards the module state below and the pluggable behaviour
     int fwMajor = 51, fwMinor = 12;
     Options opts;
-    std::array<std::uint8_t, 400> stored{};
+    StoredTuningRecord::Bytes stored{};
     std::vector<std::uint8_t> calibRecord;
     std::map<int, std::vector<std::uint8_t>> captured;
     std::map<std::uint16_t, std::uint8_t> registers;

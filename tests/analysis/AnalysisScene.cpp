@@ -1,7 +1,7 @@
 #include "AnalysisScene.h"
 
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
+#include "device/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
 

@@ -3,7 +3,7 @@
 #include "analysis/HomographySeed.h"
 #include "analysis/MappingModel.h"
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
+#include "device/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
 #include "sim/VirtualCamera.h"
 #include "sim/VirtualScene.h"
