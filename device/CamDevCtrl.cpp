@@ -5,12 +5,14 @@
 #include "device/DeviceWatchClient.h"
 #include "device/ImageReassembly.h"
 #include "device/LibusbTransport.h"
+#include "device/ModuleDiscovery.h"
 #include "device/PacketCodes.h"
 #include "device/PacketDispatcher.h"
 #include "device/PacketTrace.h"
 #include "device/ReceiveLoop.h"
 #include "device/ReceiverThread.h"
 #include "device/RegisterQueue.h"
+#include "device/StoredTuningRecord.h"
 #include "device/TargetCounts.h"
 #include "platform/Pacing.h"
 
@@ -65,32 +67,7 @@ CamDevCtrl::~CamDevCtrl() {
 // ---- discovery and the write path ----
 
 bool CamDevCtrl::isDevicePresent(bool requireHid) {
-    if (!usbReady.load())
-        return false;
-    std::vector<UsbTransport::DeviceRef> devices;
-    if (usb->getDeviceList(devices) != UsbError::none)
-        return false;
-    bool present = false;
-    for (UsbTransport::DeviceRef d : devices) {
-        UsbTransport::DeviceDescriptor desc;
-        if (usb->getDeviceDescriptor(d, desc) != UsbError::none)
-            break; // an unreadable descriptor ends the walk for this cycle
-        if (desc.idVendor == ModuleUsb::vendorId && desc.idProduct == ModuleUsb::productId) {
-            present = true;
-            break;
-        }
-    }
-    usb->freeDeviceList(devices);
-    if (present && requireHid) {
-        present = false;
-        for (const UsbTransport::HidDeviceInfo& h :
-             usb->hidEnumerate(ModuleUsb::vendorId, ModuleUsb::productId)) {
-            if (h.vendorId == ModuleUsb::vendorId && h.productId == ModuleUsb::productId &&
-                h.usagePage == ModuleUsb::hidUsagePage)
-                present = true;
-        }
-    }
-    return present;
+    return usbReady.load() && ModuleDiscovery::isPresent(*usb, requireHid);
 }
 
 void CamDevCtrl::closeHandle() {
@@ -115,32 +92,7 @@ bool CamDevCtrl::openDevice() {
         Pacing::pause(500);
         closeHandle();
     }
-    std::vector<UsbTransport::DeviceRef> devices;
-    if (usb->getDeviceList(devices) != UsbError::none)
-        return false;
-    UsbTransport::HandleRef opened = 0;
-    for (UsbTransport::DeviceRef d : devices) {
-        UsbTransport::DeviceDescriptor desc;
-        if (usb->getDeviceDescriptor(d, desc) != UsbError::none)
-            continue;
-        if (desc.idVendor != ModuleUsb::vendorId || desc.idProduct != ModuleUsb::productId)
-            continue;
-        UsbTransport::HandleRef h = 0;
-        if (usb->open(d, h) != UsbError::none)
-            continue;
-        Pacing::pause(200);
-        // Lets the claims succeed while a kernel driver is bound to the interfaces.
-        usb->setAutoDetachKernelDriver(h, true);
-        if (usb->claimInterface(h, ModuleUsb::firstInterface) != UsbError::none ||
-            usb->claimInterface(h, ModuleUsb::secondInterface) != UsbError::none) {
-            qCWarning(lcDevice) << "Could not claim the module's interfaces; trying the next device";
-            usb->close(h);
-            continue;
-        }
-        opened = h;
-        break;
-    }
-    usb->freeDeviceList(devices);
+    const UsbTransport::HandleRef opened = ModuleDiscovery::openFirst(*usb);
     if (opened == 0)
         return false;
     {
@@ -438,14 +390,7 @@ void CamDevCtrl::liveFrameComplete(const std::uint8_t* frame, std::uint32_t size
         qCWarning(lcDevice) << "Live frame size beyond the frame buffer dropped:" << size;
         return;
     }
-    QByteArray copy(reinterpret_cast<const char*>(frame), static_cast<int>(size));
-    QMetaObject::invokeMethod(
-        this,
-        [this, copy = std::move(copy)] {
-            guiLiveFrame.assign(copy.constBegin(), copy.constEnd());
-            emit sigNewFrame(guiLiveFrame.data(), copy.size());
-        },
-        Qt::QueuedConnection);
+    handOver({Kind::liveFrame, QByteArray(reinterpret_cast<const char*>(frame), static_cast<int>(size))});
 }
 
 void CamDevCtrl::acImageComplete(const std::uint8_t* image, std::uint32_t size) {
@@ -453,14 +398,7 @@ void CamDevCtrl::acImageComplete(const std::uint8_t* image, std::uint32_t size) 
         qCWarning(lcDevice) << "Calibration image size beyond the frame buffer dropped:" << size;
         return;
     }
-    QByteArray copy(reinterpret_cast<const char*>(image), static_cast<int>(size));
-    QMetaObject::invokeMethod(
-        this,
-        [this, copy = std::move(copy)] {
-            guiAcImage.assign(copy.constBegin(), copy.constEnd());
-            emit sigACNewFrame(guiAcImage.data(), copy.size());
-        },
-        Qt::QueuedConnection);
+    handOver({Kind::acImage, QByteArray(reinterpret_cast<const char*>(image), static_cast<int>(size))});
 }
 
 // ---- register queue and target counts ----
@@ -480,56 +418,92 @@ void CamDevCtrl::setPointCounts(int, int lens) {
 // ---- reports from the receive thread, handed over to the GUI thread ----
 
 void CamDevCtrl::firmwareVersion(const QString& text) {
-    QMetaObject::invokeMethod(
-        this, [this, text] { emit sigSetFWVersion(text); }, Qt::QueuedConnection);
+    handOver({Kind::firmwareVersion, text.toLatin1()});
 }
 
 void CamDevCtrl::options(std::uint8_t ceiling, std::uint8_t rear, std::uint8_t finger, std::uint8_t lens) {
-    QMetaObject::invokeMethod(
-        this, [=] { emit sigSetFWOption(ceiling, rear, finger, lens); }, Qt::QueuedConnection);
+    const std::uint8_t bytes[4] = {ceiling, rear, finger, lens};
+    handOver({Kind::options, QByteArray(reinterpret_cast<const char*>(bytes), 4)});
 }
 
 void CamDevCtrl::storedRecord(const std::uint8_t* bytes400) {
-    QByteArray copy(reinterpret_cast<const char*>(bytes400), 400);
-    QMetaObject::invokeMethod(
-        this,
-        [this, copy = std::move(copy)] {
-            std::memcpy(guiStoredRecord.data(), copy.constData(), guiStoredRecord.size());
-            emit sigSetPrevTweak(guiStoredRecord.data());
-        },
-        Qt::QueuedConnection);
+    handOver(
+        {Kind::storedRecord, QByteArray(reinterpret_cast<const char*>(bytes400), StoredTuningRecord::size)});
 }
 
 void CamDevCtrl::acNextStep() {
-    QMetaObject::invokeMethod(
-        this, [this] { emit sigACNextStep(); }, Qt::QueuedConnection);
+    handOver({Kind::acNextStep, {}, 0});
 }
 
 void CamDevCtrl::mcDone() {
-    QMetaObject::invokeMethod(
-        this, [this] { emit sigMCDone(); }, Qt::QueuedConnection);
+    handOver({Kind::mcDone, {}, 0});
 }
 
 void CamDevCtrl::mcPatternEnd(int target, int length) {
     // The pointer handed on reaches one 4-byte value: a longer length field (a module may send
     // any) must not make a slot read past it, e.g. as the 200 bytes of the touched points.
-    const int bounded = std::clamp(length, 0, static_cast<int>(sizeof guiPatternEnd));
-    QMetaObject::invokeMethod(
-        this,
-        [this, target, length = bounded] {
-            guiPatternEnd = target;
-            emit sigMCNextStep(&guiPatternEnd, length);
-        },
-        Qt::QueuedConnection);
+    const int bounded = std::clamp(length, 0, static_cast<int>(sizeof deliveredPatternEnd));
+    handOver(
+        {Kind::mcPatternEnd, QByteArray(reinterpret_cast<const char*>(&target), sizeof target), bounded});
 }
 
 void CamDevCtrl::mcInputPoints(const std::uint8_t* bytes200) {
-    QByteArray copy(reinterpret_cast<const char*>(bytes200), 200);
+    handOver({Kind::mcInputPoints, QByteArray(reinterpret_cast<const char*>(bytes200), inputPointBytes)});
+}
+
+void CamDevCtrl::handOver(ReceivedReport report) {
     QMetaObject::invokeMethod(
-        this,
-        [this, copy = std::move(copy)] {
-            std::memcpy(guiInputPoints.data(), copy.constData(), 200);
-            emit sigMCNextStep(guiInputPoints.data(), 200);
-        },
-        Qt::QueuedConnection);
+        this, [this, report = std::move(report)]() mutable { deliver(report); }, Qt::QueuedConnection);
+}
+
+namespace {
+// The report's bytes become the buffer the signal points into, kept until the next report of the
+// same kind; moved, not copied.
+unsigned char* keep(QByteArray& slot, QByteArray& bytes) {
+    slot = std::move(bytes);
+    return reinterpret_cast<unsigned char*>(slot.data());
+}
+} // namespace
+
+void CamDevCtrl::deliver(ReceivedReport& report) {
+    const QByteArray& bytes = report.bytes;
+    switch (report.kind) {
+    case Kind::firmwareVersion:
+        emit sigSetFWVersion(QString::fromLatin1(bytes));
+        break;
+    case Kind::options:
+        Q_ASSERT(bytes.size() == 4);
+        emit sigSetFWOption(static_cast<uchar>(bytes[0]), static_cast<uchar>(bytes[1]),
+                            static_cast<uchar>(bytes[2]), static_cast<uchar>(bytes[3]));
+        break;
+    case Kind::storedRecord:
+        emit sigSetPrevTweak(keep(deliveredRecord, report.bytes));
+        break;
+    case Kind::acNextStep:
+        emit sigACNextStep();
+        break;
+    case Kind::mcDone:
+        emit sigMCDone();
+        break;
+    case Kind::mcPatternEnd:
+        Q_ASSERT(bytes.size() == sizeof deliveredPatternEnd);
+        std::memcpy(&deliveredPatternEnd, bytes.constData(), sizeof deliveredPatternEnd);
+        emit sigMCNextStep(&deliveredPatternEnd, report.length);
+        break;
+    case Kind::mcInputPoints:
+        Q_ASSERT(bytes.size() == inputPointBytes);
+        std::memcpy(deliveredPoints.data(), bytes.constData(), inputPointBytes);
+        emit sigMCNextStep(deliveredPoints.data(), inputPointBytes);
+        break;
+    case Kind::liveFrame: {
+        const int size = bytes.size();
+        emit sigNewFrame(keep(deliveredLiveFrame, report.bytes), size);
+        break;
+    }
+    case Kind::acImage: {
+        const int size = bytes.size();
+        emit sigACNewFrame(keep(deliveredAcImage, report.bytes), size);
+        break;
+    }
+    }
 }

@@ -3,6 +3,7 @@
 #include "device/CalibParameterRecord.h"
 #include "device/ImageTransferHost.h"
 #include "device/PacketSink.h"
+#include "device/ReceivedReport.h"
 #include "device/UsbTransport.h"
 
 #include <QByteArray>
@@ -27,10 +28,10 @@ class RegisterQueue;
 // register queue and image reassembly. Lives in the GUI thread; the watch thread and the receive
 // thread call into it as documented per operation.
 //
-// Hand-over to the GUI thread: the receive thread never emits a pointer signal itself. It copies
-// what a packet or a completed image carries into a value (QByteArray) and queues it to this
-// object; in the GUI thread the copy goes into a buffer that only the GUI thread writes, and the
-// public signal is emitted from there, so each slot sees one whole packet or frame.
+// Hand-over to the GUI thread: the receive thread never emits a signal itself. Everything the
+// module said travels as one value (ReceivedReport, its bytes copied once) queued to this object;
+// in the GUI thread the bytes become a buffer that only the GUI thread touches, and the public
+// signal is emitted from there, so each slot sees one whole packet or frame.
 class CamDevCtrl : public QObject, private PacketSink, private ImageTransferHost {
     Q_OBJECT
 public:
@@ -134,6 +135,11 @@ private:
     void liveFrameComplete(const std::uint8_t* frame, std::uint32_t size) override;
     void acImageComplete(const std::uint8_t* image, std::uint32_t size) override;
 
+    using Kind = ReceivedReport::Kind;
+    // Any thread: queues the report to the GUI thread, where deliver emits its signal.
+    void handOver(ReceivedReport report);
+    void deliver(ReceivedReport& report);
+
     std::unique_ptr<UsbTransport> usb;
     std::atomic<bool> usbReady{false};
     // The open device handle or 0; replaced only under the send lock, so no write uses a closed one.
@@ -152,10 +158,11 @@ private:
     std::array<std::uint8_t, 3> blackCapture{};
     std::atomic<int> liveStopped{1};
 
-    // GUI-thread buffers that the pointer signals hand out; written only in the GUI thread.
-    std::vector<unsigned char> guiLiveFrame;
-    std::vector<unsigned char> guiAcImage;
-    std::array<unsigned char, 400> guiStoredRecord{};
-    int guiPatternEnd = 0;
-    std::array<int, 50> guiInputPoints{};
+    // GUI-thread buffers that the pointer signals hand out; touched only in the GUI thread.
+    static constexpr int inputPointBytes = 200;
+    QByteArray deliveredLiveFrame;
+    QByteArray deliveredAcImage;
+    QByteArray deliveredRecord;
+    int deliveredPatternEnd = 0;
+    std::array<int, inputPointBytes / 4> deliveredPoints{};
 };
