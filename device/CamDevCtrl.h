@@ -2,8 +2,8 @@
 
 #include "device/CalibParameterRecord.h"
 #include "device/ImageTransferHost.h"
-#include "device/PacketSink.h"
 #include "device/ReceivedReport.h"
+#include "device/ReceiverRuns.h"
 #include "device/UsbTransport.h"
 
 #include <QByteArray>
@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -21,8 +22,8 @@ class DevicePacket;
 class ImageReassembly;
 class PacketDispatcher;
 class ReceiveLoop;
-class ReceiverThread;
 class RegisterQueue;
+class ReportPacker;
 
 // The device link: USB transport and discovery, the receive thread, the command operations, the
 // register queue and image reassembly. Lives in the GUI thread; the watch thread and the receive
@@ -32,7 +33,7 @@ class RegisterQueue;
 // module said travels as one value (ReceivedReport, its bytes copied once) queued to this object;
 // in the GUI thread the bytes become a buffer that only the GUI thread touches, and the public
 // signal is emitted from there, so each slot sees one whole packet or frame.
-class CamDevCtrl : public QObject, private PacketSink, private ImageTransferHost {
+class CamDevCtrl : public QObject, private ImageTransferHost {
     Q_OBJECT
 public:
     // Takes the transport to use; nullptr selects libusb and hidapi.
@@ -111,23 +112,13 @@ signals:
     void sigMCNextStep(int* buf, int len);
 
 private:
-    // Builds, sends and traces one command packet (not traced: 0x1007, 0x110C, 0x110E).
+    // Builds, sends and traces one command packet (some codes are not traced).
     void sendCommand(std::uint32_t code, const void* payload = nullptr, int length = 0);
-    void sendU32Command(std::uint32_t code, std::uint32_t value);
+    // A payload of little-endian uint32 values.
+    void sendU32Command(std::uint32_t code, std::initializer_list<std::uint32_t> values);
     void closeHandle();
-    // Receiver control with receiverLock held.
-    void stopReceiverLocked();
+    // Starts a run in the given mode on the current handle, with receiverLock held.
     void startReceiverLocked(int mode);
-    void reapOrphansLocked(bool abortRunning);
-
-    // PacketSink (receive thread).
-    void firmwareVersion(const QString& text) override;
-    void options(std::uint8_t ceiling, std::uint8_t rear, std::uint8_t finger, std::uint8_t lens) override;
-    void storedRecord(const std::uint8_t* bytes400) override;
-    void acNextStep() override;
-    void mcDone() override;
-    void mcPatternEnd(int target, int length) override;
-    void mcInputPoints(const std::uint8_t* bytes200) override;
 
     // ImageTransferHost (receive thread).
     void sendImageRequest(std::uint8_t imageId, std::uint8_t group) override;
@@ -138,6 +129,7 @@ private:
     using Kind = ReceivedReport::Kind;
     // Any thread: queues the report to the GUI thread, where deliver emits its signal.
     void handOver(ReceivedReport report);
+    void handOverImage(Kind kind, const std::uint8_t* image, std::uint32_t size);
     void deliver(ReceivedReport& report);
 
     std::unique_ptr<UsbTransport> usb;
@@ -147,22 +139,21 @@ private:
 
     std::unique_ptr<RegisterQueue> registers;
     std::unique_ptr<ImageReassembly> images;
+    std::unique_ptr<ReportPacker> reports;
     std::unique_ptr<PacketDispatcher> dispatcher;
     std::unique_ptr<ReceiveLoop> receiveLoop;
 
     std::atomic<int> receiveMode{0};
-    std::mutex receiverLock; // guards receiver and orphans (GUI and watch thread start and stop them)
-    std::unique_ptr<ReceiverThread> receiver;
-    std::vector<std::unique_ptr<ReceiverThread>> orphans;
+    std::mutex receiverLock; // guards receiverRuns (GUI and watch thread start and stop them)
+    ReceiverRuns receiverRuns;
 
     std::array<std::uint8_t, 3> blackCapture{};
     std::atomic<int> liveStopped{1};
 
     // GUI-thread buffers that the pointer signals hand out; touched only in the GUI thread.
-    static constexpr int inputPointBytes = 200;
     QByteArray deliveredLiveFrame;
     QByteArray deliveredAcImage;
     QByteArray deliveredRecord;
     int deliveredPatternEnd = 0;
-    std::array<int, inputPointBytes / 4> deliveredPoints{};
+    std::array<int, 50> deliveredPoints{}; // 25 float32 pairs, as ints
 };

@@ -1,7 +1,9 @@
 #include "module/ModuleDevice.h"
 
 #include "device/CalibParameterRecord.h"
+#include "device/ImageReassembly.h"
 #include "device/PacketCodes.h"
+#include "module/MalformedPacket.h"
 #include "module/ScriptedPen.h"
 #include "module/SyntheticScene.h"
 #include "platform/Pacing.h"
@@ -12,10 +14,12 @@
 #include <ctime>
 
 namespace {
-constexpr std::uint32_t acImageSize = 921600;
-constexpr std::uint32_t liveImageSize = 230400;
-constexpr std::uint32_t groupBytes = 11520;
-constexpr std::uint32_t blockBytes = 496;
+constexpr std::uint32_t acImageSize = ImageReassembly::defaultAcImageSize;
+constexpr std::uint32_t liveImageSize = ImageReassembly::liveImageSize;
+constexpr std::uint32_t groupBytes = ImageReassembly::groupBytes;
+constexpr std::uint32_t blockBytes = ImageReassembly::blockBytes;
+constexpr std::uint32_t blocksPerGroup = ImageReassembly::blocksPerGroup;
+constexpr std::uint32_t lastAcBlock = ImageReassembly::acBlockCount - 1;
 constexpr std::size_t receivedCap = 50000;
 
 long long threadCpuNs() {
@@ -297,7 +301,7 @@ void ModuleDevice::workerLoop() {
 
 void ModuleDevice::answer(PacketPipe& pipe, const DevicePacket& packet, Kind kind) {
     if (faultSwitches.chance(SimFault::Malformed))
-        sendMalformed(pipe);
+        pipe.push(MalformedPacket::draw(faultSwitches, &pipe == &livePipe));
     if ((kind == Kind::Block && faultSwitches.chance(SimFault::BlockLoss)) ||
         (kind == Kind::GroupEnd && faultSwitches.chance(SimFault::LoseGroupEnd)) ||
         (kind == Kind::PartEnd && faultSwitches.chance(SimFault::LosePartEnd)))
@@ -305,49 +309,13 @@ void ModuleDevice::answer(PacketPipe& pipe, const DevicePacket& packet, Kind kin
     pipe.push({packet, DevicePacket::size});
 }
 
-// Damaged packets that a sound tool drops without harm: a short read of a block, block length
-// fields beyond the packet or shorter than the block header, indices far outside any image, an
-// unknown code.
-void ModuleDevice::sendMalformed(PacketPipe& pipe) {
-    const int variant = static_cast<int>(faultSwitches.draw(0, 4));
-    const std::uint32_t index = faultSwitches.draw(0, 1919);
-    const std::uint32_t blockCode = &pipe == &livePipe ? DAT_LIVE_IMAGE : DAT_AC_IMAGE;
-    DevicePacket p;
-    p.setCode(blockCode);
-    p.setU32(8, index);
-    p.setU32(12, &pipe == &livePipe ? liveImageSize : acImageSize);
-    std::memset(p.data() + 16, 0xA5, DevicePacket::size - 16);
-    int readLength = DevicePacket::size;
-    switch (variant) {
-    case 0:
-        p.setLength(504);
-        readLength = 100;
-        break;
-    case 1:
-        p.setLength(0xFFFFFFF0u);
-        break;
-    case 2:
-        p.setLength(5);
-        break;
-    case 3:
-        p.setLength(504);
-        p.setU32(8, 0x80000000u + index);
-        break;
-    default:
-        p.setCode(0x7777);
-        p.setLength(600);
-        break;
-    }
-    pipe.push({p, readLength});
-}
-
 void ModuleDevice::sendImageBlocks(PacketPipe& pipe, std::uint32_t code,
                                    const std::vector<std::uint8_t>& image, std::uint32_t first,
                                    std::uint32_t last) {
     const auto size = static_cast<std::uint32_t>(image.size());
     for (std::uint32_t b = first; b <= last; ++b) {
-        const std::uint32_t inGroup = (b % 24) * blockBytes;
-        const std::uint32_t offset = (b / 24) * groupBytes + inGroup;
+        const std::uint32_t inGroup = (b % blocksPerGroup) * blockBytes;
+        const std::uint32_t offset = (b / blocksPerGroup) * groupBytes + inGroup;
         if (offset >= size)
             break;
         const std::uint32_t n = std::min({blockBytes, groupBytes - inGroup, size - offset});
@@ -378,7 +346,7 @@ void ModuleDevice::sendLiveFrame() {
         std::lock_guard<std::mutex> l(sourceLock);
         frameSource->captureLive(sensor, frame.data());
     }
-    sendImageBlocks(livePipe, DAT_LIVE_IMAGE, frame, 0, 479);
+    sendImageBlocks(livePipe, DAT_LIVE_IMAGE, frame, 0, liveImageSize / groupBytes * blocksPerGroup - 1);
     if (faultSwitches.value(SimFault::EndlessLiveFrame) != 0.0) {
         // The frame never ends: more blocks follow, as long as the fault lasts.
         schedule(
@@ -479,22 +447,22 @@ void ModuleDevice::handleRequest(const DevicePacket& r) {
         std::lock_guard<std::mutex> l(stateLock);
         blackLevel = r.u8(10);
     }
-        capture(FrameSource::Capture::Black, 101, RES_AC_BLACK_END);
+        capture(FrameSource::Capture::Black, AcImageId::black, RES_AC_BLACK_END);
         break;
     case CMD_AC_WHITE_START:
-        capture(FrameSource::Capture::White, 102, RES_AC_WHITE_END);
+        capture(FrameSource::Capture::White, AcImageId::white, RES_AC_WHITE_END);
         break;
     case CMD_AC_PATTERN_START:
-        capture(FrameSource::Capture::Pattern, 103, RES_AC_PATTERN_END);
+        capture(FrameSource::Capture::Pattern, AcImageId::pattern, RES_AC_PATTERN_END);
         break;
     case CMD_AC_SENDIMG: {
         const int group = r.u8(9);
-        if (group < 80) {
+        if (group < ImageReassembly::groupCount) {
             std::vector<std::uint8_t> image = capturedImage(r.u8(8));
             if (image.empty())
                 image.assign(acImageSize, 0);
-            sendImageBlocks(replyPipe, DAT_AC_IMAGE, image, static_cast<std::uint32_t>(24 * group),
-                            static_cast<std::uint32_t>(24 * group + 23));
+            const auto first = static_cast<std::uint32_t>(group) * blocksPerGroup;
+            sendImageBlocks(replyPipe, DAT_AC_IMAGE, image, first, first + blocksPerGroup - 1);
         }
         answer(replyPipe, DevicePacket::make(DAT_AC_IMGEND), Kind::GroupEnd);
         break;
@@ -503,8 +471,8 @@ void ModuleDevice::handleRequest(const DevicePacket& r) {
         std::vector<std::uint8_t> image = capturedImage(static_cast<int>(r.u32(8)));
         if (image.empty())
             image.assign(acImageSize, 0);
-        const std::uint32_t first = std::min<std::uint32_t>(r.u32(12), 1919);
-        const std::uint32_t last = std::min<std::uint32_t>(r.u32(16), 1919);
+        const std::uint32_t first = std::min(r.u32(12), lastAcBlock);
+        const std::uint32_t last = std::min(r.u32(16), lastAcBlock);
         if (first <= last)
             sendImageBlocks(replyPipe, DAT_AC_IMAGE_PART, image, first, last);
         answer(replyPipe, DevicePacket::make(DAT_AC_PART_END), Kind::PartEnd);

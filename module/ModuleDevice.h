@@ -123,7 +123,6 @@ private:
     void workerLoop();
     void handleRequest(const DevicePacket& request);
     void answer(PacketPipe& pipe, const DevicePacket& packet, Kind kind);
-    void sendMalformed(PacketPipe& pipe);
     void sendImageBlocks(PacketPipe& pipe, std::uint32_t code, const std::vector<std::uint8_t>& image,
                          std::uint32_t first, std::uint32_t last);
     void sendLiveFrame();
