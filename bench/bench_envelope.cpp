@@ -6,9 +6,9 @@
 //   bench_envelope [--scenes N] [--quick] [--seed S] [--verbose]
 // --quick runs 40 scenes (a check that the bench works, not a measurement).
 #include "analysis/PatternAnalyzer.h"
-#include "device/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
+#include "device/TargetCounts.h"
 #include "sim/VirtualCamera.h"
 #include "sim/VirtualScene.h"
 

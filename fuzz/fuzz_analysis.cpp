@@ -11,8 +11,8 @@
 #include "analysis/MappingFit.h"
 #include "analysis/MarkerPass.h"
 #include "analysis/PatternAnalyzer.h"
-#include "device/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
+#include "device/TargetCounts.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
