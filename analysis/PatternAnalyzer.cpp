@@ -10,8 +10,8 @@
 #include "analysis/MappingFit.h"
 #include "analysis/MarkerPass.h"
 #include "analysis/RobustMean.h"
-#include "analysis/TargetCounts.h"
 #include "analysis/ThresholdCandidates.h"
+#include "device/TargetCounts.h"
 
 #include <QLoggingCategory>
 #include <algorithm>

@@ -7,9 +7,9 @@
 // fit step; --default-tweaks applies the lens's default pen offsets (off: the pattern is the truth).
 // VEXARO_BENCH_DUMP=DIR writes the three frames and the normalised image of the last scene there.
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
+#include "device/TargetCounts.h"
 #include "sim/VirtualCamera.h"
 #include "sim/VirtualScene.h"
 

@@ -12,9 +12,9 @@
 // wall-clock one. VEXARO_BENCH_DUMP=DIR writes each analysed scene's normalised image there
 // (meant with --only).
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
+#include "device/TargetCounts.h"
 #include "sim/VirtualCamera.h"
 #include "sim/VirtualScene.h"
 

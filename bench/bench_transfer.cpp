@@ -8,6 +8,7 @@
 // GUI thread's hand-over and slots, and the reads and writes into the simulated transport (the
 // counterpart of the libusb calls). The GUI thread waits in a blocking event loop, not a poll.
 #include "device/CamDevCtrl.h"
+#include "device/PacketCodes.h"
 #include "platform/Pacing.h"
 #include "sim/SimulatedModule.h"
 #include "usbemu/EmulatedBus.h"
@@ -73,7 +74,7 @@ Figures measure(double latencyMs, double loss) {
     double cpu0 = processCpuMs(), sim0 = module.workerCpuMs();
     wall.start();
     for (int i = 0; i < images; ++i) {
-        link->requestAcImage(102, 0);
+        link->requestAcImage(AcImageId::white, 0);
         runUntil(*link, &CamDevCtrl::sigACNewFrame, 1, [](unsigned char*, int) {});
     }
     f.imageMs = static_cast<double>(wall.nsecsElapsed()) / 1e6 / images;
@@ -116,7 +117,7 @@ Figures measureUsbfs(double lossPercent) {
     const double cpu0 = processCpuMs(), sim0 = module.workerCpuMs();
     wall.start();
     for (int i = 0; i < images; ++i) {
-        link->requestAcImage(102, 0);
+        link->requestAcImage(AcImageId::white, 0);
         runUntil(*link, &CamDevCtrl::sigACNewFrame, 1, [](unsigned char*, int) {});
     }
     f.imageMs = static_cast<double>(wall.nsecsElapsed()) / 1e6 / images;

@@ -1,7 +1,6 @@
 #include "calibration/AutomaticFlow.h"
 
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/CalibrationAnalysis.h"
 #include "calibration/CalibrationRun.h"
@@ -9,7 +8,10 @@
 #include "calibration/FlowLimits.h"
 #include "calibration/InstallationSettings.h"
 #include "calibration/LastCalibration.h"
+#include "device/CalibParameterRecord.h"
 #include "device/CamDevCtrl.h"
+#include "device/PacketCodes.h"
+#include "device/TargetCounts.h"
 #include "platform/Pacing.h"
 
 #include <QLoggingCategory>
@@ -45,10 +47,10 @@ bool AutomaticFlow::takeImage(const unsigned char* buf, int size) {
     const int pixels = imageWidth * imageHeight;
     if (!buf || (size != pixels && size != 2 * pixels))
         return false;
-    cv::Mat* target = imageId == 101   ? &darkImage
-                      : imageId == 102 ? &brightImage
-                      : imageId == 103 ? &patternImage
-                                       : nullptr;
+    cv::Mat* target = imageId == AcImageId::black     ? &darkImage
+                      : imageId == AcImageId::white   ? &brightImage
+                      : imageId == AcImageId::pattern ? &patternImage
+                                                      : nullptr;
     if (target) {
         if (size == pixels) {
             std::memcpy(target->data, buf, static_cast<size_t>(pixels));
@@ -78,7 +80,7 @@ void AutomaticFlow::moduleStepped() {
         patternCaptured();
         break;
     case PatternImage:
-        if (imageId == 103)
+        if (imageId == AcImageId::pattern)
             patternImageIn();
         break;
     default:
@@ -94,7 +96,7 @@ void AutomaticFlow::blackCaptured() {
     if (state() != BlackCapture)
         return; // closed while the window repainted
     stepStart.start();
-    requestImage(101, DarkImage);
+    requestImage(AcImageId::black, DarkImage);
 }
 
 // The module is told how long the new colour has already been on the screen.
@@ -109,7 +111,7 @@ void AutomaticFlow::whiteCaptured() {
     if (state() != WhiteCapture)
         return;
     stepStart.start();
-    requestImage(102, BrightImage);
+    requestImage(AcImageId::white, BrightImage);
 }
 
 void AutomaticFlow::brightImageIn() {
@@ -120,7 +122,7 @@ void AutomaticFlow::brightImageIn() {
 void AutomaticFlow::patternCaptured() {
     disarm();
     Pacing::pause(100);
-    requestImage(103, PatternImage);
+    requestImage(AcImageId::pattern, PatternImage);
 }
 
 void AutomaticFlow::requestImage(int id, State next) {
@@ -166,8 +168,8 @@ void AutomaticFlow::patternImageIn() {
         host.continueWithTouchPhase();
         return;
     }
-    host.deviceLink().setCalibParameter(fit.params.data(), settings.ceiling, settings.rear, screen.width(),
-                                        screen.height(), settings.lens, 0, false, 0, nullptr, true,
-                                        fit.rowLimit, fit.rowLimit, fwMinor);
+    host.deviceLink().setCalibParameter(CalibParameterRecord::Inputs::fitted(
+        fit.params.data(), {screen.width(), screen.height(), settings.ceiling, settings.rear, settings.lens},
+        fit.rowLimit, fwMinor));
     host.continueAfterRecord();
 }

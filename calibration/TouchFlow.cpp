@@ -1,7 +1,6 @@
 #include "calibration/TouchFlow.h"
 
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/CalibrationAnalysis.h"
 #include "calibration/CalibrationRun.h"
@@ -9,7 +8,9 @@
 #include "calibration/FlowLimits.h"
 #include "calibration/InstallationSettings.h"
 #include "calibration/TweakRecord.h"
+#include "device/CalibParameterRecord.h"
 #include "device/CamDevCtrl.h"
+#include "device/TargetCounts.h"
 #include "platform/Pacing.h"
 
 #include <QLoggingCategory>
@@ -137,10 +138,12 @@ void TouchFlow::pointsArrived(const float* moduleSlots) {
         host.showResult(0);
         return;
     }
+    const CalibParameterRecord::Screen installedScreen{screen.width(), screen.height(), settings.ceiling,
+                                                       settings.rear, settings.lens};
     if (run.tuning) {
-        device.setCalibParameter(fit.params.data(), settings.ceiling, settings.rear, screen.width(),
-                                 screen.height(), settings.lens, 0, true, n, fit.tweaks.data(), true,
-                                 fit.rowLimit, fit.rowLimit, fwMinor);
+        device.setCalibParameter(
+            CalibParameterRecord::Inputs::fitted(fit.params.data(), installedScreen, fit.rowLimit, fwMinor)
+                .withTweaks(n, fit.tweaks.data()));
         TweakRecord learned;
         learned.lens = static_cast<unsigned char>(settings.lens);
         learned.count = n;
@@ -149,9 +152,8 @@ void TouchFlow::pointsArrived(const float* moduleSlots) {
                 QPointF(fit.tweaks[static_cast<size_t>(2 * i)], fit.tweaks[static_cast<size_t>(2 * i + 1)]);
         host.tweakCache() = learned;
     } else {
-        device.setCalibParameter(fit.params.data(), settings.ceiling, settings.rear, screen.width(),
-                                 screen.height(), settings.lens, 0, false, 0, nullptr, true, fit.rowLimit,
-                                 fit.rowLimit, fwMinor);
+        device.setCalibParameter(
+            CalibParameterRecord::Inputs::fitted(fit.params.data(), installedScreen, fit.rowLimit, fwMinor));
     }
     host.continueAfterRecord();
 }

@@ -1,10 +1,10 @@
 #include "calibration/ZelmoMainCtrl.h"
 
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
+#include "device/TargetCounts.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
 #include "services/LanguageTexts.h"

@@ -1,17 +1,19 @@
 #include "device/CamDevCtrl.h"
 
-#include "analysis/CalibParameterRecord.h"
-#include "analysis/TargetCounts.h"
+#include "device/CalibParameterRecord.h"
 #include "device/DevicePacket.h"
 #include "device/DeviceWatchClient.h"
 #include "device/ImageReassembly.h"
 #include "device/LibusbTransport.h"
+#include "device/ModuleDiscovery.h"
 #include "device/PacketCodes.h"
 #include "device/PacketDispatcher.h"
 #include "device/PacketTrace.h"
 #include "device/ReceiveLoop.h"
 #include "device/ReceiverThread.h"
 #include "device/RegisterQueue.h"
+#include "device/ReportPacker.h"
+#include "device/TargetCounts.h"
 #include "platform/Pacing.h"
 
 #include <QLoggingCategory>
@@ -31,13 +33,14 @@ CamDevCtrl::CamDevCtrl(std::unique_ptr<UsbTransport> transport)
     : usb(transport ? std::move(transport) : std::make_unique<LibusbTransport>())
     , registers(std::make_unique<RegisterQueue>())
     , images(std::make_unique<ImageReassembly>(static_cast<ImageTransferHost&>(*this)))
-    , dispatcher(std::make_unique<PacketDispatcher>(static_cast<PacketSink&>(*this), *images))
+    , reports(std::make_unique<ReportPacker>([this](ReceivedReport r) { handOver(std::move(r)); }))
+    , dispatcher(std::make_unique<PacketDispatcher>(*reports, *images))
     , receiveLoop(std::make_unique<ReceiveLoop>(*usb, *dispatcher)) {
     // Later library calls run only on a context that really started.
-    const int r = usb->init();
-    usbReady.store(r == 0);
-    if (r != 0)
-        qCWarning(lcDevice) << "USB library failed to start:" << r;
+    const UsbError r = usb->init();
+    usbReady.store(r == UsbError::none);
+    if (r != UsbError::none)
+        qCWarning(lcDevice) << "USB library failed to start:" << static_cast<int>(r);
     if (usb->hidInit() != 0)
         qCWarning(lcDevice) << "HID library failed to start; the module's HID collection cannot be seen";
 }
@@ -47,7 +50,7 @@ CamDevCtrl::~CamDevCtrl() {
     {
         // A run that outlasted its stop wait ends now, before the handle it reads goes away.
         std::lock_guard<std::mutex> lock(receiverLock);
-        reapOrphansLocked(true);
+        receiverRuns.reap(true);
     }
     Pacing::pause(500);
     if (handle.load() != 0) {
@@ -65,32 +68,7 @@ CamDevCtrl::~CamDevCtrl() {
 // ---- discovery and the write path ----
 
 bool CamDevCtrl::isDevicePresent(bool requireHid) {
-    if (!usbReady.load())
-        return false;
-    std::vector<UsbTransport::DeviceRef> devices;
-    if (usb->getDeviceList(devices) < 0)
-        return false;
-    bool present = false;
-    for (UsbTransport::DeviceRef d : devices) {
-        UsbTransport::DeviceDescriptor desc;
-        if (usb->getDeviceDescriptor(d, desc) != 0)
-            break; // an unreadable descriptor ends the walk for this cycle
-        if (desc.idVendor == ModuleUsb::vendorId && desc.idProduct == ModuleUsb::productId) {
-            present = true;
-            break;
-        }
-    }
-    usb->freeDeviceList(devices);
-    if (present && requireHid) {
-        present = false;
-        for (const UsbTransport::HidDeviceInfo& h :
-             usb->hidEnumerate(ModuleUsb::vendorId, ModuleUsb::productId)) {
-            if (h.vendorId == ModuleUsb::vendorId && h.productId == ModuleUsb::productId &&
-                h.usagePage == ModuleUsb::hidUsagePage)
-                present = true;
-        }
-    }
-    return present;
+    return usbReady.load() && ModuleDiscovery::isPresent(*usb, requireHid);
 }
 
 void CamDevCtrl::closeHandle() {
@@ -110,37 +88,12 @@ bool CamDevCtrl::openDevice() {
     // thread waits for it, so no receiver runs in a stale mode or on a handle closed under it.
     std::unique_lock<std::mutex> receiverGuard(receiverLock);
     if (handle.load() != 0) {
-        stopReceiverLocked();
-        reapOrphansLocked(true);
+        receiverRuns.stop();
+        receiverRuns.reap(true);
         Pacing::pause(500);
         closeHandle();
     }
-    std::vector<UsbTransport::DeviceRef> devices;
-    if (usb->getDeviceList(devices) < 0)
-        return false;
-    UsbTransport::HandleRef opened = 0;
-    for (UsbTransport::DeviceRef d : devices) {
-        UsbTransport::DeviceDescriptor desc;
-        if (usb->getDeviceDescriptor(d, desc) != 0)
-            continue;
-        if (desc.idVendor != ModuleUsb::vendorId || desc.idProduct != ModuleUsb::productId)
-            continue;
-        UsbTransport::HandleRef h = 0;
-        if (usb->open(d, h) != 0)
-            continue;
-        Pacing::pause(200);
-        // Lets the claims succeed while a kernel driver is bound to the interfaces.
-        usb->setAutoDetachKernelDriver(h, true);
-        if (usb->claimInterface(h, ModuleUsb::firstInterface) != 0 ||
-            usb->claimInterface(h, ModuleUsb::secondInterface) != 0) {
-            qCWarning(lcDevice) << "Could not claim the module's interfaces; trying the next device";
-            usb->close(h);
-            continue;
-        }
-        opened = h;
-        break;
-    }
-    usb->freeDeviceList(devices);
+    const UsbTransport::HandleRef opened = ModuleDiscovery::openFirst(*usb);
     if (opened == 0)
         return false;
     {
@@ -208,21 +161,6 @@ void CamDevCtrl::setReceiveMode(int mode) {
     receiveMode.store(mode);
 }
 
-void CamDevCtrl::reapOrphansLocked(bool abortRunning) {
-    for (auto& o : orphans) {
-        if (abortRunning)
-            o->requestAbort();
-    }
-    for (auto it = orphans.begin(); it != orphans.end();) {
-        if (abortRunning || (*it)->finished()) {
-            (*it)->join();
-            it = orphans.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
 void CamDevCtrl::startReceiver() {
     std::lock_guard<std::mutex> lock(receiverLock);
     startReceiverLocked(receiveMode.load());
@@ -230,51 +168,26 @@ void CamDevCtrl::startReceiver() {
 
 void CamDevCtrl::restartReceiver(int mode) {
     std::lock_guard<std::mutex> lock(receiverLock);
-    stopReceiverLocked();
+    receiverRuns.stop();
     receiveMode.store(mode);
     startReceiverLocked(mode);
 }
 
 void CamDevCtrl::startReceiverLocked(int mode) {
-    if (receiver) {
-        // Still here only if never stopped: stop it like stopReceiver would.
-        receiver->requestStop();
-        orphans.push_back(std::move(receiver));
-    }
-    // A run that outlasted its stop wait must not read beside the new one: it is told to give up
-    // its drain and joined (it ends within one read time-out).
-    reapOrphansLocked(true);
     const UsbTransport::HandleRef h = handle.load();
-    receiver = std::make_unique<ReceiverThread>(
+    receiverRuns.start(
         [this, mode, h](const ReceiverThread& control) { receiveLoop->run(control, mode, h); });
 }
 
 void CamDevCtrl::stopReceiver() {
     std::lock_guard<std::mutex> lock(receiverLock);
-    stopReceiverLocked();
-}
-
-void CamDevCtrl::stopReceiverLocked() {
-    if (!receiver)
-        return;
-    receiver->requestStop();
-    // Looked at every 10 ms, so the caller (often the GUI thread) waits no longer than the thread
-    // takes to end; still given up after 10 s.
-    for (int i = 0; i < 1000 && !receiver->finished(); ++i)
-        Pacing::pause(10);
-    if (receiver->finished()) {
-        receiver->join();
-        receiver.reset();
-    } else {
-        qCWarning(lcDevice) << "Receive thread still running after the stop wait; kept for joining";
-        orphans.push_back(std::move(receiver));
-    }
+    receiverRuns.stop();
 }
 
 int CamDevCtrl::orphanedReceivers() {
     std::lock_guard<std::mutex> lock(receiverLock);
-    reapOrphansLocked(false);
-    return static_cast<int>(orphans.size());
+    receiverRuns.reap(false);
+    return receiverRuns.keptCount();
 }
 
 int CamDevCtrl::noDeviceReads() const {
@@ -288,15 +201,18 @@ void CamDevCtrl::sendCommand(std::uint32_t code, const void* payload, int length
         return;
     const DevicePacket packet = DevicePacket::make(code, payload, length);
     sendPacket(packet);
-    if (code != 0x1007 && code != CMD_LIVE_SENDIMG && code != CMD_SETUP_ALIVE)
+    if (code != UNNAMED_1007 && code != CMD_LIVE_SENDIMG && code != CMD_SETUP_ALIVE)
         logPacketTrace(packet);
 }
 
-void CamDevCtrl::sendU32Command(std::uint32_t code, std::uint32_t value) {
-    const std::uint8_t bytes[4] = {
-        static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8),
-        static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
-    sendCommand(code, bytes, 4);
+void CamDevCtrl::sendU32Command(std::uint32_t code, std::initializer_list<std::uint32_t> values) {
+    DevicePacket p;
+    int at = DevicePacket::headerSize;
+    for (std::uint32_t v : values) {
+        p.setU32(at, v);
+        at += 4;
+    }
+    sendCommand(code, p.data() + DevicePacket::headerSize, at - DevicePacket::headerSize);
 }
 
 void CamDevCtrl::setTracking(bool on) {
@@ -304,7 +220,7 @@ void CamDevCtrl::setTracking(bool on) {
 }
 
 void CamDevCtrl::setImageReverse(int value) {
-    sendU32Command(CMD_SET_IMAGE_REVERSE, static_cast<std::uint32_t>(value));
+    sendU32Command(CMD_SET_IMAGE_REVERSE, {static_cast<std::uint32_t>(value)});
 }
 
 void CamDevCtrl::setFixCoordRatio(int mode, double ratio) {
@@ -315,11 +231,8 @@ void CamDevCtrl::setFixCoordRatio(int mode, double ratio) {
 }
 
 void CamDevCtrl::sendCoord(int a, int x, int y) {
-    DevicePacket p;
-    p.setU32(8, static_cast<std::uint32_t>(a));
-    p.setU32(12, static_cast<std::uint32_t>(x));
-    p.setU32(16, static_cast<std::uint32_t>(y));
-    sendCommand(CMD_SEND_COORD, p.data() + 8, 12);
+    sendU32Command(CMD_SEND_COORD, {static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(x),
+                                    static_cast<std::uint32_t>(y)});
 }
 
 void CamDevCtrl::startBlackCapture(int lens, int fwMinor) {
@@ -333,11 +246,11 @@ void CamDevCtrl::startBlackCapture(int lens, int fwMinor) {
 }
 
 void CamDevCtrl::startWhiteCapture(int value) {
-    sendU32Command(CMD_AC_WHITE_START, static_cast<std::uint32_t>(value));
+    sendU32Command(CMD_AC_WHITE_START, {static_cast<std::uint32_t>(value)});
 }
 
 void CamDevCtrl::startPatternCapture(int value) {
-    sendU32Command(CMD_AC_PATTERN_START, static_cast<std::uint32_t>(value));
+    sendU32Command(CMD_AC_PATTERN_START, {static_cast<std::uint32_t>(value)});
 }
 
 void CamDevCtrl::startManualCalib() {
@@ -353,7 +266,7 @@ void CamDevCtrl::cancelManualCalib() {
 }
 
 void CamDevCtrl::startManualPattern(int index) {
-    sendU32Command(CMD_MC_PATTERN_START, static_cast<std::uint32_t>(index));
+    sendU32Command(CMD_MC_PATTERN_START, {static_cast<std::uint32_t>(index)});
 }
 
 void CamDevCtrl::getInputPoints() {
@@ -364,31 +277,27 @@ void CamDevCtrl::setCalibParameter(const double* params, int ceiling, int rear, 
                                    int screenHeight, int lens, int reserved, bool hasTweaks, int tweakCount,
                                    const float* tweaks, bool hasSensorBlock, int rowLimit1, int rowLimit2,
                                    int fwMinor) {
-    CalibParameterRecord::Inputs in;
-    in.params = params;
-    in.ceiling = ceiling;
-    in.rear = rear;
-    in.screenWidth = screenWidth;
-    in.screenHeight = screenHeight;
-    in.lens = lens;
-    in.reserved = reserved;
-    in.hasTweaks = hasTweaks;
-    in.tweakCount = tweakCount;
-    in.tweaks = tweaks;
-    in.hasSensorBlock = hasSensorBlock;
-    in.rowLimit1 = rowLimit1;
+    CalibParameterRecord::Inputs in = CalibParameterRecord::Inputs::fitted(
+        params, {screenWidth, screenHeight, ceiling, rear, lens}, rowLimit1, fwMinor);
     in.rowLimit2 = rowLimit2;
-    in.fwMinor = fwMinor;
-    const auto record = CalibParameterRecord::build(in);
-    sendCommand(CMD_SET_CALIB_PARAMETER, record.data(), CalibParameterRecord::size);
+    in.hasSensorBlock = hasSensorBlock;
+    in.reserved = reserved;
+    if (hasTweaks)
+        in.withTweaks(tweakCount, tweaks);
+    setCalibParameter(in);
+}
+
+void CamDevCtrl::setCalibParameter(const CalibParameterRecord::Inputs& record) {
+    const CalibParameterRecord::Bytes bytes = CalibParameterRecord::build(record);
+    sendCommand(CMD_SET_CALIB_PARAMETER, bytes.data(), CalibParameterRecord::size);
 }
 
 void CamDevCtrl::setMonoBin(int value) {
-    sendU32Command(CMD_SET_MONO_BIN, static_cast<std::uint32_t>(value));
+    sendU32Command(CMD_SET_MONO_BIN, {static_cast<std::uint32_t>(value)});
 }
 
 void CamDevCtrl::setFingerTouchMode(bool finger) {
-    sendU32Command(CMD_SET_FINGER_TOUCH_MODE, finger ? 1u : 0u);
+    sendU32Command(CMD_SET_FINGER_TOUCH_MODE, {finger ? 1u : 0u});
 }
 
 // ---- image transfer ----
@@ -402,8 +311,7 @@ void CamDevCtrl::requestLiveFrame() {
 
 void CamDevCtrl::requestAcImage(std::uint8_t id, std::uint8_t group) {
     images->postAcImageStart(id, group);
-    const std::uint8_t bytes[2] = {id, group};
-    sendCommand(CMD_AC_SENDIMG, bytes, 2);
+    sendImageRequest(id, group);
 }
 
 void CamDevCtrl::requestImagePart() {
@@ -424,11 +332,7 @@ void CamDevCtrl::sendImageRequest(std::uint8_t imageId, std::uint8_t group) {
 }
 
 void CamDevCtrl::sendPartRequest(std::uint32_t imageId, std::uint32_t firstBlock, std::uint32_t lastBlock) {
-    DevicePacket p;
-    p.setU32(8, imageId);
-    p.setU32(12, firstBlock);
-    p.setU32(16, lastBlock);
-    sendCommand(CMD_AC_SENDIMG_PART, p.data() + 8, 12);
+    sendU32Command(CMD_AC_SENDIMG_PART, {imageId, firstBlock, lastBlock});
 }
 
 void CamDevCtrl::liveFrameComplete(const std::uint8_t* frame, std::uint32_t size) {
@@ -438,33 +342,19 @@ void CamDevCtrl::liveFrameComplete(const std::uint8_t* frame, std::uint32_t size
                                        static_cast<std::uint8_t>(address >> 8), value};
         sendCommand(CMD_IIC_WR, bytes, 3);
     });
-    if (size > ImageReassembly::frameBufferSize) {
-        qCWarning(lcDevice) << "Live frame size beyond the frame buffer dropped:" << size;
-        return;
-    }
-    QByteArray copy(reinterpret_cast<const char*>(frame), static_cast<int>(size));
-    QMetaObject::invokeMethod(
-        this,
-        [this, copy = std::move(copy)] {
-            guiLiveFrame.assign(copy.constBegin(), copy.constEnd());
-            emit sigNewFrame(guiLiveFrame.data(), copy.size());
-        },
-        Qt::QueuedConnection);
+    handOverImage(Kind::liveFrame, frame, size);
 }
 
 void CamDevCtrl::acImageComplete(const std::uint8_t* image, std::uint32_t size) {
+    handOverImage(Kind::acImage, image, size);
+}
+
+void CamDevCtrl::handOverImage(Kind kind, const std::uint8_t* image, std::uint32_t size) {
     if (size > ImageReassembly::frameBufferSize) {
-        qCWarning(lcDevice) << "Calibration image size beyond the frame buffer dropped:" << size;
+        qCWarning(lcDevice) << "Image size beyond the frame buffer dropped:" << size;
         return;
     }
-    QByteArray copy(reinterpret_cast<const char*>(image), static_cast<int>(size));
-    QMetaObject::invokeMethod(
-        this,
-        [this, copy = std::move(copy)] {
-            guiAcImage.assign(copy.constBegin(), copy.constEnd());
-            emit sigACNewFrame(guiAcImage.data(), copy.size());
-        },
-        Qt::QueuedConnection);
+    handOver({kind, QByteArray(reinterpret_cast<const char*>(image), static_cast<int>(size)), 0});
 }
 
 // ---- register queue and target counts ----
@@ -483,57 +373,61 @@ void CamDevCtrl::setPointCounts(int, int lens) {
 
 // ---- reports from the receive thread, handed over to the GUI thread ----
 
-void CamDevCtrl::firmwareVersion(const QString& text) {
+void CamDevCtrl::handOver(ReceivedReport report) {
     QMetaObject::invokeMethod(
-        this, [this, text] { emit sigSetFWVersion(text); }, Qt::QueuedConnection);
+        this, [this, report = std::move(report)]() mutable { deliver(report); }, Qt::QueuedConnection);
 }
 
-void CamDevCtrl::options(std::uint8_t ceiling, std::uint8_t rear, std::uint8_t finger, std::uint8_t lens) {
-    QMetaObject::invokeMethod(
-        this, [=] { emit sigSetFWOption(ceiling, rear, finger, lens); }, Qt::QueuedConnection);
+namespace {
+// The report's bytes become the buffer the signal points into, kept until the next report of the
+// same kind; moved, not copied.
+unsigned char* keep(QByteArray& slot, QByteArray& bytes) {
+    slot = std::move(bytes);
+    return reinterpret_cast<unsigned char*>(slot.data());
 }
+} // namespace
 
-void CamDevCtrl::storedRecord(const std::uint8_t* bytes400) {
-    QByteArray copy(reinterpret_cast<const char*>(bytes400), 400);
-    QMetaObject::invokeMethod(
-        this,
-        [this, copy = std::move(copy)] {
-            std::memcpy(guiStoredRecord.data(), copy.constData(), guiStoredRecord.size());
-            emit sigSetPrevTweak(guiStoredRecord.data());
-        },
-        Qt::QueuedConnection);
-}
-
-void CamDevCtrl::acNextStep() {
-    QMetaObject::invokeMethod(
-        this, [this] { emit sigACNextStep(); }, Qt::QueuedConnection);
-}
-
-void CamDevCtrl::mcDone() {
-    QMetaObject::invokeMethod(
-        this, [this] { emit sigMCDone(); }, Qt::QueuedConnection);
-}
-
-void CamDevCtrl::mcPatternEnd(int target, int length) {
-    // The pointer handed on reaches one 4-byte value: a longer length field (a module may send
-    // any) must not make a slot read past it, e.g. as the 200 bytes of the touched points.
-    const int bounded = std::clamp(length, 0, static_cast<int>(sizeof guiPatternEnd));
-    QMetaObject::invokeMethod(
-        this,
-        [this, target, length = bounded] {
-            guiPatternEnd = target;
-            emit sigMCNextStep(&guiPatternEnd, length);
-        },
-        Qt::QueuedConnection);
-}
-
-void CamDevCtrl::mcInputPoints(const std::uint8_t* bytes200) {
-    QByteArray copy(reinterpret_cast<const char*>(bytes200), 200);
-    QMetaObject::invokeMethod(
-        this,
-        [this, copy = std::move(copy)] {
-            std::memcpy(guiInputPoints.data(), copy.constData(), 200);
-            emit sigMCNextStep(guiInputPoints.data(), 200);
-        },
-        Qt::QueuedConnection);
+void CamDevCtrl::deliver(ReceivedReport& report) {
+    const QByteArray& bytes = report.bytes;
+    switch (report.kind) {
+    case Kind::firmwareVersion:
+        emit sigSetFWVersion(QString::fromLatin1(bytes));
+        break;
+    case Kind::options:
+        Q_ASSERT(bytes.size() == 4);
+        emit sigSetFWOption(static_cast<uchar>(bytes[0]), static_cast<uchar>(bytes[1]),
+                            static_cast<uchar>(bytes[2]), static_cast<uchar>(bytes[3]));
+        break;
+    case Kind::storedRecord:
+        emit sigSetPrevTweak(keep(deliveredRecord, report.bytes));
+        break;
+    case Kind::acNextStep:
+        emit sigACNextStep();
+        break;
+    case Kind::mcDone:
+        emit sigMCDone();
+        break;
+    case Kind::mcPatternEnd:
+        Q_ASSERT(bytes.size() == sizeof deliveredPatternEnd);
+        std::memcpy(&deliveredPatternEnd, bytes.constData(), sizeof deliveredPatternEnd);
+        emit sigMCNextStep(&deliveredPatternEnd, report.length);
+        break;
+    case Kind::mcInputPoints:
+        static_assert(sizeof deliveredPoints == ReportPacker::inputPointBytes,
+                      "one int per point coordinate");
+        Q_ASSERT(bytes.size() == ReportPacker::inputPointBytes);
+        std::memcpy(deliveredPoints.data(), bytes.constData(), ReportPacker::inputPointBytes);
+        emit sigMCNextStep(deliveredPoints.data(), ReportPacker::inputPointBytes);
+        break;
+    case Kind::liveFrame: {
+        const int size = bytes.size();
+        emit sigNewFrame(keep(deliveredLiveFrame, report.bytes), size);
+        break;
+    }
+    case Kind::acImage: {
+        const int size = bytes.size();
+        emit sigACNewFrame(keep(deliveredAcImage, report.bytes), size);
+        break;
+    }
+    }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "device/CalibParameterRecord.h"
 #include "device/ImageTransferHost.h"
-#include "device/PacketSink.h"
+#include "device/ReceivedReport.h"
+#include "device/ReceiverRuns.h"
 #include "device/UsbTransport.h"
 
 #include <QByteArray>
@@ -10,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -19,18 +22,18 @@ class DevicePacket;
 class ImageReassembly;
 class PacketDispatcher;
 class ReceiveLoop;
-class ReceiverThread;
 class RegisterQueue;
+class ReportPacker;
 
 // The device link: USB transport and discovery, the receive thread, the command operations, the
 // register queue and image reassembly. Lives in the GUI thread; the watch thread and the receive
 // thread call into it as documented per operation.
 //
-// Hand-over to the GUI thread: the receive thread never emits a pointer signal itself. It copies
-// what a packet or a completed image carries into a value (QByteArray) and queues it to this
-// object; in the GUI thread the copy goes into a buffer that only the GUI thread writes, and the
-// public signal is emitted from there, so each slot sees one whole packet or frame.
-class CamDevCtrl : public QObject, private PacketSink, private ImageTransferHost {
+// Hand-over to the GUI thread: the receive thread never emits a signal itself. Everything the
+// module said travels as one value (ReceivedReport, its bytes copied once) queued to this object;
+// in the GUI thread the bytes become a buffer that only the GUI thread touches, and the public
+// signal is emitted from there, so each slot sees one whole packet or frame.
+class CamDevCtrl : public QObject, private ImageTransferHost {
     Q_OBJECT
 public:
     // Takes the transport to use; nullptr selects libusb and hidapi.
@@ -67,6 +70,7 @@ public:
     void setCalibParameter(const double* params, int ceiling, int rear, int screenWidth, int screenHeight,
                            int lens, int reserved, bool hasTweaks, int tweakCount, const float* tweaks,
                            bool hasSensorBlock, int rowLimit1, int rowLimit2, int fwMinor);
+    void setCalibParameter(const CalibParameterRecord::Inputs& record);
     void setMonoBin(int value);
     void setFingerTouchMode(bool finger);
 
@@ -108,29 +112,25 @@ signals:
     void sigMCNextStep(int* buf, int len);
 
 private:
-    // Builds, sends and traces one command packet (not traced: 0x1007, 0x110C, 0x110E).
+    // Builds, sends and traces one command packet (some codes are not traced).
     void sendCommand(std::uint32_t code, const void* payload = nullptr, int length = 0);
-    void sendU32Command(std::uint32_t code, std::uint32_t value);
+    // A payload of little-endian uint32 values.
+    void sendU32Command(std::uint32_t code, std::initializer_list<std::uint32_t> values);
     void closeHandle();
-    // Receiver control with receiverLock held.
-    void stopReceiverLocked();
+    // Starts a run in the given mode on the current handle, with receiverLock held.
     void startReceiverLocked(int mode);
-    void reapOrphansLocked(bool abortRunning);
-
-    // PacketSink (receive thread).
-    void firmwareVersion(const QString& text) override;
-    void options(std::uint8_t ceiling, std::uint8_t rear, std::uint8_t finger, std::uint8_t lens) override;
-    void storedRecord(const std::uint8_t* bytes400) override;
-    void acNextStep() override;
-    void mcDone() override;
-    void mcPatternEnd(int target, int length) override;
-    void mcInputPoints(const std::uint8_t* bytes200) override;
 
     // ImageTransferHost (receive thread).
     void sendImageRequest(std::uint8_t imageId, std::uint8_t group) override;
     void sendPartRequest(std::uint32_t imageId, std::uint32_t firstBlock, std::uint32_t lastBlock) override;
     void liveFrameComplete(const std::uint8_t* frame, std::uint32_t size) override;
     void acImageComplete(const std::uint8_t* image, std::uint32_t size) override;
+
+    using Kind = ReceivedReport::Kind;
+    // Any thread: queues the report to the GUI thread, where deliver emits its signal.
+    void handOver(ReceivedReport report);
+    void handOverImage(Kind kind, const std::uint8_t* image, std::uint32_t size);
+    void deliver(ReceivedReport& report);
 
     std::unique_ptr<UsbTransport> usb;
     std::atomic<bool> usbReady{false};
@@ -139,21 +139,21 @@ private:
 
     std::unique_ptr<RegisterQueue> registers;
     std::unique_ptr<ImageReassembly> images;
+    std::unique_ptr<ReportPacker> reports;
     std::unique_ptr<PacketDispatcher> dispatcher;
     std::unique_ptr<ReceiveLoop> receiveLoop;
 
     std::atomic<int> receiveMode{0};
-    std::mutex receiverLock; // guards receiver and orphans (GUI and watch thread start and stop them)
-    std::unique_ptr<ReceiverThread> receiver;
-    std::vector<std::unique_ptr<ReceiverThread>> orphans;
+    std::mutex receiverLock; // guards receiverRuns (GUI and watch thread start and stop them)
+    ReceiverRuns receiverRuns;
 
     std::array<std::uint8_t, 3> blackCapture{};
     std::atomic<int> liveStopped{1};
 
-    // GUI-thread buffers that the pointer signals hand out; written only in the GUI thread.
-    std::vector<unsigned char> guiLiveFrame;
-    std::vector<unsigned char> guiAcImage;
-    std::array<unsigned char, 400> guiStoredRecord{};
-    int guiPatternEnd = 0;
-    std::array<int, 50> guiInputPoints{};
+    // GUI-thread buffers that the pointer signals hand out; touched only in the GUI thread.
+    QByteArray deliveredLiveFrame;
+    QByteArray deliveredAcImage;
+    QByteArray deliveredRecord;
+    int deliveredPatternEnd = 0;
+    std::array<int, 50> deliveredPoints{}; // 25 float32 pairs, as ints
 };

@@ -24,7 +24,8 @@ public:
     static constexpr int acBlockCount = blocksPerGroup * groupCount; // 1920
     static constexpr std::uint32_t groupBytes = 11520;
     static constexpr std::uint32_t blockBytes = 496;
-    static constexpr std::uint32_t defaultAcImageSize = 921600;
+    static constexpr std::uint32_t defaultAcImageSize = 921600; // 1280 x 720
+    static constexpr std::uint32_t liveImageSize = 230400;      // 640 x 360
     // Rounds of part requests for one group before the transfer gives up on blocks that never come.
     static constexpr int maxPartRounds = 16;
     using Range = std::pair<std::uint32_t, std::uint32_t>; // first, last block index, inclusive

@@ -13,7 +13,43 @@ libusb_device* asDevice(UsbTransport::DeviceRef d) {
 libusb_device_handle* asHandle(UsbTransport::HandleRef h) {
     return reinterpret_cast<libusb_device_handle*>(h);
 }
+UsbError status(int code) {
+    return code >= 0 ? UsbError::none : LibusbTransport::fromLibusb(code);
+}
 } // namespace
+
+UsbError LibusbTransport::fromLibusb(int code) {
+    switch (code) {
+    case LIBUSB_SUCCESS:
+        return UsbError::none;
+    case LIBUSB_ERROR_IO:
+        return UsbError::io;
+    case LIBUSB_ERROR_INVALID_PARAM:
+        return UsbError::invalidParam;
+    case LIBUSB_ERROR_ACCESS:
+        return UsbError::access;
+    case LIBUSB_ERROR_NO_DEVICE:
+        return UsbError::noDevice;
+    case LIBUSB_ERROR_NOT_FOUND:
+        return UsbError::notFound;
+    case LIBUSB_ERROR_BUSY:
+        return UsbError::busy;
+    case LIBUSB_ERROR_TIMEOUT:
+        return UsbError::timeout;
+    case LIBUSB_ERROR_OVERFLOW:
+        return UsbError::overflow;
+    case LIBUSB_ERROR_PIPE:
+        return UsbError::pipe;
+    case LIBUSB_ERROR_INTERRUPTED:
+        return UsbError::interrupted;
+    case LIBUSB_ERROR_NO_MEM:
+        return UsbError::noMemory;
+    case LIBUSB_ERROR_NOT_SUPPORTED:
+        return UsbError::notSupported;
+    default:
+        return UsbError::other;
+    }
+}
 
 LibusbTransport::~LibusbTransport() {
     std::lock_guard<std::mutex> lock(listLock);
@@ -21,27 +57,27 @@ LibusbTransport::~LibusbTransport() {
         libusb_free_device_list(deviceList, 1);
 }
 
-int LibusbTransport::init() {
-    return libusb_init(nullptr);
+UsbError LibusbTransport::init() {
+    return status(libusb_init(nullptr));
 }
 
 void LibusbTransport::exit() {
     libusb_exit(nullptr);
 }
 
-int LibusbTransport::getDeviceList(std::vector<DeviceRef>& devices) {
+UsbError LibusbTransport::getDeviceList(std::vector<DeviceRef>& devices) {
     devices.clear();
     libusb_device** list = nullptr;
     const ssize_t n = libusb_get_device_list(nullptr, &list);
     if (n < 0)
-        return static_cast<int>(n);
+        return status(static_cast<int>(n));
     for (ssize_t i = 0; i < n; ++i)
         devices.push_back(reinterpret_cast<DeviceRef>(list[i]));
     std::lock_guard<std::mutex> lock(listLock);
     if (deviceList)
         libusb_free_device_list(deviceList, 1);
     deviceList = list;
-    return static_cast<int>(n);
+    return UsbError::none;
 }
 
 void LibusbTransport::freeDeviceList(std::vector<DeviceRef>& devices) {
@@ -52,49 +88,49 @@ void LibusbTransport::freeDeviceList(std::vector<DeviceRef>& devices) {
     deviceList = nullptr;
 }
 
-int LibusbTransport::getDeviceDescriptor(DeviceRef device, DeviceDescriptor& descriptor) {
+UsbError LibusbTransport::getDeviceDescriptor(DeviceRef device, DeviceDescriptor& descriptor) {
     libusb_device_descriptor d{};
     const int r = libusb_get_device_descriptor(asDevice(device), &d);
     if (r == 0) {
         descriptor.idVendor = d.idVendor;
         descriptor.idProduct = d.idProduct;
     }
-    return r;
+    return status(r);
 }
 
-int LibusbTransport::open(DeviceRef device, HandleRef& handle) {
+UsbError LibusbTransport::open(DeviceRef device, HandleRef& handle) {
     libusb_device_handle* h = nullptr;
     const int r = libusb_open(asDevice(device), &h);
     if (r != 0) {
         reportAccessFailure(r, "open");
-        return r;
+        return status(r);
     }
     handle = reinterpret_cast<HandleRef>(h);
-    return 0;
+    return UsbError::none;
 }
 
 void LibusbTransport::close(HandleRef handle) {
     libusb_close(asHandle(handle));
 }
 
-int LibusbTransport::setAutoDetachKernelDriver(HandleRef handle, bool enable) {
-    return libusb_set_auto_detach_kernel_driver(asHandle(handle), enable ? 1 : 0);
+UsbError LibusbTransport::setAutoDetachKernelDriver(HandleRef handle, bool enable) {
+    return status(libusb_set_auto_detach_kernel_driver(asHandle(handle), enable ? 1 : 0));
 }
 
-int LibusbTransport::claimInterface(HandleRef handle, int interfaceNumber) {
+UsbError LibusbTransport::claimInterface(HandleRef handle, int interfaceNumber) {
     const int r = libusb_claim_interface(asHandle(handle), interfaceNumber);
     if (r != 0)
         reportAccessFailure(r, "claim");
-    return r;
+    return status(r);
 }
 
-int LibusbTransport::releaseInterface(HandleRef handle, int interfaceNumber) {
-    return libusb_release_interface(asHandle(handle), interfaceNumber);
+UsbError LibusbTransport::releaseInterface(HandleRef handle, int interfaceNumber) {
+    return status(libusb_release_interface(asHandle(handle), interfaceNumber));
 }
 
-int LibusbTransport::bulkTransfer(HandleRef handle, unsigned char endpoint, unsigned char* data, int length,
-                                  int* transferred, unsigned int timeoutMs) {
-    return libusb_bulk_transfer(asHandle(handle), endpoint, data, length, transferred, timeoutMs);
+UsbError LibusbTransport::bulkTransfer(HandleRef handle, unsigned char endpoint, unsigned char* data,
+                                       int length, int* transferred, unsigned int timeoutMs) {
+    return status(libusb_bulk_transfer(asHandle(handle), endpoint, data, length, transferred, timeoutMs));
 }
 
 int LibusbTransport::hidInit() {

@@ -14,22 +14,25 @@ public:
     LibusbTransport() = default;
     ~LibusbTransport() override;
 
-    int init() override;
+    UsbError init() override;
     void exit() override;
-    int getDeviceList(std::vector<DeviceRef>& devices) override;
+    UsbError getDeviceList(std::vector<DeviceRef>& devices) override;
     void freeDeviceList(std::vector<DeviceRef>& devices) override;
-    int getDeviceDescriptor(DeviceRef device, DeviceDescriptor& descriptor) override;
-    int open(DeviceRef device, HandleRef& handle) override;
+    UsbError getDeviceDescriptor(DeviceRef device, DeviceDescriptor& descriptor) override;
+    UsbError open(DeviceRef device, HandleRef& handle) override;
     void close(HandleRef handle) override;
-    int setAutoDetachKernelDriver(HandleRef handle, bool enable) override;
-    int claimInterface(HandleRef handle, int interfaceNumber) override;
-    int releaseInterface(HandleRef handle, int interfaceNumber) override;
-    int bulkTransfer(HandleRef handle, unsigned char endpoint, unsigned char* data, int length,
-                     int* transferred, unsigned int timeoutMs) override;
+    UsbError setAutoDetachKernelDriver(HandleRef handle, bool enable) override;
+    UsbError claimInterface(HandleRef handle, int interfaceNumber) override;
+    UsbError releaseInterface(HandleRef handle, int interfaceNumber) override;
+    UsbError bulkTransfer(HandleRef handle, unsigned char endpoint, unsigned char* data, int length,
+                          int* transferred, unsigned int timeoutMs) override;
 
     int hidInit() override;
     int hidExit() override;
     std::vector<HidDeviceInfo> hidEnumerate(std::uint16_t vendorId, std::uint16_t productId) override;
+
+    // The library's return code as the transport's own error (negative codes only).
+    static UsbError fromLibusb(int code);
 
 private:
     void reportAccessFailure(int result, const char* what);

@@ -9,6 +9,7 @@ enum PacketCode : std::uint32_t {
     DAT_VERSION = 0x1004,
     CMD_IIC_RD = 0x1005,
     CMD_IIC_WR = 0x1006,
+    UNNAMED_1007 = 0x1007, // never sent; listed among the codes a send does not trace
     DAT_LIVE_IMAGE = 0x1008,
     DAT_LIVE_IMGEND = 0x1009,
     CMD_SENDPOS = 0x100A,
@@ -71,6 +72,13 @@ enum PacketCode : std::uint32_t {
     CMD_SET_FIX_COORD_RATIO = 0x112A,
     CMD_SEND_COORD = 0x112B,
 };
+
+// The images of an automatic calibration, by the id that CMD_AC_SENDIMG asks for them with.
+namespace AcImageId {
+constexpr std::uint8_t black = 101;
+constexpr std::uint8_t white = 102;
+constexpr std::uint8_t pattern = 103;
+} // namespace AcImageId
 
 // Identity and pipes of the module.
 namespace ModuleUsb {

@@ -1,11 +1,11 @@
 #include "device/PacketDispatcher.h"
 
-#include "analysis/TargetCounts.h"
 #include "device/DevicePacket.h"
 #include "device/ImageReassembly.h"
 #include "device/PacketCodes.h"
 #include "device/PacketSink.h"
 #include "device/PacketTrace.h"
+#include "device/TargetCounts.h"
 
 #include <algorithm>
 #include <cstdio>

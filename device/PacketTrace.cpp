@@ -242,7 +242,7 @@ std::string tracePacket(const DevicePacket& p) {
         std::snprintf(buf, sizeof buf, "[0x%X]CMD_SEND_COORD : Len[%d], Data[%d, %d, %d]", code, len,
                       static_cast<int>(a8), static_cast<int>(p.u32(12)), static_cast<int>(p.u32(16)));
         break;
-    case 0x1007:
+    case UNNAMED_1007:
     case 0x1009:
     case 0x1017:
     case 0x1018:

@@ -6,8 +6,6 @@
 #include "device/ReceiverThread.h"
 #include "platform/Pacing.h"
 
-#include <libusb.h>
-
 ReceiveLoop::ReceiveLoop(UsbTransport& transport, PacketDispatcher& packetDispatcher)
     : usb(transport)
     , dispatcher(packetDispatcher) {}
@@ -21,8 +19,9 @@ void ReceiveLoop::run(const ReceiverThread& control, int mode, UsbTransport::Han
     while (!control.stopRequested()) {
         packet.clear();
         int got = 0;
-        const int r = usb.bulkTransfer(handle, endpoint, packet.data(), DevicePacket::size, &got, timeoutMs);
-        if (r != 0) {
+        const UsbError r =
+            usb.bulkTransfer(handle, endpoint, packet.data(), DevicePacket::size, &got, timeoutMs);
+        if (r != UsbError::none) {
             backOff(r);
             continue;
         }
@@ -47,10 +46,10 @@ void ReceiveLoop::drain(const ReceiverThread& control, UsbTransport::HandleRef h
     while (failures < 2 && !control.abortRequested()) {
         packet.clear();
         int got = 0;
-        const int r = usb.bulkTransfer(handle, endpoint, packet.data(), DevicePacket::size, &got,
-                                       ModuleUsb::drainTimeoutMs);
-        if (r != 0) {
-            if (r == LIBUSB_ERROR_NO_DEVICE)
+        const UsbError r = usb.bulkTransfer(handle, endpoint, packet.data(), DevicePacket::size, &got,
+                                            ModuleUsb::drainTimeoutMs);
+        if (r != UsbError::none) {
+            if (r == UsbError::noDevice)
                 return; // nothing left to drain
             ++failures;
             continue;
@@ -68,10 +67,10 @@ void ReceiveLoop::drain(const ReceiverThread& control, UsbTransport::HandleRef h
         liveFramesOutstanding.store(0);
 }
 
-void ReceiveLoop::backOff(int result) {
-    if (result == LIBUSB_ERROR_TIMEOUT)
+void ReceiveLoop::backOff(UsbError result) {
+    if (result == UsbError::timeout)
         return; // the read already waited
-    if (result == LIBUSB_ERROR_NO_DEVICE) {
+    if (result == UsbError::noDevice) {
         noDeviceCount.fetch_add(1);
         lost.store(true);
         Pacing::pause(100);

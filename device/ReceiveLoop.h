@@ -32,7 +32,7 @@ private:
     void drain(const ReceiverThread& control, UsbTransport::HandleRef handle, unsigned char endpoint);
     void liveFrameEnded();
     // Pause after a failed read so that a vanished module does not make the loop spin.
-    void backOff(int result);
+    void backOff(UsbError result);
 
     UsbTransport& usb;
     PacketDispatcher& dispatcher;

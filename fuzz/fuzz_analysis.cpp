@@ -13,8 +13,8 @@
 #include "analysis/MappingFit.h"
 #include "analysis/MarkerPass.h"
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
+#include "device/TargetCounts.h"
 
 #include <QElapsedTimer>
 #include <algorithm>

@@ -1,6 +1,9 @@
 #include "module/ModuleDevice.h"
 
+#include "device/CalibParameterRecord.h"
+#include "device/ImageReassembly.h"
 #include "device/PacketCodes.h"
+#include "module/MalformedPacket.h"
 #include "module/ScriptedPen.h"
 #include "module/SyntheticScene.h"
 #include "platform/Pacing.h"
@@ -9,13 +12,14 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
-#include <libusb.h>
 
 namespace {
-constexpr std::uint32_t acImageSize = 921600;
-constexpr std::uint32_t liveImageSize = 230400;
-constexpr std::uint32_t groupBytes = 11520;
-constexpr std::uint32_t blockBytes = 496;
+constexpr std::uint32_t acImageSize = ImageReassembly::defaultAcImageSize;
+constexpr std::uint32_t liveImageSize = ImageReassembly::liveImageSize;
+constexpr std::uint32_t groupBytes = ImageReassembly::groupBytes;
+constexpr std::uint32_t blockBytes = ImageReassembly::blockBytes;
+constexpr std::uint32_t blocksPerGroup = ImageReassembly::blocksPerGroup;
+constexpr std::uint32_t lastAcBlock = ImageReassembly::acBlockCount - 1;
 
 long long threadCpuNs() {
     timespec ts{};
@@ -28,7 +32,7 @@ ModuleDevice::ModuleDevice()
     : pen(std::make_unique<ScriptedPen>())
     , frameSource(std::make_unique<SyntheticScene>())
     , worker([this] { workerLoop(); }) {
-    stored[327] = opts.lens;
+    StoredTuningRecord::writeLens(stored, opts.lens);
 }
 
 ModuleDevice::~ModuleDevice() {
@@ -48,7 +52,7 @@ void ModuleDevice::stopWorker() {
 
 // ---- the endpoints ----
 
-int ModuleDevice::writeRequest(const unsigned char* data, int length, int* transferred) {
+UsbError ModuleDevice::writeRequest(const unsigned char* data, int length, int* transferred) {
     DevicePacket request;
     std::memcpy(request.data(), data, static_cast<std::size_t>(std::clamp(length, 0, DevicePacket::size)));
     {
@@ -71,26 +75,26 @@ int ModuleDevice::writeRequest(const unsigned char* data, int length, int* trans
     }
     workCue.notify_one();
     *transferred = length;
-    return 0;
+    return UsbError::none;
 }
 
-int ModuleDevice::readEndpoint(unsigned char endpoint, unsigned char* data, int length, int* transferred,
-                               unsigned int timeoutMs) {
+UsbError ModuleDevice::readEndpoint(unsigned char endpoint, unsigned char* data, int length, int* transferred,
+                                    unsigned int timeoutMs) {
     *transferred = 0;
     if (endpoint == ModuleUsb::replyEndpoint)
         return replyPipe.pop(data, length, transferred, timeoutMs);
     if (endpoint == ModuleUsb::liveEndpoint)
         return livePipe.pop(data, length, transferred, timeoutMs);
-    return LIBUSB_ERROR_PIPE;
+    return UsbError::pipe;
 }
 
-int ModuleDevice::takePacket(unsigned char endpoint, unsigned char* data, int length, int* transferred) {
+UsbError ModuleDevice::takePacket(unsigned char endpoint, unsigned char* data, int length, int* transferred) {
     *transferred = 0;
     if (endpoint == ModuleUsb::replyEndpoint)
         return replyPipe.tryPop(data, length, transferred);
     if (endpoint == ModuleUsb::liveEndpoint)
         return livePipe.tryPop(data, length, transferred);
-    return LIBUSB_ERROR_PIPE;
+    return UsbError::pipe;
 }
 
 void ModuleDevice::connect() {
@@ -163,7 +167,7 @@ ModuleDevice::Options ModuleDevice::options() const {
     return opts;
 }
 
-std::array<std::uint8_t, 400> ModuleDevice::storedRecord() const {
+StoredTuningRecord::Bytes ModuleDevice::storedRecord() const {
     std::lock_guard<std::mutex> l(stateLock);
     return stored;
 }
@@ -315,7 +319,7 @@ void ModuleDevice::answer(PacketPipe& pipe, const DevicePacket& packet, Kind kin
     if (faultSwitches.value(SimFault::StopsAnswering) != 0.0)
         return; // also what was scheduled before the module hung
     if (faultSwitches.chance(SimFault::Malformed))
-        sendMalformed(pipe);
+        pipe.push(MalformedPacket::draw(faultSwitches, &pipe == &livePipe));
     if ((kind == Kind::Block && faultSwitches.chance(SimFault::BlockLoss)) ||
         (kind == Kind::GroupEnd && faultSwitches.chance(SimFault::LoseGroupEnd)) ||
         (kind == Kind::PartEnd && faultSwitches.chance(SimFault::LosePartEnd)))
@@ -323,49 +327,13 @@ void ModuleDevice::answer(PacketPipe& pipe, const DevicePacket& packet, Kind kin
     pipe.push({packet, DevicePacket::size});
 }
 
-// Damaged packets that a sound tool drops without harm: a short read of a block, block length
-// fields beyond the packet or shorter than the block header, indices far outside any image, an
-// unknown code.
-void ModuleDevice::sendMalformed(PacketPipe& pipe) {
-    const int variant = static_cast<int>(faultSwitches.draw(0, 4));
-    const std::uint32_t index = faultSwitches.draw(0, 1919);
-    const std::uint32_t blockCode = &pipe == &livePipe ? DAT_LIVE_IMAGE : DAT_AC_IMAGE;
-    DevicePacket p;
-    p.setCode(blockCode);
-    p.setU32(8, index);
-    p.setU32(12, &pipe == &livePipe ? liveImageSize : acImageSize);
-    std::memset(p.data() + 16, 0xA5, DevicePacket::size - 16);
-    int readLength = DevicePacket::size;
-    switch (variant) {
-    case 0:
-        p.setLength(504);
-        readLength = 100;
-        break;
-    case 1:
-        p.setLength(0xFFFFFFF0u);
-        break;
-    case 2:
-        p.setLength(5);
-        break;
-    case 3:
-        p.setLength(504);
-        p.setU32(8, 0x80000000u + index);
-        break;
-    default:
-        p.setCode(0x7777);
-        p.setLength(600);
-        break;
-    }
-    pipe.push({p, readLength});
-}
-
 void ModuleDevice::sendImageBlocks(PacketPipe& pipe, std::uint32_t code,
                                    const std::vector<std::uint8_t>& image, std::uint32_t first,
                                    std::uint32_t last) {
     const auto size = static_cast<std::uint32_t>(image.size());
     for (std::uint32_t b = first; b <= last; ++b) {
-        const std::uint32_t inGroup = (b % 24) * blockBytes;
-        const std::uint32_t offset = (b / 24) * groupBytes + inGroup;
+        const std::uint32_t inGroup = (b % blocksPerGroup) * blockBytes;
+        const std::uint32_t offset = (b / blocksPerGroup) * groupBytes + inGroup;
         if (offset >= size)
             break;
         const std::uint32_t n = std::min({blockBytes, groupBytes - inGroup, size - offset});
@@ -396,7 +364,7 @@ void ModuleDevice::sendLiveFrame() {
         std::lock_guard<std::mutex> l(sourceLock);
         frameSource->captureLive(sensor, frame.data());
     }
-    sendImageBlocks(livePipe, DAT_LIVE_IMAGE, frame, 0, 479);
+    sendImageBlocks(livePipe, DAT_LIVE_IMAGE, frame, 0, liveImageSize / groupBytes * blocksPerGroup - 1);
     if (faultSwitches.value(SimFault::EndlessLiveFrame) != 0.0) {
         // The frame never ends: more blocks follow, as long as the fault lasts.
         schedule(
@@ -434,25 +402,23 @@ void ModuleDevice::capture(FrameSource::Capture kind, int id, std::uint32_t endC
 }
 
 void ModuleDevice::storeCalibRecord(const DevicePacket& request) {
-    const int n = static_cast<int>(std::min<std::uint32_t>(request.length(), 370));
+    const auto n = std::min<std::uint32_t>(request.length(), CalibParameterRecord::size);
+    const std::uint8_t* payload = request.data() + DevicePacket::headerSize;
     CalibAnswer a;
     {
         std::lock_guard<std::mutex> l(stateLock);
-        calibRecord.assign(request.data() + 8, request.data() + 8 + n);
-        calibRecord.resize(370, 0);
+        calibRecord.assign(payload, payload + n);
+        calibRecord.resize(CalibParameterRecord::size, 0);
+        CalibParameterRecord::Applied applied;
+        CalibParameterRecord::parse(calibRecord.data(), calibRecord.size(), applied);
         // The stored record keeps the tweak offsets of the last record that carried any, and its lens.
-        const std::int32_t count = static_cast<std::int32_t>(request.u32(8 + 112));
-        if (count > 0) {
-            const int pairs = std::min(count, 25);
-            std::memset(stored.data() + 116, 0, 4 + 200);
-            std::memcpy(stored.data() + 116, request.data() + 8 + 112, 4);
-            std::memcpy(stored.data() + 120, request.data() + 8 + 116, static_cast<std::size_t>(pairs) * 8);
-        }
-        stored[327] = calibRecord[110];
+        if (applied.tweakCount > 0)
+            StoredTuningRecord::writeTweaks(stored, applied.tweakCount, applied.tweaks.data());
+        StoredTuningRecord::writeLens(stored, static_cast<std::uint8_t>(applied.screen.lens));
         trackingModel.loadRecord(calibRecord);
-        opts.ceiling = calibRecord[108];
-        opts.rear = calibRecord[109];
-        opts.lens = calibRecord[110];
+        opts.ceiling = static_cast<std::uint8_t>(applied.screen.ceiling);
+        opts.rear = static_cast<std::uint8_t>(applied.screen.rear);
+        opts.lens = static_cast<std::uint8_t>(applied.screen.lens);
         a = calibAnswer;
     }
     if (a == CalibAnswer::ReadyEnd)
@@ -496,29 +462,30 @@ void ModuleDevice::handleRequest(const DevicePacket& r) {
     }
     case CMD_GET_EEPROM: {
         std::lock_guard<std::mutex> l(stateLock);
-        replyPipe.push({DevicePacket::make(DAT_EEPROM, stored.data(), 400), DevicePacket::size});
+        replyPipe.push(
+            {DevicePacket::make(DAT_EEPROM, stored.data(), StoredTuningRecord::size), DevicePacket::size});
         break;
     }
     case CMD_AC_BLACK_START: {
         std::lock_guard<std::mutex> l(stateLock);
         blackLevel = r.u8(10);
     }
-        capture(FrameSource::Capture::Black, 101, RES_AC_BLACK_END);
+        capture(FrameSource::Capture::Black, AcImageId::black, RES_AC_BLACK_END);
         break;
     case CMD_AC_WHITE_START:
-        capture(FrameSource::Capture::White, 102, RES_AC_WHITE_END);
+        capture(FrameSource::Capture::White, AcImageId::white, RES_AC_WHITE_END);
         break;
     case CMD_AC_PATTERN_START:
-        capture(FrameSource::Capture::Pattern, 103, RES_AC_PATTERN_END);
+        capture(FrameSource::Capture::Pattern, AcImageId::pattern, RES_AC_PATTERN_END);
         break;
     case CMD_AC_SENDIMG: {
         const int group = r.u8(9);
-        if (group < 80) {
+        if (group < ImageReassembly::groupCount) {
             std::vector<std::uint8_t> image = capturedImage(r.u8(8));
             if (image.empty())
                 image.assign(acImageSize, 0);
-            sendImageBlocks(replyPipe, DAT_AC_IMAGE, image, static_cast<std::uint32_t>(24 * group),
-                            static_cast<std::uint32_t>(24 * group + 23));
+            const auto first = static_cast<std::uint32_t>(group) * blocksPerGroup;
+            sendImageBlocks(replyPipe, DAT_AC_IMAGE, image, first, first + blocksPerGroup - 1);
         }
         answer(replyPipe, DevicePacket::make(DAT_AC_IMGEND), Kind::GroupEnd);
         break;
@@ -527,8 +494,8 @@ void ModuleDevice::handleRequest(const DevicePacket& r) {
         std::vector<std::uint8_t> image = capturedImage(static_cast<int>(r.u32(8)));
         if (image.empty())
             image.assign(acImageSize, 0);
-        const std::uint32_t first = std::min<std::uint32_t>(r.u32(12), 1919);
-        const std::uint32_t last = std::min<std::uint32_t>(r.u32(16), 1919);
+        const std::uint32_t first = std::min(r.u32(12), lastAcBlock);
+        const std::uint32_t last = std::min(r.u32(16), lastAcBlock);
         if (first <= last)
             sendImageBlocks(replyPipe, DAT_AC_IMAGE_PART, image, first, last);
         answer(replyPipe, DevicePacket::make(DAT_AC_PART_END), Kind::PartEnd);

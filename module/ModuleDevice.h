@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/DevicePacket.h"
+#include "device/StoredTuningRecord.h"
 #include "module/FaultInjector.h"
 #include "module/FrameSource.h"
 #include "module/ManualPenBehaviour.h"
@@ -42,14 +43,14 @@ public:
     ModuleDevice(const ModuleDevice&) = delete;
     ModuleDevice& operator=(const ModuleDevice&) = delete;
 
-    // The endpoints, with libusb's return conventions. A write to 0x03 queues one request (at most
+    // The endpoints, answering with the transport's error codes. A write to 0x03 queues one request (at most
     // one packet of it is read); reads of 0x83 and 0x84 wait up to their time-out (pacing-scaled).
-    int writeRequest(const unsigned char* data, int length, int* transferred);
-    int readEndpoint(unsigned char endpoint, unsigned char* data, int length, int* transferred,
-                     unsigned int timeoutMs);
-    // A read that never waits (LIBUSB_ERROR_TIMEOUT when nothing is queued), for hosts that answer
+    UsbError writeRequest(const unsigned char* data, int length, int* transferred);
+    UsbError readEndpoint(unsigned char endpoint, unsigned char* data, int length, int* transferred,
+                          unsigned int timeoutMs);
+    // A read that never waits (UsbError::timeout when nothing is queued), for hosts that answer
     // from a thread that must not block.
-    int takePacket(unsigned char endpoint, unsigned char* data, int length, int* transferred);
+    UsbError takePacket(unsigned char endpoint, unsigned char* data, int length, int* transferred);
 
     // Off the bus: queued answers and pending work are dropped and reads fail with NO_DEVICE until
     // connect(). The drop handler is called when the module drops off by itself (the Unplug fault).
@@ -73,7 +74,7 @@ public:
     void setFirmwareVersion(int major, int minor);
     void setOptions(const Options& options);
     Options options() const;
-    std::array<std::uint8_t, 400> storedRecord() const;
+    StoredTuningRecord::Bytes storedRecord() const;
     std::vector<std::uint8_t> lastCalibRecord() const;
     // The image a capture command took (101 black, 102 white, 103 pattern); empty before that.
     std::vector<std::uint8_t> capturedImage(int id) const;
@@ -130,7 +131,6 @@ private:
     void workerLoop();
     void handleRequest(const DevicePacket& request);
     void answer(PacketPipe& pipe, const DevicePacket& packet, Kind kind);
-    void sendMalformed(PacketPipe& pipe);
     void sendImageBlocks(PacketPipe& pipe, std::uint32_t code, const std::vector<std::uint8_t>& image,
                          std::uint32_t first, std::uint32_t last);
     void sendLiveFrame();
@@ -148,7 +148,7 @@ private:
     mutable std::mutex stateLock; // guards the module state below and the pluggable behaviour
     int fwMajor = 51, fwMinor = 12;
     Options opts;
-    std::array<std::uint8_t, 400> stored{};
+    StoredTuningRecord::Bytes stored{};
     std::vector<std::uint8_t> calibRecord;
     std::map<int, std::vector<std::uint8_t>> captured;
     std::map<std::uint16_t, std::uint8_t> registers;

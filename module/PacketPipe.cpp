@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <libusb.h>
 
 void PacketPipe::push(const Item& item) {
     {
@@ -19,7 +18,7 @@ void PacketPipe::push(const Item& item) {
     arrived.notify_one();
 }
 
-int PacketPipe::pop(unsigned char* data, int length, int* transferred, unsigned int timeoutMs) {
+UsbError PacketPipe::pop(unsigned char* data, int length, int* transferred, unsigned int timeoutMs) {
     *transferred = 0;
     const long long us = std::max(1000LL, Pacing::scaledMicroseconds(static_cast<int>(timeoutMs)));
     std::unique_lock<std::mutex> l(lock);
@@ -27,25 +26,25 @@ int PacketPipe::pop(unsigned char* data, int length, int* transferred, unsigned 
     return takeFront(l, data, length, transferred);
 }
 
-int PacketPipe::tryPop(unsigned char* data, int length, int* transferred) {
+UsbError PacketPipe::tryPop(unsigned char* data, int length, int* transferred) {
     *transferred = 0;
     std::unique_lock<std::mutex> l(lock);
     return takeFront(l, data, length, transferred);
 }
 
-int PacketPipe::takeFront(std::unique_lock<std::mutex>& l, unsigned char* data, int length,
-                          int* transferred) {
+UsbError PacketPipe::takeFront(std::unique_lock<std::mutex>& l, unsigned char* data, int length,
+                               int* transferred) {
     if (!connected)
-        return LIBUSB_ERROR_NO_DEVICE;
+        return UsbError::noDevice;
     if (queue.empty())
-        return LIBUSB_ERROR_TIMEOUT;
+        return UsbError::timeout;
     const Item item = queue.front();
     queue.pop_front();
     l.unlock();
     const int n = std::clamp(std::min(length, item.readLength), 0, DevicePacket::size);
     std::memcpy(data, item.packet.data(), static_cast<std::size_t>(n));
     *transferred = n;
-    return 0;
+    return UsbError::none;
 }
 
 void PacketPipe::disconnect() {

@@ -1,21 +1,20 @@
 #include "module/TrackingModel.h"
 
-#include <cstring>
+#include "device/CalibParameterRecord.h"
 
 bool TrackingModel::loadRecord(const std::vector<std::uint8_t>& record) {
-    if (record.size() != 370)
+    CalibParameterRecord::Applied applied;
+    if (!CalibParameterRecord::parse(record.data(), record.size(), applied))
         return false;
-    double params[MappingModel::parameterCount];
-    std::memcpy(params, record.data(), sizeof params);
-    const int w = record[104] | (record[105] << 8);
-    const int h = record[106] | (record[107] << 8);
-    if (w <= 0 || h <= 0)
+    if (applied.screen.width <= 0 || applied.screen.height <= 0)
         return false;
-    model = MappingModel::fromArray(params);
-    width = w;
-    height = h;
-    ceiling = record[108] != 0;
-    rear = record[109] != 0;
+    static_assert(CalibParameterRecord::paramCount == MappingModel::parameterCount,
+                  "the record carries the whole model");
+    model = MappingModel::fromArray(applied.params.data());
+    width = applied.screen.width;
+    height = applied.screen.height;
+    ceiling = applied.screen.ceiling != 0;
+    rear = applied.screen.rear != 0;
     hasRecord = true;
     // A new calibration starts without a ratio correction; the ratio check follows it.
     fixX = 1.0;

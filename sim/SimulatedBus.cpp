@@ -2,8 +2,6 @@
 
 #include "device/PacketCodes.h"
 
-#include <libusb.h>
-
 namespace {
 constexpr UsbTransport::DeviceRef hubDevice = 1;   // an unrelated device first on the bus
 constexpr UsbTransport::DeviceRef firstModule = 2; // modules follow in bus order
@@ -36,43 +34,43 @@ int SimulatedBus::moduleCount() const {
     return faultSwitches.value(SimFault::SecondModule) != 0.0 ? 2 : 1;
 }
 
-int SimulatedBus::init() const {
-    return faultSwitches.value(SimFault::InitFailure) != 0.0 ? LIBUSB_ERROR_OTHER : 0;
+UsbError SimulatedBus::init() const {
+    return faultSwitches.value(SimFault::InitFailure) != 0.0 ? UsbError::other : UsbError::none;
 }
 
-int SimulatedBus::getDeviceList(std::vector<UsbTransport::DeviceRef>& devices) const {
+UsbError SimulatedBus::getDeviceList(std::vector<UsbTransport::DeviceRef>& devices) const {
     devices.clear();
     devices.push_back(hubDevice);
     if (isPlugged()) {
         for (int i = 0; i < moduleCount(); ++i)
             devices.push_back(firstModule + static_cast<UsbTransport::DeviceRef>(i));
     }
-    return static_cast<int>(devices.size());
+    return UsbError::none;
 }
 
-int SimulatedBus::descriptor(UsbTransport::DeviceRef device,
-                             UsbTransport::DeviceDescriptor& descriptor) const {
+UsbError SimulatedBus::descriptor(UsbTransport::DeviceRef device,
+                                  UsbTransport::DeviceDescriptor& descriptor) const {
     if (device == hubDevice) {
         if (faultSwitches.value(SimFault::DescriptorFailure) != 0.0)
-            return LIBUSB_ERROR_IO;
+            return UsbError::io;
         descriptor = {0x1D6B, 0x0002};
-        return 0;
+        return UsbError::none;
     }
     if (device < firstModule || device >= firstModule + static_cast<UsbTransport::DeviceRef>(moduleCount()))
-        return LIBUSB_ERROR_NO_DEVICE;
+        return UsbError::noDevice;
     descriptor = {ModuleUsb::vendorId, ModuleUsb::productId};
-    return 0;
+    return UsbError::none;
 }
 
-int SimulatedBus::open(UsbTransport::DeviceRef device, UsbTransport::HandleRef& handle) {
+UsbError SimulatedBus::open(UsbTransport::DeviceRef device, UsbTransport::HandleRef& handle) {
     if (device == hubDevice)
-        return LIBUSB_ERROR_ACCESS;
+        return UsbError::access;
     std::lock_guard<std::mutex> l(busLock);
     if (!plugged)
-        return LIBUSB_ERROR_NO_DEVICE;
+        return UsbError::noDevice;
     handle = nextHandle++;
     handles[handle] = {device, generation};
-    return 0;
+    return UsbError::none;
 }
 
 void SimulatedBus::close(UsbTransport::HandleRef handle) {
@@ -86,22 +84,22 @@ bool SimulatedBus::handleValid(UsbTransport::HandleRef handle) const {
     return plugged && it != handles.end() && it->second.generation == generation;
 }
 
-int SimulatedBus::claim(UsbTransport::HandleRef handle, int interfaceNumber) {
+UsbError SimulatedBus::claim(UsbTransport::HandleRef handle, int interfaceNumber) {
     if (!handleValid(handle))
-        return LIBUSB_ERROR_NO_DEVICE;
+        return UsbError::noDevice;
     if (interfaceNumber != ModuleUsb::firstInterface && interfaceNumber != ModuleUsb::secondInterface)
-        return LIBUSB_ERROR_NOT_FOUND;
+        return UsbError::notFound;
     std::lock_guard<std::mutex> l(busLock);
     const int index = static_cast<int>(handles[handle].device - firstModule);
     if (interfaceNumber == ModuleUsb::firstInterface &&
         index < static_cast<int>(faultSwitches.value(SimFault::ClaimFailure)))
-        return LIBUSB_ERROR_BUSY;
+        return UsbError::busy;
     claimedIndex = index;
-    return 0;
+    return UsbError::none;
 }
 
-int SimulatedBus::release(UsbTransport::HandleRef handle) const {
-    return handleValid(handle) ? 0 : LIBUSB_ERROR_NO_DEVICE;
+UsbError SimulatedBus::release(UsbTransport::HandleRef handle) const {
+    return handleValid(handle) ? UsbError::none : UsbError::noDevice;
 }
 
 std::vector<UsbTransport::HidDeviceInfo> SimulatedBus::hidEnumerate(std::uint16_t vendorId,

@@ -10,7 +10,7 @@
 
 // The USB bus the simulated modules sit on: an unrelated hub device first, then one module (two
 // with the SecondModule fault) while plugged, the handles opened on them and the interface claims,
-// all with libusb's return conventions. A handle opened before an unplug stays dead for good.
+// all answering with the transport's error codes. A handle opened before an unplug stays dead for good.
 class SimulatedBus {
 public:
     explicit SimulatedBus(const FaultInjector& faults);
@@ -21,14 +21,14 @@ public:
     bool isPlugged() const;
     int moduleCount() const;
 
-    int init() const;
-    int getDeviceList(std::vector<UsbTransport::DeviceRef>& devices) const;
-    int descriptor(UsbTransport::DeviceRef device, UsbTransport::DeviceDescriptor& descriptor) const;
-    int open(UsbTransport::DeviceRef device, UsbTransport::HandleRef& handle);
+    UsbError init() const;
+    UsbError getDeviceList(std::vector<UsbTransport::DeviceRef>& devices) const;
+    UsbError descriptor(UsbTransport::DeviceRef device, UsbTransport::DeviceDescriptor& descriptor) const;
+    UsbError open(UsbTransport::DeviceRef device, UsbTransport::HandleRef& handle);
     void close(UsbTransport::HandleRef handle);
     bool handleValid(UsbTransport::HandleRef handle) const;
-    int claim(UsbTransport::HandleRef handle, int interfaceNumber);
-    int release(UsbTransport::HandleRef handle) const;
+    UsbError claim(UsbTransport::HandleRef handle, int interfaceNumber);
+    UsbError release(UsbTransport::HandleRef handle) const;
     std::vector<UsbTransport::HidDeviceInfo> hidEnumerate(std::uint16_t vendorId,
                                                           std::uint16_t productId) const;
     // Bus position (0-based among the modules) of the module whose interfaces were last claimed.

@@ -3,8 +3,6 @@
 #include "device/PacketCodes.h"
 #include "sim/SimulatedTransport.h"
 
-#include <libusb.h>
-
 SimulatedModule::SimulatedModule() {
     setDropHandler([this] { unplug(); });
 }
@@ -39,16 +37,16 @@ int SimulatedModule::claimedModule() const {
     return bus.claimedModule();
 }
 
-int SimulatedModule::usbAutoDetach() {
+UsbError SimulatedModule::usbAutoDetach() {
     autoDetach.fetch_add(1);
-    return 0;
+    return UsbError::none;
 }
 
-int SimulatedModule::usbBulk(UsbTransport::HandleRef handle, unsigned char endpoint, unsigned char* data,
-                             int length, int* transferred, unsigned int timeoutMs) {
+UsbError SimulatedModule::usbBulk(UsbTransport::HandleRef handle, unsigned char endpoint, unsigned char* data,
+                                  int length, int* transferred, unsigned int timeoutMs) {
     *transferred = 0;
     if (!bus.handleValid(handle))
-        return LIBUSB_ERROR_NO_DEVICE;
+        return UsbError::noDevice;
     if (endpoint == ModuleUsb::writeEndpoint)
         return writeRequest(data, length, transferred);
     return readEndpoint(endpoint, data, length, transferred, timeoutMs);

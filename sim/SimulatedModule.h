@@ -31,9 +31,9 @@ private:
     friend class SimulatedTransport;
 
     // The transport side (SimulatedTransport); the rest of the USB contract is the bus's.
-    int usbAutoDetach();
-    int usbBulk(UsbTransport::HandleRef handle, unsigned char endpoint, unsigned char* data, int length,
-                int* transferred, unsigned int timeoutMs);
+    UsbError usbAutoDetach();
+    UsbError usbBulk(UsbTransport::HandleRef handle, unsigned char endpoint, unsigned char* data, int length,
+                     int* transferred, unsigned int timeoutMs);
 
     SimulatedBus bus{faults()};
     std::atomic<int> autoDetach{0};

@@ -5,19 +5,19 @@
 SimulatedTransport::SimulatedTransport(SimulatedModule& simulated)
     : module(simulated) {}
 
-int SimulatedTransport::init() {
+UsbError SimulatedTransport::init() {
     return module.bus.init();
 }
 
-int SimulatedTransport::getDeviceList(std::vector<DeviceRef>& devices) {
+UsbError SimulatedTransport::getDeviceList(std::vector<DeviceRef>& devices) {
     return module.bus.getDeviceList(devices);
 }
 
-int SimulatedTransport::getDeviceDescriptor(DeviceRef device, DeviceDescriptor& descriptor) {
+UsbError SimulatedTransport::getDeviceDescriptor(DeviceRef device, DeviceDescriptor& descriptor) {
     return module.bus.descriptor(device, descriptor);
 }
 
-int SimulatedTransport::open(DeviceRef device, HandleRef& handle) {
+UsbError SimulatedTransport::open(DeviceRef device, HandleRef& handle) {
     return module.bus.open(device, handle);
 }
 
@@ -25,20 +25,20 @@ void SimulatedTransport::close(HandleRef handle) {
     module.bus.close(handle);
 }
 
-int SimulatedTransport::setAutoDetachKernelDriver(HandleRef, bool) {
+UsbError SimulatedTransport::setAutoDetachKernelDriver(HandleRef, bool) {
     return module.usbAutoDetach();
 }
 
-int SimulatedTransport::claimInterface(HandleRef handle, int interfaceNumber) {
+UsbError SimulatedTransport::claimInterface(HandleRef handle, int interfaceNumber) {
     return module.bus.claim(handle, interfaceNumber);
 }
 
-int SimulatedTransport::releaseInterface(HandleRef handle, int) {
+UsbError SimulatedTransport::releaseInterface(HandleRef handle, int) {
     return module.bus.release(handle);
 }
 
-int SimulatedTransport::bulkTransfer(HandleRef handle, unsigned char endpoint, unsigned char* data,
-                                     int length, int* transferred, unsigned int timeoutMs) {
+UsbError SimulatedTransport::bulkTransfer(HandleRef handle, unsigned char endpoint, unsigned char* data,
+                                          int length, int* transferred, unsigned int timeoutMs) {
     return module.usbBulk(handle, endpoint, data, length, transferred, timeoutMs);
 }
 

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <libusb.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
 #include <umockdev.h>
@@ -196,8 +195,8 @@ void UsbfsModuleHandler::submit(UMockdevIoctlClient* client, UMockdevIoctlData* 
     const bool bulk = urb->type == USBDEVFS_URB_TYPE_BULK;
     if (bulk && urb->endpoint == ModuleUsb::writeEndpoint) {
         int written = 0;
-        const int r = module.writeRequest(buffer->data, urb->buffer_length, &written);
-        finish(entry, r == 0 ? 0 : -EPIPE, written);
+        const UsbError r = module.writeRequest(buffer->data, urb->buffer_length, &written);
+        finish(entry, r == UsbError::none ? 0 : -EPIPE, written);
     } else if (!bulk ||
                (urb->endpoint != ModuleUsb::replyEndpoint && urb->endpoint != ModuleUsb::liveEndpoint)) {
         finish(entry, -EPIPE, 0); // control requests and other endpoints stall
@@ -222,11 +221,11 @@ void UsbfsModuleHandler::fillReadyReads() {
         const auto* header = reinterpret_cast<const usbdevfs_urb*>(urb.urbData->data);
         int got = 0;
         const int length = std::min(header->buffer_length, DevicePacket::size);
-        const int r = module.takePacket(urb.endpoint, packet.data(), length, &got);
-        if (r == LIBUSB_ERROR_TIMEOUT)
+        const UsbError r = module.takePacket(urb.endpoint, packet.data(), length, &got);
+        if (r == UsbError::timeout)
             continue;
-        if (r != 0) {
-            finish(urb, r == LIBUSB_ERROR_NO_DEVICE ? -ENODEV : -EPIPE, 0);
+        if (r != UsbError::none) {
+            finish(urb, r == UsbError::noDevice ? -ENODEV : -EPIPE, 0);
             continue;
         }
         umockdev_ioctl_data_update(urb.buffer, 0, packet.data(), got);

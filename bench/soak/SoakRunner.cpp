@@ -178,12 +178,12 @@ void SoakRunner::enter(CamDevCtrl& link, Moment moment) {
         // Slow answers spread the 1,944 blocks of the transfer over the random moment.
         bus.setAnswerDelayMs(0.2);
         link.startWhiteCapture(1);
-        link.requestAcImage(102, 0);
+        link.requestAcImage(AcImageId::white, 0);
         break;
     case Moment::MidCalibration:
         if (randomBelow(2) == 0) {
             link.startBlackCapture(3, 12);
-            link.requestAcImage(101, 0);
+            link.requestAcImage(AcImageId::black, 0);
         } else {
             link.startManualCalib();
             link.startManualPattern(0);
@@ -199,14 +199,14 @@ bool SoakRunner::reconnect(SoakWatchClient& client, int openedBefore, int eeprom
 }
 
 bool SoakRunner::nextImageArrivesWhole(CamDevCtrl& link) {
-    const std::vector<std::uint8_t> before = bus.capturedImage(102);
+    const std::vector<std::uint8_t> before = bus.capturedImage(AcImageId::white);
     link.startWhiteCapture(1);
     // Each capture takes a new random image, so a changed one is this capture's.
-    if (!waitFor([&] { return bus.capturedImage(102) != before; })) {
+    if (!waitFor([&] { return bus.capturedImage(AcImageId::white) != before; })) {
         qCWarning(lcSoak) << "the module never took the capture";
         return false;
     }
-    const std::vector<std::uint8_t> expected = bus.capturedImage(102);
+    const std::vector<std::uint8_t> expected = bus.capturedImage(AcImageId::white);
     bool arrived = false;
     bool identical = false;
     const auto c =
@@ -217,7 +217,7 @@ bool SoakRunner::nextImageArrivesWhole(CamDevCtrl& link) {
             identical = static_cast<std::size_t>(size) == expected.size() &&
                         std::equal(expected.begin(), expected.end(), image);
         });
-    link.requestAcImage(102, 0);
+    link.requestAcImage(AcImageId::white, 0);
     const bool done = waitFor([&] { return arrived; });
     QObject::disconnect(c);
     if (!done)

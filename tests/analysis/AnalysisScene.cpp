@@ -1,9 +1,9 @@
 #include "AnalysisScene.h"
 
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
+#include "device/TargetCounts.h"
 
 #include <QDir>
 #include <algorithm>

@@ -3,8 +3,8 @@
 #include "analysis/HomographySeed.h"
 #include "analysis/MappingModel.h"
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
 #include "calibration/PatternGeometry.h"
+#include "device/TargetCounts.h"
 #include "sim/VirtualCamera.h"
 #include "sim/VirtualScene.h"
 

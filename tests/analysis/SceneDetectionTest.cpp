@@ -3,7 +3,7 @@
 #include "AnalysisScene.h"
 
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
+#include "device/TargetCounts.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

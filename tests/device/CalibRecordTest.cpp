@@ -1,4 +1,4 @@
-#include "analysis/CalibParameterRecord.h"
+#include "device/CalibParameterRecord.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -8,16 +8,7 @@ namespace {
 
 CalibParameterRecord::Inputs inputs(int lens, int v) {
     static const double params[13] = {1.5, 0, 0, 0, 2.5, 0, 0, 0, 640, 360, 0, 0, 0};
-    CalibParameterRecord::Inputs in;
-    in.params = params;
-    in.screenWidth = 1920;
-    in.screenHeight = 1080;
-    in.lens = lens;
-    in.hasSensorBlock = true;
-    in.rowLimit1 = 300;
-    in.rowLimit2 = 300;
-    in.fwMinor = v;
-    return in;
+    return CalibParameterRecord::Inputs::fitted(params, {1920, 1080, 0, 0, lens}, 300, v);
 }
 
 std::vector<int> bytesAt(const std::array<std::uint8_t, 370>& r, int offset, int n) {
@@ -80,9 +71,7 @@ TEST(CalibRecordTest, GeometryAndParameters) {
 TEST(CalibRecordTest, TwentyTweakPairs) {
     std::vector<float> tweaks(40, 1.0f);
     auto in = inputs(3, 12);
-    in.hasTweaks = true;
-    in.tweakCount = 20;
-    in.tweaks = tweaks.data();
+    in.withTweaks(20, tweaks.data());
     const auto r = CalibParameterRecord::build(in);
     EXPECT_EQ(bytesAt(r, 112, 4), (std::vector<int>{20, 0, 0, 0}));
     float first = 0, last = 0;

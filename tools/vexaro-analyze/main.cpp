@@ -4,11 +4,11 @@
 #include "ExampleFrames.h"
 #include "FrameFile.h"
 
-#include "analysis/CalibParameterRecord.h"
 #include "analysis/PatternAnalyzer.h"
-#include "analysis/TargetCounts.h"
 #include "calibration/LastCalibration.h"
 #include "calibration/PatternGeometry.h"
+#include "device/CalibParameterRecord.h"
+#include "device/TargetCounts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -165,18 +165,11 @@ int analyse(AnalyzeOptions options) {
     }
 
     if (ok && !options.recordFile.isEmpty()) {
-        CalibParameterRecord::Inputs in;
-        in.params = params.data();
-        in.ceiling = options.ceiling ? 1 : 0;
-        in.rear = options.rear ? 1 : 0;
-        in.screenWidth = options.screenWidth;
-        in.screenHeight = options.screenHeight;
-        in.lens = options.lens;
-        in.hasSensorBlock = true;
-        in.rowLimit1 = rowLimit;
-        in.rowLimit2 = rowLimit;
-        in.fwMinor = options.fwMinor;
-        const auto record = CalibParameterRecord::build(in);
+        const auto record = CalibParameterRecord::build(CalibParameterRecord::Inputs::fitted(
+            params.data(),
+            {options.screenWidth, options.screenHeight, options.ceiling ? 1 : 0, options.rear ? 1 : 0,
+             options.lens},
+            rowLimit, options.fwMinor));
         QFile out(options.recordFile);
         if (!out.open(QIODevice::WriteOnly) || out.write(reinterpret_cast<const char*>(record.data()),
                                                          record.size()) != static_cast<qint64>(record.size()))

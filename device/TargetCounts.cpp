@@ -1,4 +1,4 @@
-#include "analysis/TargetCounts.h"
+#include "device/TargetCounts.h"
 
 std::atomic<int> TargetCounts::autoTargetCount{0};
 std::atomic<int> TargetCounts::manualTargetCount{0};

@@ -1,4 +1,4 @@
-#include "analysis/CalibParameterRecord.h"
+#include "device/CalibParameterRecord.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,6 +20,13 @@ template <typename T>
 void putRaw(std::uint8_t* at, T v) {
     // Every supported host is little-endian, as the record is.
     std::memcpy(at, &v, sizeof v);
+}
+
+template <typename T>
+T getRaw(const std::uint8_t* at) {
+    T v;
+    std::memcpy(&v, at, sizeof v);
+    return v;
 }
 
 struct LensBytes {
@@ -52,13 +59,13 @@ void putRow(std::uint8_t* at, int row) {
 }
 
 void writeSensorBlock(std::uint8_t* record, const CalibParameterRecord::Inputs& in) {
-    const int t = in.lens;
+    const int t = in.screen.lens;
     const int v = in.fwMinor;
     const LensBytes lb = lensBytes(t, v);
     const bool knownLens = t == 1 || t == 2 || t == 3;
 
     const std::uint8_t head[] = {0x01, 0x01, 0x00, 0x50, 0x00, 0x00, 0x27, 0x00, 0x00};
-    std::memcpy(record + 316, head, sizeof head);
+    std::memcpy(record + CalibParameterRecord::Offset::sensorBlock, head, sizeof head);
     record[325] = lb.e;
     record[326] = lb.f0;
     record[327] = lb.f1;
@@ -96,27 +103,65 @@ void writeSensorBlock(std::uint8_t* record, const CalibParameterRecord::Inputs& 
 
 } // namespace
 
-std::array<std::uint8_t, CalibParameterRecord::size> CalibParameterRecord::build(const Inputs& in) {
-    std::array<std::uint8_t, size> record{};
+CalibParameterRecord::Inputs CalibParameterRecord::Inputs::fitted(const double* params, const Screen& screen,
+                                                                  int rowLimit, int fwMinor) {
+    Inputs in;
+    if (params)
+        std::copy(params, params + paramCount, in.params.begin());
+    in.screen = screen;
+    in.hasSensorBlock = true;
+    in.rowLimit1 = rowLimit;
+    in.rowLimit2 = rowLimit;
+    in.fwMinor = fwMinor;
+    return in;
+}
+
+CalibParameterRecord::Inputs& CalibParameterRecord::Inputs::withTweaks(int count, const float* pairs) {
+    const int n = pairs ? std::clamp(count, 0, maxTweaks) : 0;
+    hasTweaks = n > 0;
+    tweakCount = n;
+    tweaks.fill(0.0f);
+    if (n > 0)
+        std::copy(pairs, pairs + 2 * n, tweaks.begin());
+    return *this;
+}
+
+CalibParameterRecord::Bytes CalibParameterRecord::build(const Inputs& in) {
+    Bytes record{};
     std::uint8_t* r = record.data();
-    if (in.params) {
-        for (int i = 0; i < 13; ++i)
-            putRaw(r + 8 * i, in.params[i]);
-    }
-    putU16(r + 104, static_cast<std::uint16_t>(in.screenWidth & 0xFFFF));
-    putU16(r + 106, static_cast<std::uint16_t>(in.screenHeight & 0xFFFF));
-    r[108] = static_cast<std::uint8_t>(in.ceiling);
-    r[109] = static_cast<std::uint8_t>(in.rear);
-    r[110] = static_cast<std::uint8_t>(in.lens);
-    r[111] = static_cast<std::uint8_t>(in.reserved);
-    if (in.hasTweaks && in.tweaks && in.tweakCount > 0) {
-        // At most 25 pairs fit the 200-byte area.
+    for (int i = 0; i < paramCount; ++i)
+        putRaw(r + Offset::params + 8 * i, in.params[static_cast<std::size_t>(i)]);
+    putU16(r + Offset::screenWidth, static_cast<std::uint16_t>(in.screen.width & 0xFFFF));
+    putU16(r + Offset::screenHeight, static_cast<std::uint16_t>(in.screen.height & 0xFFFF));
+    r[Offset::ceiling] = static_cast<std::uint8_t>(in.screen.ceiling);
+    r[Offset::rear] = static_cast<std::uint8_t>(in.screen.rear);
+    r[Offset::lens] = static_cast<std::uint8_t>(in.screen.lens);
+    r[Offset::reserved] = static_cast<std::uint8_t>(in.reserved);
+    if (in.hasTweaks && in.tweakCount > 0) {
         const int n = std::min(in.tweakCount, maxTweaks);
-        putI32(r + 112, n);
+        putI32(r + Offset::tweakCount, n);
         for (int i = 0; i < 2 * n; ++i)
-            putRaw(r + 116 + 4 * i, in.tweaks[i]);
+            putRaw(r + Offset::tweakOffsets + 4 * i, in.tweaks[static_cast<std::size_t>(i)]);
     }
     if (in.hasSensorBlock)
         writeSensorBlock(r, in);
     return record;
+}
+
+bool CalibParameterRecord::parse(const std::uint8_t* bytes, std::size_t length, Applied& out) {
+    if (!bytes || length != static_cast<std::size_t>(size))
+        return false;
+    Applied a;
+    for (int i = 0; i < paramCount; ++i)
+        a.params[static_cast<std::size_t>(i)] = getRaw<double>(bytes + Offset::params + 8 * i);
+    a.screen.width = bytes[Offset::screenWidth] | (bytes[Offset::screenWidth + 1] << 8);
+    a.screen.height = bytes[Offset::screenHeight] | (bytes[Offset::screenHeight + 1] << 8);
+    a.screen.ceiling = bytes[Offset::ceiling];
+    a.screen.rear = bytes[Offset::rear];
+    a.screen.lens = bytes[Offset::lens];
+    a.tweakCount = std::clamp(getRaw<std::int32_t>(bytes + Offset::tweakCount), 0, maxTweaks);
+    for (int i = 0; i < 2 * a.tweakCount; ++i)
+        a.tweaks[static_cast<std::size_t>(i)] = getRaw<float>(bytes + Offset::tweakOffsets + 4 * i);
+    out = a;
+    return true;
 }
