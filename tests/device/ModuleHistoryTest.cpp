@@ -11,7 +11,7 @@ void send(ModuleDevice& module, std::uint32_t code, std::uint32_t value) {
     p.setLength(4);
     p.setU32(8, value);
     int transferred = 0;
-    ASSERT_EQ(module.writeRequest(p.data(), DevicePacket::size, &transferred), 0);
+    ASSERT_EQ(module.writeRequest(p.data(), DevicePacket::size, &transferred), UsbError::none);
 }
 
 } // namespace
