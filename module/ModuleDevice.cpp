@@ -55,20 +55,7 @@ void ModuleDevice::stopWorker() {
 UsbError ModuleDevice::writeRequest(const unsigned char* data, int length, int* transferred) {
     DevicePacket request;
     std::memcpy(request.data(), data, static_cast<std::size_t>(std::clamp(length, 0, DevicePacket::size)));
-    {
-        std::lock_guard<std::mutex> l(counterLock);
-        const auto count = commandCounts.find(request.code());
-        if (count != commandCounts.end()) {
-            ++count->second;
-            lastByCode[request.code()] = request;
-        } else if (commandCounts.size() < codeCapacity) {
-            commandCounts.emplace(request.code(), 1);
-            lastByCode[request.code()] = request;
-        }
-        if (received.size() == recentCapacity)
-            received.pop_front();
-        received.push_back(request);
-    }
+    history.record(request);
     {
         std::lock_guard<std::mutex> l(workLock);
         requests.push_back(request);
@@ -225,29 +212,19 @@ void ModuleDevice::setCalibAnswer(CalibAnswer a) {
 }
 
 int ModuleDevice::commandCount(std::uint32_t code) const {
-    std::lock_guard<std::mutex> l(counterLock);
-    const auto it = commandCounts.find(code);
-    return it == commandCounts.end() ? 0 : it->second;
+    return history.count(code);
 }
 
 std::vector<DevicePacket> ModuleDevice::receivedPackets() const {
-    std::lock_guard<std::mutex> l(counterLock);
-    return {received.begin(), received.end()};
+    return history.recent();
 }
 
 std::optional<DevicePacket> ModuleDevice::lastReceived(std::uint32_t code) const {
-    std::lock_guard<std::mutex> l(counterLock);
-    const auto it = lastByCode.find(code);
-    if (it == lastByCode.end())
-        return std::nullopt;
-    return it->second;
+    return history.last(code);
 }
 
 void ModuleDevice::clearCounters() {
-    std::lock_guard<std::mutex> l(counterLock);
-    commandCounts.clear();
-    lastByCode.clear();
-    received.clear();
+    history.clear();
 }
 
 int ModuleDevice::coordCount() const {

@@ -6,6 +6,7 @@
 #include "module/FrameSource.h"
 #include "module/ManualPenBehaviour.h"
 #include "module/PacketPipe.h"
+#include "module/RequestHistory.h"
 #include "module/SimFault.h"
 #include "module/TrackingModel.h"
 
@@ -96,11 +97,9 @@ public:
     // Waits until every request written so far has been handled (false on time-out).
     bool waitUntilIdle(int timeoutMs = 5000);
 
-    // Counters for tests. The module keeps a count and the last packet of each command code, and
-    // only the most recent requests in order (recentCapacity of them), so a long session holds a
-    // bounded amount however many requests it handles.
-    static constexpr std::size_t recentCapacity = 1024;
-    static constexpr std::size_t codeCapacity = 256; // distinct codes counted; later new ones are not
+    // Counters for tests, bounded however long the session (see RequestHistory).
+    static constexpr std::size_t recentCapacity = RequestHistory::recentCapacity;
+    static constexpr std::size_t codeCapacity = RequestHistory::codeCapacity;
     int commandCount(std::uint32_t code) const;
     // The most recent requests, oldest first (at most recentCapacity).
     std::vector<DevicePacket> receivedPackets() const;
@@ -165,10 +164,7 @@ private:
     mutable std::mutex sourceLock;
     std::unique_ptr<FrameSource> frameSource;
 
-    mutable std::mutex counterLock; // guards commandCounts, lastByCode and received
-    std::map<std::uint32_t, int> commandCounts;
-    std::map<std::uint32_t, DevicePacket> lastByCode;
-    std::deque<DevicePacket> received;
+    RequestHistory history;
     std::atomic<int> coords{0};
     std::atomic<long long> workerCpuNs{0};
 
