@@ -23,5 +23,7 @@ export TSAN_OPTIONS="suppressions=$here/scripts/tsan.supp:halt_on_error=1:second
 # The sanitizer builds run several times slower; the simulated installation's waits stretch.
 [ "$dir" != build ] && export VEXARO_WAIT_STRETCH=5
 cd "$dir"
-# VEXARO_TEST_LABELS picks test programs by folder label (a ctest -L expression); all by default.
-ctest --output-on-failure -j "$(nproc)" --timeout 600 ${VEXARO_TEST_LABELS:+-L "$VEXARO_TEST_LABELS"}
+# VEXARO_TEST_LABELS picks test programs by folder label (a ctest -L expression), VEXARO_TEST_NAMES
+# tests by name (a ctest -R expression); all by default.
+ctest --output-on-failure -j "$(nproc)" --timeout 600 ${VEXARO_TEST_LABELS:+-L "$VEXARO_TEST_LABELS"} \
+  ${VEXARO_TEST_NAMES:+-R "$VEXARO_TEST_NAMES"}
