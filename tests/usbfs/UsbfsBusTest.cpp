@@ -1,7 +1,7 @@
 #include "UsbfsTestSupport.h"
+#include "device/LibusbTransport.h"
 
 #include <QSignalSpy>
-#include <libusb.h>
 
 // The module leaves the bus in the middle of an image transfer: the reads in flight end with ENODEV,
 // the watch loop reports it gone, and the module plugged in again is opened afresh.
@@ -93,39 +93,49 @@ TEST_F(UsbfsLinkTest, SecondModuleOnlyOneIsUsed) {
 // back to life would hide the replug from the tool, which reopens when its reads fail.)
 TEST_F(UsbfsLinkTest, HandleFromBeforeAnUnplugStaysDeadAfterTheReplug) {
     makeBus();
-    libusb_context* context = nullptr;
-    ASSERT_EQ(libusb_init(&context), 0);
-    const auto openModule = [context] {
-        libusb_device_handle* h =
-            libusb_open_device_with_vid_pid(context, ModuleUsb::vendorId, ModuleUsb::productId);
-        if (h) {
-            libusb_set_auto_detach_kernel_driver(h, 1);
-            if (libusb_claim_interface(h, ModuleUsb::firstInterface) != 0) {
-                libusb_close(h);
-                h = nullptr;
+    LibusbTransport usb;
+    ASSERT_EQ(usb.init(), UsbError::none);
+    const auto openModule = [&usb] {
+        UsbTransport::HandleRef handle = 0;
+        std::vector<UsbTransport::DeviceRef> devices;
+        if (usb.getDeviceList(devices) != UsbError::none)
+            return handle;
+        for (const UsbTransport::DeviceRef device : devices) {
+            UsbTransport::DeviceDescriptor descriptor;
+            if (usb.getDeviceDescriptor(device, descriptor) != UsbError::none ||
+                descriptor.idVendor != ModuleUsb::vendorId || descriptor.idProduct != ModuleUsb::productId)
+                continue;
+            if (usb.open(device, handle) != UsbError::none)
+                break;
+            usb.setAutoDetachKernelDriver(handle, true);
+            if (usb.claimInterface(handle, ModuleUsb::firstInterface) != UsbError::none) {
+                usb.close(handle);
+                handle = 0;
             }
+            break;
         }
-        return h;
+        usb.freeDeviceList(devices);
+        return handle;
     };
     DevicePacket request = DevicePacket::make(CMD_SENDVERSION);
     int transferred = 0;
-    libusb_device_handle* old = openModule();
-    ASSERT_NE(old, nullptr);
+    const UsbTransport::HandleRef old = openModule();
+    ASSERT_NE(old, 0u);
 
     bus->unplug();
     bus->replug();
-    EXPECT_NE(libusb_bulk_transfer(old, ModuleUsb::writeEndpoint, request.data(), DevicePacket::size,
-                                   &transferred, ModuleUsb::writeTimeoutMs),
-              0);
+    EXPECT_NE(usb.bulkTransfer(old, ModuleUsb::writeEndpoint, request.data(), DevicePacket::size,
+                               &transferred, ModuleUsb::writeTimeoutMs),
+              UsbError::none);
     EXPECT_EQ(module().commandCount(CMD_SENDVERSION), 0);
 
-    libusb_device_handle* fresh = openModule();
-    ASSERT_NE(fresh, nullptr);
-    EXPECT_EQ(libusb_bulk_transfer(fresh, ModuleUsb::writeEndpoint, request.data(), DevicePacket::size,
-                                   &transferred, ModuleUsb::writeTimeoutMs),
-              0);
+    const UsbTransport::HandleRef fresh = openModule();
+    ASSERT_NE(fresh, 0u);
+    EXPECT_EQ(usb.bulkTransfer(fresh, ModuleUsb::writeEndpoint, request.data(), DevicePacket::size,
+                               &transferred, ModuleUsb::writeTimeoutMs),
+              UsbError::none);
     EXPECT_EQ(module().commandCount(CMD_SENDVERSION), 1);
-    libusb_close(fresh);
-    libusb_close(old);
-    libusb_exit(context);
+    usb.close(fresh);
+    usb.close(old);
+    usb.exit();
 }
