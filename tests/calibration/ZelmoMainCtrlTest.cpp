@@ -123,16 +123,6 @@ TEST_F(ZelmoMainCtrlTest, FirmwareVersionFlags) {
     EXPECT_EQ(relayed.at(3).at(0).toString(), QStringLiteral("52.00"));
 }
 
-TEST_F(ZelmoMainCtrlTest, OptionsAreRelayedUnchanged) {
-    ZelmoMainCtrl ctrl(&texts);
-    QSignalSpy relayed(&ctrl, &ZelmoMainCtrl::sigSetFWOption);
-    ctrl.slotSetFWOption(1, 0, 1, 3);
-    ASSERT_EQ(relayed.count(), 1);
-    EXPECT_EQ(relayed.at(0).at(0).value<unsigned char>(), 1);
-    EXPECT_EQ(relayed.at(0).at(2).value<unsigned char>(), 1);
-    EXPECT_EQ(relayed.at(0).at(3).value<unsigned char>(), 3);
-}
-
 TEST_F(ZelmoMainCtrlTest, StoredTuningRecord) {
     ZelmoMainCtrl ctrl(&texts);
     auto block = eepromWithCount(3, 3, 2);

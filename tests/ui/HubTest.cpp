@@ -140,10 +140,18 @@ TEST_F(HubTest, RoutesMountingLensAndDeviceState) {
     MainDlg* settings = hub.settingsWindow();
     CalibDlg* calib = hub.controller()->calibWindow();
     settings->applyLanguage();
-    emit hub.controller()->sigSetFWOption(1, 1, 0, 3);
+    // The module's options go up through the controller to the settings window and come back down
+    // as the installation the calibration draws with; two reports with each value changed catch a
+    // broken link or two values swapped on the way.
+    emit hub.controller()->device()->sigSetFWOption(1, 0, 1, 3);
     EXPECT_EQ(hub.controller()->installation().ceiling, 1);
-    EXPECT_EQ(hub.controller()->installation().rear, 1);
+    EXPECT_EQ(hub.controller()->installation().rear, 0);
     EXPECT_EQ(hub.controller()->installation().lens, 3);
+    // A lens the settings window does not offer leaves no lens chosen.
+    emit hub.controller()->device()->sigSetFWOption(0, 1, 0, 2);
+    EXPECT_EQ(hub.controller()->installation().ceiling, 0);
+    EXPECT_EQ(hub.controller()->installation().rear, 1);
+    EXPECT_EQ(hub.controller()->installation().lens, 0);
     emit hub.controller()->sigSetFWVersion(QStringLiteral("51.05"));
     EXPECT_EQ(MainDlgWidgets(*settings).labelFWVersion->text(), QStringLiteral("Firmware Version : 51.05"));
 
