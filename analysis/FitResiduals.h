@@ -10,10 +10,10 @@
 class FitResiduals {
 public:
     // A residual below this (camera pixels) is never called an outlier: a corner target the fit
-    // leans on, on a small screen drawn on whole pixels, comes out at up to 1.6 from clean frames.
-    static constexpr double leastOutlier = 2.0;
+    // leans on comes out at over a pixel from clean frames of a small screen drawn on whole pixels.
+    static constexpr double leastOutlier = 1.5;
     // An outlier lies this many times the typical detection scatter from its place.
-    static constexpr double outlierFactor = 6.0;
+    static constexpr double outlierFactor = 4.5;
     // Typical scatter (camera pixels) the noisiest frames worth calibrating from leave at most;
     // beyond it the detections are not noise about one model but some of them are misplaced.
     static constexpr double mostScatter = 0.55;

@@ -4,6 +4,7 @@
 #include "AnalysisScene.h"
 
 #include "analysis/CirclePass.h"
+#include "analysis/FailureDiagnosis.h"
 #include "analysis/FitResiduals.h"
 #include "analysis/PatternAnalyzer.h"
 
@@ -69,6 +70,78 @@ INSTANTIATE_TEST_SUITE_P(Cable, CoveredTarget,
                              return std::string(p.param.name);
                          });
 
+// Paints white over target 9: the fit lacks a side target and so leans on the targets it has.
+void coverCorner(QImage& screen, const AnalysisScene& s) {
+    QPainter painter(&screen);
+    const std::array<float, 40> t = s.targets();
+    painter.fillRect(QRectF(t[2 * 9] - 90.0f, t[2 * 9 + 1] - 90.0f, 180.0f, 180.0f), Qt::white);
+}
+
+class ShiftedDetection : public testing::Test {
+protected:
+    void SetUp() override {
+        PatternAnalyzer::instance().resetProcessState();
+        scene.lens = 2;
+        scene.light.noiseSigma = 1.0;
+        scene.photograph(coverCorner);
+        std::array<double, 13> params{};
+        ASSERT_EQ(scene.analyse(params), 19);
+        ASSERT_TRUE(PatternAnalyzer::instance().fitOk) << PatternAnalyzer::instance().failure().reason;
+        scene.mappingError(params, cleanRms, cleanMax);
+        found = PatternAnalyzer::instance().correctedPoints;
+    }
+
+    // Refits with target `id`'s detection moved by (dx, dy) camera pixels, as a cable over part of
+    // its disc moves the centroid; returns fitOk and the mapping's RMS error in rms.
+    bool refitShifted(int id, float dx, float dy, double& rms) {
+        PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+        analyzer.correctedPoints = found;
+        analyzer.correctedPoints[static_cast<size_t>(id)] += cv::Point2f(dx, dy);
+        std::array<double, 13> params{};
+        analyzer.fitAutomatic(params.data());
+        double max = 0.0;
+        rms = 0.0;
+        scene.mappingError(params, rms, max);
+        return analyzer.fitOk;
+    }
+
+    AnalysisScene scene;
+    PatternAnalyzer::PointTable found{};
+    double cleanRms = 0.0, cleanMax = 0.0;
+};
+
+TEST_F(ShiftedDetection, CornerTargetOffByThreePixelsIsLeftOut) {
+    // Target 4 is the corner next to the missing side target: the fit would bend the whole right
+    // of the screen to it.
+    double rms = 0.0;
+    const bool ok = refitShifted(4, 0.0f, 3.0f, rms);
+    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    if (ok) {
+        EXPECT_LT(rms, cleanRms + 0.5) << "clean " << cleanRms;
+        EXPECT_EQ(analyzer.failure().stage, AnalysisFailure::Stage::None);
+    } else {
+        EXPECT_EQ(analyzer.failure().stage, AnalysisFailure::Stage::FitAcceptance);
+        EXPECT_NE(analyzer.failure().reason.find("covered"), std::string::npos) << analyzer.failure().reason;
+    }
+}
+
+TEST_F(ShiftedDetection, EveryTopTargetOffByTwoPixelsIsNeverTakenWrong) {
+    for (int id : {0, 1, 2, 3, 4, 6, 7}) {
+        double rms = 0.0;
+        if (refitShifted(id, 1.5f, 2.0f, rms)) {
+            EXPECT_LT(rms, cleanRms + 0.5) << "target " << id << " clean " << cleanRms;
+        }
+    }
+}
+
+TEST_F(ShiftedDetection, SmallShiftKeepsEveryTarget) {
+    // Half a pixel is detection noise on a dim capture: no target is dropped for it, and the fit
+    // is as good as the clean one.
+    double rms = 0.0;
+    EXPECT_TRUE(refitShifted(2, 0.0f, 0.5f, rms)) << PatternAnalyzer::instance().failure().reason;
+    EXPECT_LT(rms, cleanRms + 0.2);
+}
+
 // About 1.5 screen pixels per camera pixel, with some lens distortion.
 MappingModel scaled() {
     double p[13] = {1.5, 0.0, 10.0, 0.0, 1.5, 20.0, 0.0, 0.0, 640.0, 360.0, 2e-7, 0.0, 0.0};
@@ -113,6 +186,34 @@ TEST(FitResiduals, EvenScatterAndSmallShiftsHaveNoOutlier) {
     camera.resize(10);
     screen.resize(10);
     EXPECT_EQ(FitResiduals(scaled(), camera, screen).outlier(), -1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(FitRefusedForResiduals, NamesACoveredTargetAndNotTheSpread) {
+    DetectionReport report;
+    report.markersFound = 9;
+    report.seedSolved = true;
+    std::array<cv::Point2f, DetectionReport::maxTargets> raw{};
+    for (int j = 0; j < 20; ++j)
+        raw[static_cast<size_t>(j)] = j == 9 ? cv::Point2f() : cv::Point2f(100.0f + j, 100.0f);
+    FailureDiagnosis::Facts facts;
+    facts.brightRange = 120.0;
+    facts.projectedFraction = 0.5;
+    facts.detection = &report;
+    facts.count = 20;
+    facts.raw = &raw;
+    facts.fitRan = true;
+    facts.fitError = 19.0;
+    facts.fitPoints = 19;
+    facts.fitInconsistent = true;
+    const AnalysisFailure f = FailureDiagnosis::diagnose(facts);
+    EXPECT_EQ(f.stage, AnalysisFailure::Stage::FitAcceptance);
+    EXPECT_NE(f.reason.find("do not fit one camera model"), std::string::npos) << f.reason;
+    EXPECT_NE(f.reason.find("covered"), std::string::npos) << f.reason;
+    EXPECT_EQ(f.missingTargets, std::vector<int>{9});
 }
 
 } // namespace
