@@ -56,6 +56,10 @@ AnalysisFailure FailureDiagnosis::diagnose(const Facts& facts) {
             failure.reason = dim ? tooDark : covered;
         if (detection.markersFound < 4 && !dim)
             failure.reason = "too few markers recognised: " + failure.reason;
+    } else if (facts.fitRan && facts.fitInconsistent) {
+        failure.stage = Stage::FitAcceptance;
+        failure.reason = "the targets found do not fit one camera model: one is likely found off its place, "
+                         "partly covered (a hand or a cable?)";
     } else if (facts.fitRan && facts.fitSpread > 0.0) {
         failure.stage = Stage::FitAcceptance;
         char text[200];

@@ -28,6 +28,8 @@ public:
         // The fit matched its points but leaves the screen away from them uncertain by this much
         // (screen pixels, root mean square); 0 when that was not the refusal.
         double fitSpread = 0.0;
+        // The fit was refused because its points do not scatter like noise about one model.
+        bool fitInconsistent = false;
     };
 
     static AnalysisFailure diagnose(const Facts& facts);

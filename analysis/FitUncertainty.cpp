@@ -120,6 +120,24 @@ void FitUncertainty::spreadOverScreen(int screenWidth, int screenHeight, double&
     worst = std::sqrt(largest);
 }
 
+bool FitUncertainty::leverage(double x, double y, double (&hat)[2][2]) const {
+    if (!determined)
+        return false;
+    double g[2][P];
+    gradients(x, y, g[0], g[1]);
+    for (int a = 0; a < 2; ++a) {
+        for (int b = 0; b < 2; ++b) {
+            double sum = 0.0;
+            for (int r = 0; r < P; ++r) {
+                for (int c = 0; c < P; ++c)
+                    sum += g[a][r] / columnScale[r] * covariance[r][c] * g[b][c] / columnScale[c];
+            }
+            hat[a][b] = sum;
+        }
+    }
+    return true;
+}
+
 bool FitUncertainty::cameraPointOf(const MappingModel& model, double sx, double sy, double& x, double& y) {
     double best = std::numeric_limits<double>::infinity();
     for (int cy = 0; cy < 720; cy += 16) {

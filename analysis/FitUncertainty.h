@@ -25,6 +25,10 @@ public:
 
     double scatter() const { return sigma; }
 
+    // How much the fit follows a point at camera (x, y) among those it was fitted to: the 2 x 2
+    // block of the hat matrix there (screen x, y). False when the model is not determined.
+    bool leverage(double x, double y, double (&hat)[2][2]) const;
+
     // The camera point the model maps to screen point (sx, sy), searched over the 1280 x 720
     // frame and refined; false when the model brings no frame point near it.
     static bool cameraPointOf(const MappingModel& model, double sx, double sy, double& x, double& y);

@@ -4,6 +4,7 @@
 #include "analysis/DefaultTweakTables.h"
 #include "analysis/DetectionMapping.h"
 #include "analysis/FailureDiagnosis.h"
+#include "analysis/FitResiduals.h"
 #include "analysis/FitUncertainty.h"
 #include "analysis/HomographySeed.h"
 #include "analysis/LensPreset.h"
@@ -64,6 +65,7 @@ void PatternAnalyzer::clearCorrected() {
     fitPoints = 0;
     fitSpread = 0.0;
     refusedForSpread = false;
+    refusedForResiduals = false;
 }
 
 void PatternAnalyzer::setTargets(const float* points, int count, int width, int height, eLens lensType,
@@ -406,33 +408,93 @@ bool PatternAnalyzer::runFit(const PointTable& table, int count, bool allStarts,
     return fitOk;
 }
 
-bool PatternAnalyzer::fitAutomatic(double* out) {
-    const int count = clampCount(TargetCounts::autoTargetCount.load());
+bool PatternAnalyzer::enoughForAutomatic(const PointTable& table, int count) {
     int valid = 0;
     int validSides = 0;
     for (int j = 0; j < count; ++j) {
-        if (!isValid(correctedPoints[static_cast<size_t>(j)]))
+        if (!isValid(table[static_cast<size_t>(j)]))
             continue;
         ++valid;
         if (j == 0 || j == 4 || j == 5 || j == 9 || j == 10 || j == 14 || j == 15 || j == 19)
             ++validSides;
     }
+    return valid >= count - 8 && validSides >= 2;
+}
+
+FitResiduals PatternAnalyzer::scatterOf(const double* params, const PointTable& table, int count) const {
+    std::vector<double> camera, screen;
+    for (int j = 0; j < count; ++j) {
+        const size_t k = static_cast<size_t>(j);
+        if (!isValid(table[k]))
+            continue;
+        camera.push_back(static_cast<double>(table[k].x));
+        camera.push_back(static_cast<double>(table[k].y));
+        screen.push_back(targetXY[2 * k]);
+        screen.push_back(targetXY[2 * k + 1]);
+    }
+    return FitResiduals(MappingModel::fromArray(params), camera, screen);
+}
+
+int PatternAnalyzer::outlierOf(const double* params, const PointTable& table, int count) const {
+    const FitResiduals residuals = scatterOf(params, table, count);
+    const int odd = residuals.outlier();
+    qCDebug(lcAnalysis) << "fit residuals (camera px)" << residuals.inCameraPixels() << "scatter"
+                        << residuals.scatter();
+    if (odd < 0)
+        return -1;
+    int seen = 0;
+    for (int j = 0; j < count; ++j) {
+        if (isValid(table[static_cast<size_t>(j)]) && seen++ == odd)
+            return j;
+    }
+    return -1;
+}
+
+bool PatternAnalyzer::fitAutomatic(double* out) {
+    const int count = clampCount(TargetCounts::autoTargetCount.load());
     refusedForSpread = false;
+    refusedForResiduals = false;
     fitSpread = 0.0;
-    if (valid < count - 8 || validSides < 2) {
+    if (!enoughForAutomatic(correctedPoints, count)) {
         fitOk = false;
         fitRan = false;
         return false;
     }
+    PointTable table = correctedPoints;
     std::array<double, MappingModel::parameterCount> params{};
-    if (!runFit(correctedPoints, count, true, params.data())) {
-        if (out)
-            std::copy(params.begin(), params.end(), out);
-        return false;
-    }
+    const bool fitted = runFit(table, count, true, params.data());
     if (out)
         std::copy(params.begin(), params.end(), out);
-    fitSpread = valid < count ? spreadOf(params.data(), correctedPoints, count) : 0.0;
+    if (!fitted)
+        return false;
+    // A target found well off the place the others give it (partly covered, or a stray shape) is
+    // left out and the rest fitted again; a second one, or too few left, refuses the fit. Only a
+    // fit that extrapolates to missing targets is judged so: with all found, one misplaced target
+    // moves the model near itself only.
+    const bool someMissing = std::count_if(table.begin(), table.begin() + count, isValid) < count;
+    const int odd = someMissing ? outlierOf(params.data(), table, count) : -1;
+    if (odd >= 0) {
+        table[static_cast<size_t>(odd)] = cv::Point2f(0.0f, 0.0f);
+        const bool enough = enoughForAutomatic(table, count);
+        qCDebug(lcAnalysis) << "target" << odd
+                            << "off the fit of the others:" << (enough ? "refit" : "refused");
+        if (!enough || !runFit(table, count, true, params.data()) ||
+            outlierOf(params.data(), table, count) >= 0) {
+            fitOk = false;
+            refusedForResiduals = true;
+            return false;
+        }
+        if (out)
+            std::copy(params.begin(), params.end(), out);
+    }
+    if (someMissing && scatterOf(params.data(), table, count).tooScattered()) {
+        qCDebug(lcAnalysis) << "fit refused: its residuals scatter beyond what noise leaves";
+        fitOk = false;
+        refusedForResiduals = true;
+        return false;
+    }
+    const int valid = static_cast<int>(std::count_if(table.begin(), table.begin() + count, isValid));
+    fitSpread = valid < count ? spreadOf(params.data(), table, count) : 0.0;
     // With every target found the screen is covered to its edges; a fit that lacks some
     // extrapolates the screen around them from a model of thirteen parameters, which a few
     // tenths of a pixel of scatter can bend by pixels there.
@@ -527,5 +589,6 @@ AnalysisFailure PatternAnalyzer::failure() const {
     facts.fitError = fitError;
     facts.fitPoints = fitPoints;
     facts.fitSpread = refusedForSpread ? fitSpread : 0.0;
+    facts.fitInconsistent = refusedForResiduals;
     return FailureDiagnosis::diagnose(facts);
 }

@@ -3,6 +3,7 @@
 #include "analysis/AnalysisFailure.h"
 #include "analysis/CircleBounds.h"
 #include "analysis/DetectionReport.h"
+#include "analysis/FitResiduals.h"
 #include "analysis/HomographySeed.h"
 #include "analysis/LensType.h"
 #include "analysis/MappingModel.h"
@@ -88,6 +89,12 @@ public:
 private:
     PatternAnalyzer() = default;
     bool runFit(const PointTable& table, int count, bool allStarts, double* out);
+    // Enough valid points for an automatic fit: all but eight, two of them on the sides.
+    static bool enoughForAutomatic(const PointTable& table, int count);
+    // The target whose detection stands out from the fit's other residuals; -1 for none.
+    int outlierOf(const double* params, const PointTable& table, int count) const;
+    // The residuals of the last fit's model at the table's valid points.
+    FitResiduals scatterOf(const double* params, const PointTable& table, int count) const;
     // The spread of the last fit's model over the screen, from the points it was fitted to.
     double spreadOf(const double* params, const PointTable& table, int count) const;
     // Per marker target not dropped: the robust mean of its sightings' centres, each moved by inverse search
@@ -121,5 +128,6 @@ private:
     bool fitRan = false;
     int fitPoints = 0;
     bool refusedForSpread = false;
+    bool refusedForResiduals = false;
     bool rollBack_ = false;
 };
