@@ -6,15 +6,45 @@
 
 namespace {
 
-// Sets every pixel whose component is marked to value.
-void paintMarked(cv::Mat& binary, const cv::Mat& labels, const std::vector<unsigned char>& marked,
-                 unsigned char value) {
-    for (int y = 0; y < binary.rows; ++y) {
-        const int* label = labels.ptr<int>(y);
-        unsigned char* pixel = binary.ptr<unsigned char>(y);
-        for (int x = 0; x < binary.cols; ++x) {
-            if (marked[static_cast<size_t>(label[x])])
-                pixel[x] = value;
+// Sets every pixel of the marked components to value. Speckles are small, so painting inside
+// their boxes is far cheaper than a scan of the frame, unless so many are marked that the boxes
+// together cover more than the frame.
+void paintMarked(cv::Mat& binary, const cv::Mat& labels, const cv::Mat& stats,
+                 const std::vector<unsigned char>& marked, unsigned char value) {
+    long long boxArea = 0;
+    for (size_t l = 1; l < marked.size(); ++l) {
+        if (marked[l]) {
+            const int component = static_cast<int>(l);
+            boxArea += static_cast<long long>(stats.at<int>(component, cv::CC_STAT_WIDTH)) *
+                       stats.at<int>(component, cv::CC_STAT_HEIGHT);
+        }
+    }
+    if (boxArea >= static_cast<long long>(binary.rows) * binary.cols) {
+        for (int y = 0; y < binary.rows; ++y) {
+            const int* label = labels.ptr<int>(y);
+            unsigned char* pixel = binary.ptr<unsigned char>(y);
+            for (int x = 0; x < binary.cols; ++x) {
+                if (marked[static_cast<size_t>(label[x])])
+                    pixel[x] = value;
+            }
+        }
+        return;
+    }
+    for (size_t l = 1; l < marked.size(); ++l) {
+        if (!marked[l])
+            continue;
+        const int component = static_cast<int>(l);
+        const int left = stats.at<int>(component, cv::CC_STAT_LEFT);
+        const int top = stats.at<int>(component, cv::CC_STAT_TOP);
+        const int right = left + stats.at<int>(component, cv::CC_STAT_WIDTH);
+        const int bottom = top + stats.at<int>(component, cv::CC_STAT_HEIGHT);
+        for (int y = top; y < bottom; ++y) {
+            const int* label = labels.ptr<int>(y);
+            unsigned char* pixel = binary.ptr<unsigned char>(y);
+            for (int x = left; x < right; ++x) {
+                if (label[x] == component)
+                    pixel[x] = value;
+            }
         }
     }
 }
@@ -39,7 +69,7 @@ bool SpeckleFilter::apply(cv::Mat& binary, int minWidth, int minHeight) {
         }
     }
     if (any)
-        paintMarked(binary, labels, marked, 0);
+        paintMarked(binary, labels, stats, marked, 0);
 
     // Enclosed black blobs (hole outlines): the outline runs on the white pixels around the hole,
     // one pixel outside its box on every side.
@@ -61,6 +91,6 @@ bool SpeckleFilter::apply(cv::Mat& binary, int minWidth, int minHeight) {
         }
     }
     if (any)
-        paintMarked(binary, labels, marked, 255);
+        paintMarked(binary, labels, stats, marked, 255);
     return true;
 }
