@@ -15,6 +15,16 @@ DetectionMapping::DetectionMapping(const LensPreset& preset, const HomographySee
     , k3(preset.k3)
     , g(seed.coefficients()) {}
 
+DetectionMapping::DetectionMapping(const MappingModel& model)
+    : cx(model.p[MappingModel::Cx])
+    , cy(model.p[MappingModel::Cy])
+    , k1(model.p[MappingModel::K1])
+    , k2(model.p[MappingModel::K2])
+    , k3(model.p[MappingModel::K3])
+    , g{model.p[MappingModel::H0], model.p[MappingModel::H1], model.p[MappingModel::H2],
+        model.p[MappingModel::H3], model.p[MappingModel::H4], model.p[MappingModel::H5],
+        model.p[MappingModel::H6], model.p[MappingModel::H7], 1.0} {}
+
 void DetectionMapping::map(double x, double y, double& sx, double& sy) const {
     const double dx = x - cx;
     const double dy = y - cy;
@@ -58,6 +68,38 @@ void DetectionMapping::mapRounded(const std::vector<cv::Point2f>& camera,
     mapEachRounded(camera, screen);
 }
 
+cv::Point2d DetectionMapping::invert(const cv::Point2d& m, const cv::Point2d& start, int steps) const {
+    double x = start.x, y = start.y;
+    for (int step = 0; step < steps; ++step) {
+        double sx = 0.0, sy = 0.0, ax = 0.0, ay = 0.0, bx = 0.0, by = 0.0;
+        map(x, y, sx, sy);
+        map(x + 0.5, y, ax, ay);
+        map(x, y + 0.5, bx, by);
+        const double j00 = (ax - sx) / 0.5, j10 = (ay - sy) / 0.5;
+        const double j01 = (bx - sx) / 0.5, j11 = (by - sy) / 0.5;
+        const double det = j00 * j11 - j01 * j10;
+        if (!(std::fabs(det) > 1e-12))
+            break;
+        const double ex = m.x - sx, ey = m.y - sy;
+        const double nxStep = (j11 * ex - j01 * ey) / det;
+        const double nyStep = (-j10 * ex + j00 * ey) / det;
+        if (!std::isfinite(nxStep) || !std::isfinite(nyStep))
+            break;
+        x += nxStep;
+        y += nyStep;
+    }
+    return {x, y};
+}
+
+double DetectionMapping::pixelArea(double x, double y) const {
+    double ax = 0.0, ay = 0.0, bx = 0.0, by = 0.0, cx2 = 0.0, cy2 = 0.0, dx = 0.0, dy = 0.0;
+    map(x - 0.5, y, ax, ay);
+    map(x + 0.5, y, bx, by);
+    map(x, y - 0.5, cx2, cy2);
+    map(x, y + 0.5, dx, dy);
+    return std::fabs((bx - ax) * (dy - cy2) - (by - ay) * (dx - cx2));
+}
+
 double DetectionMapping::squaredMiss(double x, double y, const cv::Point2d& m) const {
     const double dx = x - cx;
     const double dy = y - cy;
@@ -86,26 +128,9 @@ cv::Point2d DetectionMapping::refineByInverseSearch(const cv::Point2d& m, const 
     if (nx == 0 || ny == 0)
         return {-1.0, -1.0};
 
-    // Start: two Gauss-Newton steps on the map with a numeric Jacobian.
-    double x = c.x, y = c.y;
-    for (int step = 0; step < 2; ++step) {
-        double sx = 0.0, sy = 0.0, ax = 0.0, ay = 0.0, bx = 0.0, by = 0.0;
-        map(x, y, sx, sy);
-        map(x + 0.5, y, ax, ay);
-        map(x, y + 0.5, bx, by);
-        const double j00 = (ax - sx) / 0.5, j10 = (ay - sy) / 0.5;
-        const double j01 = (bx - sx) / 0.5, j11 = (by - sy) / 0.5;
-        const double det = j00 * j11 - j01 * j10;
-        if (!(std::fabs(det) > 1e-12))
-            break;
-        const double ex = m.x - sx, ey = m.y - sy;
-        const double nxStep = (j11 * ex - j01 * ey) / det;
-        const double nyStep = (-j10 * ex + j00 * ey) / det;
-        if (!std::isfinite(nxStep) || !std::isfinite(nyStep))
-            break;
-        x += nxStep;
-        y += nyStep;
-    }
+    // Start: two Gauss-Newton steps on the map.
+    const cv::Point2d start = invert(m, c, 2);
+    const double x = start.x, y = start.y;
     auto nearestIndex = [](double v, double first, int n) {
         const double i = std::floor((v - first) / 0.2 + 0.5);
         if (!(i > 0.0))

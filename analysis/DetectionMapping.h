@@ -2,6 +2,7 @@
 
 #include "analysis/HomographySeed.h"
 #include "analysis/LensPreset.h"
+#include "analysis/MappingModel.h"
 
 #include <opencv2/core/types.hpp>
 #include <vector>
@@ -11,11 +12,19 @@
 class DetectionMapping {
 public:
     DetectionMapping(const LensPreset& preset, const HomographySeed& seed);
+    // The mapping of a fitted model.
+    explicit DetectionMapping(const MappingModel& model);
 
     void map(double x, double y, double& sx, double& sy) const;
     // Maps each point and rounds to whole screen pixels (halves upward).
     void mapRounded(const std::vector<cv::Point>& camera, std::vector<cv::Point>& screen) const;
     void mapRounded(const std::vector<cv::Point2f>& camera, std::vector<cv::Point>& screen) const;
+
+    // The camera point whose mapping is m, by Gauss-Newton steps from start (a numeric Jacobian);
+    // start itself when the map is degenerate there.
+    cv::Point2d invert(const cv::Point2d& m, const cv::Point2d& start, int steps = 5) const;
+    // The screen area of the camera pixel at (x, y): the Jacobian's determinant.
+    double pixelArea(double x, double y) const;
 
     // The camera point within ±10 px of c, in 0.2 px steps, whose mapping lies nearest to the
     // screen point m; (-1, -1) when no point was tried.

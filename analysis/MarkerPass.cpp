@@ -31,6 +31,17 @@ bool MarkerPass::isMarkerTarget(int target) {
     }
 }
 
+std::array<bool, 36> MarkerPass::blackCells(int id) const {
+    cv::Mat cells;
+    dictionary->drawMarker(id, 6, cells, 1);
+    std::array<bool, 36> black{};
+    for (int row = 0; row < 6 && row < cells.rows; ++row) {
+        for (int column = 0; column < 6 && column < cells.cols; ++column)
+            black[static_cast<size_t>(6 * row + column)] = cells.at<unsigned char>(row, column) < 128;
+    }
+    return black;
+}
+
 void MarkerPass::detect(const cv::Mat& image, std::vector<Sighting>& out) const {
     std::vector<Outline> corners;
     std::vector<int> ids;

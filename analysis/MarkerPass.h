@@ -22,6 +22,11 @@ public:
     cv::Point2d centre(int target) const;
 
     static bool isMarkerTarget(int target);
+    // The side of one of the marker's six cells on the screen, for the pattern's disc radius.
+    static int cellSize(int discRadius) { return (2 * discRadius + 5) / 6; }
+    // The marker's six by six cells with its border, row by row, in the frame its outline's corners
+    // are given in (corner 0 at the origin, corner 1 along x, corner 3 along y): true where black.
+    std::array<bool, 36> blackCells(int id) const;
 
 private:
     struct Sighting {

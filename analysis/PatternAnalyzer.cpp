@@ -3,6 +3,7 @@
 #include "analysis/CirclePass.h"
 #include "analysis/DefaultTweakTables.h"
 #include "analysis/DetectionMapping.h"
+#include "analysis/ElementPlacement.h"
 #include "analysis/FailureDiagnosis.h"
 #include "analysis/FitResiduals.h"
 #include "analysis/FitUncertainty.h"
@@ -195,6 +196,21 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     }
     if (anyMissing)
         findTargetsOutsideView(discMapping, count);
+    // The elements are fitted on the pattern frame itself where it is at hand: the normalised
+    // image adds the white and black frames' noise and clips at both ends.
+    const cv::Mat frame = normaliser.patternFrameOf(image);
+    ElementPlacement::Setup placement;
+    placement.targetsXY = targetXY.data();
+    placement.count = count;
+    placement.screenWidth = screenWidth;
+    placement.screenHeight = screenHeight;
+    placement.lens = lens;
+    placement.fwMinor = fwMinor;
+    placement.seedStart = normalisedSeed;
+    placement.smoothing = frame.empty() ? normaliser.lastResultSmoothing() : 0.0;
+    const std::chrono::steady_clock::time_point placementStarted = std::chrono::steady_clock::now();
+    ElementPlacement::refine(frame.empty() ? image : frame, markers, placement, centres);
+    qCDebug(lcAnalysis) << "element placement:" << msSince(placementStarted) << "ms";
 
     for (int j = 0; j < count; ++j) {
         const size_t k = static_cast<size_t>(j);

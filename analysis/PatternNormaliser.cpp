@@ -82,11 +82,18 @@ double PatternNormaliser::smoothingFor(double frameNoise, double range, bool fra
     return std::clamp(sigma, 0.8, maximumSmoothing);
 }
 
+cv::Mat PatternNormaliser::patternFrameOf(const cv::Mat& image) const {
+    if (lastPattern.empty() || image.data != lastResult.data || image.size() != lastPattern.size())
+        return cv::Mat();
+    return lastPattern;
+}
+
 bool PatternNormaliser::normalise(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
                                   cv::Mat& out) {
     if (dark.type() != CV_8UC1 || bright.type() != CV_8UC1 || pattern.type() != CV_8UC1 ||
         dark.size() != bright.size() || dark.size() != pattern.size() || dark.empty())
         return false;
+    pattern.copyTo(lastPattern);
 
     // The range is kept signed before averaging: clamping noise at 0 first would lift the average
     // off the screen by about half the noise and could carry it over a dim screen's floor.
@@ -139,5 +146,6 @@ bool PatternNormaliser::normalise(const cv::Mat& dark, const cv::Mat& bright, co
     resultSmoothing = smoothingFor(noise, brightRange, smoothed);
     if (resultSmoothing > 0.0)
         cv::GaussianBlur(out, out, cv::Size(), resultSmoothing, resultSmoothing, cv::BORDER_REPLICATE);
+    lastResult = out;
     return true;
 }

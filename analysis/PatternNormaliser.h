@@ -50,6 +50,9 @@ public:
     // Sigma (camera pixels) of the Gaussian the last result was smoothed with; 0 for none.
     double lastResultSmoothing() const { return resultSmoothing; }
     cv::Size lastSize() const { return size; }
+    // The pattern frame of the last normalisation when image is that normalisation's result, else
+    // an empty image. Its pixels carry the pattern with no other frame's noise, nothing clipped.
+    cv::Mat patternFrameOf(const cv::Mat& image) const;
 
     // The smoothing a result needs whose frames have the given noise and bright range: 0 while
     // the result's own noise stays below noisyResult.
@@ -71,4 +74,6 @@ private:
     bool smoothed = false;
     double resultSmoothing = 0.0;
     cv::Size size;
+    cv::Mat lastPattern; // a copy: the caller's frame may change
+    cv::Mat lastResult;  // shares the result's pixels, to know it again
 };

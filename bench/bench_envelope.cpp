@@ -10,7 +10,8 @@
 // their own, where a refusal is fine but an accepted fit must still be accurate. cpu_ms is the
 // processor time of both analysis threads, a figure that a busy machine disturbs less than the
 // wall-clock one. VEXARO_BENCH_DUMP=DIR writes each analysed scene's normalised image there
-// (meant with --only).
+// (meant with --only); VEXARO_BENCH_TARGETS=1 prints, with --verbose, how far each found centre
+// lies from where the camera sees its element drawn.
 #include "analysis/PatternAnalyzer.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
@@ -217,8 +218,41 @@ struct Outcome {
     double ms = 0.0;
     double cpu = 0.0;
     double spread = 0.0;
+    double discError = 0.0;   // rms camera-pixel distance of the found disc centres from the truth
+    double markerError = 0.0; // the same for the marker centres
     std::string failure;
 };
+
+// How far the found centres lie from where the camera sees each element's centre drawn.
+void detectionErrors(const Installation& s, const MappingModel& truth, Outcome& o) {
+    const PatternAnalyzer& an = PatternAnalyzer::instance();
+    const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
+    const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
+    double sums[2] = {0.0, 0.0};
+    int counts[2] = {0, 0};
+    for (int row = 0; row < 4; ++row) {
+        for (int position = 0; position < 5; ++position) {
+            const int slot = PatternGeometry::slotNumber(row, position, s.ceiling ? 1 : 0, s.rear ? 1 : 0);
+            const cv::Point2f found = an.rawPoints[static_cast<size_t>(slot)];
+            if (!PatternAnalyzer::isValid(found) || 5 * row + position == s.covered)
+                continue;
+            const bool marker = PatternGeometry::isMarkerSlot(slot);
+            const double half = marker ? 0.5 : 0.0;
+            const QPointF& at = targets[static_cast<size_t>(5 * row + position)];
+            double cx = 0.0, cy = 0.0;
+            VirtualCamera::screenToCamera(physical, at.x() - half, at.y() - half, cx, cy);
+            const double dx = static_cast<double>(found.x) - cx;
+            const double dy = static_cast<double>(found.y) - cy;
+            sums[marker] += dx * dx + dy * dy;
+            if (std::getenv("VEXARO_BENCH_TARGETS"))
+                std::printf("  target %2d %s error %+.3f %+.3f\n", slot, marker ? "marker" : "disc  ", dx,
+                            dy);
+            ++counts[marker];
+        }
+    }
+    o.discError = counts[0] ? std::sqrt(sums[0] / counts[0]) : 0.0;
+    o.markerError = counts[1] ? std::sqrt(sums[1] / counts[1]) : 0.0;
+}
 
 Outcome analyse(const Installation& s, const Frames& f, const MappingModel& truth) {
     using Clock = std::chrono::steady_clock;
@@ -251,6 +285,7 @@ Outcome analyse(const Installation& s, const Frames& f, const MappingModel& trut
     o.spread = an.fitSpread;
     for (size_t j = 0; j < 20; ++j)
         o.found += PatternAnalyzer::isValid(an.rawPoints[j]) ? 1 : 0;
+    detectionErrors(s, truth, o);
     if (!o.ok) {
         const AnalysisFailure failure = an.failure();
         o.failure = std::string(AnalysisFailure::stageName(failure.stage)) + ": " + failure.reason;
@@ -341,12 +376,12 @@ int main(int argc, char** argv) {
             std::printf(
                 "scene %d %dx%d lens %d %s%s contrast %.1f ambient %.2f noise %.2f blur %.2f vignet %.2f "
                 "hot %.2f drift %.3f roll %.1f keystone %.3f cover %d%s: found %d %s excess %.3f %.0f ms cpu "
-                "%.0f ms spread %.3f%s%s\n",
+                "%.0f ms spread %.3f camera error disc %.3f marker %.3f%s%s\n",
                 i, s.width, s.height, s.lens, s.ceiling ? "C" : "-", s.rear ? "R" : "-", s.contrast,
                 s.ambientShare, s.light.noiseSigma, s.light.blurSigma, s.light.vignetting, s.light.hotSpot,
                 s.drift, s.pose.rollDegrees, s.pose.keystone, s.covered,
                 s.allInView ? "" : " (not all visible)", o.found, o.ok ? "ok" : "FAILED", o.excess, o.ms,
-                o.cpu, o.spread, o.ok ? "" : " ", o.failure.c_str());
+                o.cpu, o.spread, o.discError, o.markerError, o.ok ? "" : " ", o.failure.c_str());
         }
         scenes.push_back(s);
         outcomes.push_back(o);

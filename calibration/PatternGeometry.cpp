@@ -69,6 +69,10 @@ int PatternGeometry::slotNumber(int row, int position, int ceiling, int rear) {
     return plain;
 }
 
+int PatternGeometry::markerCellSize(int radius) {
+    return MarkerPass::cellSize(radius);
+}
+
 bool PatternGeometry::isMarkerSlot(int slot) {
     // The slots drawn as markers are the analysis' marker targets: marker id = slot number.
     return MarkerPass::isMarkerTarget(slot);

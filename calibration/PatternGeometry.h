@@ -19,7 +19,7 @@ public:
 
     static int discRadius(int width, int height);
     static double margin(int width, int height);
-    static int markerCellSize(int radius) { return (2 * radius + 5) / 6; }
+    static int markerCellSize(int radius);
 
     // 20 targets in four rows of five, numbered row by row, at whole pixels.
     static AutomaticTargets automaticTargets(int width, int height);

@@ -1,0 +1,312 @@
+#include "analysis/ElementFit.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <opencv2/core.hpp>
+#include <vector>
+
+namespace {
+
+constexpr int maxSteps = 8;
+// Camera pixels from the centre to the window's edge at most: an accepted disc is at most 160
+// pixels wide, so this bounds the work whatever the mapping.
+constexpr double maxReach = 150.0;
+constexpr double settled = 0.01; // screen pixels
+constexpr double invSqrt2 = 0.70710678118654752;
+constexpr double invSqrt2Pi = 0.39894228040143268;
+
+struct Sample {
+    double u, v; // screen position less the starting centre
+    double grey;
+};
+
+// The drawn element's darkness (1 on black) at d from its centre, and its gradient.
+struct Darkness {
+    double value = 0.0, du = 0.0, dv = 0.0;
+};
+
+// The normal distribution's integral and density on z in [-4, 4], tabulated: the fit evaluates
+// them some million times per calibration.
+class SoftStepTable {
+public:
+    static constexpr int steps = 1600;
+    static constexpr double reach = 4.0;
+    SoftStepTable() {
+        for (int i = 0; i <= steps; ++i) {
+            const double z = -reach + 2.0 * reach * i / steps;
+            integral[static_cast<size_t>(i)] = 0.5 * std::erfc(-z * invSqrt2);
+            density[static_cast<size_t>(i)] = invSqrt2Pi * std::exp(-0.5 * z * z);
+        }
+    }
+    // Linear between the tabulated points.
+    void at(double z, double& step, double& slope) const {
+        const double position = (z + reach) * (steps / (2.0 * reach));
+        const int i = std::min(static_cast<int>(position), steps - 1);
+        const double f = position - i;
+        const size_t k = static_cast<size_t>(i);
+        step = integral[k] + f * (integral[k + 1] - integral[k]);
+        slope = density[k] + f * (density[k + 1] - density[k]);
+    }
+
+private:
+    std::array<double, steps + 1> integral{};
+    std::array<double, steps + 1> density{};
+};
+
+// A soft step along one axis: 0 well before the edge, 1 well after it, and its slope.
+inline void softStep(double x, double sigma, double& step, double& slope) {
+    static const SoftStepTable table;
+    const double z = x / sigma;
+    if (z <= -SoftStepTable::reach) {
+        step = 0.0;
+        slope = 0.0;
+    } else if (z >= SoftStepTable::reach) {
+        step = 1.0;
+        slope = 0.0;
+    } else {
+        table.at(z, step, slope);
+        slope /= sigma;
+    }
+}
+
+// Whether (u, v) lies within margin of an edge of the element: elsewhere its darkness is 0 or 1
+// exactly and does not change as the element moves by less than the margin's slack.
+bool nearEdge(double u, double v, const ElementFit::Shape& shape, double margin) {
+    if (!shape.marker)
+        return std::fabs(std::hypot(u, v) - shape.discRadius) < margin;
+    // The marker: near an edge when the cells within the margin are not all of one colour (the
+    // screen around the marker counts as white). Cell lines between two cells of one colour are
+    // no edge.
+    const double cell2 = shape.cellX.dot(shape.cellX);
+    const double m = margin / std::sqrt(cell2);
+    const double x = (u * shape.cellX.x + v * shape.cellX.y) / cell2 + 3.0;
+    const double y = (u * shape.cellY.x + v * shape.cellY.y) / cell2 + 3.0;
+    if (x + m < 0.0 || y + m < 0.0 || x - m >= 6.0 || y - m >= 6.0)
+        return false;
+    auto black = [&shape](int column, int row) {
+        return column >= 0 && row >= 0 && column < 6 && row < 6 &&
+               shape.blackCells[static_cast<size_t>(6 * row + column)];
+    };
+    const int left = static_cast<int>(std::floor(x - m)), right = static_cast<int>(std::floor(x + m));
+    const int top = static_cast<int>(std::floor(y - m)), bottom = static_cast<int>(std::floor(y + m));
+    const bool first = black(left, top);
+    for (int row = top; row <= bottom; ++row) {
+        for (int column = left; column <= right; ++column) {
+            if (black(column, row) != first)
+                return true;
+        }
+    }
+    return false;
+}
+
+// The sharp element's darkness away from its edges.
+double flatDarkness(double u, double v, const ElementFit::Shape& shape) {
+    if (!shape.marker)
+        return std::hypot(u, v) < shape.discRadius ? 1.0 : 0.0;
+    const double cell2 = shape.cellX.dot(shape.cellX);
+    const double x = (u * shape.cellX.x + v * shape.cellX.y) / cell2 + 3.0;
+    const double y = (u * shape.cellY.x + v * shape.cellY.y) / cell2 + 3.0;
+    if (x < 0.0 || y < 0.0 || x >= 6.0 || y >= 6.0)
+        return 0.0;
+    return shape.blackCells[static_cast<size_t>(6 * static_cast<int>(y) + static_cast<int>(x))] ? 1.0 : 0.0;
+}
+
+Darkness disc(double u, double v, double radius, double sigma) {
+    Darkness d;
+    const double r = std::hypot(u, v);
+    double slope = 0.0;
+    softStep(radius - r, sigma, d.value, slope);
+    if (r > 1e-9 && slope != 0.0) {
+        d.du = -slope * u / r;
+        d.dv = -slope * v / r;
+    }
+    return d;
+}
+
+Darkness marker(double u, double v, const ElementFit::Shape& shape, double sigma) {
+    // Into the marker's frame, in cells from its centre; the cells tile, so the softened marker is
+    // the sum of its softened black cells, each a product of two soft steps.
+    const double cell2 = shape.cellX.dot(shape.cellX);
+    const double x = (u * shape.cellX.x + v * shape.cellX.y) / cell2;
+    const double y = (u * shape.cellY.x + v * shape.cellY.y) / cell2;
+    const double s = sigma / std::sqrt(cell2);
+    // Only the cells within the steps' reach differ from 0 in both directions' factors.
+    const double reach = SoftStepTable::reach * s;
+    const int left = std::max(0, static_cast<int>(std::floor(x + 3.0 - reach)));
+    const int right = std::min(5, static_cast<int>(std::floor(x + 3.0 + reach)));
+    const int top = std::max(0, static_cast<int>(std::floor(y + 3.0 - reach)));
+    const int bottom = std::min(5, static_cast<int>(std::floor(y + 3.0 + reach)));
+    double fx[7], gx[7], fy[7], gy[7];
+    for (int k = left; k <= right + 1; ++k)
+        softStep(x - (k - 3), s, fx[k], gx[k]);
+    for (int k = top; k <= bottom + 1; ++k)
+        softStep(y - (k - 3), s, fy[k], gy[k]);
+    double value = 0.0, dx = 0.0, dy = 0.0;
+    for (int row = top; row <= bottom; ++row) {
+        const double by = fy[row] - fy[row + 1];
+        const double dby = gy[row] - gy[row + 1];
+        for (int column = left; column <= right; ++column) {
+            if (!shape.blackCells[static_cast<size_t>(6 * row + column)])
+                continue;
+            const double bx = fx[column] - fx[column + 1];
+            const double dbx = gx[column] - gx[column + 1];
+            value += bx * by;
+            dx += dbx * by;
+            dy += bx * dby;
+        }
+    }
+    Darkness d;
+    d.value = value;
+    // Back to the screen: x and y change along the cell sides, one per cell.
+    d.du = (dx * shape.cellX.x + dy * shape.cellY.x) / cell2;
+    d.dv = (dx * shape.cellX.y + dy * shape.cellY.y) / cell2;
+    return d;
+}
+
+} // namespace
+
+bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, const Shape& shape,
+                     const Window& window, cv::Point2d& screenCentre) {
+    if (image.type() != CV_8UC1 || !(window.radius > 0.0) || !(window.blur > 0.0))
+        return false;
+    if (shape.marker ? !(shape.cellX.dot(shape.cellX) > 0.0) : !(shape.discRadius > 0.0))
+        return false;
+    const cv::Point2d c = window.camera;
+    double mx = 0.0, my = 0.0;
+    mapping.map(c.x, c.y, mx, my);
+    // The camera box that holds the window: its radius through the inverse of the local Jacobian.
+    double ax = 0.0, ay = 0.0, bx = 0.0, by = 0.0;
+    mapping.map(c.x + 1.0, c.y, ax, ay);
+    mapping.map(c.x, c.y + 1.0, bx, by);
+    const double j00 = ax - mx, j10 = ay - my, j01 = bx - mx, j11 = by - my;
+    const double det = j00 * j11 - j01 * j10;
+    if (!(std::fabs(det) > 1e-9) || !std::isfinite(det))
+        return false;
+    const double reachX = window.radius * std::hypot(j11, j01) / std::fabs(det) * 1.2 + 2.0;
+    const double reachY = window.radius * std::hypot(j10, j00) / std::fabs(det) * 1.2 + 2.0;
+    if (!(reachX < maxReach && reachY < maxReach))
+        return false;
+    const int left = static_cast<int>(std::floor(c.x - reachX));
+    const int right = static_cast<int>(std::ceil(c.x + reachX));
+    const int top = static_cast<int>(std::floor(c.y - reachY));
+    const int bottom = static_cast<int>(std::ceil(c.y + reachY));
+    if (left < 0 || top < 0 || right >= image.cols || bottom >= image.rows)
+        return false;
+
+    std::vector<Sample> samples;
+    samples.reserve(static_cast<size_t>((right - left + 1) * (bottom - top + 1)));
+    const double radius2 = window.radius * window.radius;
+    double greySum = 0.0;
+    for (int y = top; y <= bottom; ++y) {
+        const unsigned char* row = image.ptr<unsigned char>(y);
+        for (int x = left; x <= right; ++x) {
+            double sx = 0.0, sy = 0.0;
+            mapping.map(x, y, sx, sy);
+            const double u = sx - mx, v = sy - my;
+            if (u * u + v * v > radius2)
+                continue;
+            samples.push_back({u, v, static_cast<double>(row[x])});
+            greySum += row[x];
+        }
+    }
+    if (samples.size() < 50)
+        return false;
+
+    // Parameters: a lit plane (a + bu u + bv v), the element's contrast, which follows the
+    // projector's brightness across the window (k + ku u + kv v), and the element's offset
+    // (tu, tv); a pixel's model is the plane less the contrast times darkness(u - tu, v - tv).
+    constexpr int n = 8;
+    cv::Vec<double, n> q = cv::Vec<double, n>::all(0.0);
+    q[0] = greySum / static_cast<double>(samples.size());
+
+    // Away from the edges a pixel's darkness is fixed while the element moves by less than the
+    // slack: those pixels' share of the normal equations is summed once, not at every step.
+    const double slack = 2.0 + 0.5 * window.blur;
+    const double margin = SoftStepTable::reach * window.blur + slack;
+    std::vector<const Sample*> edge;
+    cv::Matx<double, 6, 6> flatNormal;
+    cv::Vec<double, 6> flatGrey;
+    cv::Point2d classifiedAt;
+    auto classify = [&](const cv::Point2d& at) {
+        edge.clear();
+        flatNormal = cv::Matx<double, 6, 6>::zeros();
+        flatGrey = cv::Vec<double, 6>::all(0.0);
+        for (const Sample& s : samples) {
+            if (nearEdge(s.u - at.x, s.v - at.y, shape, margin)) {
+                edge.push_back(&s);
+                continue;
+            }
+            const double d = flatDarkness(s.u - at.x, s.v - at.y, shape);
+            const cv::Vec<double, 6> j(1.0, s.u, s.v, -d, -s.u * d, -s.v * d);
+            flatNormal += j * j.t();
+            flatGrey += s.grey * j;
+        }
+        classifiedAt = at;
+    };
+    classify({0.0, 0.0});
+
+    bool linearOnly = true; // the first step finds the levels with the offset held
+    for (int step = 0; step < maxSteps; ++step) {
+        if (std::hypot(q[6] - classifiedAt.x, q[7] - classifiedAt.y) > slack)
+            classify({q[6], q[7]});
+        cv::Matx<double, n, n> normal = cv::Matx<double, n, n>::zeros();
+        cv::Vec<double, n> gradient = cv::Vec<double, n>::all(0.0);
+        const cv::Vec<double, 6> levels(q[0], q[1], q[2], q[3], q[4], q[5]);
+        const cv::Vec<double, 6> flatGradient = flatGrey - flatNormal * levels;
+        for (int r = 0; r < 6; ++r) {
+            gradient[r] = flatGradient[r];
+            for (int c2 = 0; c2 < 6; ++c2)
+                normal(r, c2) = flatNormal(r, c2);
+        }
+        for (const Sample* s : edge) {
+            const double du = s->u - q[6], dv = s->v - q[7];
+            const Darkness d = shape.marker ? marker(du, dv, shape, window.blur)
+                                            : disc(du, dv, shape.discRadius, window.blur);
+            const double contrast = q[3] + q[4] * s->u + q[5] * s->v;
+            const double model = q[0] + q[1] * s->u + q[2] * s->v - contrast * d.value;
+            const double residual = s->grey - model;
+            const cv::Vec<double, n> j(1.0, s->u, s->v, -d.value, -s->u * d.value, -s->v * d.value,
+                                       contrast * d.du, contrast * d.dv);
+            for (int r = 0; r < n; ++r) {
+                gradient[r] += residual * j[r];
+                for (int c2 = r; c2 < n; ++c2)
+                    normal(r, c2) += j[r] * j[c2];
+            }
+        }
+        // The edge pixels filled the upper triangle only; the flat share is symmetric already.
+        for (int r = 0; r < n; ++r) {
+            for (int c2 = 0; c2 < r; ++c2)
+                normal(r, c2) = normal(c2, r);
+        }
+        if (linearOnly) {
+            // The offset's rows and columns out: the levels alone.
+            for (int r = 6; r < n; ++r) {
+                for (int c2 = 0; c2 < n; ++c2) {
+                    normal(r, c2) = r == c2 ? 1.0 : 0.0;
+                    normal(c2, r) = r == c2 ? 1.0 : 0.0;
+                }
+                gradient[r] = 0.0;
+            }
+        }
+        cv::Vec<double, n> delta;
+        if (!cv::solve(normal, gradient, delta, cv::DECOMP_CHOLESKY))
+            return false;
+        q += delta;
+        for (int r = 0; r < n; ++r) {
+            if (!std::isfinite(q[r]))
+                return false;
+        }
+        // The element is darker than the screen around it, or it is not this element.
+        if (!linearOnly && !(q[3] > 0.0))
+            return false;
+        if (std::hypot(q[6], q[7]) > 0.5 * window.radius)
+            return false;
+        if (!linearOnly && std::hypot(delta[6], delta[7]) < settled)
+            break;
+        linearOnly = false;
+    }
+    const double tu = q[6], tv = q[7];
+    screenCentre = {mx + tu, my + tv};
+    return true;
+}

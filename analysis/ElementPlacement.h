@@ -1,0 +1,45 @@
+#pragma once
+
+#include "analysis/DetectionMapping.h"
+#include "analysis/ElementFit.h"
+#include "analysis/LensType.h"
+#include "analysis/MarkerPass.h"
+
+#include <array>
+#include <opencv2/core/mat.hpp>
+#include <opencv2/core/types.hpp>
+
+// Places each disc and marker that the outlines found again, to a small fraction of a camera
+// pixel, by fitting it as drawn (ElementFit) through a model fitted to the outlines' centres.
+class ElementPlacement {
+public:
+    static constexpr int maxTargets = 25;
+
+    struct Setup {
+        const double* targetsXY = nullptr; // count pairs, screen pixels
+        int count = 0;
+        int screenWidth = 0;
+        int screenHeight = 0;
+        eLens lens = 0;
+        int fwMinor = 0;
+        std::array<double, 8> seedStart{};
+        double smoothing = 0.0; // the image has been smoothed with a Gaussian of this sigma (camera px)
+    };
+
+    // Replaces each found centre (x and y above 3) by the fitted one where the fit holds; the
+    // others, and all of them when fewer than twelve were found, stay as they are.
+    static void refine(const cv::Mat& image, const MarkerPass& markers, const Setup& setup,
+                       std::array<cv::Point2d, maxTargets>& centres);
+
+private:
+    // The element's fitted centre; the outlines' centre when it cannot be fitted or the fit lands
+    // far from it.
+    static cv::Point2d discCentre(const cv::Mat& image, const DetectionMapping& mapping, const Setup& setup,
+                                  int target, const cv::Point2d& outlineCentre);
+    static cv::Point2d markerCentre(const cv::Mat& image, const DetectionMapping& mapping,
+                                    const MarkerPass& markers, const Setup& setup, int target,
+                                    const cv::Point2d& outlineCentre);
+    static double edgeBlur(double smoothing, const DetectionMapping& mapping, const cv::Point2d& camera);
+    static cv::Point2d fittedCentre(const cv::Mat& image, const DetectionMapping& mapping,
+                                    const ElementFit::Shape& shape, const ElementFit::Window& window);
+};
