@@ -64,18 +64,13 @@ cv::Point2d ElementPlacement::discCentre(const cv::Mat& image, const DetectionMa
                                          const Setup& setup, int target, const cv::Point2d& outlineCentre) {
     if (!(outlineCentre.x > 3.0 && outlineCentre.y > 3.0))
         return outlineCentre;
-    const double tx = setup.targetsXY[static_cast<size_t>(2 * target)];
-    const double ty = setup.targetsXY[static_cast<size_t>(2 * target + 1)];
     ElementFit::Shape shape;
     shape.discRadius = CirclePass::discRadius(setup.screenWidth, setup.screenHeight);
     ElementFit::Window window;
     window.camera = outlineCentre;
     window.blur = edgeBlur(setup.smoothing, mapping, outlineCentre);
-    // The window stays on the screen: beyond its edge the camera sees no pattern.
-    const double edge =
-        std::min(std::min(tx, ty), std::min(setup.screenWidth - 1 - tx, setup.screenHeight - 1 - ty));
     window.radius = std::min(shape.discRadius + std::max(0.3 * shape.discRadius, 5.0 * window.blur),
-                             edge - 2.0 * window.blur);
+                             screenEdgeDistance(setup, target) - 2.0 * window.blur);
     if (window.radius < shape.discRadius + 2.0 * window.blur)
         return outlineCentre;
     return fittedCentre(image, mapping, shape, window);
@@ -109,8 +104,20 @@ cv::Point2d ElementPlacement::markerCentre(const cv::Mat& image, const Detection
     ElementFit::Window window;
     window.camera = outlineCentre;
     window.blur = edgeBlur(setup.smoothing, mapping, outlineCentre);
-    window.radius = 3.0 * std::sqrt(2.0) * cell + std::max(0.5 * cell, 5.0 * window.blur);
+    // The whole marker and a ring of screen, but never off the screen: a window that cuts the
+    // marker's corners still fits it, one that holds unlit screen edge does not.
+    window.radius = std::min(3.0 * std::sqrt(2.0) * cell + std::max(0.5 * cell, 5.0 * window.blur),
+                             screenEdgeDistance(setup, target) - 2.0 * window.blur);
+    if (window.radius < 3.0 * cell + 2.0 * window.blur)
+        return outlineCentre;
     return fittedCentre(image, mapping, shape, window);
+}
+
+double ElementPlacement::screenEdgeDistance(const Setup& setup, int target) {
+    // Beyond the screen's edge the camera sees no pattern, only what a window there cannot model.
+    const double x = setup.targetsXY[static_cast<size_t>(2 * target)];
+    const double y = setup.targetsXY[static_cast<size_t>(2 * target + 1)];
+    return std::min(std::min(x, y), std::min(setup.screenWidth - 1 - x, setup.screenHeight - 1 - y));
 }
 
 double ElementPlacement::edgeBlur(double smoothing, const DetectionMapping& mapping,

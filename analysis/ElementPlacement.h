@@ -39,6 +39,8 @@ private:
     static cv::Point2d markerCentre(const cv::Mat& image, const DetectionMapping& mapping,
                                     const MarkerPass& markers, const Setup& setup, int target,
                                     const cv::Point2d& outlineCentre);
+    // Screen pixels from the target to the nearest edge of the screen.
+    static double screenEdgeDistance(const Setup& setup, int target);
     static double edgeBlur(double smoothing, const DetectionMapping& mapping, const cv::Point2d& camera);
     static cv::Point2d fittedCentre(const cv::Mat& image, const DetectionMapping& mapping,
                                     const ElementFit::Shape& shape, const ElementFit::Window& window);
