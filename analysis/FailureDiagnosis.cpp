@@ -31,7 +31,7 @@ AnalysisFailure FailureDiagnosis::diagnose(const Facts& facts) {
     bool anyOutside = false;
     for (int j = 0; j < count; ++j) {
         const size_t k = static_cast<size_t>(j);
-        if (!facts.raw || !found((*facts.raw)[k])) {
+        if (!facts.raw || !found((*facts.raw)[k]) || j == facts.droppedTarget) {
             failure.missingTargets.push_back(j);
             anyOutside = anyOutside || detection.outsideView[k];
         }

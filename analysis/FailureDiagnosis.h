@@ -30,6 +30,9 @@ public:
         double fitSpread = 0.0;
         // The fit was refused because its points do not scatter like noise about one model.
         bool fitInconsistent = false;
+        // A target found but left out of the fit as off its place; -1 for none. It counts as
+        // missing: the fit had to do without it.
+        int droppedTarget = -1;
     };
 
     static AnalysisFailure diagnose(const Facts& facts);

@@ -67,6 +67,7 @@ void PatternAnalyzer::clearCorrected() {
     fitSpread = 0.0;
     refusedForSpread = false;
     refusedForResiduals = false;
+    droppedTarget = -1;
 }
 
 void PatternAnalyzer::setTargets(const float* points, int count, int width, int height, eLens lensType,
@@ -470,6 +471,7 @@ bool PatternAnalyzer::fitAutomatic(double* out) {
     const int count = clampCount(TargetCounts::autoTargetCount.load());
     refusedForSpread = false;
     refusedForResiduals = false;
+    droppedTarget = -1;
     fitSpread = 0.0;
     if (!enoughForAutomatic(correctedPoints, count)) {
         fitOk = false;
@@ -491,6 +493,7 @@ bool PatternAnalyzer::fitAutomatic(double* out) {
     const int odd = someMissing ? outlierOf(params.data(), table, count) : -1;
     if (odd >= 0) {
         table[static_cast<size_t>(odd)] = cv::Point2f(0.0f, 0.0f);
+        droppedTarget = odd;
         const bool enough = enoughForAutomatic(table, count);
         qCDebug(lcAnalysis) << "target" << odd
                             << "off the fit of the others:" << (enough ? "refit" : "refused");
@@ -606,5 +609,6 @@ AnalysisFailure PatternAnalyzer::failure() const {
     facts.fitPoints = fitPoints;
     facts.fitSpread = refusedForSpread ? fitSpread : 0.0;
     facts.fitInconsistent = refusedForResiduals;
+    facts.droppedTarget = droppedTarget;
     return FailureDiagnosis::diagnose(facts);
 }

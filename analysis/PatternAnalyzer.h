@@ -129,5 +129,6 @@ private:
     int fitPoints = 0;
     bool refusedForSpread = false;
     bool refusedForResiduals = false;
+    int droppedTarget = -1; // the target the last automatic fit left out as found off its place
     bool rollBack_ = false;
 };

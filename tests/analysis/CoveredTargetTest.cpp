@@ -214,6 +214,10 @@ TEST(FitRefusedForResiduals, NamesACoveredTargetAndNotTheSpread) {
     EXPECT_NE(f.reason.find("do not fit one camera model"), std::string::npos) << f.reason;
     EXPECT_NE(f.reason.find("covered"), std::string::npos) << f.reason;
     EXPECT_EQ(f.missingTargets, std::vector<int>{9});
+
+    // A target found but left out of the fit as off its place is one the fit did without.
+    facts.droppedTarget = 3;
+    EXPECT_EQ(FailureDiagnosis::diagnose(facts).missingTargets, (std::vector<int>{3, 9}));
 }
 
 } // namespace
