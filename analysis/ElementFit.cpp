@@ -12,7 +12,9 @@ constexpr int maxSteps = 8;
 // Camera pixels from the centre to the window's edge at most: an accepted disc is at most 160
 // pixels wide, so this bounds the work whatever the mapping.
 constexpr double maxReach = 150.0;
-constexpr double settled = 0.01; // screen pixels
+// The steps end when one moves the element by less than this share of the edges' softness: about
+// a hundredth of a camera pixel, far below what noise leaves.
+constexpr double settled = 0.01;
 constexpr double invSqrt2 = 0.70710678118654752;
 constexpr double invSqrt2Pi = 0.39894228040143268;
 
@@ -302,7 +304,7 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
             return false;
         if (std::hypot(q[6], q[7]) > 0.5 * window.radius)
             return false;
-        if (!linearOnly && std::hypot(delta[6], delta[7]) < settled)
+        if (!linearOnly && std::hypot(delta[6], delta[7]) < settled * window.blur)
             break;
         linearOnly = false;
     }
