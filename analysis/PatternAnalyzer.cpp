@@ -10,8 +10,8 @@
 #include "analysis/HomographySeed.h"
 #include "analysis/LensPreset.h"
 #include "analysis/MappingFit.h"
+#include "analysis/MarkerLayout.h"
 #include "analysis/MarkerPass.h"
-#include "analysis/RobustMean.h"
 #include "analysis/ThresholdCandidates.h"
 #include "device/TargetCounts.h"
 
@@ -128,14 +128,16 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     markers.run(image, candidates);
     qCDebug(lcAnalysis) << "marker pass:" << candidates.size() << "grey levels," << msSince(started) << "ms";
 
-    std::array<cv::Point2d, maxTargets> markerCentres{};
+    const MarkerLayout layout(targetXY.data(), count, presetModel,
+                              CirclePass::discRadius(screenWidth, screenHeight));
+    MarkerLayout::Centres markerCentres{};
     for (int j = 0; j < count; ++j) {
         if (MarkerPass::isMarkerTarget(j))
             markerCentres[static_cast<size_t>(j)] = markers.centre(j);
     }
-    HomographySeed seed = seedFrom(markerCentres, count, presetModel);
+    HomographySeed seed = layout.seedFrom(markerCentres);
     report.markersFound = seed.count();
-    judgeView(image, candidates, markerCentres, count, presetModel);
+    judgeView(image, candidates, markerCentres, layout, presetModel);
     if (!seed.solve()) {
         qCDebug(lcAnalysis) << "only" << seed.count() << "marker targets found: no targets";
         return; // fewer than four markers: every target stays missing
@@ -144,14 +146,14 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     // was misread or belongs to something else, and every target found through a seed that holds
     // it would be misplaced. The largest subset of at least five markers that agree is kept (with
     // nine markers at most 382 subsets of five or more, each a 9 x 9 solve).
-    const std::array<bool, maxTargets> dropped = consistentMarkers(markerCentres, count, presetModel);
+    const MarkerLayout::Flags dropped = layout.dropped(markerCentres);
     report.seedSolved = std::any_of(dropped.begin(), dropped.end(), [](bool d) { return !d; });
     for (int j = 0; j < count; ++j) {
         if (dropped[static_cast<size_t>(j)])
             markerCentres[static_cast<size_t>(j)] = {0.0, 0.0};
     }
     if (report.seedSolved) {
-        seed = seedFrom(markerCentres, count, presetModel);
+        seed = layout.seedFrom(markerCentres);
         seed.solve();
     }
     normalisedSeed = seed.asStart();
@@ -167,14 +169,14 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     }
     const DetectionMapping mapping(preset, seed);
 
-    std::array<cv::Point2d, maxTargets> centres = refinedMarkerCentres(markers, mapping, count, dropped);
+    MarkerLayout::Centres centres = layout.refinedCentres(markers, mapping, dropped);
 
     // The seed was solved from the area centroids of the marker outlines. Under a strong lens
     // these lie a few camera pixels from the marker centres, and the seed then misplaces and
     // misjudges the size of the discs at the screen edges, which the search drops. The refined
     // centres are true to a fraction of a pixel, so the discs are searched through a seed solved
     // again from them. (The retained fit start stays that of the outline centroids.)
-    HomographySeed refinedSeed = seedFrom(centres, count, presetModel);
+    HomographySeed refinedSeed = layout.seedFrom(centres);
     const DetectionMapping discMapping =
         refinedSeed.solve() ? DetectionMapping(preset, refinedSeed) : mapping;
 
@@ -226,58 +228,29 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     }
 }
 
-std::array<cv::Point2d, PatternAnalyzer::maxTargets>
-PatternAnalyzer::refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count,
-                                      const std::array<bool, maxTargets>& dropped) {
-    std::array<cv::Point2d, maxTargets> centres{};
-    std::vector<cv::Point> screen;
-    std::vector<cv::Point2d> refined;
-    for (int j = 0; j < count; ++j) {
-        if (!MarkerPass::isMarkerTarget(j) || dropped[static_cast<size_t>(j)])
-            continue;
-        refined.clear();
-        for (const MarkerPass::Outline& outline : markers.sightings(j)) {
-            cv::Point2d c;
-            if (!polygonCentroid(outline, c))
-                continue;
-            mapping.mapRounded(outline, screen);
-            cv::Point2d m;
-            cv::Point2d r = c;
-            if (polygonCentroid(screen, m)) {
-                r = mapping.refineByInverseSearch(m, c);
-                if (r.x < 0.0 || r.y < 0.0)
-                    r = c;
-            }
-            refined.push_back(r);
-        }
-        centres[static_cast<size_t>(j)] = robustMean(refined);
-    }
-    return centres;
-}
-
 void PatternAnalyzer::judgeView(const cv::Mat& image, const std::vector<int>& candidates,
-                                const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
+                                const MarkerLayout::Centres& markerCentres, const MarkerLayout& layout,
                                 const MappingModel& presetModel) {
-    std::array<cv::Point2d, maxTargets> centres = markerCentres;
+    MarkerLayout::Centres centres = markerCentres;
     bool flipped = false;
-    if (seedFrom(centres, count, presetModel).count() < 4) {
+    if (layout.seedFrom(centres).count() < 4) {
         // A mirrored marker does not decode; in the image flipped left to right it does.
         cv::Mat mirror;
         cv::flip(image, mirror, 1);
         MarkerPass mirrored;
         mirrored.run(mirror, candidates);
-        for (int j = 0; j < count; ++j)
+        for (int j = 0; j < maxTargets; ++j)
             centres[static_cast<size_t>(j)] =
                 MarkerPass::isMarkerTarget(j) ? mirrored.centre(j) : cv::Point2d();
         flipped = true;
     }
     // Only markers that agree on one map say how the pattern lies.
-    const std::array<bool, maxTargets> dropped = consistentMarkers(centres, count, presetModel);
-    for (int j = 0; j < count; ++j) {
+    const MarkerLayout::Flags dropped = layout.dropped(centres);
+    for (int j = 0; j < maxTargets; ++j) {
         if (dropped[static_cast<size_t>(j)])
             centres[static_cast<size_t>(j)] = {0.0, 0.0};
     }
-    HomographySeed seed = seedFrom(centres, count, presetModel);
+    HomographySeed seed = layout.seedFrom(centres);
     if (!seed.solve())
         return;
     // The orientation at the middle of the image, where every plausible installation has the screen.
@@ -317,81 +290,6 @@ void PatternAnalyzer::findTargetsOutsideView(const DetectionMapping& mapping, in
             at[k].x < edge || at[k].y < edge || at[k].x >= 1280 - edge || at[k].y >= 720 - edge;
         report.outsideView[k] = nearest[k] > reach || onEdge;
     }
-}
-
-std::array<bool, PatternAnalyzer::maxTargets>
-PatternAnalyzer::consistentMarkers(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
-                                   const MappingModel& presetModel) const {
-    std::vector<int> found;
-    std::vector<cv::Point2d> undistorted;
-    for (int j = 0; j < count; ++j) {
-        const cv::Point2d& c = markerCentres[static_cast<size_t>(j)];
-        if (!MarkerPass::isMarkerTarget(j) || (c.x == 0.0 && c.y == 0.0))
-            continue;
-        double u = 0.0, v = 0.0;
-        presetModel.undistort(c.x, c.y, u, v);
-        found.push_back(j);
-        undistorted.emplace_back(u, v);
-    }
-    const double tolerance = CirclePass::discRadius(screenWidth, screenHeight);
-    const int n = static_cast<int>(found.size());
-    std::array<bool, maxTargets> dropped{};
-    dropped.fill(true);
-    // Four markers always fit exactly, so only five or more prove anything; all of them must agree
-    // when there are fewer than five.
-    const int least = std::min(n, 5);
-    unsigned best = 0;
-    double bestWorst = 0.0;
-    for (int size = n; size >= least && best == 0; --size) {
-        for (unsigned subset = 0; subset < (1u << n); ++subset) {
-            if (__builtin_popcount(subset) != size)
-                continue;
-            HomographySeed trial;
-            for (int i = 0; i < n; ++i) {
-                if (subset & (1u << i)) {
-                    const size_t k = static_cast<size_t>(found[static_cast<size_t>(i)]);
-                    trial.addPair(undistorted[static_cast<size_t>(i)].x,
-                                  undistorted[static_cast<size_t>(i)].y, targetXY[2 * k],
-                                  targetXY[2 * k + 1]);
-                }
-            }
-            if (!trial.solve())
-                continue;
-            double worst = 0.0;
-            for (int i = 0; i < n; ++i) {
-                if (!(subset & (1u << i)))
-                    continue;
-                const size_t k = static_cast<size_t>(found[static_cast<size_t>(i)]);
-                double sx = 0.0, sy = 0.0;
-                trial.toScreen(undistorted[static_cast<size_t>(i)].x, undistorted[static_cast<size_t>(i)].y,
-                               sx, sy);
-                worst = std::max(worst, std::hypot(sx - targetXY[2 * k], sy - targetXY[2 * k + 1]));
-            }
-            if (worst <= tolerance && (best == 0 || worst < bestWorst)) {
-                best = subset;
-                bestWorst = worst;
-            }
-        }
-    }
-    for (int i = 0; i < n; ++i)
-        dropped[static_cast<size_t>(found[static_cast<size_t>(i)])] = (best & (1u << i)) == 0;
-    if (best != 0 && __builtin_popcount(best) < n)
-        qCDebug(lcAnalysis) << n - __builtin_popcount(best) << "markers off the others: dropped";
-    return dropped;
-}
-
-HomographySeed PatternAnalyzer::seedFrom(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
-                                         const MappingModel& presetModel) const {
-    HomographySeed seed;
-    for (int j = 0; j < count; ++j) {
-        const cv::Point2d& c = markerCentres[static_cast<size_t>(j)];
-        if (!MarkerPass::isMarkerTarget(j) || (c.x == 0.0 && c.y == 0.0))
-            continue;
-        double u = 0.0, v = 0.0;
-        presetModel.undistort(c.x, c.y, u, v);
-        seed.addPair(u, v, targetXY[static_cast<size_t>(2 * j)], targetXY[static_cast<size_t>(2 * j + 1)]);
-    }
-    return seed;
 }
 
 bool PatternAnalyzer::runFit(const PointTable& table, int count, bool allStarts, double* out) {

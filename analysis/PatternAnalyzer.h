@@ -4,9 +4,9 @@
 #include "analysis/CircleBounds.h"
 #include "analysis/DetectionReport.h"
 #include "analysis/FitResiduals.h"
-#include "analysis/HomographySeed.h"
 #include "analysis/LensType.h"
 #include "analysis/MappingModel.h"
+#include "analysis/MarkerLayout.h"
 #include "analysis/PatternNormaliser.h"
 
 #include <array>
@@ -16,7 +16,6 @@
 #include <vector>
 
 class DetectionMapping;
-class MarkerPass;
 
 // The one analysis module of the process: the targets of the running calibration, the detection
 // tables the calibration flows read and write, and the last fit result. Called from the
@@ -97,21 +96,9 @@ private:
     FitResiduals scatterOf(const double* params, const PointTable& table, int count) const;
     // The spread of the last fit's model over the screen, from the points it was fitted to.
     double spreadOf(const double* params, const PointTable& table, int count) const;
-    // Per marker target not dropped: the robust mean of its sightings' centres, each moved by inverse search
-    // to the camera point of its outline's centroid on the screen; (0, 0) without sightings.
-    static std::array<cv::Point2d, maxTargets>
-    refinedMarkerCentres(const MarkerPass& markers, const DetectionMapping& mapping, int count,
-                         const std::array<bool, maxTargets>& dropped);
-    // Pairs each found marker centre, undistorted by the lens preset, with its target.
-    HomographySeed seedFrom(const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
-                            const MappingModel& presetModel) const;
-    // Per target: true unless it is a found marker of the largest subset that lies on one
-    // projective map (all true when no five, or no fewer found, agree).
-    std::array<bool, maxTargets> consistentMarkers(const std::array<cv::Point2d, maxTargets>& markerCentres,
-                                                   int count, const MappingModel& presetModel) const;
     // How the markers' layout is seen; for too few markers, looks for them in the mirrored image.
     void judgeView(const cv::Mat& image, const std::vector<int>& candidates,
-                   const std::array<cv::Point2d, maxTargets>& markerCentres, int count,
+                   const MarkerLayout::Centres& markerCentres, const MarkerLayout& layout,
                    const MappingModel& presetModel);
     // Marks the targets that no camera pixel maps near through the detection mapping.
     void findTargetsOutsideView(const DetectionMapping& mapping, int count);
