@@ -5,6 +5,7 @@
 
 #include "analysis/RobustMean.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <opencv2/imgproc.hpp>
@@ -88,7 +89,12 @@ void CirclePass::runContourPass(const cv::Mat& image, int level) {
 
 void CirclePass::examineContours(const Traced& traced) {
     const Contours& contours = traced.contours;
-    const double diameter = 2.0 * discRadius(setup.screenWidth, setup.screenHeight) + 1.0;
+    const int radius = discRadius(setup.screenWidth, setup.screenHeight);
+    const double diameter = 2.0 * radius + 1.0;
+    // A disc is taken within 50 screen pixels of its target, one disc radius on a 1280 x 800 screen.
+    // On a larger screen a camera pixel spans more screen pixels, and a lens off its preset moves
+    // the corner discs further than 50 from their targets: the window grows with the radius there.
+    const double window = std::max(50.0, static_cast<double>(radius));
     if (!bounds.set || (bounds.followScreenSize && bounds.diameter != diameter))
         bounds.computeFor(diameter);
     if (setup.lens == 3 && traced.anyOutline)
@@ -113,7 +119,7 @@ void CirclePass::examineContours(const Traced& traced) {
                 continue;
             const double tx = setup.targetsXY[2 * j];
             const double ty = setup.targetsXY[2 * j + 1];
-            if (!(std::fabs(sx - tx) < 50.0 && std::fabs(sy - ty) < 50.0))
+            if (!(std::fabs(sx - tx) < window && std::fabs(sy - ty) < window))
                 continue;
             cv::Point2d m;
             if (polygonCentroid(screenPolygon, m)) {
