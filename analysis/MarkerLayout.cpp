@@ -15,22 +15,10 @@ MarkerLayout::MarkerLayout(const double* targets, int targetCount, const Mapping
     , presetModel(preset)
     , tolerance(agree) {}
 
-HomographySeed MarkerLayout::seedFrom(const Centres& centres) const {
-    HomographySeed seed;
-    for (int j = 0; j < count; ++j) {
-        const cv::Point2d& c = centres[static_cast<size_t>(j)];
-        if (!MarkerPass::isMarkerTarget(j) || (c.x == 0.0 && c.y == 0.0))
-            continue;
-        double u = 0.0, v = 0.0;
-        presetModel.undistort(c.x, c.y, u, v);
-        seed.addPair(u, v, targetsXY[static_cast<size_t>(2 * j)], targetsXY[static_cast<size_t>(2 * j + 1)]);
-    }
-    return seed;
-}
-
-MarkerLayout::Flags MarkerLayout::dropped(const Centres& centres) const {
-    std::vector<int> found;
-    std::vector<cv::Point2d> undistorted;
+void MarkerLayout::foundMarkers(const Centres& centres, std::vector<int>& found,
+                                std::vector<cv::Point2d>& undistorted) const {
+    found.clear();
+    undistorted.clear();
     for (int j = 0; j < count; ++j) {
         const cv::Point2d& c = centres[static_cast<size_t>(j)];
         if (!MarkerPass::isMarkerTarget(j) || (c.x == 0.0 && c.y == 0.0))
@@ -40,6 +28,24 @@ MarkerLayout::Flags MarkerLayout::dropped(const Centres& centres) const {
         found.push_back(j);
         undistorted.emplace_back(u, v);
     }
+}
+
+HomographySeed MarkerLayout::seedFrom(const Centres& centres) const {
+    std::vector<int> found;
+    std::vector<cv::Point2d> undistorted;
+    foundMarkers(centres, found, undistorted);
+    HomographySeed seed;
+    for (size_t i = 0; i < found.size(); ++i) {
+        const size_t k = static_cast<size_t>(found[i]);
+        seed.addPair(undistorted[i].x, undistorted[i].y, targetsXY[2 * k], targetsXY[2 * k + 1]);
+    }
+    return seed;
+}
+
+MarkerLayout::Flags MarkerLayout::dropped(const Centres& centres) const {
+    std::vector<int> found;
+    std::vector<cv::Point2d> undistorted;
+    foundMarkers(centres, found, undistorted);
     const int n = static_cast<int>(found.size());
     Flags out{};
     out.fill(true);

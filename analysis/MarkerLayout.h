@@ -7,6 +7,7 @@
 
 #include <array>
 #include <opencv2/core/types.hpp>
+#include <vector>
 
 // The marker targets' found centres against their places on the screen: the seed they give, which
 // of them agree on one projective map, and their centres refined through a detection mapping.
@@ -32,6 +33,11 @@ public:
                            const Flags& skipped) const;
 
 private:
+    // The found marker targets (centre not (0, 0)) in order, with their centres undistorted by the
+    // lens preset.
+    void foundMarkers(const Centres& centres, std::vector<int>& found,
+                      std::vector<cv::Point2d>& undistorted) const;
+
     const double* targetsXY;
     int count;
     MappingModel presetModel;
