@@ -2,7 +2,10 @@
 //   soak cycles=<n> failures=<n> stuck_threads=<n> rss_growth_kb=<n> fd_growth=<n> seconds=<s>
 // Targets: no failures, no stuck threads, rss growth under 1 MB, no descriptor growth. The exit
 // code is 1 when a target is missed.
-//   bench_soak [--cycles N] [--seed S] [--usbfs | --bus simulated|usbfs]
+//   bench_soak [--cycles N] [--seed S] [--usbfs | --bus simulated|usbfs] [--capture-ms MS]
+// --capture-ms makes every capture of the module take that long, which widens the window in which
+// a capture asked for before an unplug could land after it. A failed cycle is named on standard
+// error: its number, the moment of the unplug and what failed.
 // --usbfs runs the cycles over the emulated USB bus through the real libusb and hidapi; the program
 // then starts itself again under umockdev's preload library.
 #include "soak/EmulatedSoakBus.h"
@@ -40,7 +43,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption busOption(QStringLiteral("bus"), QStringLiteral("bus"), QStringLiteral("name"),
                                        QStringLiteral("simulated"));
     const QCommandLineOption usbfsOption(QStringLiteral("usbfs"), QStringLiteral("the emulated USB bus"));
-    parser.addOptions({cyclesOption, seedOption, busOption, usbfsOption});
+    const QCommandLineOption captureOption(QStringLiteral("capture-ms"),
+                                           QStringLiteral("time of one capture"), QStringLiteral("ms"),
+                                           QStringLiteral("0"));
+    parser.addOptions({cyclesOption, seedOption, busOption, usbfsOption, captureOption});
     parser.process(app);
     const int cycles = std::max(1, parser.value(cyclesOption).toInt());
     const auto seed = static_cast<std::uint32_t>(parser.value(seedOption).toUInt());
@@ -55,6 +61,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_soak: unknown bus (known: simulated, usbfs)\n");
         return 2;
     }
+    bus->setCaptureMs(std::max(0.0, parser.value(captureOption).toDouble()));
     const SoakRunner::Result r = SoakRunner(*bus, seed).run(cycles);
     std::printf("%s\n", qPrintable(r.line()));
     const bool met = r.failures == 0 && r.stuckThreads == 0 && r.rssGrowthKb < 1024 && r.fdGrowth <= 0;

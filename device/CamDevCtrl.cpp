@@ -96,6 +96,10 @@ bool CamDevCtrl::openDevice() {
     const UsbTransport::HandleRef opened = ModuleDiscovery::openFirst(*usb);
     if (opened == 0)
         return false;
+    // A calibration image asked of the module before it left cannot be answered by the one opened
+    // now: nothing read from here on may be taken into it, nor ask for more of it. Posted before the
+    // new handle is stored, so an image asked of the new module is not cancelled.
+    images->postAcCancel();
     {
         std::lock_guard<std::mutex> lock(sendLock);
         handle.store(opened);

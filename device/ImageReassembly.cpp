@@ -26,6 +26,8 @@ void ImageReassembly::postAcImageStart(std::uint8_t imageId, std::uint8_t group)
 }
 
 void ImageReassembly::postAcCancel() {
+    // A start posted earlier and not yet applied belongs to the cancelled image too.
+    acStartPosted.store(0);
     acCancelPosted.store(true);
 }
 

@@ -53,11 +53,19 @@ void ModuleDevice::stopWorker() {
 // ---- the endpoints ----
 
 UsbError ModuleDevice::writeRequest(const unsigned char* data, int length, int* transferred) {
+    return writeRequest(data, length, transferred, connection());
+}
+
+UsbError ModuleDevice::writeRequest(const unsigned char* data, int length, int* transferred,
+                                    unsigned seenConnection) {
+    *transferred = 0;
     DevicePacket request;
     std::memcpy(request.data(), data, static_cast<std::size_t>(std::clamp(length, 0, DevicePacket::size)));
-    history.record(request);
     {
         std::lock_guard<std::mutex> l(workLock);
+        if (seenConnection != connectionSerial.load())
+            return UsbError::noDevice;
+        history.record(request);
         requests.push_back(request);
     }
     workCue.notify_one();
@@ -90,11 +98,17 @@ void ModuleDevice::connect() {
 }
 
 void ModuleDevice::disconnect() {
-    replyPipe.disconnect();
-    livePipe.disconnect();
-    std::lock_guard<std::mutex> l(workLock);
-    requests.clear();
-    timed.clear();
+    unsigned next = 0;
+    {
+        std::lock_guard<std::mutex> state(stateLock);
+        std::lock_guard<std::mutex> work(workLock);
+        next = connectionSerial.load() + 1;
+        connectionSerial.store(next);
+        requests.clear();
+        timed.clear();
+    }
+    replyPipe.disconnect(next);
+    livePipe.disconnect(next);
 }
 
 void ModuleDevice::setDropHandler(DropHandler handler) {
@@ -168,6 +182,12 @@ std::vector<std::uint8_t> ModuleDevice::capturedImage(int id) const {
     std::lock_guard<std::mutex> l(stateLock);
     const auto it = captured.find(id);
     return it == captured.end() ? std::vector<std::uint8_t>() : it->second;
+}
+
+int ModuleDevice::captureCount(int id) const {
+    std::lock_guard<std::mutex> l(stateLock);
+    const auto it = captureCounts.find(id);
+    return it == captureCounts.end() ? 0 : it->second;
 }
 
 unsigned ModuleDevice::sensorGain() const {
@@ -261,6 +281,7 @@ void ModuleDevice::workerLoop() {
         if (due != timed.end()) {
             std::function<void()> action = std::move(due->action);
             timed.erase(due);
+            answerConnection = connectionSerial.load();
             l.unlock();
             action();
             l.lock();
@@ -270,6 +291,7 @@ void ModuleDevice::workerLoop() {
             const DevicePacket request = requests.front();
             requests.pop_front();
             handling = true;
+            answerConnection = connectionSerial.load();
             l.unlock();
             const double latency = faultSwitches.value(SimFault::LatencyMs);
             if (latency > 0.0)
@@ -296,12 +318,12 @@ void ModuleDevice::answer(PacketPipe& pipe, const DevicePacket& packet, Kind kin
     if (faultSwitches.value(SimFault::StopsAnswering) != 0.0)
         return; // also what was scheduled before the module hung
     if (faultSwitches.chance(SimFault::Malformed))
-        pipe.push(MalformedPacket::draw(faultSwitches, &pipe == &livePipe));
+        pipe.push(MalformedPacket::draw(faultSwitches, &pipe == &livePipe), answerConnection);
     if ((kind == Kind::Block && faultSwitches.chance(SimFault::BlockLoss)) ||
         (kind == Kind::GroupEnd && faultSwitches.chance(SimFault::LoseGroupEnd)) ||
         (kind == Kind::PartEnd && faultSwitches.chance(SimFault::LosePartEnd)))
         return;
-    pipe.push({packet, DevicePacket::size});
+    pipe.push({packet, DevicePacket::size}, answerConnection);
 }
 
 void ModuleDevice::sendImageBlocks(PacketPipe& pipe, std::uint32_t code,
@@ -371,9 +393,15 @@ void ModuleDevice::capture(FrameSource::Capture kind, int id, std::uint32_t endC
         std::lock_guard<std::mutex> l(sourceLock);
         frameSource->captureCalibration(kind, sensor, image.data());
     }
+    const double exposureMs = faultSwitches.value(SimFault::CaptureMs);
+    if (exposureMs > 0.0)
+        std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(exposureMs * 1000.0)));
     {
         std::lock_guard<std::mutex> l(stateLock);
+        if (connectionSerial.load() != answerConnection)
+            return; // unplugged while exposing: the capture is lost with the power
         captured[id] = image;
+        ++captureCounts[id];
     }
     answer(replyPipe, DevicePacket::make(endCode), Kind::Other);
 }
@@ -428,19 +456,20 @@ void ModuleDevice::handleRequest(const DevicePacket& r) {
     case CMD_SENDVERSION: {
         std::lock_guard<std::mutex> l(stateLock);
         const std::uint8_t v[2] = {static_cast<std::uint8_t>(fwMajor), static_cast<std::uint8_t>(fwMinor)};
-        replyPipe.push({DevicePacket::make(DAT_VERSION, v, 2), DevicePacket::size});
+        replyPipe.push({DevicePacket::make(DAT_VERSION, v, 2), DevicePacket::size}, answerConnection);
         break;
     }
     case CMD_SEND_OPTION: {
         std::lock_guard<std::mutex> l(stateLock);
         const std::uint8_t o[4] = {opts.ceiling, opts.rear, opts.finger, opts.lens};
-        replyPipe.push({DevicePacket::make(DAT_OPTION, o, 4), DevicePacket::size});
+        replyPipe.push({DevicePacket::make(DAT_OPTION, o, 4), DevicePacket::size}, answerConnection);
         break;
     }
     case CMD_GET_EEPROM: {
         std::lock_guard<std::mutex> l(stateLock);
         replyPipe.push(
-            {DevicePacket::make(DAT_EEPROM, stored.data(), StoredTuningRecord::size), DevicePacket::size});
+            {DevicePacket::make(DAT_EEPROM, stored.data(), StoredTuningRecord::size), DevicePacket::size},
+            answerConnection);
         break;
     }
     case CMD_AC_BLACK_START: {

@@ -47,6 +47,11 @@ public:
     // The endpoints, answering with the transport's error codes. A write to 0x03 queues one request (at most
     // one packet of it is read); reads of 0x83 and 0x84 wait up to their time-out (pacing-scaled).
     UsbError writeRequest(const unsigned char* data, int length, int* transferred);
+    // The same for a write that a host let through while the given connection was current: a host
+    // reads connection() before it checks that the module is on the bus, so a write that races an
+    // unplug is lost with it (UsbError::noDevice) instead of reaching the replugged module.
+    UsbError writeRequest(const unsigned char* data, int length, int* transferred, unsigned seenConnection);
+    unsigned connection() const { return connectionSerial.load(); }
     UsbError readEndpoint(unsigned char endpoint, unsigned char* data, int length, int* transferred,
                           unsigned int timeoutMs);
     // A read that never waits (UsbError::timeout when nothing is queued), for hosts that answer
@@ -54,7 +59,9 @@ public:
     UsbError takePacket(unsigned char endpoint, unsigned char* data, int length, int* transferred);
 
     // Off the bus: queued answers and pending work are dropped and reads fail with NO_DEVICE until
-    // connect(). The drop handler is called when the module drops off by itself (the Unplug fault).
+    // connect(). As a module that lost its power, it sends nothing of what it was working on, and a
+    // capture it was taking is not kept. The drop handler is called when the module drops off by
+    // itself (the Unplug fault).
     void disconnect();
     void connect();
     void setDropHandler(DropHandler handler);
@@ -79,6 +86,8 @@ public:
     std::vector<std::uint8_t> lastCalibRecord() const;
     // The image a capture command took (101 black, 102 white, 103 pattern); empty before that.
     std::vector<std::uint8_t> capturedImage(int id) const;
+    // How many captures with this id the module has kept.
+    int captureCount(int id) const;
     unsigned sensorGain() const;
     bool tracking() const;
 
@@ -150,6 +159,7 @@ private:
     StoredTuningRecord::Bytes stored{};
     std::vector<std::uint8_t> calibRecord;
     std::map<int, std::vector<std::uint8_t>> captured;
+    std::map<int, int> captureCounts;
     std::map<std::uint16_t, std::uint8_t> registers;
     std::uint8_t blackLevel = 0;
     bool trackingOn = true;
@@ -175,6 +185,12 @@ private:
     std::condition_variable workCue; // signalled on a new request, a new timed event and stop
     std::condition_variable idleCue; // signalled whenever a request has been handled
     bool handling = false;
+    // Counts the unplugs; written under stateLock and workLock together, so a capture kept under
+    // stateLock and a request queued under workLock both see an unplug that came first.
+    std::atomic<unsigned> connectionSerial{0};
+    // The connection of the request or timed action the module's thread is working on (that
+    // thread only); its answers go out only while that connection lasts.
+    unsigned answerConnection = 0;
     std::deque<DevicePacket> requests;
     std::vector<Timed> timed;
     bool stopping = false;

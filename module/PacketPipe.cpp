@@ -11,11 +11,25 @@ void PacketPipe::push(const Item& item) {
         std::lock_guard<std::mutex> l(lock);
         if (!connected)
             return;
-        if (queue.size() >= capacity)
-            queue.pop_front(); // the module's buffer overflows: the oldest packet is lost
-        queue.push_back(item);
+        pushLocked(item);
     }
     arrived.notify_one();
+}
+
+void PacketPipe::push(const Item& item, unsigned connection) {
+    {
+        std::lock_guard<std::mutex> l(lock);
+        if (!connected || connection != currentConnection)
+            return;
+        pushLocked(item);
+    }
+    arrived.notify_one();
+}
+
+void PacketPipe::pushLocked(const Item& item) {
+    if (queue.size() >= capacity)
+        queue.pop_front(); // the module's buffer overflows: the oldest packet is lost
+    queue.push_back(item);
 }
 
 UsbError PacketPipe::pop(unsigned char* data, int length, int* transferred, unsigned int timeoutMs) {
@@ -47,10 +61,11 @@ UsbError PacketPipe::takeFront(std::unique_lock<std::mutex>& l, unsigned char* d
     return UsbError::none;
 }
 
-void PacketPipe::disconnect() {
+void PacketPipe::disconnect(unsigned nextConnection) {
     {
         std::lock_guard<std::mutex> l(lock);
         connected = false;
+        currentConnection = nextConnection;
         queue.clear();
     }
     arrived.notify_all();

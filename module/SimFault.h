@@ -19,4 +19,5 @@ enum class SimFault {
     EndlessLiveFrame,  // a live frame never ends: blocks keep coming
     StopsAnswering,    // requests are taken and counted but nothing more is ever sent (hung firmware)
     StopsAnsweringAt,  // StopsAnswering from the first request whose code is the value
+    CaptureMs,         // a capture takes this long (not pacing-scaled) before it is kept and answered
 };

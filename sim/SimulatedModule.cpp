@@ -45,9 +45,11 @@ UsbError SimulatedModule::usbAutoDetach() {
 UsbError SimulatedModule::usbBulk(UsbTransport::HandleRef handle, unsigned char endpoint, unsigned char* data,
                                   int length, int* transferred, unsigned int timeoutMs) {
     *transferred = 0;
+    // Read before the bus is asked: a write that races an unplug is lost with the connection.
+    const unsigned seenConnection = connection();
     if (!bus.handleValid(handle))
         return UsbError::noDevice;
     if (endpoint == ModuleUsb::writeEndpoint)
-        return writeRequest(data, length, transferred);
+        return writeRequest(data, length, transferred, seenConnection);
     return readEndpoint(endpoint, data, length, transferred, timeoutMs);
 }

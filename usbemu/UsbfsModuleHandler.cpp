@@ -122,6 +122,8 @@ bool UsbfsModuleHandler::handle(UMockdevIoctlClient* client) {
         reap(client, arg);
         return true;
     }
+    // Read before the plug is checked: a write that races an unplug is lost with the connection.
+    const unsigned seenConnection = module.connection();
     {
         std::lock_guard<std::mutex> l(urbLock);
         if (unplugged) {
@@ -143,7 +145,7 @@ bool UsbfsModuleHandler::handle(UMockdevIoctlClient* client) {
         return true;
     }
     case USBDEVFS_SUBMITURB:
-        submit(client, arg);
+        submit(client, arg, seenConnection);
         return true;
     case USBDEVFS_DISCARDURB:
         discard(client, arg);
@@ -172,7 +174,8 @@ bool UsbfsModuleHandler::handle(UMockdevIoctlClient* client) {
     }
 }
 
-void UsbfsModuleHandler::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+void UsbfsModuleHandler::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg,
+                                unsigned seenConnection) {
     UMockdevIoctlData* urbData = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
     if (!urbData) {
         umockdev_ioctl_client_complete(client, -1, EFAULT);
@@ -195,8 +198,8 @@ void UsbfsModuleHandler::submit(UMockdevIoctlClient* client, UMockdevIoctlData* 
     const bool bulk = urb->type == USBDEVFS_URB_TYPE_BULK;
     if (bulk && urb->endpoint == ModuleUsb::writeEndpoint) {
         int written = 0;
-        const UsbError r = module.writeRequest(buffer->data, urb->buffer_length, &written);
-        finish(entry, r == UsbError::none ? 0 : -EPIPE, written);
+        const UsbError r = module.writeRequest(buffer->data, urb->buffer_length, &written, seenConnection);
+        finish(entry, r == UsbError::none ? 0 : r == UsbError::noDevice ? -ENODEV : -EPIPE, written);
     } else if (!bulk ||
                (urb->endpoint != ModuleUsb::replyEndpoint && urb->endpoint != ModuleUsb::liveEndpoint)) {
         finish(entry, -EPIPE, 0); // control requests and other endpoints stall

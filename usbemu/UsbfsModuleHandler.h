@@ -55,7 +55,8 @@ private:
     static int onIoctl(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
     static void onClientVanished(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
     bool handle(UMockdevIoctlClient* client);
-    void submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    // seenConnection: the module's connection when the request came in, read before the plug check.
+    void submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, unsigned seenConnection);
     void reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void claim(UMockdevIoctlClient* client, UMockdevIoctlData* arg);

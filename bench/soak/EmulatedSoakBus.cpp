@@ -30,3 +30,11 @@ int EmulatedSoakBus::commandCount(std::uint32_t code) const {
 void EmulatedSoakBus::forgetHistory() {
     bus.module().clearCounters();
 }
+
+void EmulatedSoakBus::setCaptureMs(double ms) {
+    bus.module().setFault(SimFault::CaptureMs, ms);
+}
+
+int EmulatedSoakBus::captureCount(int id) const {
+    return bus.module().captureCount(id);
+}

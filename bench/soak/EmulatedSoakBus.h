@@ -15,7 +15,9 @@ public:
     void plug() override { bus.replug(); }
     void unplug() override { bus.unplug(); }
     void setAnswerDelayMs(double ms) override;
+    void setCaptureMs(double ms) override;
     std::vector<std::uint8_t> capturedImage(int id) const override;
+    int captureCount(int id) const override;
     int commandCount(std::uint32_t code) const override;
     void forgetHistory() override;
 

@@ -8,8 +8,6 @@ SimulatedSoakBus::SimulatedSoakBus(std::uint32_t seed) {
 }
 
 void SimulatedSoakBus::setAnswerDelayMs(double ms) {
-    if (ms > 0.0)
-        module.setFault(SimFault::LatencyMs, ms);
-    else
-        module.clearFaults();
+    // Only the delay: a capture time set for the whole run stays.
+    module.setFault(SimFault::LatencyMs, ms > 0.0 ? ms : 0.0);
 }

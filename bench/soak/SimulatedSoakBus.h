@@ -14,7 +14,9 @@ public:
     void plug() override { module.plug(); }
     void unplug() override { module.unplug(); }
     void setAnswerDelayMs(double ms) override;
+    void setCaptureMs(double ms) override { module.setFault(SimFault::CaptureMs, ms); }
     std::vector<std::uint8_t> capturedImage(int id) const override { return module.capturedImage(id); }
+    int captureCount(int id) const override { return module.captureCount(id); }
     int commandCount(std::uint32_t code) const override { return module.commandCount(code); }
     void forgetHistory() override { module.clearCounters(); }
 

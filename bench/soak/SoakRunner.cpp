@@ -2,6 +2,7 @@
 
 #include "ProcessProbe.h"
 #include "SoakBus.h"
+#include "SoakImageDiff.h"
 #include "SoakWatchClient.h"
 #include "device/CamDevCtrl.h"
 #include "device/PacketCodes.h"
@@ -105,9 +106,12 @@ SoakRunner::Result SoakRunner::run(int cycles) {
             if (!reconnect(client, 0, 0))
                 ++result.failures;
             for (int i = 1; i <= cycles; ++i) {
-                if (!runCycle(*link, client, i)) {
+                const auto moment = static_cast<Moment>(randomBelow(4));
+                const QString failure = runCycle(*link, client, moment);
+                if (!failure.isEmpty()) {
                     ++result.failures;
-                    qCWarning(lcSoak) << "cycle" << i << "failed";
+                    qCWarning(lcSoak).noquote()
+                        << QStringLiteral("cycle %1 (%2): %3").arg(i).arg(momentName(moment), failure);
                 }
                 result.cycles = i;
                 if (i == 1)
@@ -127,19 +131,30 @@ SoakRunner::Result SoakRunner::run(int cycles) {
     return result;
 }
 
-bool SoakRunner::runCycle(CamDevCtrl& link, SoakWatchClient& client, int index) {
+QString SoakRunner::momentName(Moment moment) {
+    switch (moment) {
+    case Moment::Idle:
+        return QStringLiteral("idle");
+    case Moment::LiveStream:
+        return QStringLiteral("live stream");
+    case Moment::MidImage:
+        return QStringLiteral("mid-image");
+    case Moment::MidCalibration:
+        return QStringLiteral("mid-calibration");
+    }
+    return QString();
+}
+
+QString SoakRunner::runCycle(CamDevCtrl& link, SoakWatchClient& client, Moment moment) {
     bus.forgetHistory();
-    const auto moment = static_cast<Moment>(randomBelow(4));
     enter(link, moment);
     runEventsFor(randomBelow(30));
     const int openedBefore = client.opened.load();
     bus.unplug();
     // Mostly the watch loop sees the module gone; sometimes it is back before the next look.
     const bool awaitUnplug = randomBelow(5) != 0;
-    if (awaitUnplug && !waitFor([&] { return !client.connected.load(); })) {
-        qCWarning(lcSoak) << "cycle" << index << ": the unplug was not noticed";
-        return false;
-    }
+    if (awaitUnplug && !waitFor([&] { return !client.connected.load(); }))
+        return QStringLiteral("the unplug was not noticed");
     bus.setAnswerDelayMs(0.0);
     // Counted before the plug: the watch may reopen the module before this thread looks again.
     const int eepromBefore = bus.commandCount(CMD_GET_EEPROM);
@@ -149,18 +164,16 @@ bool SoakRunner::runCycle(CamDevCtrl& link, SoakWatchClient& client, int index) 
     link.setLiveStreamStopped(1);
     link.setReceiveMode(0);
     if (!reconnect(client, openedBefore, eepromBefore)) {
-        qCWarning(lcSoak) << "cycle" << index << ": no reconnect; moment" << static_cast<int>(moment)
-                          << "unplug awaited" << awaitUnplug << "opened"
-                          << client.opened.load() - openedBefore << "connected" << client.connected.load()
-                          << "absent" << client.absent.load() << "open failures" << client.openFailed.load()
-                          << "stored-record requests" << bus.commandCount(CMD_GET_EEPROM);
-        return false;
+        return QStringLiteral("no reconnect; unplug awaited %1, opened %2, connected %3, absent %4, "
+                              "open failures %5, stored-record requests %6")
+            .arg(awaitUnplug)
+            .arg(client.opened.load() - openedBefore)
+            .arg(client.connected.load())
+            .arg(client.absent.load())
+            .arg(client.openFailed.load())
+            .arg(bus.commandCount(CMD_GET_EEPROM));
     }
-    if (!nextImageArrivesWhole(link)) {
-        qCWarning(lcSoak) << "cycle" << index << ": the next image did not arrive whole";
-        return false;
-    }
-    return true;
+    return nextImageFailure(link);
 }
 
 void SoakRunner::enter(CamDevCtrl& link, Moment moment) {
@@ -198,32 +211,46 @@ bool SoakRunner::reconnect(SoakWatchClient& client, int openedBefore, int eeprom
            waitFor([&] { return bus.commandCount(CMD_GET_EEPROM) > eepromBefore || openedBefore == 0; });
 }
 
-bool SoakRunner::nextImageArrivesWhole(CamDevCtrl& link) {
-    const std::vector<std::uint8_t> before = bus.capturedImage(AcImageId::white);
+QString SoakRunner::nextImageFailure(CamDevCtrl& link) {
+    const int id = AcImageId::white;
+    const int capturesBefore = bus.captureCount(id);
+    const std::vector<std::uint8_t> previous = bus.capturedImage(id);
     link.startWhiteCapture(1);
-    // Each capture takes a new random image, so a changed one is this capture's.
-    if (!waitFor([&] { return bus.capturedImage(AcImageId::white) != before; })) {
-        qCWarning(lcSoak) << "the module never took the capture";
-        return false;
-    }
-    const std::vector<std::uint8_t> expected = bus.capturedImage(AcImageId::white);
+    if (!waitFor([&] { return bus.captureCount(id) > capturesBefore; }))
+        return QStringLiteral("the module never took the capture of image %1").arg(id);
+    // Exactly this capture, or the comparison would be with an image the soak did not ask for.
+    const int capturesTaken = bus.captureCount(id);
+    if (capturesTaken != capturesBefore + 1)
+        return QStringLiteral("%1 captures of image %2 landed for one request")
+            .arg(capturesTaken - capturesBefore)
+            .arg(id);
+    const std::vector<std::uint8_t> expected = bus.capturedImage(id);
+    const int groupsBefore = bus.commandCount(CMD_AC_SENDIMG);
+    const int partsBefore = bus.commandCount(CMD_AC_SENDIMG_PART);
     bool arrived = false;
-    bool identical = false;
+    std::vector<std::uint8_t> image;
     const auto c =
-        QObject::connect(&link, &CamDevCtrl::sigACNewFrame, &link, [&](unsigned char* image, int size) {
+        QObject::connect(&link, &CamDevCtrl::sigACNewFrame, &link, [&](unsigned char* data, int size) {
             if (arrived)
                 return;
             arrived = true;
-            identical = static_cast<std::size_t>(size) == expected.size() &&
-                        std::equal(expected.begin(), expected.end(), image);
+            image.assign(data, data + std::max(0, size));
         });
-    link.requestAcImage(AcImageId::white, 0);
+    link.requestAcImage(static_cast<std::uint8_t>(id), 0);
     const bool done = waitFor([&] { return arrived; });
     QObject::disconnect(c);
+    const QString counters = QStringLiteral("group requests %1, part requests %2")
+                                 .arg(bus.commandCount(CMD_AC_SENDIMG) - groupsBefore)
+                                 .arg(bus.commandCount(CMD_AC_SENDIMG_PART) - partsBefore);
     if (!done)
-        qCWarning(lcSoak) << "no image arrived; image requests the module saw:"
-                          << bus.commandCount(CMD_AC_SENDIMG);
-    else if (!identical)
-        qCWarning(lcSoak) << "the image arrived but differs from the capture";
-    return done && identical;
+        return QStringLiteral("image %1 never arrived; %2").arg(id).arg(counters);
+    if (bus.captureCount(id) != capturesTaken)
+        return QStringLiteral("another capture of image %1 landed during the transfer; %2")
+            .arg(id)
+            .arg(counters);
+    if (image == expected)
+        return QString();
+    return QStringLiteral("image %1 arrived but differs from the capture; %2; %3")
+        .arg(id)
+        .arg(counters, SoakImageDiff::describe(image, expected, previous));
 }

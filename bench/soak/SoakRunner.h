@@ -28,11 +28,15 @@ public:
     SoakRunner(SoakBus& bus, std::uint32_t seed);
     Result run(int cycles);
 
+    static QString momentName(Moment moment);
+
 private:
-    bool runCycle(CamDevCtrl& link, SoakWatchClient& client, int index);
+    // What failed in one cycle; empty when it succeeded.
+    QString runCycle(CamDevCtrl& link, SoakWatchClient& client, Moment moment);
     void enter(CamDevCtrl& link, Moment moment);
     bool reconnect(SoakWatchClient& client, int openedBefore, int eepromBefore);
-    bool nextImageArrivesWhole(CamDevCtrl& link);
+    // Takes a white capture and fetches it; what went wrong, or empty when it arrived identical.
+    QString nextImageFailure(CamDevCtrl& link);
     int randomBelow(int bound);
 
     SoakBus& bus;

@@ -60,3 +60,25 @@ TEST_F(SimulatedLinkTest, ReopenKeepsTheLiveModeAndTheStream) {
     EXPECT_EQ(frames[0], 230400);
     link->setLiveStreamStopped(1);
 }
+
+// A calibration image asked of a module that then left is abandoned at the reopen: an image end
+// read afterwards asks the new module for no group or part of it.
+TEST_F(SimulatedLinkTest, ReopenAbandonsTheImageAskedOfTheModuleThatLeft) {
+    openLink();
+    module->setFault(SimFault::StopsAnswering);
+    link->requestAcImage(AcImageId::white, 0);
+    ASSERT_TRUE(module->waitUntilIdle());
+    module->unplug();
+    module->clearFaults();
+    module->plug();
+    ASSERT_TRUE(link->openDevice());
+    ASSERT_TRUE(waitUntil([this] { return module->commandCount(CMD_GET_EEPROM) == 2; }));
+    module->clearCounters();
+    QSignalSpy nextStep(link.get(), &CamDevCtrl::sigACNextStep);
+    module->injectPacket(ModuleUsb::replyEndpoint, DevicePacket::make(DAT_AC_IMGEND));
+    module->injectPacket(ModuleUsb::replyEndpoint, DevicePacket::make(RES_AC_WHITE_END));
+    ASSERT_TRUE(waitUntil([&] { return nextStep.count() == 1; })); // the end was read before it
+    ASSERT_TRUE(module->waitUntilIdle());
+    EXPECT_EQ(module->commandCount(CMD_AC_SENDIMG), 0);
+    EXPECT_EQ(module->commandCount(CMD_AC_SENDIMG_PART), 0);
+}
