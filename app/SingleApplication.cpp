@@ -1,7 +1,8 @@
 #include "app/SingleApplication.h"
 
-#include <QSharedMemory>
-#include <unistd.h>
+#include <QDir>
+#include <QLockFile>
+#include <QStandardPaths>
 
 namespace {
 // The display this session draws on: the Wayland socket, else the X display, else none (a
@@ -12,39 +13,53 @@ QString displaySession() {
         return QStringLiteral("wayland:") + wayland;
     return qEnvironmentVariable("DISPLAY");
 }
+
+// The user's own folder for the guard: private to the user, so nobody else can plant it.
+QString guardFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir(runtime).exists())
+        return runtime;
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                           QStringLiteral("/Norvale/Vexaro");
+    QDir().mkpath(config);
+    return config;
+}
 } // namespace
 
 SingleApplication::SingleApplication(int& argc, char** argv)
     : QApplication(argc, argv)
-    , guard(new QSharedMemory(guardKey(), this)) {}
+    , guard(std::make_unique<QLockFile>(guardPath())) {}
 
-SingleApplication::~SingleApplication() {
-    if (guard->isAttached())
-        guard->detach();
+SingleApplication::~SingleApplication() = default; // QLockFile removes the file it holds
+
+QString SingleApplication::guardPath() {
+    return guardPathFor(guardFolder(), displaySession());
 }
 
-QString SingleApplication::guardKey() {
-    return guardKeyFor(static_cast<unsigned int>(::getuid()), displaySession());
-}
-
-QString SingleApplication::guardKeyFor(unsigned int userId, const QString& session) {
-    return QStringLiteral("Vexaro/%1/%2").arg(userId).arg(session);
+QString SingleApplication::guardPathFor(const QString& folder, const QString& session) {
+    // The display name becomes part of a file name: only characters that are safe there.
+    QString name = session.isEmpty() ? QStringLiteral("console") : session;
+    for (QChar& c : name) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('.') && c != QLatin1Char('-'))
+            c = QLatin1Char('_');
+    }
+    return QDir(folder).filePath(QStringLiteral("vexaro-%1.lock").arg(name));
 }
 
 bool SingleApplication::isPrimaryInstance() {
     return claimGuard(*guard);
 }
 
-bool SingleApplication::claimGuard(QSharedMemory& segment) {
-    if (segment.attach(QSharedMemory::ReadOnly)) {
-        segment.detach();
-        // On Unix a segment outlives a process that crashed while holding it. Qt removes a
-        // segment when its last attachment detaches, so if nobody else was attached the detach
-        // above removed the stale guard, whose owner is gone: look once more.
-        if (segment.attach(QSharedMemory::ReadOnly)) {
-            segment.detach();
-            return false;
-        }
+bool SingleApplication::claimGuard(QLockFile& lock) {
+    // Never stale by age: a live instance may run for days. A dead holder is detected by its pid.
+    lock.setStaleLockTime(0);
+    if (lock.tryLock(0))
+        return true;
+    qint64 pid = 0;
+    QString host, application;
+    if (lock.error() == QLockFile::LockFailedError && !lock.getLockInfo(&pid, &host, &application)) {
+        lock.removeStaleLockFile();
+        return lock.tryLock(0);
     }
-    return segment.create(1, QSharedMemory::ReadWrite);
+    return false;
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QApplication>
+#include <memory>
 
-class QSharedMemory;
+class QLockFile;
 
-// The application object with the single-instance guard: a 1-byte shared-memory segment "Vexaro"
-// of this user and this display session, so that other users' sessions (and other displays of
-// the same user) run their own instance.
+// The application object with the single-instance guard: a lock file of this user and this display
+// session in the user's runtime folder, so that other users' sessions (and other displays of the
+// same user) run their own instance, and no other user can create the guard first.
 class SingleApplication : public QApplication {
     Q_OBJECT
 public:
@@ -16,14 +17,15 @@ public:
     // True when this process now holds the guard; false when a live instance holds it.
     bool isPrimaryInstance();
 
-    // "Vexaro" followed by the user id and the display session of this process.
-    static QString guardKey();
-    static QString guardKeyFor(unsigned int userId, const QString& displaySession);
+    // The guard of this user and display session: "vexaro-<display>.lock" in $XDG_RUNTIME_DIR, or
+    // in the user's configuration folder when that variable is unset.
+    static QString guardPath();
+    static QString guardPathFor(const QString& folder, const QString& displaySession);
 
-    // The guard test on any segment: attach read-only to see whether a live instance holds it,
-    // else create the 1-byte segment. Shared with tests, which use a key of their own.
-    static bool claimGuard(QSharedMemory& segment);
+    // Takes the lock unless a live instance holds it. A lock whose holder is gone, or that holds
+    // nothing readable (a crash while it was written), is taken over. Shared with tests.
+    static bool claimGuard(QLockFile& lock);
 
 private:
-    QSharedMemory* guard; // Qt child of the application
+    std::unique_ptr<QLockFile> guard;
 };

@@ -1,9 +1,11 @@
 #include "calibration/LastCalibration.h"
 
 #include "analysis/PatternAnalyzer.h"
+#include "platform/SafeFolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,7 +14,10 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <fcntl.h>
 
 // The controller's category by name, defined here too so that this part links without the controller.
 Q_LOGGING_CATEGORY(lcLastCalibration, "vexaro.calibration", QtWarningMsg)
@@ -82,19 +87,25 @@ QString LastCalibration::folder() {
 bool LastCalibration::save(const QString& target, const cv::Mat& dark, const cv::Mat& bright,
                            const cv::Mat& pattern, const Settings& settings, const Result& result,
                            QString& error) {
-    // The new set is written beside the old one and swapped in only when complete, so a failed
-    // write never leaves a mixed set of two calibrations.
-    const QString fresh = target + QStringLiteral(".new");
-    QDir(fresh).removeRecursively();
-    if (!QDir().mkpath(fresh)) {
-        error = QStringLiteral("cannot create %1").arg(fresh);
+    // The new set is written into a fresh folder beside the old one and swapped in only when
+    // complete, so a failed write never leaves a mixed set of two calibrations. The folders are in
+    // the user's cache, where anything may have been put: nothing is followed through a link.
+    const QString parent = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(parent)) {
+        error = QStringLiteral("cannot create %1").arg(parent);
+        return false;
+    }
+    SafeFolder::removeTree(target + QStringLiteral(".new")); // left by an earlier version
+    const QString fresh = SafeFolder::makeFresh(target + QStringLiteral(".new-"));
+    if (fresh.isEmpty()) {
+        error = QStringLiteral("cannot create a folder beside %1").arg(target);
         return false;
     }
     const QDir dir(fresh);
     if (!writeFrame(dir, "dark.png", dark) || !writeFrame(dir, "bright.png", bright) ||
         !writeFrame(dir, "pattern.png", pattern)) {
         error = QStringLiteral("cannot write the frames into %1").arg(fresh);
-        QDir(fresh).removeRecursively();
+        SafeFolder::removeTree(fresh);
         return false;
     }
     QJsonObject root = settingsObject(settings);
@@ -102,12 +113,18 @@ bool LastCalibration::save(const QString& target, const cv::Mat& dark, const cv:
     QSaveFile json(dir.filePath(QStringLiteral("result.json")));
     if (!json.open(QIODevice::WriteOnly) || json.write(QJsonDocument(root).toJson()) < 0 || !json.commit()) {
         error = QStringLiteral("cannot write %1").arg(json.fileName());
-        QDir(fresh).removeRecursively();
+        SafeFolder::removeTree(fresh);
         return false;
     }
-    QDir(target).removeRecursively();
-    if (!QDir().rename(fresh, target)) {
+    // Swapped as entries: whatever stood at target (a folder, a file or a link) ends up at fresh
+    // and is removed there as itself.
+    const QByteArray from = QFile::encodeName(fresh);
+    const QByteArray to = QFile::encodeName(target);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
+        SafeFolder::removeTree(fresh);
+    } else if (errno != ENOENT || ::rename(from.constData(), to.constData()) != 0) {
         error = QStringLiteral("cannot replace %1").arg(target);
+        SafeFolder::removeTree(fresh);
         return false;
     }
     return true;

@@ -1,80 +1,96 @@
-// The single-instance guard: a live holder refuses a second instance, a dead one does not.
+// The single-instance guard: a live holder refuses a second instance; a dead one, a lock holding
+// nothing readable, or another user's or display's guard does not.
 #include "app/SingleApplication.h"
 
-#include <QCoreApplication>
-#include <QSharedMemory>
-#include <QUuid>
+#include <QFile>
+#include <QLockFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
-QString uniqueKey() {
-    return QStringLiteral("VexaroTest-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-}
+class SingleInstance : public ::testing::Test {
+protected:
+    QString lockPath() const { return SingleApplication::guardPathFor(folder.path(), QStringLiteral(":0")); }
+    QTemporaryDir folder;
+};
 } // namespace
 
-TEST(SingleInstance, FirstClaimWinsAndASecondIsRefusedWhileTheFirstLives) {
-    const QString key = uniqueKey();
-    QSharedMemory first(key);
-    ASSERT_TRUE(SingleApplication::claimGuard(first));
-    EXPECT_EQ(first.size(), 1);
-
-    QSharedMemory second(key);
-    EXPECT_FALSE(SingleApplication::claimGuard(second));
-    EXPECT_FALSE(second.isAttached());
-    // The refused attempt leaves the holder's segment in place.
-    QSharedMemory third(key);
-    EXPECT_FALSE(SingleApplication::claimGuard(third));
-}
-
-TEST(SingleInstance, ReleasedGuardCanBeClaimedAgain) {
-    const QString key = uniqueKey();
+TEST_F(SingleInstance, FirstClaimWinsUntilReleased) {
     {
-        QSharedMemory first(key);
+        QLockFile first(lockPath());
         ASSERT_TRUE(SingleApplication::claimGuard(first));
+        QLockFile second(lockPath());
+        EXPECT_FALSE(SingleApplication::claimGuard(second));
+        // The refused attempt leaves the holder's lock in place.
+        QLockFile third(lockPath());
+        EXPECT_FALSE(SingleApplication::claimGuard(third));
     }
-    QSharedMemory next(key);
+    QLockFile next(lockPath());
     EXPECT_TRUE(SingleApplication::claimGuard(next));
 }
 
-TEST(SingleInstance, GuardLeftByACrashedInstanceDoesNotLockUsersOut) {
-    const QString key = uniqueKey();
+TEST_F(SingleInstance, GuardLeftByACrashedInstanceOrHoldingNothingDoesNotLockUsersOut) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        // Create the guard and die without detaching, as a crash would.
-        auto* segment = new QSharedMemory(key);
-        _exit(SingleApplication::claimGuard(*segment) ? 0 : 1);
+        // Take the guard and die without releasing it, as a crash would.
+        auto* lock = new QLockFile(lockPath());
+        _exit(SingleApplication::claimGuard(*lock) ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_TRUE(QFile::exists(lockPath()));
+    {
+        QLockFile next(lockPath());
+        EXPECT_TRUE(SingleApplication::claimGuard(next));
+    }
 
-    // (Attaching to look at the stale segment would itself remove it, so go straight to the claim.)
-    QSharedMemory next(key);
-    EXPECT_TRUE(SingleApplication::claimGuard(next));
+    // A lock file with nothing in it, as a crash between creating and writing it leaves.
+    QFile empty(lockPath());
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    QLockFile after(lockPath());
+    EXPECT_TRUE(SingleApplication::claimGuard(after));
 }
 
-// The guard belongs to one user in one display session: other users and other displays run
-// their own instance, a second start in the same session is refused.
-TEST(SingleInstance, GuardIsPerUserAndDisplaySession) {
-    EXPECT_EQ(SingleApplication::guardKeyFor(1000, QStringLiteral(":0")),
-              SingleApplication::guardKeyFor(1000, QStringLiteral(":0")));
-    EXPECT_NE(SingleApplication::guardKeyFor(1000, QStringLiteral(":0")),
-              SingleApplication::guardKeyFor(1001, QStringLiteral(":0")));
-    EXPECT_NE(SingleApplication::guardKeyFor(1000, QStringLiteral(":0")),
-              SingleApplication::guardKeyFor(1000, QStringLiteral(":1")));
-    EXPECT_TRUE(SingleApplication::guardKey().startsWith(QStringLiteral("Vexaro")));
+// The guard belongs to one user in one display session, in that user's own runtime folder: other
+// users and other displays run their own instance, and nothing lies in a shared folder where
+// another user could take the name first.
+TEST_F(SingleInstance, GuardIsPerUserAndDisplaySessionInTheUsersOwnFolder) {
+    const QString a = QStringLiteral("/run/user/1000"), b = QStringLiteral("/run/user/1001");
+    EXPECT_EQ(SingleApplication::guardPathFor(a, ":0"), SingleApplication::guardPathFor(a, ":0"));
+    EXPECT_NE(SingleApplication::guardPathFor(a, ":0"), SingleApplication::guardPathFor(b, ":0"));
+    EXPECT_NE(SingleApplication::guardPathFor(a, ":0"), SingleApplication::guardPathFor(a, ":1"));
+    EXPECT_TRUE(SingleApplication::guardPathFor(a, "../../tmp/x").startsWith(a + "/vexaro-"));
+    EXPECT_FALSE(SingleApplication::guardPathFor(a, "../../tmp/x").contains("/tmp/"));
 
-    const QString tag = uniqueKey();
-    QSharedMemory mine(SingleApplication::guardKeyFor(1000, tag + QStringLiteral(":0")));
-    QSharedMemory otherUser(SingleApplication::guardKeyFor(1001, tag + QStringLiteral(":0")));
-    QSharedMemory otherDisplay(SingleApplication::guardKeyFor(1000, tag + QStringLiteral(":1")));
-    QSharedMemory sameSession(SingleApplication::guardKeyFor(1000, tag + QStringLiteral(":0")));
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    QTemporaryDir home;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
+    EXPECT_TRUE(SingleApplication::guardPath().startsWith(folder.path() + "/vexaro-"));
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+    EXPECT_TRUE(SingleApplication::guardPath().startsWith(home.path() + "/Norvale/Vexaro/vexaro-"));
+    for (const auto& [name, value] :
+         {std::make_pair("XDG_RUNTIME_DIR", runtime), std::make_pair("XDG_CONFIG_HOME", config)}) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+
+    QLockFile mine(SingleApplication::guardPathFor(folder.path(), ":0"));
+    QLockFile otherDisplay(SingleApplication::guardPathFor(folder.path(), ":1"));
+    QLockFile otherUser(SingleApplication::guardPathFor(home.path(), ":0"));
+    QLockFile sameSession(SingleApplication::guardPathFor(folder.path(), ":0"));
     EXPECT_TRUE(SingleApplication::claimGuard(mine));
-    EXPECT_TRUE(SingleApplication::claimGuard(otherUser));
     EXPECT_TRUE(SingleApplication::claimGuard(otherDisplay));
+    EXPECT_TRUE(SingleApplication::claimGuard(otherUser));
     EXPECT_FALSE(SingleApplication::claimGuard(sameSession));
 }

@@ -104,3 +104,37 @@ TEST(LastCalibrationKept, FailedCalibrationKeepsItsReasonAndReplacesTheSet) {
     EXPECT_EQ(run.result["failure"].toObject()["reason"].toString(), failure["reason"].toString());
     EXPECT_FALSE(QDir(folder + QStringLiteral(".new")).exists());
 }
+
+// The kept set lives in the user's cache, where a link may stand in for it or for the folder of a
+// save that was cut short: the links are replaced or removed as links, and nothing they point to is
+// touched.
+TEST(LastCalibrationKept, LinksInPlaceOfTheKeptFoldersAreNeverFollowed) {
+    QTemporaryDir cache, victim;
+    ASSERT_TRUE(cache.isValid() && victim.isValid());
+    ASSERT_TRUE(QDir(victim.path()).mkpath(QStringLiteral("sub")));
+    for (const QString& name : {QStringLiteral("a"), QStringLiteral("sub/b")}) {
+        QFile f(victim.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString target = cache.filePath(QStringLiteral("last-calibration"));
+    ASSERT_TRUE(QFile::link(victim.path(), target));
+    ASSERT_TRUE(QFile::link(victim.path(), target + QStringLiteral(".new")));
+    const cv::Mat frame(720, 1280, CV_8UC1, cv::Scalar(128));
+    LastCalibration::Settings settings;
+    settings.screenWidth = 1280;
+    settings.screenHeight = 800;
+    settings.lens = 3;
+    for (int round = 0; round < 2; ++round) {
+        QString error;
+        ASSERT_TRUE(
+            LastCalibration::save(target, frame, frame, frame, settings, LastCalibration::Result(), error))
+            << error.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(victim.filePath(QStringLiteral("a"))));
+    EXPECT_TRUE(QFile::exists(victim.filePath(QStringLiteral("sub/b"))));
+    EXPECT_FALSE(QFileInfo(target).isSymLink());
+    EXPECT_TRUE(QFile::exists(QDir(target).filePath(QStringLiteral("result.json"))));
+    // Only the kept set is left: the planted link and every fresh folder of the saves are gone.
+    EXPECT_EQ(QDir(cache.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+              QStringList{QStringLiteral("last-calibration")});
+}

@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QLockFile>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -109,4 +111,29 @@ TEST_F(AppTest, UnplugAndReplugThroughTheSignalHook) {
 
     app.command("close");
     EXPECT_EQ(app.waitForExit(15000), 0);
+}
+
+// What another user or a crash may leave behind does not stop the program: a FIFO in place of the
+// shared config.ini, and a guard lock that holds nothing. The window comes up, the module is found,
+// and the program closes normally, its choice kept in the user's own file.
+TEST_F(AppTest, PlantedFifoAndEmptyGuardNeitherHangNorLockOut) {
+    QTemporaryDir runtime, home;
+    ASSERT_TRUE(runtime.isValid() && home.isValid());
+    const QString shared = data.path() + QStringLiteral("/Norvale/Vexaro");
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(shared + QStringLiteral("/config.ini")).constData(), 0666), 0);
+    QFile guard(QDir(runtime.path())
+                    .filePath(QStringLiteral("vexaro-%1.lock").arg(QString(x.display).replace(':', '_'))));
+    ASSERT_TRUE(guard.open(QIODevice::WriteOnly));
+    guard.close();
+
+    AppProcess app(x.display, data.path(), diagnostics,
+                   {{QStringLiteral("XDG_RUNTIME_DIR"), runtime.path()},
+                    {QStringLiteral("XDG_CONFIG_HOME"), home.path()}});
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(app.waitFor(QStringLiteral("device connected"), 20000)) << app.log.toStdString();
+    app.command("close");
+    EXPECT_EQ(app.waitForExit(15000), 0) << app.log.toStdString();
+    QSettings saved(home.path() + QStringLiteral("/Norvale/Vexaro/config.ini"), QSettings::IniFormat);
+    EXPECT_GE(saved.value(QStringLiteral("Configuration/LanguageID")).toInt(), 1);
 }
