@@ -12,8 +12,11 @@ namespace {
 
 const char* const frameNames[] = {"dark.png", "bright.png", "pattern.png"};
 
+} // namespace
+
 // The user's own captures may sit in the folder: they are kept unless replacing them was asked for.
-bool checkExisting(const QDir& dir, bool replace, QString& error) {
+bool checkExampleFolder(const QString& directory, bool replace, QString& error) {
+    const QDir dir(directory);
     for (const char* name : frameNames) {
         const QFileInfo existing(dir.filePath(QString::fromLatin1(name)));
         if (!existing.exists() && !existing.isSymLink())
@@ -30,12 +33,8 @@ bool checkExisting(const QDir& dir, bool replace, QString& error) {
     return true;
 }
 
-} // namespace
-
 bool writeExampleFrames(const QString& directory, int screenWidth, int screenHeight, eLens lens, int fwMinor,
-                        bool replace, QString& error) {
-    if (!checkExisting(QDir(directory), replace, error))
-        return false;
+                        QString& error) {
     if (!QDir().mkpath(directory)) {
         error = QStringLiteral("cannot create %1").arg(directory);
         return false;

@@ -209,12 +209,14 @@ int main(int argc, char** argv) {
         return exitAccepted;
     }
     if (!options.exampleDir.isEmpty()) {
+        if (!checkExampleFolder(options.exampleDir, options.force, error))
+            return badInput(error);
         // Painting the pattern needs a GUI application; no display is used.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
         if (!writeExampleFrames(options.exampleDir, options.screenWidth, options.screenHeight, options.lens,
-                                options.fwMinor, options.force, error))
+                                options.fwMinor, error))
             return badInput(error);
         return exitAccepted;
     }
