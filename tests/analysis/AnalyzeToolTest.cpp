@@ -1,37 +1,23 @@
 // vexaro-analyze as a support engineer runs it: on generated frames (PNG and raw dumps) and on bad
 // input.
 #include "AnalysisScene.h"
+#include "AnalyzeToolRun.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
 namespace {
 
-const QString tool = QStringLiteral(VEXARO_BINARY_DIR "/tools/vexaro-analyze/vexaro-analyze");
-
-struct ToolRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using ToolRun = AnalyzeToolRun;
 
 ToolRun runTool(const QStringList& arguments) {
-    QProcess process;
-    process.start(tool, arguments);
-    ToolRun run;
-    if (!process.waitForFinished(120000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return AnalyzeToolRun::start(arguments);
 }
 
 class AnalyzeTool : public testing::Test {

@@ -1,9 +1,12 @@
 #include "AnalyzeOptions.h"
 
+#include "RegularFile.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <cmath>
 
 namespace {
 
@@ -13,6 +16,20 @@ bool parseInt(const QString& text, int& value) {
     return ok;
 }
 
+bool offsetInFrame(double x, double y) {
+    return std::isfinite(x) && std::isfinite(y) && std::fabs(x) <= maxTweakX && std::fabs(y) <= maxTweakY;
+}
+
+QString offsetError(const QString& source, int index, double x, double y) {
+    return QStringLiteral("%1: offset %2 [%3, %4] is not within -%5..%5 x -%6..%6 camera pixels")
+        .arg(source)
+        .arg(index + 1)
+        .arg(x)
+        .arg(y)
+        .arg(maxTweakX)
+        .arg(maxTweakY);
+}
+
 } // namespace
 
 QString AnalyzeOptions::usage() {
@@ -20,11 +37,11 @@ QString AnalyzeOptions::usage() {
         "Usage: vexaro-analyze --dark FILE --bright FILE --pattern FILE --screen WxH --lens N\n"
         "                      [--fw-minor V] [--ceiling] [--rear] [--semi] [--tweaks FILE] [--record OUT]\n"
         "       vexaro-analyze --replay DIR [--record OUT]\n"
-        "       vexaro-analyze --write-example DIR [--screen WxH] [--lens N] [--fw-minor V]\n"
+        "       vexaro-analyze --write-example DIR [--screen WxH] [--lens N] [--fw-minor V] [--force]\n"
         "\n"
         "Runs the automatic calibration analysis on three 1280 x 720 8-bit grey camera frames\n"
-        "(screen black, screen white, pattern shown), each a PNG or a raw 921,600-byte dump as the\n"
-        "module sends it, and prints the result as JSON.\n"
+        "(screen black, screen white, pattern shown), each a PNG or PGM file of at most 16 MiB or a\n"
+        "raw 921,600-byte dump as the module sends it, and prints the result as JSON.\n"
         "\n"
         "  --screen WxH      size of the calibrated screen in pixels\n"
         "  --lens N          lens type (1 to 4)\n"
@@ -32,12 +49,14 @@ QString AnalyzeOptions::usage() {
         "  --ceiling, --rear the mounting options the frames were captured with\n"
         "  --semi            semi-automatic fit on the raw detections\n"
         "  --tweaks FILE     stored tweak offsets, a JSON list of the 20 target [x, y] pairs in\n"
-        "                    camera pixels\n"
+        "                    camera pixels, each within -1280..1280 x -720..720 (file at most 64 KiB)\n"
         "  --record OUT      write the 370-byte calibration record of an accepted fit\n"
         "  --write-example DIR  write dark.png, bright.png and pattern.png of a simulated camera\n"
         "                    (default screen 1920x1080, lens 3)\n"
+        "  --force           let --write-example replace frames already in DIR\n"
         "  --replay DIR      re-run the calibration kept in DIR (dark.png, bright.png, pattern.png and\n"
-        "                    result.json, as the application keeps its last one)\n"
+        "                    result.json, as the application keeps its last one); the settings\n"
+        "                    come from result.json, so only --record goes with it\n"
         "  -h, --help        show this help and exit\n"
         "  -v, --version     show the version and exit\n"
         "\n"
@@ -46,7 +65,22 @@ QString AnalyzeOptions::usage() {
         "Exit code: 0 accepted fit, 1 calibration failed, 2 bad input.\n");
 }
 
+bool AnalyzeOptions::onlyUsed(const QStringList& given, const QStringList& used, const QString& mode,
+                              QString& error) {
+    for (const QString& option : given) {
+        if (!used.contains(option)) {
+            error = QStringLiteral("%1 does not use %2").arg(mode, option);
+            return false;
+        }
+    }
+    return true;
+}
+
 bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
+    static const QStringList flags = {"--semi", "--ceiling", "--rear", "--force"};
+    static const QStringList valued = {"--dark",     "--bright", "--pattern", "--screen",        "--lens",
+                                       "--fw-minor", "--tweaks", "--record",  "--write-example", "--replay"};
+    QStringList given; // each option at most once: a second value would silently win
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& option = arguments[i];
         if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
@@ -57,6 +91,15 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
             version = true;
             continue;
         }
+        if (!flags.contains(option) && !valued.contains(option)) {
+            error = QStringLiteral("unknown option %1").arg(option);
+            return false;
+        }
+        if (given.contains(option)) {
+            error = QStringLiteral("option %1 given twice").arg(option);
+            return false;
+        }
+        given.append(option);
         if (option == QLatin1String("--semi")) {
             semi = true;
             continue;
@@ -69,18 +112,19 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
             rear = true;
             continue;
         }
-        static const QStringList valued = {"--dark",          "--bright",   "--pattern", "--screen",
-                                           "--lens",          "--fw-minor", "--tweaks",  "--record",
-                                           "--write-example", "--replay"};
-        if (!valued.contains(option)) {
-            error = QStringLiteral("unknown option %1").arg(option);
-            return false;
+        if (option == QLatin1String("--force")) {
+            force = true;
+            continue;
         }
         if (i + 1 >= arguments.size()) {
             error = QStringLiteral("option %1 needs a value").arg(option);
             return false;
         }
         const QString value = arguments[++i];
+        if (value.isEmpty()) {
+            error = QStringLiteral("option %1 has an empty value").arg(option);
+            return false;
+        }
         if (option == QLatin1String("--dark")) {
             dark = value;
         } else if (option == QLatin1String("--bright")) {
@@ -108,7 +152,7 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
             }
         } else if (option == QLatin1String("--fw-minor")) {
             if (!parseInt(value, fwMinor) || fwMinor < 0 || fwMinor > 255) {
-                error = QStringLiteral("bad --fw-minor %1").arg(value);
+                error = QStringLiteral("bad --fw-minor %1 (0 to 255)").arg(value);
                 return false;
             }
         } else if (option == QLatin1String("--tweaks")) {
@@ -124,15 +168,13 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
     if (help || version)
         return true;
     if (!replayDir.isEmpty()) {
-        // Everything else comes from the kept calibration.
-        if (!dark.isEmpty() || !bright.isEmpty() || !pattern.isEmpty() || screenWidth != 0 || lens >= 0 ||
-            !tweaksFile.isEmpty() || !exampleDir.isEmpty()) {
-            error = QStringLiteral("--replay takes only --record besides its folder");
-            return false;
-        }
-        return true;
+        // Everything else comes from the kept calibration: an option given besides would be ignored.
+        return onlyUsed(given, {"--replay", "--record"}, QStringLiteral("--replay"), error);
     }
     if (!exampleDir.isEmpty()) {
+        if (!onlyUsed(given, {"--write-example", "--screen", "--lens", "--fw-minor", "--force"},
+                      QStringLiteral("--write-example"), error))
+            return false;
         if (screenWidth == 0) {
             screenWidth = 1920;
             screenHeight = 1080;
@@ -140,6 +182,10 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
         if (lens < 0)
             lens = 3;
         return true;
+    }
+    if (force) {
+        error = QStringLiteral("--force goes only with --write-example");
+        return false;
     }
     if (dark.isEmpty() || bright.isEmpty() || pattern.isEmpty()) {
         error = QStringLiteral("--dark, --bright and --pattern are required");
@@ -157,14 +203,19 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
 }
 
 bool readTweaks(const QString& path, std::vector<float>& pairs, QString& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read %1").arg(path);
+    QByteArray bytes;
+    if (!RegularFile::read(path, 64 * 1024, bytes, error))
+        return false;
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        // NaN and Infinity are no JSON numbers and end up here.
+        error = QStringLiteral("%1 is not JSON (%2 at byte %3)")
+                    .arg(path, parseError.errorString())
+                    .arg(parseError.offset);
         return false;
     }
-    QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson(file.read(64 * 1024), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isArray()) {
+    if (!document.isArray()) {
         error = QStringLiteral("%1 is not a JSON list of [x, y] pairs").arg(path);
         return false;
     }
@@ -177,14 +228,31 @@ bool readTweaks(const QString& path, std::vector<float>& pairs, QString& error) 
         return false;
     }
     pairs.clear();
-    for (const QJsonValue& entry : list) {
-        const QJsonArray pair = entry.toArray();
+    for (int i = 0; i < list.size(); ++i) {
+        const QJsonArray pair = list[i].toArray();
         if (pair.size() != 2 || !pair[0].isDouble() || !pair[1].isDouble()) {
-            error = QStringLiteral("%1 is not a JSON list of [x, y] pairs").arg(path);
+            error = QStringLiteral("%1: offset %2 is not an [x, y] pair of numbers").arg(path).arg(i + 1);
             return false;
         }
-        pairs.push_back(static_cast<float>(pair[0].toDouble()));
-        pairs.push_back(static_cast<float>(pair[1].toDouble()));
+        const double x = pair[0].toDouble();
+        const double y = pair[1].toDouble();
+        // Checked as doubles: 1e39 has no float.
+        if (!offsetInFrame(x, y)) {
+            error = offsetError(path, i, x, y);
+            return false;
+        }
+        pairs.push_back(static_cast<float>(x));
+        pairs.push_back(static_cast<float>(y));
+    }
+    return true;
+}
+
+bool checkTweaks(const QString& source, const std::vector<float>& pairs, QString& error) {
+    for (size_t i = 0; i + 1 < pairs.size(); i += 2) {
+        if (!offsetInFrame(pairs[i], pairs[i + 1])) {
+            error = offsetError(source, static_cast<int>(i / 2), pairs[i], pairs[i + 1]);
+            return false;
+        }
     }
     return true;
 }

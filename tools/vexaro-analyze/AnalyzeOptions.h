@@ -20,6 +20,7 @@ struct AnalyzeOptions {
     QString tweaksFile;
     QString recordFile;
     QString exampleDir;
+    bool force = false; // --write-example replaces frames already in its folder
     bool help = false;
     bool version = false;
 
@@ -27,7 +28,18 @@ struct AnalyzeOptions {
     bool parse(const QStringList& arguments, QString& error);
 
     static QString usage();
+
+private:
+    // False naming the first option in given that the chosen mode does not use.
+    static bool onlyUsed(const QStringList& given, const QStringList& used, const QString& mode,
+                         QString& error);
 };
+
+// Largest tweak offset in camera pixels: a larger one would move a target out of the 1280 x 720 frame.
+constexpr double maxTweakX = 1280.0;
+constexpr double maxTweakY = 720.0;
 
 // Stored tweak offsets as a JSON list of exactly the 20 target [x, y] pairs; false with a reason.
 bool readTweaks(const QString& path, std::vector<float>& pairs, QString& error);
+// False naming source and the first offset that is not finite or beyond maxTweakX, maxTweakY.
+bool checkTweaks(const QString& source, const std::vector<float>& pairs, QString& error);

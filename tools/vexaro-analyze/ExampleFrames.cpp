@@ -5,7 +5,33 @@
 #include "sim/VirtualScene.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <opencv2/imgcodecs.hpp>
+
+namespace {
+
+const char* const frameNames[] = {"dark.png", "bright.png", "pattern.png"};
+
+} // namespace
+
+// The user's own captures may sit in the folder: they are kept unless replacing them was asked for.
+bool checkExampleFolder(const QString& directory, bool replace, QString& error) {
+    const QDir dir(directory);
+    for (const char* name : frameNames) {
+        const QFileInfo existing(dir.filePath(QString::fromLatin1(name)));
+        if (!existing.exists() && !existing.isSymLink())
+            continue;
+        if (existing.isSymLink() || !existing.isFile()) {
+            error = QStringLiteral("%1 exists and is not a regular file").arg(existing.filePath());
+            return false;
+        }
+        if (!replace) {
+            error = QStringLiteral("%1 already holds %2 (--force replaces it)").arg(dir.path(), name);
+            return false;
+        }
+    }
+    return true;
+}
 
 bool writeExampleFrames(const QString& directory, int screenWidth, int screenHeight, eLens lens, int fwMinor,
                         QString& error) {
@@ -29,7 +55,7 @@ bool writeExampleFrames(const QString& directory, int screenWidth, int screenHei
     const struct {
         const char* name;
         const cv::Mat& frame;
-    } files[] = {{"dark.png", dark}, {"bright.png", bright}, {"pattern.png", pattern}};
+    } files[] = {{frameNames[0], dark}, {frameNames[1], bright}, {frameNames[2], pattern}};
     for (const auto& file : files) {
         const QString path = dir.filePath(QString::fromLatin1(file.name));
         if (file.frame.empty() || !cv::imwrite(path.toStdString(), file.frame)) {

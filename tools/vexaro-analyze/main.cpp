@@ -3,6 +3,8 @@
 #include "AnalyzeOptions.h"
 #include "ExampleFrames.h"
 #include "FrameFile.h"
+#include "RecordFile.h"
+#include "RegularFile.h"
 
 #include "analysis/PatternAnalyzer.h"
 #include "calibration/LastCalibration.h"
@@ -30,7 +32,7 @@ constexpr int exitFailed = 1;
 constexpr int exitBadInput = 2;
 
 int badInput(const QString& message) {
-    QTextStream(stderr) << "vexaro-analyze: " << message << '\n';
+    QTextStream(stderr) << "vexaro-analyze: " << message << "; see vexaro-analyze --help\n";
     return exitBadInput;
 }
 
@@ -69,10 +71,16 @@ QJsonObject failureObject(const AnalysisFailure& failure) {
 
 // The options of a kept calibration, as the application ran it.
 bool replayOptions(AnalyzeOptions& options, std::vector<float>& tweaks, QString& error) {
-    LastCalibration::Settings kept;
-    if (!LastCalibration::loadSettings(options.replayDir, kept, error))
-        return false;
     const QDir dir(options.replayDir);
+    // result.json is opened only once it is known to be a regular file: a FIFO would block.
+    const QString resultPath = dir.filePath(QStringLiteral("result.json"));
+    QByteArray unused;
+    if (!RegularFile::read(resultPath, 256 * 1024, unused, error))
+        return false;
+    LastCalibration::Settings kept;
+    if (!LastCalibration::loadSettings(options.replayDir, kept, error) ||
+        !checkTweaks(resultPath, kept.storedOffsets, error))
+        return false;
     options.dark = dir.filePath(QStringLiteral("dark.png"));
     options.bright = dir.filePath(QStringLiteral("bright.png"));
     options.pattern = dir.filePath(QStringLiteral("pattern.png"));
@@ -97,6 +105,9 @@ int analyse(AnalyzeOptions options) {
         !loadFrame(options.pattern, pattern, error))
         return badInput(error);
     if (!options.tweaksFile.isEmpty() && !readTweaks(options.tweaksFile, tweaks, error))
+        return badInput(error);
+    RecordFile record;
+    if (!options.recordFile.isEmpty() && !record.open(options.recordFile, error))
         return badInput(error);
 
     using Clock = std::chrono::steady_clock;
@@ -157,23 +168,24 @@ int analyse(AnalyzeOptions options) {
     result[QStringLiteral("timings")] = timings;
     if (!ok)
         result[QStringLiteral("failure")] = failureObject(failure);
+    // The record is written before the result is printed, so no printed result claims a record that
+    // could not be written.
+    if (ok && !options.recordFile.isEmpty()) {
+        const auto bytes = CalibParameterRecord::build(CalibParameterRecord::Inputs::fitted(
+            params.data(),
+            {options.screenWidth, options.screenHeight, options.ceiling ? 1 : 0, options.rear ? 1 : 0,
+             options.lens},
+            rowLimit, options.fwMinor));
+        if (!record.write(
+                QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())),
+                error))
+            return badInput(error);
+    }
     QTextStream(stdout) << QJsonDocument(result).toJson(QJsonDocument::Indented);
     if (!ok) {
         QTextStream(stderr) << "vexaro-analyze: calibration failed at the "
                             << AnalysisFailure::stageName(failure.stage)
                             << " stage: " << QString::fromStdString(failure.reason) << '\n';
-    }
-
-    if (ok && !options.recordFile.isEmpty()) {
-        const auto record = CalibParameterRecord::build(CalibParameterRecord::Inputs::fitted(
-            params.data(),
-            {options.screenWidth, options.screenHeight, options.ceiling ? 1 : 0, options.rear ? 1 : 0,
-             options.lens},
-            rowLimit, options.fwMinor));
-        QFile out(options.recordFile);
-        if (!out.open(QIODevice::WriteOnly) || out.write(reinterpret_cast<const char*>(record.data()),
-                                                         record.size()) != static_cast<qint64>(record.size()))
-            return badInput(QStringLiteral("cannot write %1").arg(options.recordFile));
     }
     return ok ? exitAccepted : exitFailed;
 }
@@ -197,6 +209,8 @@ int main(int argc, char** argv) {
         return exitAccepted;
     }
     if (!options.exampleDir.isEmpty()) {
+        if (!checkExampleFolder(options.exampleDir, options.force, error))
+            return badInput(error);
         // Painting the pattern needs a GUI application; no display is used.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
