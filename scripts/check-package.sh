@@ -5,12 +5,14 @@
 #       manual pages (man --warnings) and the module's USB id in the metainfo and the udev rule
 #   scripts/check-package.sh deb <build-dir> <version>
 #       builds the package into <build-dir>/package-check, checks its file list, runs both programs
-#       unpacked from it with --version and no display, and fails on any lintian error
+#       unpacked from it with --version and no display, and fails on any lintian error (and, with
+#       --hardened, on any of lintian's hardening tags)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what=$1
 build=$(cd "$2" && pwd)
 version=$3
+hardened=${4:-}
 fail() {
   echo "FAIL: $*" >&2
   exit 1
@@ -66,10 +68,14 @@ for program in vexaro-setup vexaro-analyze; do
   [ "$answer" = "$program $version" ] || fail "$program --version said '$answer'"
 done
 
-# Only errors fail the check; lintian's other findings are shown.
-if ! report=$(lintian --fail-on error "$deb" 2>&1); then
+# Only errors fail the check, and in a hardened build the hardening tags (some are only
+# informational, hence --display-info); lintian's other findings are shown.
+if ! report=$(lintian --display-info --fail-on error "$deb" 2>&1); then
   echo "$report" >&2
   fail "lintian reports errors"
 fi
 grep -v 'root privileges' <<<"$report" || true
+if [ "$hardened" = --hardened ] && grep -q ': hardening-' <<<"$report"; then
+  fail "lintian finds binaries built without hardening: $(grep ': hardening-' <<<"$report" | tr '\n' ' ')"
+fi
 echo "package ok: $deb"
