@@ -3,14 +3,17 @@
 #   scripts/check-package.sh metadata <build-dir> <version>
 #       desktop entry (desktop-file-validate), AppStream metainfo (appstreamcli validate --no-net),
 #       manual pages (man --warnings) and the module's USB id in the metainfo and the udev rule
-#   scripts/check-package.sh deb <build-dir> <version>
+#   scripts/check-package.sh deb <build-dir> <version> [--hardened]
 #       builds the package into <build-dir>/package-check, checks its file list, runs both programs
-#       unpacked from it with --version and no display, and fails on any lintian error
+#       unpacked from it with --version and no display, and fails on any lintian error (and, with
+#       --hardened, on any of lintian's hardening tags); as root it also installs the package into
+#       a root of its own over an earlier version's folder, and purges it
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what=$1
 build=$(cd "$2" && pwd)
 version=$3
+hardened=${4:-}
 fail() {
   echo "FAIL: $*" >&2
   exit 1
@@ -54,22 +57,85 @@ done
 dpkg-deb -f "$deb" Depends | grep -q libusb-1.0 || fail "dependencies were not computed"
 # The shipped programs do not load the Qt test library, so the package does not pull it in.
 ! dpkg-deb -f "$deb" Depends | grep -q libqt5test || fail "the package depends on the Qt test library"
-grep -qx 'd /var/lib/Norvale/Vexaro 1777 root root -' <(tr -s ' ' <resources/desktop/vexaro-setup.tmpfiles.conf) ||
-  fail "tmpfiles entry does not create the all-users folder writable for every user"
+grep -qx 'd /var/lib/Norvale/Vexaro 0755 root root -' <(tr -s ' ' <resources/desktop/vexaro-setup.tmpfiles.conf) ||
+  fail "tmpfiles entry does not create the all-users folder as root's alone"
 
 # The unpacked programs answer without a display and without the build tree.
-unpacked=$(mktemp -d)
-trap 'rm -rf "$unpacked"' EXIT
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+unpacked="$scratch/unpacked"
 dpkg-deb -x "$deb" "$unpacked"
 for program in vexaro-setup vexaro-analyze; do
   answer=$(cd "$unpacked" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "./usr/bin/$program" --version)
   [ "$answer" = "$program $version" ] || fail "$program --version said '$answer'"
 done
 
-# Only errors fail the check; lintian's other findings are shown.
-if ! report=$(lintian --fail-on error "$deb" 2>&1); then
+# Only errors fail the check, and in a hardened build the hardening tags (some are only
+# informational, hence --display-info); lintian's other findings are shown.
+if ! report=$(lintian --display-info --fail-on error "$deb" 2>&1); then
   echo "$report" >&2
   fail "lintian reports errors"
 fi
 grep -v 'root privileges' <<<"$report" || true
+if [ "$hardened" = --hardened ] && grep -q ': hardening-' <<<"$report"; then
+  fail "lintian finds binaries built without hardening: $(grep ': hardening-' <<<"$report" | tr '\n' ' ')"
+fi
+
+# Installed into a root of its own (the maintainer scripts run outside it with DPKG_ROOT set):
+# over the folder an earlier version left writable for everyone, with a link in the
+# folder's place, and purged after the program and its users left files behind.
+mode() { stat -c '%a %U:%G' "$1"; }
+install_into() {
+  local root=$1
+  mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/log"
+  touch "$root/var/lib/dpkg/status"
+  # The root holds none of the dependencies, which dpkg names at length; shown only on failure.
+  local said
+  said=$(dpkg --root="$root" --force-script-chrootless --force-depends -i "$deb" 2>&1) || {
+    echo "$said" >&2
+    fail "dpkg could not install the package into $root"
+  }
+}
+purge_from() {
+  local said
+  said=$(dpkg --root="$1" --force-script-chrootless -P vexaro-setup 2>&1) || {
+    echo "$said" >&2
+    fail "dpkg could not purge the package"
+  }
+}
+if [ "$(id -u)" -eq 0 ]; then
+  root="$scratch/upgrade"
+  mkdir -p "$root/var/lib/Norvale/Vexaro"
+  chmod 1777 "$root/var/lib/Norvale/Vexaro"
+  echo '[General]' >"$root/var/lib/Norvale/Vexaro/config.ini"
+  install_into "$root"
+  [ "$(mode "$root/var/lib/Norvale/Vexaro")" = "755 root:root" ] ||
+    fail "after an upgrade the all-users folder is $(mode "$root/var/lib/Norvale/Vexaro")"
+  [ -f "$root/var/lib/Norvale/Vexaro/config.ini" ] || fail "the upgrade lost the all-users config.ini"
+  # What the program and a user of the earlier version may have left: its temporary file, a
+  # sub-folder and a link to a file outside, which must survive the purge.
+  echo kept >"$scratch/outside"
+  touch "$root/var/lib/Norvale/Vexaro/config.ini.Ab12Cd"
+  mkdir -p "$root/var/lib/Norvale/Vexaro/sub" && touch "$root/var/lib/Norvale/Vexaro/sub/file"
+  ln -s "$scratch/outside" "$root/var/lib/Norvale/Vexaro/link"
+  purge_from "$root"
+  [ ! -e "$root/var/lib/Norvale" ] && [ ! -L "$root/var/lib/Norvale/Vexaro" ] ||
+    fail "the purge left $(find "$root/var/lib/Norvale" | tr '\n' ' ')"
+  [ "$(cat "$scratch/outside")" = kept ] || fail "the purge followed a link out of the folder"
+  writable=$(find "$root" -perm -0002 ! -type l)
+  [ -z "$writable" ] || fail "writable for everyone after the purge: $writable"
+
+  # A link in the folder's place is neither followed by the upgrade nor removed through.
+  root="$scratch/link"
+  mkdir -p "$root/var/lib/Norvale" "$scratch/elsewhere"
+  chmod 1777 "$scratch/elsewhere"
+  touch "$scratch/elsewhere/file"
+  ln -s "$scratch/elsewhere" "$root/var/lib/Norvale/Vexaro"
+  install_into "$root"
+  [ "$(mode "$scratch/elsewhere")" = "1777 root:root" ] || fail "the upgrade changed the folder a link points to"
+  purge_from "$root"
+  [ -e "$scratch/elsewhere/file" ] || fail "the purge removed files through a link"
+else
+  echo "not root: the package is not installed and purged"
+fi
 echo "package ok: $deb"

@@ -23,10 +23,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The all-users configuration folder: created once, writable by every user (as the Windows
-# all-users application-data folder is for the folders programs create there).
-if [ "$(id -u)" -eq 0 ] && [ ! -d /var/lib/Norvale/Vexaro ]; then
-  mkdir -p /var/lib/Norvale/Vexaro && chmod 1777 /var/lib/Norvale/Vexaro
+# The all-users configuration folder, as the package makes it: root's alone (0755), so no user can
+# plant a file there that another user's program reads; each user's own choice goes to their
+# ~/.config/Norvale/Vexaro/config.ini. A folder left writable for everyone (1777) by an earlier
+# setup is put right; the folder itself only, never through a link in its place.
+if [ "$(id -u)" -eq 0 ]; then
+  d=/var/lib/Norvale/Vexaro
+  [ -e "$d" ] || [ -L "$d" ] || mkdir -p -m 0755 "$d"
+  if [ -d "$d" ] && [ ! -L "$d" ]; then
+    chown root:root "$d"
+    chmod 0755 "$d"
+  fi
 fi
 
 dir=build
