@@ -1,6 +1,7 @@
 #include "calibration/LastCalibration.h"
 
 #include "analysis/PatternAnalyzer.h"
+#include "platform/SafeFile.h"
 #include "platform/SafeFolder.h"
 
 #include <QDir>
@@ -149,13 +150,12 @@ void LastCalibration::keep(const cv::Mat& dark, const cv::Mat& bright, const cv:
 
 bool LastCalibration::loadSettings(const QString& from, Settings& settings, QString& error) {
     const QString path = QDir(from).filePath(QStringLiteral("result.json"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read %1").arg(path);
+    // Only a regular file of bounded size: a FIFO put there would block the reader.
+    SafeFile::Read file;
+    if (!SafeFile::read(path, 256 * 1024, file, error, SafeFile::Links::Follow))
         return false;
-    }
     QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson(file.read(256 * 1024), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(file.content, &parseError);
     const QJsonObject o = document.object();
     Settings s;
     if (parseError.error != QJsonParseError::NoError || !document.isObject() ||

@@ -1,9 +1,11 @@
 #include "platform/SafeFile.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,10 +32,12 @@ bool writeAll(int fd, const QByteArray& content) {
 
 } // namespace
 
-bool SafeFile::read(const QString& path, qint64 maxBytes, Read& out, QString& why) {
+bool SafeFile::read(const QString& path, qint64 maxBytes, Read& out, QString& why, Links links) {
     const QByteArray name = QFile::encodeName(path);
+    maxBytes = std::clamp<qint64>(maxBytes, 0, std::numeric_limits<int>::max() - 1); // QByteArray's bound
     // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer, and is refused below.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(name.constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0));
     if (fd < 0) {
         why = errno == ELOOP ? QStringLiteral("%1 is a link").arg(path)
                              : QStringLiteral("cannot open %1: %2").arg(path, errnoText());

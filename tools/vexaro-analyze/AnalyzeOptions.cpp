@@ -1,6 +1,6 @@
 #include "AnalyzeOptions.h"
 
-#include "RegularFile.h"
+#include "platform/SafeFile.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -203,9 +203,10 @@ bool AnalyzeOptions::parse(const QStringList& arguments, QString& error) {
 }
 
 bool readTweaks(const QString& path, std::vector<float>& pairs, QString& error) {
-    QByteArray bytes;
-    if (!RegularFile::read(path, 64 * 1024, bytes, error))
+    SafeFile::Read file;
+    if (!SafeFile::read(path, 64 * 1024, file, error, SafeFile::Links::Follow))
         return false;
+    const QByteArray& bytes = file.content;
     QJsonParseError parseError{};
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError) {

@@ -1,7 +1,7 @@
 #include "FrameFile.h"
 
 #include "ImageHeader.h"
-#include "RegularFile.h"
+#include "platform/SafeFile.h"
 
 #include <QLoggingCategory>
 #include <cstring>
@@ -44,9 +44,10 @@ bool checkHeader(const QString& path, const QByteArray& bytes, QString& error) {
 } // namespace
 
 bool loadFrame(const QString& path, cv::Mat& frame, QString& error) {
-    QByteArray bytes;
-    if (!RegularFile::read(path, maxImageBytes, bytes, error))
+    SafeFile::Read file;
+    if (!SafeFile::read(path, maxImageBytes, file, error, SafeFile::Links::Follow))
         return false;
+    const QByteArray& bytes = file.content;
     static const QByteArray pngSignature("\x89PNG\r\n\x1a\n", 8);
     if (bytes.size() == rawSize && !bytes.startsWith(pngSignature)) {
         frame = cv::Mat(frameHeight, frameWidth, CV_8UC1);

@@ -4,7 +4,6 @@
 #include "ExampleFrames.h"
 #include "FrameFile.h"
 #include "RecordFile.h"
-#include "RegularFile.h"
 
 #include "analysis/PatternAnalyzer.h"
 #include "calibration/LastCalibration.h"
@@ -72,11 +71,7 @@ QJsonObject failureObject(const AnalysisFailure& failure) {
 // The options of a kept calibration, as the application ran it.
 bool replayOptions(AnalyzeOptions& options, std::vector<float>& tweaks, QString& error) {
     const QDir dir(options.replayDir);
-    // result.json is opened only once it is known to be a regular file: a FIFO would block.
     const QString resultPath = dir.filePath(QStringLiteral("result.json"));
-    QByteArray unused;
-    if (!RegularFile::read(resultPath, 256 * 1024, unused, error))
-        return false;
     LastCalibration::Settings kept;
     if (!LastCalibration::loadSettings(options.replayDir, kept, error) ||
         !checkTweaks(resultPath, kept.storedOffsets, error))
