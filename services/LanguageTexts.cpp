@@ -36,6 +36,7 @@ struct Tables {
     QStringList config = blankTexts(LanguageTexts::configCount);
     QStringList calibWindow = blankTexts(LanguageTexts::calibWindowCount);
     QStringList messages = blankTexts(LanguageTexts::messageCount);
+    QStringList guidance = blankTexts(LanguageTexts::guidanceCount);
     QStringList names = blankTexts(LanguageTexts::languageCount);
 };
 
@@ -118,6 +119,7 @@ void LanguageTexts::loadTableFile(const QString& tablePath) {
     readSection(table, QStringLiteral("CONFIGURATION"), QStringLiteral("C"), t.config);
     readSection(table, QStringLiteral("CALIBRATION WINDOW"), QStringLiteral("CW"), t.calibWindow);
     readSection(table, QStringLiteral("MESSAGEBOX"), QStringLiteral("M"), t.messages);
+    readSection(table, QStringLiteral("GUIDANCE"), QStringLiteral("G"), t.guidance);
 }
 
 QString LanguageTexts::getTrayMenuText(int i) const {
@@ -134,6 +136,10 @@ QString LanguageTexts::getCalibWindowText(int i) const {
 
 QString LanguageTexts::getMessageText(int i) {
     return at(tables().messages, i);
+}
+
+QString LanguageTexts::guidance(GuidanceText id) {
+    return at(tables().guidance, static_cast<int>(id) - 1);
 }
 
 QString LanguageTexts::getLanguageName(int i) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "services/GuidanceText.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +17,7 @@ public:
     static constexpr int configCount = 30;
     static constexpr int calibWindowCount = 5;
     static constexpr int messageCount = 27;
+    static constexpr int guidanceCount = 35;
 
     // Chooses a language (saved id 1..24, else the system locale, else English) and reads its table.
     void loadLanguage(int savedId);
@@ -28,6 +31,8 @@ public:
     QString getConfigText(int i) const;
     QString getCalibWindowText(int i) const;
     static QString getMessageText(int i);
+    // A guidance text of the chosen language; empty for an id outside the table.
+    static QString guidance(GuidanceText id);
     QString getLanguageName(int i) const;
     int getLanguageIndex() const;
     bool isRightToLeft() const;

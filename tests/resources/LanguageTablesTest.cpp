@@ -39,9 +39,9 @@ QString englishValue(const QString& section, const QString& key) {
 
 } // namespace
 
-TEST(LanguageTables, EveryTableIsUtf8WithBomCrlfAndTheSame82KeysInOrder) {
+TEST(LanguageTables, EveryTableIsUtf8WithBomCrlfAndTheSame117KeysInOrder) {
     const QStringList english = keysInOrder(resourceBytes(QStringLiteral(":/Language/l_ENU")));
-    ASSERT_EQ(english.size(), 82);
+    ASSERT_EQ(english.size(), 117);
     for (const QString& code : codes) {
         SCOPED_TRACE(code.toStdString());
         const QByteArray bytes = resourceBytes(QStringLiteral(":/Language/l_") + code);
@@ -55,8 +55,9 @@ TEST(LanguageTables, EveryUsedTextIsPresentInEveryLanguage) {
     const QList<QPair<QString, QString>> sections = {{"TRAY ICON MENU", "T%1"},
                                                      {"CONFIGURATION", "C%1"},
                                                      {"CALIBRATION WINDOW", "CW%1"},
-                                                     {"MESSAGEBOX", "M%1"}};
-    const int counts[] = {11, 30, 5, 27};
+                                                     {"MESSAGEBOX", "M%1"},
+                                                     {"GUIDANCE", "G%1"}};
+    const int counts[] = {11, 30, 5, 27, 35};
     for (const QString& code : codes) {
         SCOPED_TRACE(code.toStdString());
         QSettings table(QStringLiteral(":/Language/l_") + code, QSettings::IniFormat);
@@ -82,7 +83,7 @@ TEST(LanguageTables, TranslationsAreNotCopiesOfEnglish) {
         table.setIniCodec("UTF-8");
         int same = 0;
         int total = 0;
-        for (const char* section : {"CONFIGURATION", "MESSAGEBOX", "CALIBRATION WINDOW"}) {
+        for (const char* section : {"CONFIGURATION", "MESSAGEBOX", "CALIBRATION WINDOW", "GUIDANCE"}) {
             table.beginGroup(section);
             english.beginGroup(section);
             for (const QString& key : english.childKeys()) {

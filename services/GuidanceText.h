@@ -1,0 +1,48 @@
+#pragma once
+
+// The texts that tell the user why something failed and what to do, how good a calibration is, and
+// the touch test's; the [GUIDANCE] section of every language table (G1 is MountingTurned).
+enum class GuidanceText : int {
+    // What the camera saw of the pattern, then which mounting option to change (%1: its name).
+    MountingTurned = 1,
+    MountingMirrored,
+    MountingMirroredAndTurned,
+    TickOption,
+    UntickOption,
+    // Why an automatic calibration failed, each with what to do.
+    OutsideView,
+    TooDark,
+    Covered,
+    FitInaccurate,
+    StrayMarker,
+    UnknownLens, // %1: the model selection's title
+    TransferFailed,
+    ModuleStopped,
+    // The failure details window.
+    DetailsButton,
+    DetailsTitle,
+    DetailsLegend,
+    // Why the module cannot be used.
+    NoModule,
+    NoPermission,
+    NoHidInterface,
+    // Quality after an accepted calibration: %1 pixels, %2 the word, %3 the region.
+    Accuracy,
+    AccuracyExcellent,
+    AccuracyGood,
+    AccuracyPoor,
+    // Regions of the screen, row by row from the top left.
+    RegionTopLeft,
+    RegionTop,
+    RegionTopRight,
+    RegionLeft,
+    RegionMiddle,
+    RegionRight,
+    RegionBottomLeft,
+    RegionBottom,
+    RegionBottomRight,
+    // The touch test.
+    TestButton,
+    TestInstructions,
+    TestSummary, // %1 of %2 crosses touched, %3 the largest offset in pixels
+};
