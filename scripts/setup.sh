@@ -10,6 +10,7 @@ packages=(build-essential cmake ninja-build pkg-config git clang-format clang li
           qtbase5-dev qtbase5-dev-tools libopencv-dev libopencv-contrib-dev
           libusb-1.0-0-dev libhidapi-dev libgtest-dev googletest umockdev libumockdev-dev
           xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-noto-core fonts-noto-cjk
+          tesseract-ocr tesseract-ocr-eng
           dpkg-dev file desktop-file-utils appstream lintian man-db)
 missing=()
 for p in "${packages[@]}"; do
