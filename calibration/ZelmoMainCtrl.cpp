@@ -106,6 +106,7 @@ bool ZelmoMainCtrl::watchRunning() const {
 bool ZelmoMainCtrl::prepareStart() {
     if (!firmwareSupported.load() || !calibDlg || !camDev)
         return false;
+    StopTouchTest(); // the module's touches must not act on the calibration's windows
     if (running)
         running->halt();
     touchCaptureArmed.store(false);
@@ -135,6 +136,22 @@ void ZelmoMainCtrl::StartMCalibration() {
     currentRun.tuningFellBack = false;
     runFlow(touch);
     touch.start(false);
+}
+
+bool ZelmoMainCtrl::StartTouchTest() {
+    if (!firmwareSupported.load() || !camDev || currentFlowStep() != 0)
+        return false;
+    touchTesting = true;
+    camDev->setTracking(true);
+    return true;
+}
+
+void ZelmoMainCtrl::StopTouchTest() {
+    if (!touchTesting)
+        return;
+    touchTesting = false;
+    if (camDev)
+        camDev->setTracking(false);
 }
 
 void ZelmoMainCtrl::continueWithTouchPhase() {
@@ -311,6 +328,7 @@ void ZelmoMainCtrl::flowTimedOut(const CalibrationFlow& flow) {
 
 void ZelmoMainCtrl::deviceLost() {
     const bool flowRan = currentFlowStep() != 0;
+    touchTesting = false; // a module that comes back starts without tracking
     if (running)
         running->halt();
     touchCaptureArmed.store(false);

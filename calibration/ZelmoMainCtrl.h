@@ -44,6 +44,11 @@ public:
     void CamParamSendWait(unsigned short gain, unsigned int expo);
     void SetBin(int value);
     void SetFingerMode(bool finger);
+    // The touch test: while it runs the module tracks the pen and its touches reach the desktop.
+    // False (nothing sent) without a supported module or while a calibration runs.
+    bool StartTouchTest();
+    void StopTouchTest();
+    bool touchTestRunning() const { return touchTesting; }
 
     CalibDlg* calibWindow() const { return calibDlg; }
     // Hides and deletes the calibration window (the hub does this first at shut-down).
@@ -148,6 +153,7 @@ private:
     RatioCheckFlow ratioCheck{*this, limits};
     CalibrationFlow* running = nullptr; // one of the three, or none before the first start
     LiveFrameConverter liveFrames;
+    bool touchTesting = false; // the module was asked to track for the touch test
 
     friend class ZelmoMainCtrlProbe; // tests play the watch thread
 };

@@ -64,3 +64,12 @@ void MousePen::release() {
     qCDebug(lcMousePen) << "pen up from target" << target;
     module.injectPacket(0x83, penEvent(RES_MC_PATTERN_END, target));
 }
+
+void MousePen::touch(double x, double y) {
+    double cx = 0.0;
+    double cy = 0.0;
+    if (!module.isPlugged() || !rig.penCameraPoint(x, y, cx, cy))
+        return;
+    qCDebug(lcMousePen) << "pen touch at" << x << y;
+    module.penTouched(cx, cy);
+}

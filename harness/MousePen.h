@@ -21,6 +21,9 @@ public:
     // GUI thread: the mouse went down or up at a physical screen point (pixels of the covered display).
     void press(double x, double y);
     void release();
+    // GUI thread: the pen touched the screen outside a calibration (the touch test); the module's
+    // tracking turns where its camera sees the tip into a touch, if it tracks.
+    void touch(double x, double y);
 
 private:
     SimulatedModule& module;

@@ -12,6 +12,7 @@
 #include "sim/SimulatedModule.h"
 #include "ui/AlignmentDlg.h"
 #include "ui/MainDlg.h"
+#include "ui/TouchTestCanvas.h"
 #include "ui/ZelmoSetupDlg.h"
 
 #include <QCheckBox>
@@ -61,13 +62,26 @@ std::unique_ptr<UsbTransport> SimulationSession::takeTransport() {
 void SimulationSession::attach(ZelmoSetupDlg& hub, bool readStdin) {
     if (CalibDlg* window = hub.controller()->calibWindow())
         window->installEventFilter(this);
+    touchTest = hub.touchTestCanvas();
+    if (touchTest)
+        touchTest->installEventFilter(this);
     addHooks(hub);
     hooks.start(readStdin);
 }
 
-// The mouse on the calibration window is the pen: pressed is the tip on the screen.
+// The mouse on the calibration window and on the touch test is the pen: pressed is the tip on the
+// screen. On the touch test only the mouse itself counts: the touch the module sends back arrives
+// there too, and a mouse event made from it must not touch again.
 bool SimulationSession::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) {
+    if (watched == touchTest) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton && mouse->source() == Qt::MouseEventNotSynthesized) {
+                const QPointF at = mouse->globalPos() - Platform::displays().coveredDisplay().topLeft();
+                mousePen->touch(at.x(), at.y());
+            }
+        }
+    } else if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton) {
             if (event->type() == QEvent::MouseButtonPress) {
@@ -110,5 +124,6 @@ void SimulationSession::addHooks(ZelmoSetupDlg& hub) {
     });
     hooks.addCommand(QStringLiteral("manual"),
                      [&hub] { clickButton(hub.settingsWindow(), "pushManualCalib"); });
+    hooks.addCommand(QStringLiteral("test"), [&hub] { clickButton(hub.settingsWindow(), "pushTouchTest"); });
     hooks.addCommand(QStringLiteral("close"), [&hub] { hub.settingsWindow()->close(); });
 }

@@ -8,12 +8,13 @@
 class DesktopBridge;
 class MousePen;
 class SimulatedModule;
+class TouchTestCanvas;
 class UsbTransport;
 class ZelmoSetupDlg;
 
 // Everything a --simulate run adds to the program: the simulated module, whose camera photographs
 // the calibration window and whose touches land on the desktop, the mouse acting as the pen on the
-// calibration window, and the test hooks. Lives in the GUI thread.
+// calibration window and on the touch test, and the test hooks. Lives in the GUI thread.
 class SimulationSession : public QObject {
     Q_OBJECT
 public:
@@ -35,6 +36,7 @@ private:
     std::unique_ptr<SimulatedModule> module;
     std::unique_ptr<DesktopBridge> bridge;
     std::unique_ptr<UsbTransport> transport;
-    MousePen* mousePen = nullptr; // owned by the module
+    MousePen* mousePen = nullptr;         // owned by the module
+    TouchTestCanvas* touchTest = nullptr; // borrowed from the hub
     SimulationHooks hooks;
 };

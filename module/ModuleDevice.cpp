@@ -206,6 +206,29 @@ bool ModuleDevice::trackCameraPoint(double cameraX, double cameraY, double& outX
     return trackingModel.cameraToOutput(cameraX, cameraY, outX, outY);
 }
 
+void ModuleDevice::penTouched(double cameraX, double cameraY) {
+    schedule(
+        0,
+        [this, cameraX, cameraY] {
+            CoordHandler h;
+            double outX = 0.0;
+            double outY = 0.0;
+            {
+                std::lock_guard<std::mutex> l(stateLock);
+                if (!trackingOn || !trackingModel.cameraToOutput(cameraX, cameraY, outX, outY))
+                    return; // a module that does not track sends nothing
+                // A tip beyond the screen's edge (or a degenerate mapping) is no touch.
+                if (!(outX >= 0.0 && outX <= TrackingModel::outputWidth && outY >= 0.0 &&
+                      outY <= TrackingModel::outputHeight))
+                    return;
+                h = coordHandler;
+            }
+            if (h)
+                h(1, static_cast<int>(std::lround(outX)), static_cast<int>(std::lround(outY)));
+        },
+        false);
+}
+
 void ModuleDevice::setRatioError(double x, double y) {
     std::lock_guard<std::mutex> l(stateLock);
     trackingModel.setRatioError(x, y);

@@ -94,6 +94,9 @@ public:
     // Touch output once calibrated: what the module reports (4800 x 3000 output space) for a pen
     // tip its camera sees at a camera point; false before a calibration record is stored.
     bool trackCameraPoint(double cameraX, double cameraY, double& outX, double& outY) const;
+    // The pen tip touched the screen where the camera sees it: while tracking and holding a record,
+    // the module's thread reports the touch through the coordinate handler (as a press, a = 1).
+    void penTouched(double cameraX, double cameraY);
     // The module's own scale error of its output axes, which the ratio check corrects (1 = none).
     void setRatioError(double x, double y);
 

@@ -94,9 +94,10 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     tuningAutoPos = ui->pushAutoCalib->pos();
     tuningSemiPos = ui->checkSemiAutoCalib->pos();
     tuningManualPos = ui->pushManualCalib->pos();
-    plainAutoPos = QPoint(tuningAutoPos.x() + scaled(60, scale), tuningAutoPos.y());
-    plainManualPos = QPoint(ui->groupCalib->width() - plainAutoPos.x() - ui->pushManualCalib->width(),
-                            tuningManualPos.y());
+    // Without tuning the two buttons close up round the check box's place; the test stays put.
+    plainAutoPos = QPoint(tuningAutoPos.x() + scaled(50, scale), tuningAutoPos.y());
+    plainManualPos = QPoint(tuningManualPos.x() - scaled(50, scale), tuningManualPos.y());
+    ui->pushTouchTest->setEnabled(false);
 
     placeCalibButtons(3);
     lens = 3;
@@ -193,8 +194,11 @@ void MainDlg::changeUIState(bool bEnable) {
     for (QWidget* widget : deviceControls)
         widget->setEnabled(bEnable);
     enableCalibControls(bEnable && lens != 0);
-    if (!bEnable)
+    if (!bEnable) {
         ui->labelFWVersion->setText(firmwarePrefix);
+        touchTestAvailable = false;
+    }
+    ui->pushTouchTest->setEnabled(bEnable && touchTestAvailable);
     deviceConnected = bEnable;
     showConnectionState();
 }
@@ -218,6 +222,11 @@ void MainDlg::showCalibrationStored() {
     transientStatus = QStringLiteral("\u2713 ") + (texts ? texts->getConfigText(26) : QString());
     showConnectionState();
     statusTimer->start(statusShownMs);
+}
+
+void MainDlg::setTouchTestAvailable(bool available) {
+    touchTestAvailable = available;
+    ui->pushTouchTest->setEnabled(deviceConnected && touchTestAvailable);
 }
 
 QString MainDlg::statusText() const {
@@ -350,6 +359,7 @@ void MainDlg::applyLanguage() {
     ui->pushAutoCalib->setText(texts->getConfigText(15));
     ui->pushManualCalib->setText(texts->getConfigText(14));
     ui->checkSemiAutoCalib->setText(texts->getConfigText(29));
+    ui->pushTouchTest->setText(LanguageTexts::guidance(GuidanceText::TestButton));
     ui->pushClose->setText(texts->getTrayMenuText(10));
 
     fitCaptions();
@@ -384,6 +394,10 @@ void MainDlg::on_pushAutoCalib_clicked() {
 
 void MainDlg::on_pushManualCalib_clicked() {
     emit sigStartMCalibration();
+}
+
+void MainDlg::on_pushTouchTest_clicked() {
+    emit sigStartTouchTest();
 }
 
 void MainDlg::on_checkCeiling_clicked() {

@@ -39,6 +39,7 @@ signals:
     void sigStartMCalibration();
     void sigStartACalibration();
     void sigStartSCalibration();
+    void sigStartTouchTest();
     void sigSetCeiling(bool bcheck);
     void sigSetRear(bool bcheck);
     void sigSetFingerMode(bool bcheck);
@@ -49,6 +50,9 @@ public:
     // The status line at the bottom left says for a few seconds that the calibration was stored,
     // then shows the connection state again.
     void showCalibrationStored();
+    // The touch test needs a calibration stored in the connected module; a disconnection takes
+    // that knowledge away (another module may come back).
+    void setTouchTestAvailable(bool available);
     QString statusText() const;
 
 public slots:
@@ -56,6 +60,7 @@ public slots:
     void on_pushView_clicked();
     void on_pushAutoCalib_clicked();
     void on_pushManualCalib_clicked();
+    void on_pushTouchTest_clicked();
     void on_checkCeiling_clicked();
     void on_checkRear_clicked();
     void on_pushClose_clicked();
@@ -96,6 +101,7 @@ private:
     // calibration box (the form's widgets keep their places).
     QLabel* connectionLabel = nullptr;
     bool deviceConnected = false;
+    bool touchTestAvailable = false;
     QTimer* statusTimer = nullptr; // Qt child; ends the transient status
     QString transientStatus;       // shown instead of the connection state while statusTimer runs
 };

@@ -8,6 +8,7 @@
 #include "services/LanguageTexts.h"
 #include "ui/AlignmentDlg.h"
 #include "ui/MainDlg.h"
+#include "ui/TouchTestCanvas.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -39,12 +40,21 @@ ZelmoSetupDlg::ZelmoSetupDlg(QWidget* parent, std::unique_ptr<UsbTransport> tran
     connectSettingsWindow();
     alignDlg = new AlignmentDlg;
     connectAlignmentView();
+    // Beyond the table: the touch test, whose window ends the module's tracking when it goes.
+    connect(mainDlg, SIGNAL(sigStartTouchTest()), this, SLOT(slotStartTouchTest()));
+    touchCanvas = std::make_unique<TouchTestCanvas>(texts);
+    connect(touchCanvas.get(), SIGNAL(sigClosed()), this, SLOT(slotTouchTestClosed()));
 
     // 9. The sensor-gain writes for step 5 wait in the register queue from now on.
     alignDlg->setGain(5);
 }
 
 ZelmoSetupDlg::~ZelmoSetupDlg() {
+    // Before the controller: the window reports its hiding to it.
+    if (touchCanvas) {
+        disconnect(touchCanvas.get(), nullptr, this, nullptr);
+        touchCanvas.reset();
+    }
     if (mainCtrl) {
         mainCtrl->deleteCalibWindow();
         disconnect(mainCtrl, nullptr, this, nullptr);
@@ -131,6 +141,7 @@ void ZelmoSetupDlg::slotSetFWOption(uchar ceiling, uchar rear, uchar finger, uch
 void ZelmoSetupDlg::slotStartAlignmentDisplay() {
     if (!alignDlg->isHidden())
         return;
+    touchCanvas->hide();
     mainCtrl->StartAlignmentDisplay();
     // C2, "Vexaro Alignment", in the current language: what task bars and window lists show.
     alignDlg->setWindowTitle(texts->getConfigText(1));
@@ -146,6 +157,7 @@ void ZelmoSetupDlg::slotStopAlignmentDisplay() {
 }
 
 void ZelmoSetupDlg::prepareCalibration() {
+    touchCanvas->hide();
     mainCtrl->StopAlignmentDisplay();
     alignDlg->display(false);
     alignDlg->hide();
@@ -167,9 +179,35 @@ void ZelmoSetupDlg::slotStartSCalibration() {
 }
 
 void ZelmoSetupDlg::slotCalibrationStored() {
-    if (mainDlg)
+    if (mainDlg) {
         mainDlg->showCalibrationStored();
+        mainDlg->setTouchTestAvailable(true);
+    }
     qCDebug(lcHub) << "calibration stored";
+}
+
+// The test window covers the calibrated display while the module tracks; the alignment view, whose
+// live stream would share the module with it, closes.
+void ZelmoSetupDlg::slotStartTouchTest() {
+    if (touchCanvas->isVisible()) {
+        touchCanvas->raise();
+        return;
+    }
+    if (!mainCtrl->StartTouchTest())
+        return;
+    mainCtrl->StopAlignmentDisplay();
+    alignDlg->display(false);
+    alignDlg->hide();
+    if (!touchCanvas->open()) {
+        mainCtrl->StopTouchTest();
+        return;
+    }
+    qCDebug(lcHub) << "touch test shown";
+}
+
+void ZelmoSetupDlg::slotTouchTestClosed() {
+    mainCtrl->StopTouchTest();
+    qCDebug(lcHub) << "touch test closed";
 }
 
 void ZelmoSetupDlg::slotUpdateAlignImage(QImage sImage) {
@@ -192,6 +230,7 @@ void ZelmoSetupDlg::slotChangeUIState(bool bEnable) {
             alignDlg->hide();
         if (mainCtrl)
             mainCtrl->deviceLost();
+        touchCanvas->hide();
     }
     mainDlg->changeUIState(bEnable);
 }

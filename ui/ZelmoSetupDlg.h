@@ -10,6 +10,7 @@
 class AlignmentDlg;
 class LanguageTexts;
 class MainDlg;
+class TouchTestCanvas;
 class UsbTransport;
 class ZelmoMainCtrl;
 
@@ -29,6 +30,7 @@ public:
     ZelmoMainCtrl* controller() const { return mainCtrl; }
     MainDlg* settingsWindow() const { return mainDlg; }
     AlignmentDlg* alignmentView() const { return alignDlg; }
+    TouchTestCanvas* touchTestCanvas() const { return touchCanvas.get(); }
 
 signals:
     void sigStartAlignmentDisplay();
@@ -57,6 +59,8 @@ public slots:
     void slotSetLens(eLens lens);
     void slotSetFingerMode(bool bcheck);
     void slotCalibrationStored();
+    void slotStartTouchTest();
+    void slotTouchTestClosed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -72,4 +76,5 @@ private:
     MainDlg* mainDlg = nullptr;            // owned, top-level
     LanguageTexts* mainDlgTexts = nullptr; // the same texts, as handed to the settings window
     AlignmentDlg* alignDlg = nullptr;      // owned, top-level
+    std::unique_ptr<TouchTestCanvas> touchCanvas;
 };

@@ -53,9 +53,10 @@ const Designed designedRects[] = {
     {"groupCalib", {20, 466, 520, 196}},
     {"labelInfo3", {30, 25, 480, 20}},
     {"textEditInfo3", {30, 50, 470, 100}},
-    {"pushAutoCalib", {50, 155, 130, 30}},
-    {"checkSemiAutoCalib", {190, 155, 145, 30}},
-    {"pushManualCalib", {340, 155, 130, 30}},
+    {"pushAutoCalib", {16, 155, 115, 30}},
+    {"checkSemiAutoCalib", {137, 155, 135, 30}},
+    {"pushManualCalib", {276, 155, 115, 30}},
+    {"pushTouchTest", {397, 155, 107, 30}},
     {"pushClearEEPROM", {20, 670, 101, 31}},
     {"pushTCDebug", {180, 670, 31, 31}},
     {"pushClose", {220, 670, 120, 30}},
@@ -347,9 +348,10 @@ TEST_F(MainDlgTest, DeviceOptionsUnknownAndOutOfRangeLens) {
     EXPECT_EQ(lens.at(0).at(0).toInt(), 0);
     EXPECT_FALSE(ui->pushAutoCalib->isEnabled());
     EXPECT_TRUE(ui->checkSemiAutoCalib->isHidden());
-    // Plain layout: the two buttons symmetric in the box.
-    EXPECT_EQ(ui->pushAutoCalib->x(), 110);
-    EXPECT_EQ(ui->pushManualCalib->x(), 280);
+    // Plain layout: the two buttons close up round the check box's place, the test stays.
+    EXPECT_EQ(ui->pushAutoCalib->x(), 66);
+    EXPECT_EQ(ui->pushManualCalib->x(), 226);
+    EXPECT_EQ(dialog.findChild<QPushButton*>(QStringLiteral("pushTouchTest"))->x(), 397);
     EXPECT_EQ(plain(ui->textEditInfo3),
               texts.getMessageText(12) + QLatin1Char('\n') + texts.getMessageText(11));
 
@@ -501,4 +503,28 @@ TEST_F(MainDlgTest, ConnectionStateShownWithoutMovingTheForm) {
         dialog.changeUIState(false);
         EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Disconnection"));
     }
+}
+
+// The test needs a connected module with a calibration stored in it; the module leaving takes the
+// stored calibration with it (another one may come back).
+TEST_F(MainDlgTest, TouchTestButtonNeedsAConnectedModuleWithAStoredCalibration) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    auto* test = dialog.findChild<QPushButton*>(QStringLiteral("pushTouchTest"));
+    ASSERT_NE(test, nullptr);
+    EXPECT_EQ(test->text(), QStringLiteral("Test"));
+    QSignalSpy started(&dialog, &MainDlg::sigStartTouchTest);
+
+    dialog.changeUIState(true);
+    EXPECT_FALSE(test->isEnabled()) << "no calibration stored";
+    dialog.setTouchTestAvailable(true);
+    ASSERT_TRUE(test->isEnabled());
+    test->click();
+    EXPECT_EQ(started.count(), 1);
+
+    dialog.changeUIState(false);
+    EXPECT_FALSE(test->isEnabled());
+    dialog.changeUIState(true);
+    EXPECT_FALSE(test->isEnabled());
 }
