@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AnalysisFailure.h"
+#include "analysis/DetectionReport.h"
 #include "calibration/TweakRecord.h"
 
 #include <QPointF>
@@ -23,6 +24,7 @@ public:
         bool tuning = false;     // still semi-automatic: go on to the touch phase
         bool fellBack = false;   // the semi-automatic fit failed, the automatic one did not
         AnalysisFailure failure; // why, when not ok
+        DetectionReport detection; // every target marked, whether or not the fit was accepted
         int storedCount = 0;     // the stored offsets that applied
         std::array<float, 50> storedOffsets{};
     };

@@ -99,7 +99,8 @@ TEST(AutomaticFlow, LensOutsideTheKnownTypesFailsWithM14) {
     ASSERT_TRUE(h.runToEnd());
     ASSERT_EQ(h.boxes.size(), 1);
     EXPECT_EQ(h.boxes.first().kind, MessageBoxSeam::Kind::Critical);
-    EXPECT_EQ(h.boxes.first().text, QStringLiteral("Calibration failed. Please try again."));
+    EXPECT_EQ(h.boxes.first().text, "Calibration failed. Please try again.\n\nThe lens type is not known. "
+                                     "Choose the model under “Model Selection”, then try again.");
     EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 0);
 }
 
