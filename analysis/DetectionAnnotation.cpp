@@ -48,8 +48,10 @@ void DetectionAnnotation::mark(cv::Mat& picture, const cv::Point2f& at, const cv
     cv::circle(picture, centre, ringRadius, colour, ringThickness, cv::LINE_AA);
     if (crossed) {
         const int arm = ringRadius / 2;
-        cv::line(picture, centre + cv::Point(-arm, -arm), centre + cv::Point(arm, arm), colour, 2, cv::LINE_AA);
-        cv::line(picture, centre + cv::Point(-arm, arm), centre + cv::Point(arm, -arm), colour, 2, cv::LINE_AA);
+        cv::line(picture, centre + cv::Point(-arm, -arm), centre + cv::Point(arm, arm), colour, 2,
+                 cv::LINE_AA);
+        cv::line(picture, centre + cv::Point(-arm, arm), centre + cv::Point(arm, -arm), colour, 2,
+                 cv::LINE_AA);
     }
     // The number sits above and to the right of the ring, outlined so that it reads on white too.
     const std::string text = std::to_string(number);

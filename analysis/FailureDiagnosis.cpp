@@ -67,7 +67,8 @@ AnalysisFailure FailureDiagnosis::diagnose(const Facts& facts) {
         failure.reason = PatternView::reason(detection.view);
     } else if (!detection.seedSolved) {
         failure.stage = detection.markersFound >= 4 ? Stage::Seed : Stage::Markers;
-        failure.cause = detection.markersFound >= 4 ? Cause::StrayMarker : (dim ? Cause::TooDark : Cause::Covered);
+        failure.cause =
+            detection.markersFound >= 4 ? Cause::StrayMarker : (dim ? Cause::TooDark : Cause::Covered);
         if (detection.markersFound >= 4)
             failure.reason = "the markers found do not lie on one screen: one was misread or another "
                              "marker is in view";

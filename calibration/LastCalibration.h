@@ -8,9 +8,9 @@
 #include <vector>
 
 // The last automatic calibration kept for support: its three camera frames (dark.png, bright.png,
-// pattern.png), the pattern frame with every target marked (annotated.png) and result.json with everything needed to run the analysis again exactly (screen
-// size, lens, firmware minor, mounting, the stored offsets that applied) and its result or
-// failure reason. Each calibration replaces the previous set.
+// pattern.png), the pattern frame with every target marked (annotated.png) and result.json with everything
+// needed to run the analysis again exactly (screen size, lens, firmware minor, mounting, the stored offsets
+// that applied) and its result or failure reason. Each calibration replaces the previous set.
 class LastCalibration {
 public:
     struct Settings {

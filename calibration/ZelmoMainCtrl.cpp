@@ -311,16 +311,17 @@ void ZelmoMainCtrl::flowTimedOut(const CalibrationFlow& flow) {
     qCInfo(lcController) << "no answer from the module in flow step" << step;
     slotCaliDlgWorkingDone(false);
     RunFailure failure;
-    const bool fetchingImage = &flow == &automatic && (step == AutomaticFlow::DarkImage ||
-                                                        step == AutomaticFlow::BrightImage ||
-                                                        step == AutomaticFlow::PatternImage);
+    const bool fetchingImage =
+        &flow == &automatic && (step == AutomaticFlow::DarkImage || step == AutomaticFlow::BrightImage ||
+                                step == AutomaticFlow::PatternImage);
     failure.cause = fetchingImage ? RunFailure::Cause::ImageTransfer : RunFailure::Cause::ModuleStopped;
     failure.settings = settings;
     showFailure(failure);
 }
 
 void ZelmoMainCtrl::showFailure(const RunFailure& failure) {
-    MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), FailureMessage::text(failure), failure.details);
+    MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), FailureMessage::text(failure),
+                             failure.details);
 }
 
 void ZelmoMainCtrl::deviceLost() {

@@ -23,8 +23,8 @@ DetailsWindow::DetailsWindow(const QImage& picture, QWidget* parent)
     const QSize available = screen ? screen->availableGeometry().size() : QSize(1280, 720);
     const QSize shownSize = fittedSize(picture.size(), available);
     auto* image = new QLabel(this);
-    image->setPixmap(QPixmap::fromImage(
-        picture.scaled(shownSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    image->setPixmap(
+        QPixmap::fromImage(picture.scaled(shownSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     // A screen too small for even the scaled picture still reaches all of it.
     auto* scroll = new QScrollArea(this);
     scroll->setWidget(image);
@@ -46,8 +46,8 @@ DetailsWindow::DetailsWindow(const QImage& picture, QWidget* parent)
 QSize DetailsWindow::fittedSize(QSize picture, QSize available) {
     if (picture.isEmpty())
         return QSize(0, 0);
-    const double bound = std::min(0.75 * available.width() / picture.width(),
-                                  0.75 * available.height() / picture.height());
+    const double bound =
+        std::min(0.75 * available.width() / picture.width(), 0.75 * available.height() / picture.height());
     const double factor = std::clamp(bound, 0.1, 1.0);
     return QSize(std::max(1, static_cast<int>(picture.width() * factor)),
                  std::max(1, static_cast<int>(picture.height() * factor)));

@@ -12,8 +12,8 @@ MessageBoxSeam::Handler& installedHandler() {
 }
 } // namespace
 
-QMessageBox::StandardButton MessageBoxSeam::critical(QWidget* parent, const QString& title, const QString& text,
-                                                     const QImage& details) {
+QMessageBox::StandardButton MessageBoxSeam::critical(QWidget* parent, const QString& title,
+                                                     const QString& text, const QImage& details) {
     const Shown shown{Kind::Critical, title, text, details};
     if (installedHandler())
         return installedHandler()(shown);
@@ -36,9 +36,10 @@ QMessageBox::StandardButton MessageBoxSeam::showBox(QWidget* parent, const Shown
     QMessageBox box(shown.kind == Kind::Critical ? QMessageBox::Critical : QMessageBox::Information,
                     shown.title, shown.text, QMessageBox::Ok, parent);
     box.setLayoutDirection(LanguageTexts().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
-    QPushButton* details = shown.details.isNull() ? nullptr
-                                                  : box.addButton(LanguageTexts::guidance(GuidanceText::DetailsButton),
-                                                                  QMessageBox::ActionRole);
+    QPushButton* details =
+        shown.details.isNull()
+            ? nullptr
+            : box.addButton(LanguageTexts::guidance(GuidanceText::DetailsButton), QMessageBox::ActionRole);
     box.setDefaultButton(QMessageBox::Ok);
     // Details opens the picture; the box comes back once it is closed, until it is answered.
     for (;;) {

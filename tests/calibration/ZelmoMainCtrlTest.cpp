@@ -345,8 +345,9 @@ TEST_F(ZelmoMainCtrlTest, EveryAutomaticWaitHasTheLimitOfWhatItWaitsFor) {
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
     EXPECT_EQ(ctrl.runningFlow()->armedLimitMs(), 0);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Calibration failed. Please try again.\n\nThe picture is too dark, or its "
-                             "contrast is too low. Dim the room light or turn up the projector's brightness.");
+    EXPECT_EQ(boxes[0].text,
+              "Calibration failed. Please try again.\n\nThe picture is too dark, or its "
+              "contrast is too low. Dim the room light or turn up the projector's brightness.");
     EXPECT_EQ(boxes[0].details.size(), QSize(1280, 720));
 }
 
