@@ -17,3 +17,29 @@ const char* AnalysisFailure::stageName(Stage stage) {
     }
     return "";
 }
+
+const char* AnalysisFailure::causeName(Cause cause) {
+    switch (cause) {
+    case Cause::PatternTurned:
+        return "pattern turned";
+    case Cause::PatternMirrored:
+        return "pattern mirrored";
+    case Cause::PatternMirroredAndTurned:
+        return "pattern mirrored and turned";
+    case Cause::OutsideView:
+        return "outside view";
+    case Cause::TooDark:
+        return "too dark";
+    case Cause::Covered:
+        return "covered";
+    case Cause::FitInaccurate:
+        return "fit inaccurate";
+    case Cause::StrayMarker:
+        return "stray marker";
+    case Cause::UnknownLens:
+        return "unknown lens";
+    case Cause::None:
+        break;
+    }
+    return "";
+}

@@ -68,6 +68,7 @@ void PatternAnalyzer::clearCorrected() {
     refusedForSpread = false;
     refusedForResiduals = false;
     droppedTarget = -1;
+    lastFitMatched = false;
 }
 
 void PatternAnalyzer::setTargets(const float* points, int count, int width, int height, eLens lensType,
@@ -320,6 +321,8 @@ bool PatternAnalyzer::runFit(const PointTable& table, int count, bool allStarts,
     fitRan = true;
     fitPoints = n;
     fitOk = result.error < 64.0 * n;
+    lastFitParams = result.params;
+    lastFitMatched = fitOk;
     return fitOk;
 }
 
@@ -509,4 +512,44 @@ AnalysisFailure PatternAnalyzer::failure() const {
     facts.fitInconsistent = refusedForResiduals;
     facts.droppedTarget = droppedTarget;
     return FailureDiagnosis::diagnose(facts);
+}
+
+DetectionReport PatternAnalyzer::markedDetection() const {
+    DetectionReport marked = report;
+    const int count = clampCount(TargetCounts::autoTargetCount.load());
+    marked.targetCount = count;
+    // A fit that matched its points places the targets best; a refused one may still have (it
+    // lacked targets or held one off its place). Without it the markers' seed through the lens
+    // preset does, once the markers agreed on one screen.
+    MappingModel model;
+    bool placed = lastFitMatched;
+    if (placed) {
+        model = MappingModel(lastFitParams);
+    } else if (report.seedSolved) {
+        const LensPreset preset = LensPreset::forLens(lens, fwMinor);
+        for (size_t i = 0; i < normalisedSeed.size(); ++i)
+            model.p[i] = normalisedSeed[i];
+        model.p[MappingModel::Cx] = preset.cx;
+        model.p[MappingModel::Cy] = preset.cy;
+        model.p[MappingModel::K1] = preset.k1;
+        model.p[MappingModel::K2] = preset.k2;
+        model.p[MappingModel::K3] = preset.k3;
+        placed = true;
+    }
+    for (int j = 0; j < count; ++j) {
+        const size_t k = static_cast<size_t>(j);
+        DetectionReport::TargetMark& mark = marked.marks[k];
+        mark = DetectionReport::TargetMark();
+        if (isValid(rawPoints[k])) {
+            mark.found = rawPoints[k];
+            mark.status = j == droppedTarget ? DetectionReport::TargetStatus::Dropped
+                                             : DetectionReport::TargetStatus::Found;
+        }
+        double x = 0.0, y = 0.0;
+        if (placed && FitUncertainty::cameraPointOf(model, targetXY[2 * k], targetXY[2 * k + 1], x, y)) {
+            mark.expected = cv::Point2f(static_cast<float>(x), static_cast<float>(y));
+            mark.expectedKnown = true;
+        }
+    }
+    return marked;
 }

@@ -60,6 +60,9 @@ public:
     // normalisation, detection and fit.
     AnalysisFailure failure() const;
     const DetectionReport& lastDetection() const { return report; }
+    // The last detection with every automatic target marked: found, missing or dropped, and where
+    // the last fit (when it matched its points) or else the marker seed expects it.
+    DetectionReport markedDetection() const;
 
     static bool isValid(const cv::Point2f& point) { return point.x > 3.0f && point.y > 3.0f; }
 
@@ -117,5 +120,8 @@ private:
     bool refusedForSpread = false;
     bool refusedForResiduals = false;
     int droppedTarget = -1; // the target the last automatic fit left out as found off its place
+    // The model of the last fit and whether it matched its points (within the error limit).
+    std::array<double, MappingModel::parameterCount> lastFitParams{};
+    bool lastFitMatched = false;
     bool rollBack_ = false;
 };

@@ -19,9 +19,7 @@ namespace {
 // Every box is noted on the diagnostics category before it is shown.
 QMessageBox::StandardButton showAndNote(const MessageBoxSeam::Shown& shown) {
     qCDebug(lcApp).noquote() << "message box:" << shown.title << "|" << shown.text;
-    if (shown.kind == MessageBoxSeam::Kind::Critical)
-        return QMessageBox::critical(nullptr, shown.title, shown.text, QMessageBox::Ok);
-    return QMessageBox::information(nullptr, shown.title, shown.text, QMessageBox::Ok);
+    return MessageBoxSeam::showBox(nullptr, shown);
 }
 
 bool wantsSimulation(int argc, char** argv) {

@@ -1,5 +1,6 @@
 #include "calibration/AutomaticFlow.h"
 
+#include "analysis/DetectionAnnotation.h"
 #include "analysis/PatternAnalyzer.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/CalibrationAnalysis.h"
@@ -8,6 +9,7 @@
 #include "calibration/FlowLimits.h"
 #include "calibration/InstallationSettings.h"
 #include "calibration/LastCalibration.h"
+#include "calibration/RunFailure.h"
 #include "device/CalibParameterRecord.h"
 #include "device/CamDevCtrl.h"
 #include "device/PacketCodes.h"
@@ -18,6 +20,17 @@
 #include <cstring>
 
 Q_LOGGING_CATEGORY(lcAutomatic, "vexaro.calibration.automatic", QtWarningMsg)
+
+namespace {
+
+// A deep copy: the picture outlives the matrix.
+QImage toImage(const cv::Mat& bgr) {
+    if (bgr.type() != CV_8UC3 || bgr.empty())
+        return QImage();
+    return QImage(bgr.data, bgr.cols, bgr.rows, static_cast<int>(bgr.step), QImage::Format_BGR888).copy();
+}
+
+} // namespace
 
 AutomaticFlow::AutomaticFlow(FlowHost& flowHost, const FlowLimits& flowLimits)
     : CalibrationFlow(flowHost, flowLimits) {
@@ -141,6 +154,8 @@ void AutomaticFlow::patternImageIn() {
     const CalibrationAnalysis::AutoFit fit = CalibrationAnalysis::analyseImages(
         darkImage, brightImage, patternImage, workImage, window.targetList().data(),
         TargetCounts::autoTargetCount.load(), screen, settings.lens, host.tweakCache(), fwMinor, run.tuning);
+    // One picture for the kept set and the failure details.
+    const cv::Mat annotated = DetectionAnnotation::draw(patternImage, fit.detection);
     LastCalibration::keep(darkImage, brightImage, patternImage,
                           {screen.width(),
                            screen.height(),
@@ -150,7 +165,7 @@ void AutomaticFlow::patternImageIn() {
                            settings.rear == 1,
                            run.tuning,
                            {}},
-                          fit);
+                          fit, annotated);
     run.fitOk = fit.ok;
     qCDebug(lcAutomatic) << "image analysis:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
                          << PatternAnalyzer::instance().fitError << "row limit" << fit.rowLimit;
@@ -160,7 +175,11 @@ void AutomaticFlow::patternImageIn() {
     halt();
     if (!fit.ok) {
         window.hide();
-        host.showResult(0);
+        RunFailure failure;
+        failure.analysisCause = fit.failure.cause;
+        failure.settings = settings;
+        failure.details = toImage(annotated);
+        host.showFailure(failure);
         return;
     }
     if (run.tuning) {

@@ -50,6 +50,7 @@ CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, c
         result.fellBack = analyzer.fitOk;
     }
     result.ok = analyzer.fitOk;
+    result.detection = analyzer.markedDetection();
     if (!result.ok) {
         result.failure = analyzer.failure();
         QString missing;

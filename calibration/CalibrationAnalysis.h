@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AnalysisFailure.h"
+#include "analysis/DetectionReport.h"
 #include "calibration/TweakRecord.h"
 
 #include <QPointF>
@@ -20,10 +21,11 @@ public:
         int rowLimit = -1;
     };
     struct AutoFit : Fit {
-        bool tuning = false;     // still semi-automatic: go on to the touch phase
-        bool fellBack = false;   // the semi-automatic fit failed, the automatic one did not
-        AnalysisFailure failure; // why, when not ok
-        int storedCount = 0;     // the stored offsets that applied
+        bool tuning = false;       // still semi-automatic: go on to the touch phase
+        bool fellBack = false;     // the semi-automatic fit failed, the automatic one did not
+        AnalysisFailure failure;   // why, when not ok
+        DetectionReport detection; // every target marked, whether or not the fit was accepted
+        int storedCount = 0;       // the stored offsets that applied
         std::array<float, 50> storedOffsets{};
     };
     struct TouchFit : Fit {

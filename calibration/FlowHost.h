@@ -5,6 +5,7 @@ class CalibrationFlow;
 class CamDevCtrl;
 struct CalibrationRun;
 struct InstallationSettings;
+struct RunFailure;
 struct TweakRecord;
 
 // What the calibration flows use of the controller that runs them. The device link and the window
@@ -29,6 +30,8 @@ public:
     virtual void showResult(int result) = 0;
     virtual void finishAutomatic(int result) = 0;
     virtual void flowTimedOut(const CalibrationFlow& flow) = 0;
+    // An automatic run that failed: M14 with why and what to do, and the details picture.
+    virtual void showFailure(const RunFailure& failure) = 0;
 
 protected:
     ~FlowHost() = default;

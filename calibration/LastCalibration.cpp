@@ -33,6 +33,16 @@ bool writeFrame(const QDir& dir, const char* name, const cv::Mat& frame) {
     return image.save(dir.filePath(QString::fromLatin1(name)), "PNG");
 }
 
+bool writePicture(const QDir& dir, const char* name, const cv::Mat& picture) {
+    if (picture.empty())
+        return true; // nothing to keep
+    if (picture.type() != CV_8UC3)
+        return false;
+    const QImage image(picture.data, picture.cols, picture.rows, static_cast<int>(picture.step),
+                       QImage::Format_BGR888);
+    return image.save(dir.filePath(QString::fromLatin1(name)), "PNG");
+}
+
 QJsonObject settingsObject(const LastCalibration::Settings& s) {
     QJsonObject o;
     o[QStringLiteral("screenWidth")] = s.screenWidth;
@@ -65,6 +75,7 @@ QJsonObject resultObject(const LastCalibration::Result& r) {
             missing.append(j);
         o[QStringLiteral("failure")] = QJsonObject{{QStringLiteral("stage"), r.failureStage},
                                                    {QStringLiteral("reason"), r.failureReason},
+                                                   {QStringLiteral("cause"), r.failureCause},
                                                    {QStringLiteral("missingTargets"), missing}};
     }
     return o;
@@ -87,7 +98,7 @@ QString LastCalibration::folder() {
 
 bool LastCalibration::save(const QString& target, const cv::Mat& dark, const cv::Mat& bright,
                            const cv::Mat& pattern, const Settings& settings, const Result& result,
-                           QString& error) {
+                           QString& error, const cv::Mat& annotated) {
     // The new set is written into a fresh folder beside the old one and swapped in only when
     // complete, so a failed write never leaves a mixed set of two calibrations. The folders are in
     // the user's cache, where anything may have been put: nothing is followed through a link.
@@ -104,7 +115,7 @@ bool LastCalibration::save(const QString& target, const cv::Mat& dark, const cv:
     }
     const QDir dir(fresh);
     if (!writeFrame(dir, "dark.png", dark) || !writeFrame(dir, "bright.png", bright) ||
-        !writeFrame(dir, "pattern.png", pattern)) {
+        !writeFrame(dir, "pattern.png", pattern) || !writePicture(dir, "annotated.png", annotated)) {
         error = QStringLiteral("cannot write the frames into %1").arg(fresh);
         SafeFolder::removeTree(fresh);
         return false;
@@ -132,7 +143,8 @@ bool LastCalibration::save(const QString& target, const cv::Mat& dark, const cv:
 }
 
 void LastCalibration::keep(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
-                           Settings settings, const CalibrationAnalysis::AutoFit& fit) {
+                           Settings settings, const CalibrationAnalysis::AutoFit& fit,
+                           const cv::Mat& annotated) {
     settings.storedOffsets.assign(fit.storedOffsets.begin(),
                                   fit.storedOffsets.begin() + 2 * std::clamp(fit.storedCount, 0, 25));
     Result result;
@@ -142,9 +154,10 @@ void LastCalibration::keep(const cv::Mat& dark, const cv::Mat& bright, const cv:
     result.rowLimit = fit.rowLimit;
     result.failureStage = QString::fromLatin1(AnalysisFailure::stageName(fit.failure.stage));
     result.failureReason = QString::fromStdString(fit.failure.reason);
+    result.failureCause = QString::fromLatin1(AnalysisFailure::causeName(fit.failure.cause));
     result.missingTargets = fit.failure.missingTargets;
     QString error;
-    if (!save(folder(), dark, bright, pattern, settings, result, error))
+    if (!save(folder(), dark, bright, pattern, settings, result, error, annotated))
         qCInfo(lcLastCalibration).noquote() << "the last calibration was not kept:" << error;
 }
 

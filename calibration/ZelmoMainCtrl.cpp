@@ -2,6 +2,8 @@
 
 #include "analysis/PatternAnalyzer.h"
 #include "calibration/CalibDlg.h"
+#include "calibration/FailureMessage.h"
+#include "calibration/RunFailure.h"
 #include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
 #include "device/TargetCounts.h"
@@ -317,18 +319,34 @@ void ZelmoMainCtrl::slotCaliDlgWorkingDone(bool bDone) {
 }
 
 // The module stopped answering within a step's time limit: stopped as the user's Escape would stop
-// it, and the user is told the calibration failed.
+// it, and the user is told the calibration failed and why: an image that did not arrive, or a
+// module that did not answer.
 void ZelmoMainCtrl::flowTimedOut(const CalibrationFlow& flow) {
     if (&flow != running)
         return; // only the running flow has a limit armed; anything else is stale
-    qCInfo(lcController) << "no answer from the module in flow step" << flow.state();
+    const int step = flow.state();
+    qCInfo(lcController) << "no answer from the module in flow step" << step;
     slotCaliDlgWorkingDone(false);
-    slotSetCalibResult(0);
+    RunFailure failure;
+    const bool fetchingImage =
+        &flow == &automatic && (step == AutomaticFlow::DarkImage || step == AutomaticFlow::BrightImage ||
+                                step == AutomaticFlow::PatternImage);
+    failure.cause = fetchingImage ? RunFailure::Cause::ImageTransfer : RunFailure::Cause::ModuleStopped;
+    failure.settings = settings;
+    showFailure(failure);
+}
+
+void ZelmoMainCtrl::showFailure(const RunFailure& failure) {
+    MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), FailureMessage::text(failure),
+                             failure.details);
 }
 
 void ZelmoMainCtrl::deviceLost() {
     const bool flowRan = currentFlowStep() != 0;
     touchTesting = false; // a module that comes back starts without tracking
+    // An automatic run before its record fails for want of the module; any later step (the
+    // record's answer, the ratio check, the touch phase) says the module is gone.
+    const bool automaticRan = flowRan && running == &automatic;
     if (running)
         running->halt();
     touchCaptureArmed.store(false);
@@ -341,7 +359,13 @@ void ZelmoMainCtrl::deviceLost() {
     }
     if (calibDlg)
         calibDlg->hide();
-    if (flowRan) {
+    if (automaticRan) {
+        qCDebug(lcController) << "module lost during an automatic calibration";
+        RunFailure failure;
+        failure.cause = RunFailure::Cause::ModuleStopped;
+        failure.settings = settings;
+        showFailure(failure);
+    } else if (flowRan) {
         qCDebug(lcController) << "module lost during a calibration";
         MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(18));
     }

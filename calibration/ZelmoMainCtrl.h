@@ -76,7 +76,8 @@ public:
 
     // Ends an automatic or semi-automatic run: window hidden, result message, fallback note.
     void FinishAutoCalibration(int result);
-    // The module left the bus: a running flow ends, the user is told (M19) and nothing stays armed.
+    // The module left the bus: a running flow ends, the user is told (an automatic run's failure
+    // message before its record, M19 later or in other flows) and nothing stays armed.
     void deviceLost();
 
 signals:
@@ -122,6 +123,7 @@ private:
     void showResult(int result) override { slotSetCalibResult(result); }
     void finishAutomatic(int result) override { FinishAutoCalibration(result); }
     void flowTimedOut(const CalibrationFlow& flow) override;
+    void showFailure(const RunFailure& failure) override;
 
     void connectDevice();
     void connectCalibWindow();

@@ -122,6 +122,10 @@ void SimulationSession::addHooks(ZelmoSetupDlg& hub) {
         if (auto* box = hub.settingsWindow()->findChild<QCheckBox*>(QStringLiteral("checkSemiAutoCalib")))
             box->setChecked(true);
     });
+    hooks.addCommand(QStringLiteral("ceiling"), [&hub] {
+        if (auto* box = hub.settingsWindow()->findChild<QCheckBox*>(QStringLiteral("checkCeiling")))
+            box->click();
+    });
     hooks.addCommand(QStringLiteral("manual"),
                      [&hub] { clickButton(hub.settingsWindow(), "pushManualCalib"); });
     hooks.addCommand(QStringLiteral("test"), [&hub] { clickButton(hub.settingsWindow(), "pushTouchTest"); });

@@ -1,5 +1,10 @@
 #include "services/MessageBoxSeam.h"
 
+#include "services/DetailsWindow.h"
+#include "services/LanguageTexts.h"
+
+#include <QPushButton>
+
 namespace {
 MessageBoxSeam::Handler& installedHandler() {
     static MessageBoxSeam::Handler handler;
@@ -8,24 +13,41 @@ MessageBoxSeam::Handler& installedHandler() {
 } // namespace
 
 QMessageBox::StandardButton MessageBoxSeam::critical(QWidget* parent, const QString& title,
-                                                     const QString& text) {
-    return show(Kind::Critical, parent, title, text);
+                                                     const QString& text, const QImage& details) {
+    const Shown shown{Kind::Critical, title, text, details};
+    if (installedHandler())
+        return installedHandler()(shown);
+    return showBox(parent, shown);
 }
 
 QMessageBox::StandardButton MessageBoxSeam::information(QWidget* parent, const QString& title,
                                                         const QString& text) {
-    return show(Kind::Information, parent, title, text);
+    const Shown shown{Kind::Information, title, text, QImage()};
+    if (installedHandler())
+        return installedHandler()(shown);
+    return showBox(parent, shown);
 }
 
 void MessageBoxSeam::setHandler(Handler handler) {
     installedHandler() = std::move(handler);
 }
 
-QMessageBox::StandardButton MessageBoxSeam::show(Kind kind, QWidget* parent, const QString& title,
-                                                 const QString& text) {
-    if (installedHandler())
-        return installedHandler()(Shown{kind, title, text});
-    if (kind == Kind::Critical)
-        return QMessageBox::critical(parent, title, text, QMessageBox::Ok);
-    return QMessageBox::information(parent, title, text, QMessageBox::Ok);
+QMessageBox::StandardButton MessageBoxSeam::showBox(QWidget* parent, const Shown& shown) {
+    QMessageBox box(shown.kind == Kind::Critical ? QMessageBox::Critical : QMessageBox::Information,
+                    shown.title, shown.text, QMessageBox::Ok, parent);
+    box.setLayoutDirection(LanguageTexts().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    QPushButton* details =
+        shown.details.isNull()
+            ? nullptr
+            : box.addButton(LanguageTexts::guidance(GuidanceText::DetailsButton), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    // Details opens the picture; the box comes back once it is closed, until it is answered.
+    for (;;) {
+        box.exec();
+        if (!details || box.clickedButton() != details)
+            break;
+        DetailsWindow window(shown.details, parent);
+        window.exec();
+    }
+    return QMessageBox::Ok;
 }

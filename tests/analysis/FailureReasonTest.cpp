@@ -12,6 +12,7 @@
 namespace {
 
 using Stage = AnalysisFailure::Stage;
+using Cause = AnalysisFailure::Cause;
 
 class FailureReason : public testing::Test {
 protected:
@@ -48,6 +49,7 @@ TEST_F(FailureReason, AcceptedFitHasNone) {
     scene.photograph();
     const AnalysisFailure f = analyse();
     EXPECT_FALSE(f.failed());
+    EXPECT_EQ(f.cause, Cause::None);
     EXPECT_TRUE(f.missingTargets.empty());
 }
 
@@ -56,6 +58,7 @@ TEST_F(FailureReason, NormalisationFindsNoScreenWhenWhiteEqualsBlack) {
     scene.bright = scene.dark.clone();
     const AnalysisFailure f = analyse();
     EXPECT_EQ(f.stage, Stage::Normalisation);
+    EXPECT_EQ(f.cause, Cause::TooDark);
     EXPECT_TRUE(mentions(f, "too dark")) << f.reason;
     EXPECT_EQ(f.missingTargets.size(), 20u);
 }
@@ -64,6 +67,7 @@ TEST_F(FailureReason, MarkersCoveredLeaveTooFewMarkers) {
     scene.photograph(cover<6, 7, 8, 11, 12, 13>);
     const AnalysisFailure f = analyse();
     EXPECT_EQ(f.stage, Stage::Markers);
+    EXPECT_EQ(f.cause, Cause::Covered);
     EXPECT_TRUE(mentions(f, "covered")) << f.reason;
     EXPECT_EQ(f.missingTargets.size(), 20u);
     EXPECT_STREQ(AnalysisFailure::stageName(f.stage), "markers");
@@ -76,6 +80,7 @@ TEST_F(FailureReason, DimScreenIsNamedAsTheCause) {
     scene.pattern = scene.dark + (scene.pattern - scene.dark) / 15;
     const AnalysisFailure f = analyse();
     EXPECT_EQ(f.stage, Stage::Markers);
+    EXPECT_EQ(f.cause, Cause::TooDark);
     EXPECT_TRUE(mentions(f, "too dark or its contrast too low")) << f.reason;
 }
 
@@ -115,6 +120,7 @@ TEST_F(FailureReason, SeedRejectsMarkersOffOneScreen) {
     });
     const AnalysisFailure f = analyse();
     EXPECT_EQ(f.stage, Stage::Seed);
+    EXPECT_EQ(f.cause, Cause::StrayMarker);
     EXPECT_TRUE(mentions(f, "do not lie on one screen")) << f.reason;
     EXPECT_FALSE(PatternAnalyzer::instance().fitOk);
 }
@@ -124,6 +130,7 @@ TEST_F(FailureReason, DiscsCoveredAreListed) {
     scene.photograph(cover<0, 1, 2, 3, 4, 5, 9, 10, 14>);
     const AnalysisFailure f = analyse();
     EXPECT_EQ(f.stage, Stage::Discs);
+    EXPECT_EQ(f.cause, Cause::Covered);
     EXPECT_TRUE(mentions(f, "covered")) << f.reason;
     EXPECT_EQ(f.missingTargets, (std::vector<int>{0, 1, 2, 3, 4, 5, 9, 10, 14}));
 }
@@ -144,6 +151,7 @@ TEST_F(FailureReason, DiscsOutsideTheCameraViewAreNamedSo) {
     EXPECT_FALSE(analyzer.fitAllTargets(true, params.data()));
     const AnalysisFailure f = analyzer.failure();
     EXPECT_EQ(f.stage, Stage::Discs);
+    EXPECT_EQ(f.cause, Cause::OutsideView);
     EXPECT_TRUE(mentions(f, "outside the camera view")) << f.reason;
     EXPECT_NE(std::find(f.missingTargets.begin(), f.missingTargets.end(), 0), f.missingTargets.end());
 }
@@ -159,6 +167,7 @@ TEST_F(FailureReason, FitAcceptanceReportsTheFitError) {
     EXPECT_FALSE(analyzer.fitAutomatic(params.data()));
     const AnalysisFailure f = analyzer.failure();
     EXPECT_EQ(f.stage, Stage::FitAcceptance);
+    EXPECT_EQ(f.cause, Cause::FitInaccurate);
     EXPECT_TRUE(mentions(f, "fit error is too large")) << f.reason;
     EXPECT_TRUE(f.missingTargets.empty());
 }
@@ -168,6 +177,7 @@ TEST_F(FailureReason, UnknownLensHasNoTargets) {
     scene.lens = 0;
     const AnalysisFailure f = analyse();
     EXPECT_EQ(f.stage, Stage::Markers);
+    EXPECT_EQ(f.cause, Cause::UnknownLens);
     EXPECT_TRUE(mentions(f, "lens type")) << f.reason;
 }
 
@@ -175,6 +185,7 @@ struct MountingCase {
     bool cameraCeiling, cameraRear;
     int drawnCeiling, drawnRear;
     const char* words;
+    Cause cause;
 };
 
 class MountingCheck : public testing::TestWithParam<MountingCase> {
@@ -199,6 +210,7 @@ TEST_P(MountingCheck, NamesTheOptionThatLooksWrong) {
     const AnalysisFailure f = PatternAnalyzer::instance().failure();
     EXPECT_EQ(f.stage, Stage::Markers);
     EXPECT_NE(f.reason.find(c.words), std::string::npos) << f.reason;
+    EXPECT_EQ(f.cause, c.cause);
     EXPECT_EQ(params[0], 7.0);
 }
 
@@ -206,11 +218,20 @@ INSTANTIATE_TEST_SUITE_P(
     WrongOptions, MountingCheck,
     testing::Values(
         // A rear camera with the Rear option off, and a front camera with it on: seen mirrored.
-        MountingCase{false, true, 0, 0, "mirrored: the Rear Screen option looks wrong"},
-        MountingCase{false, false, 0, 1, "mirrored: the Rear Screen option looks wrong"},
+        MountingCase{false, true, 0, 0, "mirrored: the Rear Screen option looks wrong",
+                     Cause::PatternMirrored},
+        MountingCase{false, false, 0, 1, "mirrored: the Rear Screen option looks wrong",
+                     Cause::PatternMirrored},
         // A ceiling camera with the Ceiling option off, and the other way round: seen turned.
-        MountingCase{true, false, 0, 0, "upside down: the Ceiling option looks wrong"},
-        MountingCase{false, false, 1, 0, "upside down: the Ceiling option looks wrong"},
-        MountingCase{true, true, 0, 0, "the Ceiling and Rear Screen options look wrong"}));
+        MountingCase{true, false, 0, 0, "upside down: the Ceiling option looks wrong", Cause::PatternTurned},
+        MountingCase{false, false, 1, 0, "upside down: the Ceiling option looks wrong", Cause::PatternTurned},
+        MountingCase{true, true, 0, 0, "the Ceiling and Rear Screen options look wrong",
+                     Cause::PatternMirroredAndTurned},
+        // Both options ticked for a floor camera in front: seen mirrored and turned, both to untick.
+        MountingCase{false, false, 1, 1, "the Ceiling and Rear Screen options look wrong",
+                     Cause::PatternMirroredAndTurned},
+        // A ceiling camera with Rear ticked instead of Ceiling: both options are off their mark.
+        MountingCase{true, false, 0, 1, "the Ceiling and Rear Screen options look wrong",
+                     Cause::PatternMirroredAndTurned}));
 
 } // namespace

@@ -2,6 +2,7 @@
 // camera photographs the calibration window and whose injected touches land on it.
 #include "FlowHarness.h"
 
+#include "analysis/DetectionAnnotation.h"
 #include "harness/ScreenCamera.h"
 
 #include <QKeyEvent>
@@ -99,8 +100,42 @@ TEST(AutomaticFlow, LensOutsideTheKnownTypesFailsWithM14) {
     ASSERT_TRUE(h.runToEnd());
     ASSERT_EQ(h.boxes.size(), 1);
     EXPECT_EQ(h.boxes.first().kind, MessageBoxSeam::Kind::Critical);
-    EXPECT_EQ(h.boxes.first().text, QStringLiteral("Calibration failed. Please try again."));
+    EXPECT_EQ(h.boxes.first().text, "Calibration failed. Please try again.\n\nThe lens type is not known. "
+                                    "Choose the model under “Model Selection”, then try again.");
     EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 0);
+}
+
+// Ceiling ticked for the floor-mounted camera: the pattern is drawn turned, the camera sees it so,
+// and the message says to untick the option, with the targets marked in its details picture.
+TEST(AutomaticFlow, CeilingTickedForAFloorCameraSaysToUntickIt) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.controller->setCeiling(true);
+    h.controller->StartACalibration();
+    ASSERT_TRUE(h.runToEnd());
+    ASSERT_EQ(h.boxes.size(), 1);
+    EXPECT_EQ(h.boxes.first().text, "Calibration failed. Please try again.\n\n"
+                                    "The camera sees the picture upside down.\n"
+                                    "Untick “Ceiling Mount Mode” in the settings window, then try again.");
+    EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 0);
+
+    // Nothing is found in a turned pattern; the seed of the turned markers places every target.
+    const QImage details = h.boxes.first().details.convertToFormat(QImage::Format_RGB888);
+    ASSERT_EQ(details.size(), QSize(1280, 720));
+    const DetectionReport report = PatternAnalyzer::instance().markedDetection();
+    ASSERT_EQ(report.targetCount, 20);
+    int red = 0;
+    for (int j = 0; j < report.targetCount; ++j) {
+        const DetectionReport::TargetMark& mark = report.marks[static_cast<size_t>(j)];
+        ASSERT_EQ(mark.status, DetectionReport::TargetStatus::Missing) << j;
+        const QPoint ring(qRound(mark.expected.x) + DetectionAnnotation::ringRadius, qRound(mark.expected.y));
+        if (mark.expectedKnown && details.rect().contains(ring)) {
+            const QColor c = details.pixelColor(ring);
+            EXPECT_TRUE(c.red() > 200 && c.green() < 60 && c.blue() < 60) << j;
+            ++red;
+        }
+    }
+    EXPECT_EQ(red, 20);
 }
 
 TEST(AutomaticFlow, EscapeWhileImagesAreFetchedEndsTheRunForGood) {

@@ -12,6 +12,8 @@
 namespace {
 
 const QString m14 = QStringLiteral("Calibration failed. Please try again.");
+const QString transferFailed = QStringLiteral("The camera image did not arrive from the module.");
+const QString moduleStopped = QStringLiteral("The module stopped answering or was unplugged.");
 
 // Long enough for every healthy step of the simulated installation on a loaded machine, short
 // enough to keep the tests quick; sanitizer runs stretch them as they stretch every wait.
@@ -31,6 +33,7 @@ struct Hang {
     Start start;
     std::uint32_t hangsAt; // the module answers nothing from this request on
     int waitingStep;       // the step the flow waits in when it gives up
+    bool fetchingImage;    // the step waits for an image, not for an answer
 };
 
 void start(FlowHarness& h, Start how) {
@@ -65,7 +68,11 @@ TEST_P(FlowTimeLimit, AModuleThatStopsAnsweringEndsTheRunWithM14) {
     EXPECT_FALSE(h.window()->isVisible());
     ASSERT_EQ(h.boxes.size(), 1);
     EXPECT_EQ(h.boxes.first().kind, MessageBoxSeam::Kind::Critical);
-    EXPECT_EQ(h.boxes.first().text, m14);
+    const QString text = h.boxes.first().text;
+    EXPECT_TRUE(text.startsWith(m14 + QStringLiteral("\n\n"))) << text.toStdString();
+    EXPECT_EQ(text.contains(transferFailed), hang.fetchingImage) << text.toStdString();
+    EXPECT_EQ(text.contains(moduleStopped), !hang.fetchingImage) << text.toStdString();
+    EXPECT_TRUE(h.boxes.first().details.isNull()) << "no image was analysed";
     EXPECT_FALSE(touchCaptureArmed.load());
     // Stopped as Escape stops it (the hung module still receives the requests).
     EXPECT_EQ(h.module->commandCount(CMD_STOP_TRACKING), 1);
@@ -81,11 +88,11 @@ TEST_P(FlowTimeLimit, AModuleThatStopsAnsweringEndsTheRunWithM14) {
 
 INSTANTIATE_TEST_SUITE_P(
     Hangs, FlowTimeLimit,
-    ::testing::Values(Hang{"BlackCapture", Start::Automatic, CMD_AC_BLACK_START, 6},
-                      Hang{"DarkImage", Start::Automatic, CMD_AC_SENDIMG, 7},
-                      Hang{"PatternCapture", Start::SemiAutomatic, CMD_AC_PATTERN_START, 10},
-                      Hang{"RecordAnswer", Start::Automatic, CMD_SET_CALIB_PARAMETER, 15},
-                      Hang{"TouchedPoints", Start::Manual, CMD_MC_GET_INPUT_POINT, 4}),
+    ::testing::Values(Hang{"BlackCapture", Start::Automatic, CMD_AC_BLACK_START, 6, false},
+                      Hang{"DarkImage", Start::Automatic, CMD_AC_SENDIMG, 7, true},
+                      Hang{"PatternCapture", Start::SemiAutomatic, CMD_AC_PATTERN_START, 10, false},
+                      Hang{"RecordAnswer", Start::Automatic, CMD_SET_CALIB_PARAMETER, 15, false},
+                      Hang{"TouchedPoints", Start::Manual, CMD_MC_GET_INPUT_POINT, 4, false}),
     [](const ::testing::TestParamInfo<Hang>& hangInfo) { return std::string(hangInfo.param.name); });
 
 // Target input waits for the person however long they take: a module that stops answering there

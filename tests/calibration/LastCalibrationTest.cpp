@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,7 +54,7 @@ TEST(LastCalibrationKept, ReplayRerunsTheKeptCalibration) {
     ASSERT_TRUE(h.runToEnd());
     ASSERT_TRUE(h.boxes.isEmpty());
 
-    for (const char* name : {"dark.png", "bright.png", "pattern.png", "result.json"})
+    for (const char* name : {"dark.png", "bright.png", "pattern.png", "annotated.png", "result.json"})
         EXPECT_TRUE(QFile::exists(QDir(folder).filePath(QString::fromLatin1(name)))) << name;
     LastCalibration::Settings kept;
     QString error;
@@ -92,13 +93,21 @@ TEST(LastCalibrationKept, FailedCalibrationKeepsItsReasonAndReplacesTheSet) {
     h.controller->StartACalibration();
     ASSERT_TRUE(h.runToEnd());
     ASSERT_EQ(h.boxes.size(), 1);
-    EXPECT_EQ(h.boxes[0].text, "Calibration failed. Please try again.");
+    EXPECT_EQ(h.boxes[0].text, "Calibration failed. Please try again.\n\n"
+                               "The camera sees the picture mirrored.\n"
+                               "Tick “Rear Screen Mode” in the settings window, then try again.");
+    // The box's details picture is the one kept.
+    const QImage annotated(QDir(folder).filePath(QStringLiteral("annotated.png")));
+    ASSERT_FALSE(annotated.isNull());
+    EXPECT_EQ(annotated.convertToFormat(QImage::Format_RGB888),
+              h.boxes[0].details.convertToFormat(QImage::Format_RGB888));
 
     const QJsonObject kept = keptResult(folder);
     EXPECT_FALSE(kept["rear"].toBool());
     const QJsonObject failure = kept["result"].toObject()["failure"].toObject();
     EXPECT_EQ(failure["reason"].toString(),
               "the camera sees the pattern mirrored: the Rear Screen option looks wrong");
+    EXPECT_EQ(failure["cause"].toString(), "pattern mirrored");
     const ToolRun run = replay(folder);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.result["failure"].toObject()["reason"].toString(), failure["reason"].toString());

@@ -311,6 +311,17 @@ TEST_F(ZelmoMainCtrlTest, ModuleLostDuringACalibrationEndsTheFlow) {
     EXPECT_EQ(boxes[0].text, QStringLiteral("Vexaro is disconnected to PC."));
     EXPECT_FALSE(ctrl.calibWindow() && ctrl.calibWindow()->isVisible());
     EXPECT_FALSE(touchCaptureArmed.load());
+
+    // An automatic run fails for want of the module, and says so.
+    boxes.clear();
+    ctrl.StartACalibration();
+    ctrl.slotACNextStep();
+    ASSERT_EQ(ctrl.currentFlowStep(), 7);
+    ctrl.deviceLost();
+    EXPECT_EQ(ctrl.currentFlowStep(), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Calibration failed. Please try again.\n\nThe module stopped answering or was "
+                             "unplugged. Check the USB cable, then try again.");
 }
 
 // Each state that waits for the module arms its own limit: captures the capture limit, images the
@@ -334,7 +345,10 @@ TEST_F(ZelmoMainCtrlTest, EveryAutomaticWaitHasTheLimitOfWhatItWaitsFor) {
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
     EXPECT_EQ(ctrl.runningFlow()->armedLimitMs(), 0);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Calibration failed. Please try again."));
+    EXPECT_EQ(boxes[0].text,
+              "Calibration failed. Please try again.\n\nThe picture is too dark, or its "
+              "contrast is too low. Dim the room light or turn up the projector's brightness.");
+    EXPECT_EQ(boxes[0].details.size(), QSize(1280, 720));
 }
 
 TEST_F(ZelmoMainCtrlTest, APassedLimitEndsTheRunLikeEscapeAndSaysM14) {
@@ -346,7 +360,8 @@ TEST_F(ZelmoMainCtrlTest, APassedLimitEndsTheRunLikeEscapeAndSaysM14) {
     EXPECT_TRUE(ctrl.calibWindow()->isVisible());
     ASSERT_EVENTUALLY_EQ(static_cast<int>(boxes.size()), 1);
     EXPECT_EQ(boxes[0].kind, MessageBoxSeam::Kind::Critical);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Calibration failed. Please try again."));
+    EXPECT_EQ(boxes[0].text, "Calibration failed. Please try again.\n\nThe module stopped answering or was "
+                             "unplugged. Check the USB cable, then try again.");
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
     EXPECT_FALSE(ctrl.calibWindow()->isVisible());
 
@@ -379,7 +394,8 @@ TEST_F(ZelmoMainCtrlTest, TouchPhaseTimesTheModuleNotThePerson) {
     ctrl.slotMCNextStep(shortPoints.data(), 100);
     EXPECT_EQ(ctrl.currentFlowStep(), 4);
     ASSERT_EVENTUALLY_EQ(static_cast<int>(boxes.size()), 1);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Calibration failed. Please try again."));
+    EXPECT_EQ(boxes[0].text, "Calibration failed. Please try again.\n\nThe module stopped answering or was "
+                             "unplugged. Check the USB cable, then try again.");
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
     EXPECT_FALSE(ctrl.calibWindow()->isVisible());
 }

@@ -1,6 +1,8 @@
 // The flows as a person runs them: the real program under its own X server (no window manager),
 // driven with the mouse and keyboard through xdotool.
 #include "AppUnderXvfb.h"
+#include "tests/support/EventualAssert.h"
+#include "tests/support/ScreenText.h"
 
 #include <QDir>
 #include <QLockFile>
@@ -134,6 +136,31 @@ TEST_F(UserFlowTest, AutoWithTuningWithTheMouseClosesRightAfterTheLastRelease) {
     EXPECT_LT(sinceLastRelease.elapsed(), 2000);
     app.command("close");
     EXPECT_EQ(app.waitForExit(15000), 0);
+}
+
+// Ceiling Mount Mode ticked for the simulated floor-mounted camera: the failure message on the
+// screen, as a person reads it, says to untick that option.
+TEST_F(UserFlowTest, AutoWithCeilingTickedForAFloorCameraSaysToUntickItOnScreen) {
+    if (!ScreenText::available())
+        GTEST_SKIP() << "tesseract is not installed";
+    AppProcess app(x.display, data.path(), diagnostics);
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(app.waitFor(QStringLiteral("device connected"), 20000)) << app.log.toStdString();
+    app.command("ceiling");
+    app.command("auto");
+    ASSERT_TRUE(app.waitFor(QStringLiteral("Untick .Ceiling Mount Mode"), 60000)) << app.log.toStdString();
+    // The box is up once painted: read the screen until its text shows.
+    QString seen;
+    const bool read = eventsUntil(
+        [&] {
+            seen = ScreenText::read(ScreenText::grabDisplay(x.display));
+            return seen.contains(QStringLiteral("Untick")) &&
+                   seen.contains(QStringLiteral("Ceiling Mount Mode"));
+        },
+        20000);
+    EXPECT_TRUE(read) << seen.toStdString();
+    EXPECT_TRUE(seen.contains(QStringLiteral("Calibration failed"))) << seen.toStdString();
+    EXPECT_TRUE(seen.contains(QStringLiteral("Details"))) << seen.toStdString();
 }
 
 // Qt's own scaling on top of the window's DPI scaling: the settings window stays on the screen.

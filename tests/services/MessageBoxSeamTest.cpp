@@ -1,0 +1,47 @@
+// A box with a details picture reaches a test's handler with the picture; the details window
+// shows it fitted to the screen under the translated title and legend.
+#include "services/MessageBoxSeam.h"
+#include "services/DetailsWindow.h"
+#include "services/LanguageTexts.h"
+
+#include <QLabel>
+#include <gtest/gtest.h>
+
+TEST(MessageBoxSeam, HandlerSeesTheDetailsPicture) {
+    QList<MessageBoxSeam::Shown> boxes;
+    MessageBoxSeam::setHandler([&boxes](const MessageBoxSeam::Shown& shown) {
+        boxes.append(shown);
+        return QMessageBox::Ok;
+    });
+    QImage picture(64, 36, QImage::Format_RGB888);
+    picture.fill(Qt::red);
+    MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), QStringLiteral("why"), picture);
+    MessageBoxSeam::information(nullptr, QStringLiteral("Vexaro"), QStringLiteral("note"));
+    MessageBoxSeam::setHandler({});
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes[0].kind, MessageBoxSeam::Kind::Critical);
+    EXPECT_EQ(boxes[0].details, picture);
+    EXPECT_TRUE(boxes[1].details.isNull());
+}
+
+TEST(DetailsWindow, FitsThePictureAndWrapsTheLegend) {
+    // Never larger than it is; shrunk alike both ways to three quarters of a smaller screen.
+    EXPECT_EQ(DetailsWindow::fittedSize({1280, 720}, {3840, 2160}), QSize(1280, 720));
+    EXPECT_EQ(DetailsWindow::fittedSize({1280, 720}, {960, 540}), QSize(720, 405));
+    EXPECT_EQ(DetailsWindow::fittedSize({1280, 720}, {1920, 500}), QSize(666, 375));
+    EXPECT_EQ(DetailsWindow::fittedSize({0, 0}, {960, 540}), QSize(0, 0));
+
+    LanguageTexts texts;
+    texts.loadLanguage(1); // a right-to-left language
+    ASSERT_TRUE(texts.isRightToLeft());
+    const DetailsWindow window(QImage(1280, 720, QImage::Format_RGB888));
+    EXPECT_EQ(window.windowTitle(), LanguageTexts::guidance(GuidanceText::DetailsTitle));
+    EXPECT_EQ(window.layoutDirection(), Qt::RightToLeft);
+    const QList<QLabel*> labels = window.findChildren<QLabel*>();
+    const auto legend = std::find_if(labels.begin(), labels.end(), [](const QLabel* l) {
+        return l->text() == LanguageTexts::guidance(GuidanceText::DetailsLegend);
+    });
+    ASSERT_NE(legend, labels.end());
+    EXPECT_TRUE((*legend)->wordWrap());
+    texts.loadLanguage(LanguageTexts::englishIndex + 1);
+}
