@@ -60,6 +60,11 @@ CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, c
             << "stage:" << QString::fromStdString(result.failure.reason)
             << "(targets not found:" << (missing.isEmpty() ? QStringLiteral(" none") : missing) + ")";
     }
+    if (result.ok) {
+        result.accuracy = PointingAccuracy::ofModelFit(MappingModel::fromArray(result.params.data()),
+                                                       analyzer.fitCameraXY, analyzer.fitError, screen.width(),
+                                                       screen.height());
+    }
     if (result.ok && !result.tuning)
         result.rowLimit = PatternAnalyzer::topRowLimit(result.params.data(), screen.width(), screen.height());
     return result;
@@ -104,6 +109,20 @@ CalibrationAnalysis::TouchFit CalibrationAnalysis::fitTouchedPoints(const float*
             result.tweaks[static_cast<size_t>(2 * i)] = offset.x;
             result.tweaks[static_cast<size_t>(2 * i + 1)] = offset.y;
         }
+    }
+    if (semiAutomatic) {
+        result.accuracy = PointingAccuracy::ofModelFit(MappingModel::fromArray(result.params.data()),
+                                                       analyzer.fitCameraXY, analyzer.fitError, screen.width(),
+                                                       screen.height());
+    } else {
+        std::vector<double> camera, target;
+        for (int i = 0; i < count; ++i) {
+            const cv::Point2f& c = analyzer.correctedPoints[static_cast<size_t>(i)];
+            camera.insert(camera.end(), {static_cast<double>(c.x), static_cast<double>(c.y)});
+            target.insert(target.end(), {static_cast<double>(targets[static_cast<size_t>(2 * i)]),
+                                         static_cast<double>(targets[static_cast<size_t>(2 * i + 1)])});
+        }
+        result.accuracy = PointingAccuracy::ofTouchedPoints(camera, target, screen.width(), screen.height());
     }
     result.rowLimit = PatternAnalyzer::topRowLimit(result.params.data(), screen.width(), screen.height());
     return result;

@@ -1,0 +1,40 @@
+#include "ui/ModuleStatusView.h"
+
+#include <QFontDatabase>
+
+ModuleStatusView::ModuleStatusView(QWidget* parent)
+    : QLabel(parent) {
+    setWordWrap(true);
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setTextFormat(Qt::PlainText);
+}
+
+void ModuleStatusView::showMessage(const QString& message, Tone tone, const QString& command) {
+    shownMessage = message;
+    shownCommand = command;
+    shownTone = tone;
+    switch (tone) {
+    case Tone::plain:
+        setStyleSheet(QString());
+        break;
+    case Tone::good:
+        setStyleSheet(QStringLiteral("color: rgb(0, 110, 40);"));
+        break;
+    case Tone::problem:
+        setStyleSheet(QStringLiteral("color: rgb(170, 20, 20);"));
+        break;
+    }
+    if (command.isEmpty()) {
+        setTextInteractionFlags(Qt::NoTextInteraction);
+        setTextFormat(Qt::PlainText);
+        setText(message);
+        return;
+    }
+    // Rich text for the second paragraph's face; each paragraph takes its direction from its own
+    // text, so the command reads left to right inside a right-to-left message.
+    const QString family = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    setTextFormat(Qt::RichText);
+    setText(QStringLiteral("<p>%1</p><p style=\"font-family: '%2'; color: black;\">%3</p>")
+                .arg(message.toHtmlEscaped(), family.toHtmlEscaped(), command.toHtmlEscaped()));
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+}
