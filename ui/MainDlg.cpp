@@ -31,8 +31,7 @@ constexpr int statusShownMs = 6000;
 const QRect statusRoom(20, 670, 190, 31);
 constexpr int statusStripTop = 708;
 constexpr int statusStripMargin = 20;
-// Room kept below the form for the strip when the window is fitted to a small screen.
-constexpr int statusStripReserve = 90;
+
 // 8 points at 96 DPI.
 constexpr double designFontPixels = 8.0 * 96.0 / 72.0;
 // A text that does not fit its widget gets a smaller font, down to this share of the normal one.
@@ -40,6 +39,12 @@ constexpr double smallestTextShare = 0.7;
 
 int scaled(int v, double scale) {
     return static_cast<int>(v * scale);
+}
+
+QFont shrunk(const QFont& normal, double share) {
+    QFont font = normal;
+    font.setPixelSize(qMax(1, qRound(normal.pixelSize() * share)));
+    return font;
 }
 
 QRect scaledRect(const QRect& r, double scale) {
@@ -120,8 +125,7 @@ double MainDlg::fittedScale(double dpiScale, const QSize& available) {
     if (!available.isValid() || available.isEmpty())
         return dpiScale;
     const double fitWidth = (available.width() - frameAllowanceWidth) / static_cast<double>(designWidth);
-    const double fitHeight =
-        (available.height() - frameAllowanceHeight) / static_cast<double>(designHeight + statusStripReserve);
+    const double fitHeight = (available.height() - frameAllowanceHeight) / static_cast<double>(designHeight);
     return qMax(0.1, qMin(dpiScale, qMin(fitWidth, fitHeight)));
 }
 
@@ -239,18 +243,25 @@ QString accuracyText(const PointingAccuracy& accuracy, int languageIndex) {
 void MainDlg::showConnectionState() {
     using Tone = ModuleStatusView::Tone;
     const int languageIndex = texts ? texts->getLanguageIndex() : LanguageTexts::englishIndex;
-    if (deviceConnected && accuracy.known()) {
+    // A table that lacks a text falls back to what the tables had before it, never to an empty room.
+    QString problemText;
+    if (!deviceConnected && moduleProblem == ModuleProblem::noModule)
+        problemText = LanguageTexts::guidance(GuidanceText::NoModule);
+    else if (!deviceConnected && moduleProblem == ModuleProblem::noPermission)
+        problemText = LanguageTexts::guidance(GuidanceText::NoPermission);
+    else if (!deviceConnected && moduleProblem == ModuleProblem::noHidInterface)
+        problemText = LanguageTexts::guidance(GuidanceText::NoHidInterface);
+    const bool accuracyShown = deviceConnected && accuracy.known() &&
+                               !LanguageTexts::guidance(GuidanceText::Accuracy).isEmpty();
+    if (accuracyShown) {
         const bool poor = accuracy.grade() == PointingAccuracy::Grade::poor;
         connectionLabel->showMessage(accuracyText(accuracy, languageIndex), poor ? Tone::problem : Tone::good);
-    } else if (!transientStatus.isEmpty()) {
-        connectionLabel->showMessage(transientStatus, Tone::good);
-    } else if (!deviceConnected && moduleProblem == ModuleProblem::noModule) {
-        connectionLabel->showMessage(LanguageTexts::guidance(GuidanceText::NoModule), Tone::problem);
-    } else if (!deviceConnected && moduleProblem == ModuleProblem::noPermission) {
-        connectionLabel->showMessage(LanguageTexts::guidance(GuidanceText::NoPermission), Tone::problem,
-                                     PermissionAdvice::commandHere());
-    } else if (!deviceConnected && moduleProblem == ModuleProblem::noHidInterface) {
-        connectionLabel->showMessage(LanguageTexts::guidance(GuidanceText::NoHidInterface), Tone::problem);
+    } else if (!transientStatus.isEmpty() || (deviceConnected && accuracy.known())) {
+        connectionLabel->showMessage(storedTick(), Tone::good);
+    } else if (!problemText.isEmpty()) {
+        const bool permission = moduleProblem == ModuleProblem::noPermission;
+        connectionLabel->showMessage(problemText, Tone::problem,
+                                     permission ? PermissionAdvice::commandHere() : QString());
     } else {
         connectionLabel->showMessage(LanguageTexts::getMessageText(14) + QStringLiteral(" : ") +
                                          LanguageTexts::getMessageText(deviceConnected ? 15 : 16),
@@ -265,7 +276,17 @@ void MainDlg::placeStatusView() {
     const QRect room = scaledRect(statusRoom, scale);
     const int designed = scaled(designHeight, scale);
     int height = designed;
-    if (connectionLabel->heightForWidth(room.width()) <= room.height()) {
+    // A one-line state keeps its room, in a smaller font if it must; anything longer goes to the
+    // strip in the normal font.
+    connectionLabel->setFont(font());
+    bool fits = connectionLabel->command().isEmpty();
+    for (double share = 0.95; fits && connectionLabel->fontMetrics().horizontalAdvance(connectionLabel->message()) >
+                                          room.width();
+         share -= 0.05) {
+        fits = share >= smallestTextShare - 0.001;
+        connectionLabel->setFont(fits ? shrunk(font(), share) : font());
+    }
+    if (fits) {
         connectionLabel->setGeometry(room);
     } else {
         const int margin = scaled(statusStripMargin, scale);
@@ -279,9 +300,13 @@ void MainDlg::placeStatusView() {
         setFixedSize(width(), height);
 }
 
+QString MainDlg::storedTick() const {
+    // A check mark and C27, "Calibration", read in every language.
+    return QStringLiteral("\u2713 ") + (texts ? texts->getConfigText(26) : QString());
+}
+
 void MainDlg::showCalibrationStored() {
-    // The tables hold no sentence for it: a check mark and C27, "Calibration", read in every language.
-    transientStatus = QStringLiteral("\u2713 ") + (texts ? texts->getConfigText(26) : QString());
+    transientStatus = storedTick();
     showConnectionState();
     statusTimer->start(statusShownMs);
 }
@@ -349,11 +374,6 @@ bool textCutOff(QWidget* widget) {
     return false;
 }
 
-QFont shrunk(const QFont& normal, double share) {
-    QFont font = normal;
-    font.setPixelSize(qMax(1, qRound(normal.pixelSize() * share)));
-    return font;
-}
 } // namespace
 
 // An info text taller than its box (longer languages wrap to more lines) first gets tighter lines,

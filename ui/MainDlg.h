@@ -95,6 +95,7 @@ private:
     void placeStatusView();
     // The user acted: the shown accuracy no longer describes what comes next.
     void forgetAccuracy();
+    QString storedTick() const;
 
     std::unique_ptr<Ui::MainDlg> ui;
     bool updating = false;

@@ -105,7 +105,7 @@ TEST(PointingAccuracy, TouchedPointsAreJudgedByTheirProjectiveResiduals) {
     EXPECT_LT(exact.pixels(), 1e-6);
 
     // One touch in the bottom right off by 6 px, then by 12 px: the least squares residuals, and
-    // with them the figure, grow in proportion; the region is that touch's.
+    // with them the figure, grow nearly in proportion; the region is that touch's.
     std::vector<double> off6 = grid.screen, off12 = grid.screen;
     off6[2 * 15] += 6.0;
     off12[2 * 15] += 12.0;
@@ -114,7 +114,7 @@ TEST(PointingAccuracy, TouchedPointsAreJudgedByTheirProjectiveResiduals) {
     ASSERT_TRUE(a6.known());
     EXPECT_EQ(a6.leastAccurateRegion(), 8);
     EXPECT_GT(a6.pixels(), 1.0);
-    EXPECT_NEAR(a12.pixels(), 2.0 * a6.pixels(), 1e-3 * a6.pixels());
+    EXPECT_NEAR(a12.pixels(), 2.0 * a6.pixels(), 0.01 * a6.pixels());
 
     // Points that determine no map: too few, mismatched, all on one line.
     const std::vector<double> fourCamera(grid.camera.begin(), grid.camera.begin() + 8);
