@@ -141,6 +141,6 @@ PointingAccuracy PointingAccuracy::ofTouchedPoints(const std::vector<double>& ca
     // The fit takes up 8 of the 2n coordinates' freedom, so the residuals alone understate the
     // scatter: per coordinate it is sumSquares / (2n - 8), and a position has two coordinates.
     const double rms = std::sqrt(2.0 * sumSquares / (2 * n - homographyParameters));
-    return PointingAccuracy(rms,
-                            regionOf(screenXY[2 * largestAt], screenXY[2 * largestAt + 1], screenWidth, screenHeight));
+    return PointingAccuracy(
+        rms, regionOf(screenXY[2 * largestAt], screenXY[2 * largestAt + 1], screenWidth, screenHeight));
 }

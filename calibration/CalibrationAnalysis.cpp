@@ -61,9 +61,9 @@ CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, c
             << "(targets not found:" << (missing.isEmpty() ? QStringLiteral(" none") : missing) + ")";
     }
     if (result.ok) {
-        result.accuracy = PointingAccuracy::ofModelFit(MappingModel::fromArray(result.params.data()),
-                                                       analyzer.fitCameraXY, analyzer.fitError, screen.width(),
-                                                       screen.height());
+        result.accuracy =
+            PointingAccuracy::ofModelFit(MappingModel::fromArray(result.params.data()), analyzer.fitCameraXY,
+                                         analyzer.fitError, screen.width(), screen.height());
     }
     if (result.ok && !result.tuning)
         result.rowLimit = PatternAnalyzer::topRowLimit(result.params.data(), screen.width(), screen.height());
@@ -111,9 +111,9 @@ CalibrationAnalysis::TouchFit CalibrationAnalysis::fitTouchedPoints(const float*
         }
     }
     if (semiAutomatic) {
-        result.accuracy = PointingAccuracy::ofModelFit(MappingModel::fromArray(result.params.data()),
-                                                       analyzer.fitCameraXY, analyzer.fitError, screen.width(),
-                                                       screen.height());
+        result.accuracy =
+            PointingAccuracy::ofModelFit(MappingModel::fromArray(result.params.data()), analyzer.fitCameraXY,
+                                         analyzer.fitError, screen.width(), screen.height());
     } else {
         std::vector<double> camera, target;
         for (int i = 0; i < count; ++i) {

@@ -141,7 +141,8 @@ void CamDevCtrl::deviceWatchLoop(DeviceWatchClient& client) {
         ModuleProblem problem = ModuleProblem::openFailed;
         if (usbReady.load()) {
             if (client.isConnected())
-                problem = ModuleDiscovery::isPresent(*usb, false) ? ModuleProblem::none : ModuleProblem::noModule;
+                problem =
+                    ModuleDiscovery::isPresent(*usb, false) ? ModuleProblem::none : ModuleProblem::noModule;
             else
                 problem = ModuleDiscovery::findReady(*usb);
         }

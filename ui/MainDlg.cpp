@@ -48,7 +48,8 @@ QFont shrunk(const QFont& normal, double share) {
 }
 
 QRect scaledRect(const QRect& r, double scale) {
-    return QRect(scaled(r.x(), scale), scaled(r.y(), scale), scaled(r.width(), scale), scaled(r.height(), scale));
+    return QRect(scaled(r.x(), scale), scaled(r.y(), scale), scaled(r.width(), scale),
+                 scaled(r.height(), scale));
 }
 
 // Direct children, and the children of each direct child group box: the widgets the settings
@@ -226,11 +227,12 @@ void MainDlg::showModuleProblem(ModuleProblem problem) {
 
 namespace {
 QString accuracyText(const PointingAccuracy& accuracy, int languageIndex) {
-    const GuidanceText word = accuracy.grade() == PointingAccuracy::Grade::excellent ? GuidanceText::AccuracyExcellent
-                              : accuracy.grade() == PointingAccuracy::Grade::good    ? GuidanceText::AccuracyGood
-                                                                                     : GuidanceText::AccuracyPoor;
-    const auto region =
-        static_cast<GuidanceText>(static_cast<int>(GuidanceText::RegionTopLeft) + accuracy.leastAccurateRegion());
+    const GuidanceText word =
+        accuracy.grade() == PointingAccuracy::Grade::excellent ? GuidanceText::AccuracyExcellent
+        : accuracy.grade() == PointingAccuracy::Grade::good    ? GuidanceText::AccuracyGood
+                                                               : GuidanceText::AccuracyPoor;
+    const auto region = static_cast<GuidanceText>(static_cast<int>(GuidanceText::RegionTopLeft) +
+                                                  accuracy.leastAccurateRegion());
     return LanguageTexts::guidance(GuidanceText::Accuracy)
         .arg(LanguageTexts::localeOf(languageIndex).toString(accuracy.pixels(), 'f', 1),
              LanguageTexts::guidance(word), LanguageTexts::guidance(region));
@@ -251,11 +253,12 @@ void MainDlg::showConnectionState() {
         problemText = LanguageTexts::guidance(GuidanceText::NoPermission);
     else if (!deviceConnected && moduleProblem == ModuleProblem::noHidInterface)
         problemText = LanguageTexts::guidance(GuidanceText::NoHidInterface);
-    const bool accuracyShown = deviceConnected && accuracy.known() &&
-                               !LanguageTexts::guidance(GuidanceText::Accuracy).isEmpty();
+    const bool accuracyShown =
+        deviceConnected && accuracy.known() && !LanguageTexts::guidance(GuidanceText::Accuracy).isEmpty();
     if (accuracyShown) {
         const bool poor = accuracy.grade() == PointingAccuracy::Grade::poor;
-        connectionLabel->showMessage(accuracyText(accuracy, languageIndex), poor ? Tone::problem : Tone::good);
+        connectionLabel->showMessage(accuracyText(accuracy, languageIndex),
+                                     poor ? Tone::problem : Tone::good);
     } else if (!transientStatus.isEmpty() || (deviceConnected && accuracy.known())) {
         connectionLabel->showMessage(storedTick(), Tone::good);
     } else if (!problemText.isEmpty()) {
@@ -280,8 +283,8 @@ void MainDlg::placeStatusView() {
     // strip in the normal font.
     connectionLabel->setFont(font());
     bool fits = connectionLabel->command().isEmpty();
-    for (double share = 0.95; fits && connectionLabel->fontMetrics().horizontalAdvance(connectionLabel->message()) >
-                                          room.width();
+    for (double share = 0.95;
+         fits && connectionLabel->fontMetrics().horizontalAdvance(connectionLabel->message()) > room.width();
          share -= 0.05) {
         fits = share >= smallestTextShare - 0.001;
         connectionLabel->setFont(fits ? shrunk(font(), share) : font());

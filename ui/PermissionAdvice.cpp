@@ -13,7 +13,8 @@ QString PermissionAdvice::command(const QStringList& installedRules, const QStri
     }
     const QFileInfo source(sourceRule);
     if (!sourceRule.isEmpty() && source.isFile())
-        return QStringLiteral("sudo cp %1 /etc/udev/rules.d/ && ").arg(shellQuoted(source.absoluteFilePath())) +
+        return QStringLiteral("sudo cp %1 /etc/udev/rules.d/ && ")
+                   .arg(shellQuoted(source.absoluteFilePath())) +
                applyRules;
     return QString();
 }

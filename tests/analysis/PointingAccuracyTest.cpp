@@ -1,6 +1,6 @@
 // The expected pointing accuracy after a calibration: from a model fit, and from touched points.
-#include "analysis/FitUncertainty.h"
 #include "analysis/PointingAccuracy.h"
+#include "analysis/FitUncertainty.h"
 #include "calibration/PatternGeometry.h"
 #include "sim/VirtualCamera.h"
 #include "sim/VirtualScene.h"
@@ -37,7 +37,8 @@ struct TouchedGrid {
             for (int column = 0; column < 4; ++column) {
                 const double sx = 100.0 + column * 573.0, sy = 80.0 + row * 306.0;
                 const double w = 1.0 + 0.00002 * sx + 0.00001 * sy;
-                camera.insert(camera.end(), {(0.6 * sx + 0.05 * sy + 40.0) / w, (0.02 * sx + 0.6 * sy + 30.0) / w});
+                camera.insert(camera.end(),
+                              {(0.6 * sx + 0.05 * sy + 40.0) / w, (0.02 * sx + 0.6 * sy + 30.0) / w});
                 screen.insert(screen.end(), {sx, sy});
             }
         }
@@ -71,13 +72,15 @@ TEST(PointingAccuracy, ModelFitCarriesTheScatterOverTheScreen) {
     const KnownFit fit;
     const int freedom = static_cast<int>(fit.camera.size()) - MappingModel::parameterCount;
     // A scatter of 1 px per coordinate.
-    const PointingAccuracy one = PointingAccuracy::ofModelFit(fit.truth, fit.camera, freedom, screenW, screenH);
+    const PointingAccuracy one =
+        PointingAccuracy::ofModelFit(fit.truth, fit.camera, freedom, screenW, screenH);
     ASSERT_TRUE(one.known());
     double rms = 0.0, worst = 0.0;
     FitUncertainty(fit.truth, fit.camera, freedom).spreadOverScreen(screenW, screenH, rms, worst);
     EXPECT_NEAR(one.pixels(), rms, 1e-9);
     // The spread scales with the scatter.
-    const PointingAccuracy two = PointingAccuracy::ofModelFit(fit.truth, fit.camera, 4.0 * freedom, screenW, screenH);
+    const PointingAccuracy two =
+        PointingAccuracy::ofModelFit(fit.truth, fit.camera, 4.0 * freedom, screenW, screenH);
     EXPECT_NEAR(two.pixels(), 2.0 * one.pixels(), 1e-9);
     EXPECT_EQ(two.leastAccurateRegion(), one.leastAccurateRegion());
 }
@@ -100,7 +103,8 @@ TEST(PointingAccuracy, ModelFitFromOneSideIsWorstOnTheOther) {
 
 TEST(PointingAccuracy, TouchedPointsAreJudgedByTheirProjectiveResiduals) {
     TouchedGrid grid;
-    const PointingAccuracy exact = PointingAccuracy::ofTouchedPoints(grid.camera, grid.screen, screenW, screenH);
+    const PointingAccuracy exact =
+        PointingAccuracy::ofTouchedPoints(grid.camera, grid.screen, screenW, screenH);
     ASSERT_TRUE(exact.known());
     EXPECT_LT(exact.pixels(), 1e-6);
 

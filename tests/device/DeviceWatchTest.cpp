@@ -137,7 +137,8 @@ TEST_F(SimulatedLinkTest, WatchTellsWhyTheModuleCannotBeUsed) {
         client.problem.store(ModuleProblem::none);
         {
             WatchRun run(*link, client);
-            ASSERT_TRUE(waitUntil([&] { return (c.reachesOpen ? client.openFailed : client.absent).load() >= 2; }));
+            ASSERT_TRUE(
+                waitUntil([&] { return (c.reachesOpen ? client.openFailed : client.absent).load() >= 2; }));
             EXPECT_EQ(client.problem.load(), c.expected);
             EXPECT_EQ(client.opened.load(), 0);
             // Put right (rule installed, other program closed, collection back): opened.

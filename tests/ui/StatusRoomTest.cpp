@@ -69,7 +69,8 @@ TEST_F(StatusRoomTest, SaysWhyTheModuleCannotBeUsedAtEveryScaleAndDirection) {
                 dialog.changeUIState(false);
                 EXPECT_EQ(view->message(), problemText(c.text));
                 const bool guided = !LanguageTexts::guidance(c.text).isEmpty();
-                EXPECT_EQ(view->tone(), guided ? ModuleStatusView::Tone::problem : ModuleStatusView::Tone::plain);
+                EXPECT_EQ(view->tone(),
+                          guided ? ModuleStatusView::Tone::problem : ModuleStatusView::Tone::plain);
                 // Only a missing permission has a command, and it is the untranslated udev one.
                 EXPECT_EQ(view->command().contains(QLatin1String("udevadm")),
                           guided && c.problem == ModuleProblem::noPermission);
@@ -77,7 +78,8 @@ TEST_F(StatusRoomTest, SaysWhyTheModuleCannotBeUsedAtEveryScaleAndDirection) {
                     EXPECT_TRUE(view->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
                 }
                 expectRoomFits(dialog);
-                EXPECT_EQ(view->layoutDirection(), language == arabicIndex ? Qt::RightToLeft : Qt::LeftToRight);
+                EXPECT_EQ(view->layoutDirection(),
+                          language == arabicIndex ? Qt::RightToLeft : Qt::LeftToRight);
             }
             // Opened: the plain state again, and the window back to its designed size.
             dialog.changeUIState(true);
@@ -114,7 +116,8 @@ TEST_F(StatusRoomTest, AccuracyStaysUntilTheUsersNextAction) {
 
     dialog.showCalibrationStored(PointingAccuracy(1.26, 2));
     EXPECT_EQ(statusOf(dialog)->message(),
-              QStringLiteral("Expected pointing accuracy: 1.3 px (good), least accurate near the top right corner."));
+              QStringLiteral(
+                  "Expected pointing accuracy: 1.3 px (good), least accurate near the top right corner."));
     EXPECT_TRUE(dialog.statusText().isEmpty()) << "no transient tick beside it";
     expectRoomFits(dialog);
     // In German the decimal comma (the English sentences stand in for the German table's); a poor
@@ -123,7 +126,8 @@ TEST_F(StatusRoomTest, AccuracyStaysUntilTheUsersNextAction) {
     LanguageTexts::loadTableFile(QStringLiteral(":/Language/l_ENU"));
     dialog.showCalibrationStored(PointingAccuracy(4.04, 6));
     EXPECT_TRUE(statusOf(dialog)->message().contains(QStringLiteral("4,0")));
-    EXPECT_TRUE(statusOf(dialog)->message().contains(LanguageTexts::guidance(GuidanceText::RegionBottomLeft)));
+    EXPECT_TRUE(
+        statusOf(dialog)->message().contains(LanguageTexts::guidance(GuidanceText::RegionBottomLeft)));
     EXPECT_EQ(statusOf(dialog)->tone(), ModuleStatusView::Tone::problem);
     ui.comboLanguage->setCurrentIndex(LanguageTexts::englishIndex + 1);
     EXPECT_TRUE(statusOf(dialog)->message().contains(QStringLiteral("4.0 px (poor: recalibrate)")));
