@@ -36,8 +36,9 @@ public:
     static PointingAccuracy ofModelFit(const MappingModel& model, const std::vector<double>& cameraXY,
                                        double error, int screenWidth, int screenHeight);
     // Touched points: the residuals (screen pixels) of the best projective map from the camera
-    // points to their screen targets (n pairs each). The figure is their root mean square, widened
-    // for the map's 8 parameters; the region the one of the target with the largest residual.
+    // points (with the lens's bend taken out) to their screen targets (n pairs each). The figure is their
+    // root mean square, widened for the map's 8 parameters; the region the one of the target with the largest
+    // residual.
     static PointingAccuracy ofTouchedPoints(const std::vector<double>& cameraXY,
                                             const std::vector<double>& screenXY, int screenWidth,
                                             int screenHeight);

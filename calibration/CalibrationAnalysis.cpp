@@ -115,10 +115,15 @@ CalibrationAnalysis::TouchFit CalibrationAnalysis::fitTouchedPoints(const float*
             PointingAccuracy::ofModelFit(MappingModel::fromArray(result.params.data()), analyzer.fitCameraXY,
                                          analyzer.fitError, screen.width(), screen.height());
     } else {
+        // The accepted model's lens part taken out first: a wide lens bends the touched points
+        // further from any projective map than the touches scatter.
+        const MappingModel model = MappingModel::fromArray(result.params.data());
         std::vector<double> camera, target;
         for (int i = 0; i < count; ++i) {
             const cv::Point2f& c = analyzer.correctedPoints[static_cast<size_t>(i)];
-            camera.insert(camera.end(), {static_cast<double>(c.x), static_cast<double>(c.y)});
+            double u = 0.0, v = 0.0;
+            model.undistort(c.x, c.y, u, v);
+            camera.insert(camera.end(), {u, v});
             target.insert(target.end(), {static_cast<double>(targets[static_cast<size_t>(2 * i)]),
                                          static_cast<double>(targets[static_cast<size_t>(2 * i + 1)])});
         }
