@@ -31,6 +31,8 @@ constexpr int statusShownMs = 6000;
 const QRect statusRoom(20, 670, 190, 31);
 constexpr int statusStripTop = 708;
 constexpr int statusStripMargin = 20;
+// Room kept below the form on a small screen for a strip of about four lines.
+constexpr int statusStripReserve = 80;
 
 // 8 points at 96 DPI.
 constexpr double designFontPixels = 8.0 * 96.0 / 72.0;
@@ -126,7 +128,8 @@ double MainDlg::fittedScale(double dpiScale, const QSize& available) {
     if (!available.isValid() || available.isEmpty())
         return dpiScale;
     const double fitWidth = (available.width() - frameAllowanceWidth) / static_cast<double>(designWidth);
-    const double fitHeight = (available.height() - frameAllowanceHeight) / static_cast<double>(designHeight);
+    const double fitHeight =
+        (available.height() - frameAllowanceHeight) / static_cast<double>(designHeight + statusStripReserve);
     return qMax(0.1, qMin(dpiScale, qMin(fitWidth, fitHeight)));
 }
 

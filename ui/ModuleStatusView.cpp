@@ -21,7 +21,7 @@ void ModuleStatusView::showMessage(const QString& message, Tone tone, const QStr
         setStyleSheet(QStringLiteral("color: rgb(0, 110, 40);"));
         break;
     case Tone::problem:
-        setStyleSheet(QStringLiteral("color: rgb(170, 20, 20);"));
+        setStyleSheet(QStringLiteral("color: rgb(150, 0, 0);"));
         break;
     }
     if (command.isEmpty()) {

@@ -38,7 +38,8 @@ inside() {
     done
   }
   # Clicks a point of the settings window given in its designed 560 x 710 layout (the program
-  # scales the window with the display's DPI).
+  # scales the window with the display's DPI, the same across and down; a status strip may make
+  # it taller below the form).
   click() {
     local window=""
     # The window may still be on its way to the screen on a busy machine.
@@ -55,7 +56,7 @@ inside() {
       fail "no settings window"
     fi
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    xdotool mousemove --window "$window" $(($1 * WIDTH / 560)) $(($2 * HEIGHT / 710)) click 1
+    xdotool mousemove --window "$window" $(($1 * WIDTH / 560)) $(($2 * WIDTH / 560)) click 1
   }
 
   "$build/vexaro-emulate-module" --screen-camera -- "$build/app/vexaro-setup" >"$log" 2>&1 &
