@@ -10,6 +10,10 @@ ModuleStatusView::ModuleStatusView(QWidget* parent)
 }
 
 void ModuleStatusView::showMessage(const QString& message, Tone tone, const QString& command) {
+    // The watcher repeats the same state every cycle; setting the text again would drop a selection
+    // the user is about to copy.
+    if (message == shownMessage && command == shownCommand && tone == shownTone && !text().isEmpty())
+        return;
     shownMessage = message;
     shownCommand = command;
     shownTone = tone;

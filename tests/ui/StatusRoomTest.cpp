@@ -152,3 +152,21 @@ TEST_F(StatusRoomTest, AccuracyStaysUntilTheUsersNextAction) {
     dialog.showCalibrationStored(PointingAccuracy());
     EXPECT_EQ(dialog.statusText(), QStringLiteral("\u2713 Calibration"));
 }
+
+// The watcher says the same every cycle: a selection the user is making in the command survives it.
+TEST_F(StatusRoomTest, RepeatedProblemKeepsTheSelection) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
+    LanguageTexts::loadTableFile(QStringLiteral(":/Language/l_ENU"));
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    dialog.showModuleProblem(ModuleProblem::noPermission);
+    dialog.changeUIState(false);
+    ModuleStatusView* view = statusOf(dialog);
+    if (view->command().isEmpty())
+        GTEST_SKIP() << "no udev rule found on this system";
+    view->setSelection(0, 10);
+    ASSERT_TRUE(view->hasSelectedText());
+    dialog.showModuleProblem(ModuleProblem::noPermission);
+    dialog.changeUIState(false);
+    EXPECT_TRUE(view->hasSelectedText());
+}
