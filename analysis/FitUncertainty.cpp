@@ -98,17 +98,8 @@ void FitUncertainty::spreadOverScreen(int screenWidth, int screenHeight, double&
             model.cameraToScreen(x, y, sx, sy);
             if (!(sx >= 0.0 && sy >= 0.0 && sx < screenWidth && sy < screenHeight))
                 continue;
-            double gx[P], gy[P];
-            gradients(x, y, gx, gy);
-            double variance = 0.0;
-            for (int r = 0; r < P; ++r) {
-                const double ax = gx[r] / columnScale[r], ay = gy[r] / columnScale[r];
-                for (int c = 0; c < P; ++c) {
-                    const double bx = gx[c] / columnScale[c], by = gy[c] / columnScale[c];
-                    variance += covariance[r][c] * (ax * bx + ay * by);
-                }
-            }
-            variance = std::max(variance, 0.0) * sigma * sigma;
+            const double spread = spreadAt(x, y);
+            const double variance = spread * spread;
             sum += variance;
             largest = std::max(largest, variance);
             ++samples;
@@ -118,6 +109,22 @@ void FitUncertainty::spreadOverScreen(int screenWidth, int screenHeight, double&
         return;
     rms = std::sqrt(sum / samples);
     worst = std::sqrt(largest);
+}
+
+double FitUncertainty::spreadAt(double x, double y) const {
+    if (!determined)
+        return std::numeric_limits<double>::infinity();
+    double gx[P], gy[P];
+    gradients(x, y, gx, gy);
+    double variance = 0.0;
+    for (int r = 0; r < P; ++r) {
+        const double ax = gx[r] / columnScale[r], ay = gy[r] / columnScale[r];
+        for (int c = 0; c < P; ++c) {
+            const double bx = gx[c] / columnScale[c], by = gy[c] / columnScale[c];
+            variance += covariance[r][c] * (ax * bx + ay * by);
+        }
+    }
+    return std::sqrt(std::max(variance, 0.0)) * sigma;
 }
 
 bool FitUncertainty::leverage(double x, double y, double (&hat)[2][2]) const {

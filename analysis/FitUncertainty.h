@@ -25,6 +25,10 @@ public:
 
     double scatter() const { return sigma; }
 
+    // The predicted spread (screen pixels) of the screen point of camera point (x, y); infinite
+    // when the model is not determined.
+    double spreadAt(double x, double y) const;
+
     // How much the fit follows a point at camera (x, y) among those it was fitted to: the 2 x 2
     // block of the hat matrix there (screen x, y). False when the model is not determined.
     bool leverage(double x, double y, double (&hat)[2][2]) const;

@@ -317,6 +317,7 @@ bool PatternAnalyzer::runFit(const PointTable& table, int count, bool allStarts,
             out[i] = result.params[i];
     }
     fitError = result.error;
+    fitCameraXY.assign(camera.begin(), camera.begin() + 2 * n);
     fitIterations = result.iterations;
     fitRan = true;
     fitPoints = n;

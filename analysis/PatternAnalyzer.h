@@ -71,6 +71,8 @@ public:
     PointTable tweakTable{};
     bool fitOk = false;
     double fitError = 0.0;
+    // The camera points (x, y pairs) the last fit was made from.
+    std::vector<double> fitCameraXY;
     // Root mean square spread of the screen position the last automatic fit gives across the
     // screen (see FitUncertainty); infinite when its points do not determine the model.
     double fitSpread = 0.0;

@@ -167,6 +167,7 @@ void AutomaticFlow::patternImageIn() {
                            {}},
                           fit, annotated);
     run.fitOk = fit.ok;
+    run.accuracy = fit.accuracy;
     qCDebug(lcAutomatic) << "image analysis:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
                          << PatternAnalyzer::instance().fitError << "row limit" << fit.rowLimit;
     run.tuning = fit.tuning;

@@ -61,6 +61,11 @@ CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, c
             << "stage:" << QString::fromStdString(result.failure.reason)
             << "(targets not found:" << (missing.isEmpty() ? QStringLiteral(" none") : missing) + ")";
     }
+    if (result.ok) {
+        result.accuracy =
+            PointingAccuracy::ofModelFit(MappingModel::fromArray(result.params.data()), analyzer.fitCameraXY,
+                                         analyzer.fitError, screen.width(), screen.height());
+    }
     if (result.ok && !result.tuning)
         result.rowLimit = PatternAnalyzer::topRowLimit(result.params.data(), screen.width(), screen.height());
     return result;
@@ -105,6 +110,25 @@ CalibrationAnalysis::TouchFit CalibrationAnalysis::fitTouchedPoints(const float*
             result.tweaks[static_cast<size_t>(2 * i)] = offset.x;
             result.tweaks[static_cast<size_t>(2 * i + 1)] = offset.y;
         }
+    }
+    if (semiAutomatic) {
+        result.accuracy =
+            PointingAccuracy::ofModelFit(MappingModel::fromArray(result.params.data()), analyzer.fitCameraXY,
+                                         analyzer.fitError, screen.width(), screen.height());
+    } else {
+        // The accepted model's lens part taken out first: a wide lens bends the touched points
+        // further from any projective map than the touches scatter.
+        const MappingModel model = MappingModel::fromArray(result.params.data());
+        std::vector<double> camera, target;
+        for (int i = 0; i < count; ++i) {
+            const cv::Point2f& c = analyzer.correctedPoints[static_cast<size_t>(i)];
+            double u = 0.0, v = 0.0;
+            model.undistort(c.x, c.y, u, v);
+            camera.insert(camera.end(), {u, v});
+            target.insert(target.end(), {static_cast<double>(targets[static_cast<size_t>(2 * i)]),
+                                         static_cast<double>(targets[static_cast<size_t>(2 * i + 1)])});
+        }
+        result.accuracy = PointingAccuracy::ofTouchedPoints(camera, target, screen.width(), screen.height());
     }
     result.rowLimit = PatternAnalyzer::topRowLimit(result.params.data(), screen.width(), screen.height());
     return result;

@@ -2,6 +2,7 @@
 
 #include "analysis/AnalysisFailure.h"
 #include "analysis/DetectionReport.h"
+#include "analysis/PointingAccuracy.h"
 #include "calibration/TweakRecord.h"
 
 #include <QPointF>
@@ -19,6 +20,7 @@ public:
         // Zeroed 256-byte result buffer; the first 13 values are the model.
         std::array<double, 32> params{};
         int rowLimit = -1;
+        PointingAccuracy accuracy; // known when ok
     };
     struct AutoFit : Fit {
         bool tuning = false;       // still semi-automatic: go on to the touch phase

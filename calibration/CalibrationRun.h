@@ -1,8 +1,11 @@
 #pragma once
 
+#include "analysis/PointingAccuracy.h"
+
 // What one calibration run carries from its analysis to its end.
 struct CalibrationRun {
     bool tuning = false;         // the run is semi-automatic (cleared when its fit falls back)
     bool tuningFellBack = false; // the semi-automatic fit failed and the run went on as automatic
     bool fitOk = false;          // the last fit of the run succeeded
+    PointingAccuracy accuracy;   // of the last accepted fit of the run
 };

@@ -129,6 +129,7 @@ void TouchFlow::pointsArrived(const float* moduleSlots) {
     if (!fit.ordered)
         return; // no order for these flags: the time limit or the user ends the run
     run.fitOk = fit.ok;
+    run.accuracy = fit.accuracy;
     qCDebug(lcTouch) << "touched points:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
                      << PatternAnalyzer::instance().fitError;
     halt();

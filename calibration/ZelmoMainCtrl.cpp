@@ -21,6 +21,8 @@ ZelmoMainCtrl::ZelmoMainCtrl(LanguageTexts* languageTexts, std::unique_ptr<UsbTr
                              QObject* parent)
     : QObject(parent)
     , texts(languageTexts) {
+    qRegisterMetaType<ModuleProblem>("ModuleProblem");
+    qRegisterMetaType<PointingAccuracy>("PointingAccuracy");
     camDev = new CamDevCtrl(std::move(transport));
     connectDevice();
     calibDlg = new CalibDlg(texts);
@@ -112,6 +114,7 @@ bool ZelmoMainCtrl::prepareStart() {
     if (running)
         running->halt();
     touchCaptureArmed.store(false);
+    currentRun.accuracy = PointingAccuracy();
     calibDlg->hide();
     camDev->setPointCounts(firmwareSupported.load(), settings.lens);
     return true;
@@ -282,7 +285,7 @@ void ZelmoMainCtrl::slotSetCalibResult(int result) {
     if (result == 0)
         MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(13));
     else
-        emit sigCalibrationStored();
+        emit sigCalibrationStored(currentRun.accuracy);
 }
 
 void ZelmoMainCtrl::FinishAutoCalibration(int result) {
@@ -394,9 +397,19 @@ void ZelmoMainCtrl::reportOpened() {
     emit sigChangeUIState(true);
 }
 
-// The module is on the bus and cannot be opened: said once per such episode, which ends when the
-// module is opened or leaves the bus (the USB layer logs which udev rule to install).
+// Emitted on the watch thread: the settings window, in the GUI thread, gets it queued.
+void ZelmoMainCtrl::reportProblem(ModuleProblem problem) {
+    cycleProblem.store(problem);
+    emit sigModuleProblem(problem);
+}
+
+// The module is on the bus and cannot be opened. A missing permission or HID interface is told,
+// with what to do, in the settings window's status room; any other failure in a box, once per
+// such episode, which ends when the module is opened or leaves the bus.
 void ZelmoMainCtrl::reportOpenFailed() {
+    const ModuleProblem problem = cycleProblem.exchange(ModuleProblem::openFailed);
+    if (problem == ModuleProblem::noPermission || problem == ModuleProblem::noHidInterface)
+        return;
     if (openFailureShown.exchange(true))
         return;
     QMetaObject::invokeMethod(

@@ -85,8 +85,11 @@ signals:
     void sigSetFWOption(unsigned char ceiling, unsigned char rear, unsigned char finger, unsigned char lens);
     void sigUpdateAlignImage(QImage sImage);
     void sigChangeUIState(bool bEnable);
-    // A calibration ended with its record stored in the module (no message box says so).
-    void sigCalibrationStored();
+    // A calibration ended with its record stored in the module (no message box says so), with how
+    // accurately the pen is expected to point (not known when the run could not tell).
+    void sigCalibrationStored(PointingAccuracy accuracy);
+    // Why the module cannot be used, from the watch thread each cycle it cannot (queued).
+    void sigModuleProblem(ModuleProblem problem);
 
 public slots:
     void slotSetFWVersion(QString sVersion);
@@ -112,6 +115,7 @@ private:
     void reportAbsent() override;
     void reportOpened() override;
     void reportOpenFailed() override;
+    void reportProblem(ModuleProblem problem) override;
 
     // FlowHost, for the flows (GUI thread).
     CamDevCtrl& deviceLink() override { return *camDev; }
@@ -145,6 +149,8 @@ private:
     std::atomic<bool> connected{false};
     std::atomic<int> firmwareSupported{0};
     std::atomic<bool> openFailureShown{false}; // M1 shown in the current cannot-open episode
+    // The problem reported in this watch cycle, until its open failure is handled.
+    std::atomic<ModuleProblem> cycleProblem{ModuleProblem::openFailed};
     int fwMinor = 10;
     InstallationSettings settings;
     TweakRecord prevTweak;

@@ -81,7 +81,9 @@ void CamDevCtrl::closeHandle() {
     usb->close(h);
 }
 
-bool CamDevCtrl::openDevice() {
+bool CamDevCtrl::openDevice(ModuleProblem* whyNot) {
+    if (whyNot)
+        *whyNot = ModuleProblem::openFailed;
     if (!usbReady.load())
         return false;
     // One lock across the whole change of handle and receiver: a receiver restart from the GUI
@@ -93,7 +95,7 @@ bool CamDevCtrl::openDevice() {
         Pacing::pause(500);
         closeHandle();
     }
-    const UsbTransport::HandleRef opened = ModuleDiscovery::openFirst(*usb);
+    const UsbTransport::HandleRef opened = ModuleDiscovery::openFirst(*usb, whyNot);
     if (opened == 0)
         return false;
     // A calibration image asked of the module before it left cannot be answered by the one opened
@@ -134,20 +136,32 @@ void CamDevCtrl::sendPacket(const DevicePacket& packet) {
 
 void CamDevCtrl::deviceWatchLoop(DeviceWatchClient& client) {
     while (!client.watchStopRequested()) {
-        const bool present = isDevicePresent(!client.isConnected());
-        if (!present) {
+        // A connected module needs only to stay on the bus; one to be opened needs its HID
+        // collection too, and when it lacks it the user is told so rather than to plug it in.
+        ModuleProblem problem = ModuleProblem::openFailed;
+        if (usbReady.load()) {
+            if (client.isConnected())
+                problem =
+                    ModuleDiscovery::isPresent(*usb, false) ? ModuleProblem::none : ModuleProblem::noModule;
+            else
+                problem = ModuleDiscovery::findReady(*usb);
+        }
+        if (problem != ModuleProblem::none) {
             if (client.isConnected())
                 stopReceiver(); // the handle stays; the next open closes it
             client.setConnected(false);
             Pacing::pause(1000);
+            client.reportProblem(problem);
             client.reportAbsent();
         } else if (!client.isConnected() || receiveLoop->linkLost()) {
             // Also reopens a module that left and came back between two cycles: the old handle
             // is dead for good and would leave the link silent.
-            if (openDevice()) {
+            ModuleProblem whyNot = ModuleProblem::none;
+            if (openDevice(&whyNot)) {
                 client.setConnected(true);
                 client.reportOpened();
             } else {
+                client.reportProblem(whyNot);
                 client.reportOpenFailed();
             }
         }

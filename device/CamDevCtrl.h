@@ -2,6 +2,7 @@
 
 #include "device/CalibParameterRecord.h"
 #include "device/ImageTransferHost.h"
+#include "device/ModuleProblem.h"
 #include "device/ReceivedReport.h"
 #include "device/ReceiverRuns.h"
 #include "device/UsbTransport.h"
@@ -42,7 +43,8 @@ public:
 
     // Discovery and the write path (watch thread, except sendPacket which any thread may call).
     bool isDevicePresent(bool requireHid);
-    bool openDevice();
+    // whyNot, when given, says why no module could be opened.
+    bool openDevice(ModuleProblem* whyNot = nullptr);
     void deviceWatchLoop(DeviceWatchClient& client);
 
     // Receive thread control.

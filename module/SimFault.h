@@ -20,4 +20,5 @@ enum class SimFault {
     StopsAnswering,    // requests are taken and counted but nothing more is ever sent (hung firmware)
     StopsAnsweringAt,  // StopsAnswering from the first request whose code is the value
     CaptureMs,         // a capture takes this long (not pacing-scaled) before it is kept and answered
+    OpenDenied,        // opening a module is refused as for a user without permission
 };

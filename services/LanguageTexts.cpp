@@ -66,6 +66,12 @@ QString LanguageTexts::languageCode(int index) {
     return QString::fromLatin1(languages[index].code);
 }
 
+QLocale LanguageTexts::localeOf(int index) {
+    if (index < 0 || index >= languageCount)
+        return QLocale(QLocale::English);
+    return QLocale(languages[index].language);
+}
+
 int LanguageTexts::languageIndexForLocale(const QLocale& locale) {
     for (int i = 0; i < languageCount; ++i) {
         if (languages[i].language != locale.language())

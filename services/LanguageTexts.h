@@ -39,6 +39,8 @@ public:
 
     // Three-letter code of a language index ("ENU" for 6); empty outside 0..23.
     static QString languageCode(int index);
+    // The locale of a language index, for numbers in its texts (English outside 0..23).
+    static QLocale localeOf(int index);
     // Language index the locale selects, or -1 when no table matches it.
     static int languageIndexForLocale(const QLocale& locale);
 };

@@ -68,6 +68,8 @@ UsbError SimulatedBus::open(UsbTransport::DeviceRef device, UsbTransport::Handle
     std::lock_guard<std::mutex> l(busLock);
     if (!plugged)
         return UsbError::noDevice;
+    if (faultSwitches.value(SimFault::OpenDenied) != 0.0)
+        return UsbError::access;
     handle = nextHandle++;
     handles[handle] = {device, generation};
     return UsbError::none;

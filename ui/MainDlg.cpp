@@ -3,6 +3,8 @@
 #include "platform/DisplayProvider.h"
 #include "platform/Platform.h"
 #include "services/LanguageTexts.h"
+#include "ui/ModuleStatusView.h"
+#include "ui/PermissionAdvice.h"
 #include "ui_MainDlg.h"
 
 #include <QAbstractButton>
@@ -25,6 +27,13 @@ constexpr int designHeight = 710;
 constexpr int frameAllowanceWidth = 16;
 constexpr int frameAllowanceHeight = 48;
 constexpr int statusShownMs = 6000;
+// The status room at the design scale, and the margin around the strip that replaces it.
+const QRect statusRoom(20, 670, 190, 31);
+constexpr int statusStripTop = 708;
+constexpr int statusStripMargin = 20;
+// Room kept below the form on a small screen for a strip of about four lines.
+constexpr int statusStripReserve = 80;
+
 // 8 points at 96 DPI.
 constexpr double designFontPixels = 8.0 * 96.0 / 72.0;
 // A text that does not fit its widget gets a smaller font, down to this share of the normal one.
@@ -32,6 +41,17 @@ constexpr double smallestTextShare = 0.7;
 
 int scaled(int v, double scale) {
     return static_cast<int>(v * scale);
+}
+
+QFont shrunk(const QFont& normal, double share) {
+    QFont font = normal;
+    font.setPixelSize(qMax(1, qRound(normal.pixelSize() * share)));
+    return font;
+}
+
+QRect scaledRect(const QRect& r, double scale) {
+    return QRect(scaled(r.x(), scale), scaled(r.y(), scale), scaled(r.width(), scale),
+                 scaled(r.height(), scale));
 }
 
 // Direct children, and the children of each direct child group box: the widgets the settings
@@ -76,11 +96,9 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     ui->pushClearEEPROM->hide();
     // The status line sits in the room the hidden service buttons leave below the calibration box:
     // it shows the module's connection state, and for a few seconds that a calibration was stored.
-    connectionLabel = new QLabel(this);
+    connectionLabel = new ModuleStatusView(this);
     connectionLabel->setObjectName(QStringLiteral("labelConnection"));
-    connectionLabel->setGeometry(20, 670, 190, 31);
-    connectionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    connectionLabel->setWordWrap(true);
+    connectionLabel->setGeometry(statusRoom);
     statusTimer = new QTimer(this);
     statusTimer->setSingleShot(true);
     connect(statusTimer, &QTimer::timeout, this, [this] {
@@ -111,7 +129,8 @@ double MainDlg::fittedScale(double dpiScale, const QSize& available) {
     if (!available.isValid() || available.isEmpty())
         return dpiScale;
     const double fitWidth = (available.width() - frameAllowanceWidth) / static_cast<double>(designWidth);
-    const double fitHeight = (available.height() - frameAllowanceHeight) / static_cast<double>(designHeight);
+    const double fitHeight =
+        (available.height() - frameAllowanceHeight) / static_cast<double>(designHeight + statusStripReserve);
     return qMax(0.1, qMin(dpiScale, qMin(fitWidth, fitHeight)));
 }
 
@@ -187,39 +206,116 @@ void MainDlg::setDeviceOptions(uchar ceiling, uchar rear, uchar finger, uchar re
 }
 
 void MainDlg::changeUIState(bool bEnable) {
-    QWidget* const deviceControls[] = {
-        ui->textEditInfo1, ui->textEditInfo3, ui->comboLanguage, ui->checkCeiling, ui->checkRear,
-        ui->labelUse,      ui->labelSel_1,    ui->labelUseL,     ui->pushView,     ui->labelInfo3,
-        ui->radioPen,      ui->radioFinger,   ui->labelSel_2,    ui->comboLens};
+    // The language box stays usable without a module: the guidance is read in it.
+    QWidget* const deviceControls[] = {ui->textEditInfo1, ui->textEditInfo3, ui->checkCeiling, ui->checkRear,
+                                       ui->labelUse,      ui->labelSel_1,    ui->labelUseL,    ui->pushView,
+                                       ui->labelInfo3,    ui->radioPen,      ui->radioFinger,  ui->labelSel_2,
+                                       ui->comboLens};
     for (QWidget* widget : deviceControls)
         widget->setEnabled(bEnable);
     enableCalibControls(bEnable && lens != 0);
     if (!bEnable) {
         ui->labelFWVersion->setText(firmwarePrefix);
         touchTestAvailable = false;
+        accuracy = PointingAccuracy(); // no longer about the module in use
+    } else {
+        moduleProblem = ModuleProblem::none;
     }
     ui->pushTouchTest->setEnabled(bEnable && touchTestAvailable);
     deviceConnected = bEnable;
     showConnectionState();
 }
 
-// M15 "Vexaro Status" with M16 "Connection" or M17 "Disconnection"; the sentence (M18 or M19) is
-// the tooltip.
+void MainDlg::showModuleProblem(ModuleProblem problem) {
+    moduleProblem = problem;
+    showConnectionState();
+}
+
+namespace {
+QString accuracyText(const PointingAccuracy& accuracy, int languageIndex) {
+    const GuidanceText word =
+        accuracy.grade() == PointingAccuracy::Grade::excellent ? GuidanceText::AccuracyExcellent
+        : accuracy.grade() == PointingAccuracy::Grade::good    ? GuidanceText::AccuracyGood
+                                                               : GuidanceText::AccuracyPoor;
+    const auto region = static_cast<GuidanceText>(static_cast<int>(GuidanceText::RegionTopLeft) +
+                                                  accuracy.leastAccurateRegion());
+    return LanguageTexts::guidance(GuidanceText::Accuracy)
+        .arg(LanguageTexts::localeOf(languageIndex).toString(accuracy.pixels(), 'f', 1),
+             LanguageTexts::guidance(word), LanguageTexts::guidance(region));
+}
+} // namespace
+
+// In order: a stored calibration's accuracy or tick, why the module cannot be used, and M15
+// "Vexaro Status" with M16 "Connection" or M17 "Disconnection" (the sentence, M18 or M19, is the
+// tooltip).
 void MainDlg::showConnectionState() {
-    if (!transientStatus.isEmpty()) {
-        connectionLabel->setStyleSheet(QStringLiteral("color: rgb(0, 110, 40);"));
-        connectionLabel->setText(transientStatus);
-        return;
+    using Tone = ModuleStatusView::Tone;
+    const int languageIndex = texts ? texts->getLanguageIndex() : LanguageTexts::englishIndex;
+    // A table that lacks a text falls back to what the tables had before it, never to an empty room.
+    QString problemText;
+    if (!deviceConnected && moduleProblem == ModuleProblem::noModule)
+        problemText = LanguageTexts::guidance(GuidanceText::NoModule);
+    else if (!deviceConnected && moduleProblem == ModuleProblem::noPermission)
+        problemText = LanguageTexts::guidance(GuidanceText::NoPermission);
+    else if (!deviceConnected && moduleProblem == ModuleProblem::noHidInterface)
+        problemText = LanguageTexts::guidance(GuidanceText::NoHidInterface);
+    const bool accuracyShown =
+        deviceConnected && accuracy.known() && !LanguageTexts::guidance(GuidanceText::Accuracy).isEmpty();
+    if (accuracyShown) {
+        const bool poor = accuracy.grade() == PointingAccuracy::Grade::poor;
+        connectionLabel->showMessage(accuracyText(accuracy, languageIndex),
+                                     poor ? Tone::problem : Tone::good);
+    } else if (!transientStatus.isEmpty() || (deviceConnected && accuracy.known())) {
+        connectionLabel->showMessage(storedTick(), Tone::good);
+    } else if (!problemText.isEmpty()) {
+        const bool permission = moduleProblem == ModuleProblem::noPermission;
+        connectionLabel->showMessage(problemText, Tone::problem,
+                                     permission ? PermissionAdvice::commandHere() : QString());
+    } else {
+        connectionLabel->showMessage(LanguageTexts::getMessageText(14) + QStringLiteral(" : ") +
+                                         LanguageTexts::getMessageText(deviceConnected ? 15 : 16),
+                                     Tone::plain);
     }
-    connectionLabel->setStyleSheet(QString());
-    connectionLabel->setText(LanguageTexts::getMessageText(14) + QStringLiteral(" : ") +
-                             LanguageTexts::getMessageText(deviceConnected ? 15 : 16));
     connectionLabel->setToolTip(LanguageTexts::getMessageText(deviceConnected ? 17 : 18));
+    connectionLabel->setLayoutDirection(texts && texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    placeStatusView();
+}
+
+void MainDlg::placeStatusView() {
+    const QRect room = scaledRect(statusRoom, scale);
+    const int designed = scaled(designHeight, scale);
+    int height = designed;
+    // A one-line state keeps its room, in a smaller font if it must; anything longer goes to the
+    // strip in the normal font.
+    connectionLabel->setFont(font());
+    bool fits = connectionLabel->command().isEmpty();
+    for (double share = 0.95;
+         fits && connectionLabel->fontMetrics().horizontalAdvance(connectionLabel->message()) > room.width();
+         share -= 0.05) {
+        fits = share >= smallestTextShare - 0.001;
+        connectionLabel->setFont(fits ? shrunk(font(), share) : font());
+    }
+    if (fits) {
+        connectionLabel->setGeometry(room);
+    } else {
+        const int margin = scaled(statusStripMargin, scale);
+        const int width = this->width() - 2 * margin;
+        const int needed = connectionLabel->heightForWidth(width);
+        const int top = scaled(statusStripTop, scale);
+        connectionLabel->setGeometry(margin, top, width, needed);
+        height = top + needed + scaled(8, scale);
+    }
+    if (this->height() != height)
+        setFixedSize(width(), height);
+}
+
+QString MainDlg::storedTick() const {
+    // A check mark and C27, "Calibration", read in every language.
+    return QStringLiteral("\u2713 ") + (texts ? texts->getConfigText(26) : QString());
 }
 
 void MainDlg::showCalibrationStored() {
-    // The tables hold no sentence for it: a check mark and C27, "Calibration", read in every language.
-    transientStatus = QStringLiteral("\u2713 ") + (texts ? texts->getConfigText(26) : QString());
+    transientStatus = storedTick();
     showConnectionState();
     statusTimer->start(statusShownMs);
 }
@@ -227,6 +323,24 @@ void MainDlg::showCalibrationStored() {
 void MainDlg::setTouchTestAvailable(bool available) {
     touchTestAvailable = available;
     ui->pushTouchTest->setEnabled(deviceConnected && touchTestAvailable);
+}
+
+void MainDlg::showCalibrationStored(const PointingAccuracy& stored) {
+    accuracy = stored;
+    if (!accuracy.known()) {
+        showCalibrationStored();
+        return;
+    }
+    transientStatus.clear();
+    statusTimer->stop();
+    showConnectionState();
+}
+
+void MainDlg::forgetAccuracy() {
+    if (!accuracy.known())
+        return;
+    accuracy = PointingAccuracy();
+    showConnectionState();
 }
 
 QString MainDlg::statusText() const {
@@ -274,11 +388,6 @@ bool textCutOff(QWidget* widget) {
     return false;
 }
 
-QFont shrunk(const QFont& normal, double share) {
-    QFont font = normal;
-    font.setPixelSize(qMax(1, qRound(normal.pixelSize() * share)));
-    return font;
-}
 } // namespace
 
 // An info text taller than its box (longer languages wrap to more lines) first gets tighter lines,
@@ -303,6 +412,8 @@ void MainDlg::fitInfoText(QTextEdit* box, const QString& text) {
 // A caption wider than its widget gets a smaller font, never less than smallestTextShare.
 void MainDlg::fitCaptions() {
     for (QWidget* widget : formWidgets(this)) {
+        if (widget == connectionLabel)
+            continue; // it wraps, and the window makes room for it
         for (double share = 0.95; share >= smallestTextShare - 0.001 && textCutOff(widget); share -= 0.05)
             widget->setFont(shrunk(font(), share));
     }
@@ -369,6 +480,7 @@ void MainDlg::applyLanguage() {
          {ui->groupMode, ui->groupBasic, ui->groupLanguage, ui->groupAdjust, ui->groupCalib, ui->groupLens})
         group->setLayoutDirection(direction);
     updating = false;
+    showConnectionState(); // in the new language and its font
 }
 
 void MainDlg::on_comboLanguage_currentIndexChanged(int index) {
@@ -380,10 +492,12 @@ void MainDlg::on_comboLanguage_currentIndexChanged(int index) {
 }
 
 void MainDlg::on_pushView_clicked() {
+    forgetAccuracy();
     emit sigStartAlignmentDisplay();
 }
 
 void MainDlg::on_pushAutoCalib_clicked() {
+    forgetAccuracy();
     if (!ui->checkSemiAutoCalib->isChecked()) {
         emit sigStartACalibration();
     } else {
@@ -393,6 +507,7 @@ void MainDlg::on_pushAutoCalib_clicked() {
 }
 
 void MainDlg::on_pushManualCalib_clicked() {
+    forgetAccuracy();
     emit sigStartMCalibration();
 }
 
@@ -401,10 +516,12 @@ void MainDlg::on_pushTouchTest_clicked() {
 }
 
 void MainDlg::on_checkCeiling_clicked() {
+    forgetAccuracy();
     emit sigSetCeiling(ui->checkCeiling->isChecked());
 }
 
 void MainDlg::on_checkRear_clicked() {
+    forgetAccuracy();
     emit sigSetRear(ui->checkRear->isChecked());
 }
 
@@ -415,10 +532,12 @@ void MainDlg::on_pushClose_clicked() {
 void MainDlg::on_pushTCDebug_clicked() {}
 
 void MainDlg::on_radioPen_clicked() {
+    forgetAccuracy();
     emit sigSetFingerMode(false);
 }
 
 void MainDlg::on_radioFinger_clicked() {
+    forgetAccuracy();
     emit sigSetFingerMode(true);
 }
 
@@ -427,6 +546,7 @@ void MainDlg::on_comboLanguage_highlighted(int) {}
 void MainDlg::on_comboLens_currentIndexChanged(int index) {
     if (index < 0 || updating)
         return;
+    forgetAccuracy();
     lens = ui->comboLens->itemData(index).toInt();
     lensIndex = index;
     enableCalibControls(lens != 0);

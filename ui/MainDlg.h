@@ -1,6 +1,8 @@
 #pragma once
 
 #include "analysis/LensType.h"
+#include "analysis/PointingAccuracy.h"
+#include "device/ModuleProblem.h"
 
 #include <QDialog>
 #include <QPoint>
@@ -8,6 +10,7 @@
 #include <memory>
 
 class LanguageTexts;
+class ModuleStatusView;
 class QLabel;
 class QTextEdit;
 class QTimer;
@@ -53,7 +56,12 @@ public:
     // The touch test needs a calibration stored in the connected module; a disconnection takes
     // that knowledge away (another module may come back).
     void setTouchTestAvailable(bool available);
+    // After an accepted calibration: how accurately the pen points, until the user's next action
+    // (a start or a change of a setting). Not known: the transient tick as above.
+    void showCalibrationStored(const PointingAccuracy& accuracy);
     QString statusText() const;
+    // Why the module cannot be used, with what to do, while it is disconnected.
+    void showModuleProblem(ModuleProblem problem);
 
 public slots:
     void on_comboLanguage_currentIndexChanged(int index);
@@ -87,6 +95,12 @@ private:
     void fitCaptions();
     void enableCalibControls(bool enable);
     void showConnectionState();
+    // The status room: its own place below the calibration box for a short line, a strip across
+    // the bottom of the window (which grows for it) for a longer one.
+    void placeStatusView();
+    // The user acted: the shown accuracy no longer describes what comes next.
+    void forgetAccuracy();
+    QString storedTick() const;
 
     std::unique_ptr<Ui::MainDlg> ui;
     bool updating = false;
@@ -99,9 +113,11 @@ private:
     double scale = 1.0;
     // The module's connection state, in the room the hidden service buttons leave below the
     // calibration box (the form's widgets keep their places).
-    QLabel* connectionLabel = nullptr;
+    ModuleStatusView* connectionLabel = nullptr;
     bool deviceConnected = false;
     bool touchTestAvailable = false;
+    ModuleProblem moduleProblem = ModuleProblem::none;
+    PointingAccuracy accuracy;
     QTimer* statusTimer = nullptr; // Qt child; ends the transient status
     QString transientStatus;       // shown instead of the connection state while statusTimer runs
 };

@@ -89,7 +89,9 @@ void ZelmoSetupDlg::connectController() {
     connect(mainCtrl, SIGNAL(sigSetFWOption(uchar, uchar, uchar, uchar)), this,
             SLOT(slotSetFWOption(uchar, uchar, uchar, uchar)));
     // Beyond the table: a stored calibration is confirmed on the settings window's status line.
-    connect(mainCtrl, SIGNAL(sigCalibrationStored()), this, SLOT(slotCalibrationStored()));
+    connect(mainCtrl, &ZelmoMainCtrl::sigCalibrationStored, this, &ZelmoSetupDlg::slotCalibrationStored);
+    // Beyond the table: why the module cannot be used, from the watch thread (queued).
+    connect(mainCtrl, &ZelmoMainCtrl::sigModuleProblem, this, &ZelmoSetupDlg::slotModuleProblem);
 }
 
 // Connections 17 to 25.
@@ -178,12 +180,22 @@ void ZelmoSetupDlg::slotStartSCalibration() {
     mainCtrl->StartSCalibration();
 }
 
-void ZelmoSetupDlg::slotCalibrationStored() {
+void ZelmoSetupDlg::slotCalibrationStored(PointingAccuracy accuracy) {
     if (mainDlg) {
-        mainDlg->showCalibrationStored();
+        mainDlg->showCalibrationStored(accuracy);
         mainDlg->setTouchTestAvailable(true);
     }
-    qCDebug(lcHub) << "calibration stored";
+    if (accuracy.known())
+        qCDebug(lcHub) << "calibration stored, expected accuracy" << accuracy.pixels() << "px in region"
+                       << accuracy.leastAccurateRegion();
+    else
+        qCDebug(lcHub) << "calibration stored";
+}
+
+void ZelmoSetupDlg::slotModuleProblem(ModuleProblem problem) {
+    if (mainDlg)
+        mainDlg->showModuleProblem(problem);
+    qCDebug(lcHub) << "module problem" << static_cast<int>(problem);
 }
 
 // The test window covers the calibrated display while the module tracks; the alignment view, whose

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "analysis/LensType.h"
+#include "analysis/PointingAccuracy.h"
+#include "device/ModuleProblem.h"
 
 #include <QDialog>
 #include <QImage>
@@ -58,7 +60,8 @@ public slots:
     void slotSetBin(int bSetbin);
     void slotSetLens(eLens lens);
     void slotSetFingerMode(bool bcheck);
-    void slotCalibrationStored();
+    void slotCalibrationStored(PointingAccuracy accuracy);
+    void slotModuleProblem(ModuleProblem problem);
     void slotStartTouchTest();
     void slotTouchTestClosed();
 

@@ -294,6 +294,37 @@ TEST_F(ZelmoMainCtrlTest, CannotConnectIsSaidOncePerEpisode) {
     EXPECT_EQ(boxes.size(), 3u);
 }
 
+// A known reason travels as a value to the GUI thread and replaces the M1 box: the settings window
+// says it with what to do. An open failure of another kind still gets its box.
+TEST_F(ZelmoMainCtrlTest, KnownOpenFailuresAreToldInTheWindowNotInABox) {
+    ZelmoMainCtrl ctrl(&texts);
+    QObject receiver; // lives in the GUI thread
+    QList<ModuleProblem> problems;
+    bool onGuiThread = true;
+    QObject::connect(&ctrl, &ZelmoMainCtrl::sigModuleProblem, &receiver, [&](ModuleProblem problem) {
+        onGuiThread = onGuiThread && QThread::currentThread() == receiver.thread();
+        problems.append(problem);
+    });
+    DeviceWatchClient& client = ZelmoMainCtrlProbe::watchClient(ctrl);
+    std::thread watch([&client] {
+        client.reportProblem(ModuleProblem::noPermission);
+        client.reportOpenFailed();
+        client.reportProblem(ModuleProblem::noHidInterface);
+        client.reportOpenFailed();
+        client.reportProblem(ModuleProblem::noModule);
+        client.reportAbsent();
+        client.reportProblem(ModuleProblem::openFailed);
+        client.reportOpenFailed();
+    });
+    watch.join();
+    ASSERT_EVENTUALLY_EQ(problems.size(), 4);
+    EXPECT_EQ(problems, (QList<ModuleProblem>{ModuleProblem::noPermission, ModuleProblem::noHidInterface,
+                                              ModuleProblem::noModule, ModuleProblem::openFailed}));
+    EXPECT_TRUE(onGuiThread);
+    ASSERT_EVENTUALLY_EQ(static_cast<int>(boxes.size()), 1);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Error! Can not connect to Vexaro."));
+}
+
 // The module lost during a calibration: the flow ends, the user is told (M19), nothing stays armed;
 // lost while no flow runs, nothing is said.
 TEST_F(ZelmoMainCtrlTest, ModuleLostDuringACalibrationEndsTheFlow) {

@@ -60,9 +60,13 @@ public:
     void setConnected(bool c) override { connected.store(c); }
     void reportAbsent() override { absent.fetch_add(1); }
     void reportOpened() override { opened.fetch_add(1); }
+    void reportOpenFailed() override { openFailed.fetch_add(1); }
+    void reportProblem(ModuleProblem why) override { problem.store(why); }
 
     std::atomic<bool> stop{false};
     std::atomic<bool> connected{false};
     std::atomic<int> absent{0};
     std::atomic<int> opened{0};
+    std::atomic<int> openFailed{0};
+    std::atomic<ModuleProblem> problem{ModuleProblem::none};
 };

@@ -113,3 +113,49 @@ TEST_F(SimulatedLinkTest, ModuleBackWithinOneCycleIsReopened) {
         EXPECT_TRUE(waitUntil([&] { return version.count() == 2; }));
     }
 }
+
+// Each way the module can be unusable reaches the client as its own problem, every cycle, and an
+// open ends it.
+TEST_F(SimulatedLinkTest, WatchTellsWhyTheModuleCannotBeUsed) {
+    struct Case {
+        const char* name;
+        SimFault fault;
+        ModuleProblem expected;
+        bool reachesOpen; // on the bus with its HID collection: the open is tried and fails
+    };
+    const Case cases[] = {
+        {"no permission", SimFault::OpenDenied, ModuleProblem::noPermission, true},
+        {"interface claimed elsewhere", SimFault::ClaimFailure, ModuleProblem::noHidInterface, true},
+        {"no HID collection", SimFault::HidMissing, ModuleProblem::noHidInterface, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        module = std::make_unique<SimulatedModule>();
+        module->setFault(c.fault, 1);
+        makeLink();
+        RecordingWatchClient client;
+        client.problem.store(ModuleProblem::none);
+        {
+            WatchRun run(*link, client);
+            ASSERT_TRUE(
+                waitUntil([&] { return (c.reachesOpen ? client.openFailed : client.absent).load() >= 2; }));
+            EXPECT_EQ(client.problem.load(), c.expected);
+            EXPECT_EQ(client.opened.load(), 0);
+            // Put right (rule installed, other program closed, collection back): opened.
+            module->setFault(c.fault, 0);
+            ASSERT_TRUE(waitUntil([&] { return client.opened.load() == 1; }));
+        }
+        link.reset();
+    }
+    // Nothing on the bus.
+    module = std::make_unique<SimulatedModule>();
+    module->unplug();
+    makeLink();
+    RecordingWatchClient client;
+    {
+        WatchRun run(*link, client);
+        ASSERT_TRUE(waitUntil([&] { return client.absent.load() >= 2; }));
+    }
+    EXPECT_EQ(client.problem.load(), ModuleProblem::noModule);
+    EXPECT_EQ(client.openFailed.load(), 0);
+}

@@ -172,10 +172,12 @@ TEST_F(MainDlgTest, TabWalksTheUsableControlsInReadingOrder) {
     EXPECT_FALSE(connected.contains(ui->pushTCDebug));
     EXPECT_FALSE(connected.contains(ui->pushClearEEPROM));
 
-    // Without a module only closing is left to reach.
+    // Without a module only the language box and closing are left to reach.
     dialog.changeUIState(false);
     ui->pushClose->setFocus(Qt::TabFocusReason);
     QTest::keyClick(ui->pushClose, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), ui->comboLanguage);
+    QTest::keyClick(ui->comboLanguage, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), ui->pushClose);
 }
 
@@ -407,7 +409,9 @@ TEST_F(MainDlgTest, UiStateEnablesDeviceControls) {
                              static_cast<QWidget*>(ui->radioPen), static_cast<QWidget*>(ui->pushAutoCalib)})
         EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
     dialog.changeUIState(false);
-    EXPECT_FALSE(ui->comboLanguage->isEnabled());
+    // The language box stays usable without a module: the status room's guidance is read in it.
+    EXPECT_TRUE(ui->comboLanguage->isEnabled());
+    EXPECT_FALSE(ui->comboLens->isEnabled());
     EXPECT_FALSE(ui->textEditInfo1->isEnabled());
     EXPECT_FALSE(ui->pushAutoCalib->isEnabled());
     EXPECT_TRUE(ui->pushClose->isEnabled());

@@ -38,7 +38,8 @@ inside() {
     done
   }
   # Clicks a point of the settings window given in its designed 560 x 710 layout (the program
-  # scales the window with the display's DPI).
+  # scales the window with the display's DPI, the same across and down; a status strip may make
+  # it taller below the form).
   click() {
     local window=""
     # The window may still be on its way to the screen on a busy machine.
@@ -55,7 +56,7 @@ inside() {
       fail "no settings window"
     fi
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    xdotool mousemove --window "$window" $(($1 * WIDTH / 560)) $(($2 * HEIGHT / 710)) click 1
+    xdotool mousemove --window "$window" $(($1 * WIDTH / 560)) $(($2 * WIDTH / 560)) click 1
   }
 
   "$build/vexaro-emulate-module" --screen-camera -- "$build/app/vexaro-setup" >"$log" 2>&1 &
@@ -86,6 +87,18 @@ inside() {
   await 'calibration window shown' 100 || fail "no calibration window"
   await 'CMD_SET_CALIB_PARAMETER' 1200 || fail "no calibration parameters sent"
   await 'calibration stored' 300 || fail "calibration not stored"
+  # The settings window says how accurately the pen now points, as a figure in pixels (read back
+  # from the screen, loosely: tesseract misreads some glyphs).
+  if command -v tesseract >/dev/null && command -v import >/dev/null; then
+    read_back=""
+    for _ in $(seq 1 20); do
+      read_back=$(import -window "$(settings)" png:- 2>/dev/null | convert png:- -colorspace Gray -resize 200% png:- |
+        tesseract stdin stdout --psm 3 2>/dev/null | tr -s '\n ' ' ')
+      echo "$read_back" | grep -qiE 'accura.*[0-9][.,][0-9] ?px' && break
+      sleep 0.5
+    done
+    echo "$read_back" | grep -qiE 'accura.*[0-9][.,][0-9] ?px' || fail "no accuracy figure on the screen: $read_back"
+  fi
 
   # Close.
   click 280 685

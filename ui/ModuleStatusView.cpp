@@ -1,0 +1,44 @@
+#include "ui/ModuleStatusView.h"
+
+#include <QFontDatabase>
+
+ModuleStatusView::ModuleStatusView(QWidget* parent)
+    : QLabel(parent) {
+    setWordWrap(true);
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setTextFormat(Qt::PlainText);
+}
+
+void ModuleStatusView::showMessage(const QString& message, Tone tone, const QString& command) {
+    // The watcher repeats the same state every cycle; setting the text again would drop a selection
+    // the user is about to copy.
+    if (message == shownMessage && command == shownCommand && tone == shownTone && !text().isEmpty())
+        return;
+    shownMessage = message;
+    shownCommand = command;
+    shownTone = tone;
+    switch (tone) {
+    case Tone::plain:
+        setStyleSheet(QString());
+        break;
+    case Tone::good:
+        setStyleSheet(QStringLiteral("color: rgb(0, 110, 40);"));
+        break;
+    case Tone::problem:
+        setStyleSheet(QStringLiteral("color: rgb(150, 0, 0);"));
+        break;
+    }
+    if (command.isEmpty()) {
+        setTextInteractionFlags(Qt::NoTextInteraction);
+        setTextFormat(Qt::PlainText);
+        setText(message);
+        return;
+    }
+    // Rich text for the second paragraph's face; each paragraph takes its direction from its own
+    // text, so the command reads left to right inside a right-to-left message.
+    const QString family = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    setTextFormat(Qt::RichText);
+    setText(QStringLiteral("<p>%1</p><p style=\"font-family: '%2'; color: black;\">%3</p>")
+                .arg(message.toHtmlEscaped(), family.toHtmlEscaped(), command.toHtmlEscaped()));
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+}

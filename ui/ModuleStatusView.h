@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QLabel>
+#include <QString>
+
+// The settings window's status room: one message, word-wrapped, and below it, when given, a
+// command to paste into a terminal, in a fixed-pitch face and selectable. The message's tone
+// gives its colour.
+class ModuleStatusView : public QLabel {
+    Q_OBJECT
+public:
+    enum class Tone { plain, good, problem };
+
+    explicit ModuleStatusView(QWidget* parent = nullptr);
+
+    void showMessage(const QString& message, Tone tone, const QString& command = QString());
+    QString message() const { return shownMessage; }
+    QString command() const { return shownCommand; }
+    Tone tone() const { return shownTone; }
+
+private:
+    QString shownMessage;
+    QString shownCommand;
+    Tone shownTone = Tone::plain;
+};
