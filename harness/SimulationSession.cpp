@@ -15,9 +15,13 @@
 #include "ui/TouchTestCanvas.h"
 #include "ui/ZelmoSetupDlg.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 
@@ -129,5 +133,19 @@ void SimulationSession::addHooks(ZelmoSetupDlg& hub) {
     hooks.addCommand(QStringLiteral("manual"),
                      [&hub] { clickButton(hub.settingsWindow(), "pushManualCalib"); });
     hooks.addCommand(QStringLiteral("test"), [&hub] { clickButton(hub.settingsWindow(), "pushTouchTest"); });
+    // The message box on top: its Details button, or closed as Escape would close it. Queued, so
+    // that the hook returns before the window it opens runs its own loop.
+    hooks.addCommand(QStringLiteral("details"), [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            for (QAbstractButton* button : box->buttons()) {
+                if (box->buttonRole(button) == QMessageBox::ActionRole)
+                    QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+            }
+        }
+    });
+    hooks.addCommand(QStringLiteral("dismiss"), [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+    });
     hooks.addCommand(QStringLiteral("close"), [&hub] { hub.settingsWindow()->close(); });
 }

@@ -42,9 +42,14 @@ QMessageBox::StandardButton MessageBoxSeam::showBox(QWidget* parent, const Shown
             : box.addButton(LanguageTexts::guidance(GuidanceText::DetailsButton), QMessageBox::ActionRole);
     box.setDefaultButton(QMessageBox::Ok);
     // Details opens the picture; the box comes back once it is closed, until it is answered.
+    // The box keeps its last clicked button when Escape closes it, so each round asks afresh.
+    bool detailsAsked = false;
+    if (details)
+        QObject::connect(details, &QPushButton::clicked, &box, [&detailsAsked] { detailsAsked = true; });
     for (;;) {
+        detailsAsked = false;
         box.exec();
-        if (!details || box.clickedButton() != details)
+        if (!detailsAsked)
             break;
         DetailsWindow window(shown.details, parent);
         window.exec();

@@ -4,7 +4,12 @@
 #include "services/DetailsWindow.h"
 #include "services/LanguageTexts.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 TEST(MessageBoxSeam, HandlerSeesTheDetailsPicture) {
@@ -44,4 +49,37 @@ TEST(DetailsWindow, FitsThePictureAndWrapsTheLegend) {
     ASSERT_NE(legend, labels.end());
     EXPECT_TRUE((*legend)->wordWrap());
     texts.loadLanguage(LanguageTexts::englishIndex + 1);
+}
+
+// Details, then Escape in the details window and Escape in the box: the box is gone for good. The
+// box remembers its last clicked button when Escape closes it, which must not reopen the details.
+TEST(MessageBoxSeam, EscapeAfterTheDetailsClosesTheBoxForGood) {
+    LanguageTexts().loadLanguage(7);
+    QImage picture(64, 48, QImage::Format_RGB888);
+    picture.fill(Qt::green);
+    QStringList shownInTurn;
+    QWidget* last = nullptr;
+    QTimer driver;
+    driver.setInterval(10);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget* top = QApplication::activeModalWidget();
+        if (!top || top == last)
+            return;
+        last = top;
+        auto* box = qobject_cast<QMessageBox*>(top);
+        shownInTurn.append(box ? QStringLiteral("box") : QStringLiteral("details"));
+        if (shownInTurn.size() > 4 && box) {
+            box->button(QMessageBox::Ok)->click(); // the fault: end the loop instead of hanging
+        } else if (box && shownInTurn.size() == 1) {
+            for (QAbstractButton* button : box->buttons())
+                if (box->buttonRole(button) == QMessageBox::ActionRole)
+                    QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+        } else {
+            QMetaObject::invokeMethod(qobject_cast<QDialog*>(top), &QDialog::reject, Qt::QueuedConnection);
+        }
+    });
+    driver.start();
+    MessageBoxSeam::showBox(nullptr, {MessageBoxSeam::Kind::Critical, QStringLiteral("Vexaro"),
+                                      QStringLiteral("Calibration failed."), picture});
+    EXPECT_EQ(shownInTurn.join(QLatin1Char(' ')), QStringLiteral("box details box"));
 }
