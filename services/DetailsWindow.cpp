@@ -22,9 +22,13 @@ DetailsWindow::DetailsWindow(const QImage& picture, QWidget* parent)
     const QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
     const QSize available = screen ? screen->availableGeometry().size() : QSize(1280, 720);
     const QSize shownSize = fittedSize(picture.size(), available);
+    // Scaled for the screen's pixels, not its logical ones, so that the marks stay sharp at 200 %.
+    const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
+    QPixmap pixmap =
+        QPixmap::fromImage(picture.scaled(shownSize * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(ratio);
     auto* image = new QLabel(this);
-    image->setPixmap(
-        QPixmap::fromImage(picture.scaled(shownSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    image->setPixmap(pixmap);
     // A screen too small for even the scaled picture still reaches all of it.
     auto* scroll = new QScrollArea(this);
     scroll->setWidget(image);
@@ -38,9 +42,10 @@ DetailsWindow::DetailsWindow(const QImage& picture, QWidget* parent)
     layout->addWidget(legend);
     layout->addWidget(scroll, 1);
     layout->addWidget(buttons);
+    // The picture takes at most three quarters of the screen, so its frame fits beside it: no
+    // scroll bars unless the screen is smaller still.
     const int frame = 2 * scroll->frameWidth() + 4;
-    scroll->setMinimumSize(std::min(shownSize.width() + frame, available.width() * 3 / 4),
-                           std::min(shownSize.height() + frame, available.height() * 3 / 4));
+    scroll->setMinimumSize(shownSize + QSize(frame, frame));
 }
 
 QSize DetailsWindow::fittedSize(QSize picture, QSize available) {

@@ -300,5 +300,11 @@ void TouchTestCanvas::paintText(QPainter& painter, const QRect& area, const QStr
     }
     painter.setFont(font);
     painter.setPen(textColour);
-    painter.drawText(area, flags, text);
+    // The paragraph runs in the language's direction, not the first strong letter's: an Arabic
+    // sentence ending in "px." keeps its unit and full stop at its end.
+    painter.setLayoutDirection(layoutDirection());
+    painter.drawText(
+        area,
+        flags | (layoutDirection() == Qt::RightToLeft ? Qt::TextForceRightToLeft : Qt::TextForceLeftToRight),
+        text);
 }
