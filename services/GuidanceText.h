@@ -45,4 +45,6 @@ enum class GuidanceText : int {
     TestButton,
     TestInstructions,
     TestSummary, // %1 of %2 crosses touched, %3 the largest offset in pixels
+    // No permission although the udev rule is installed: it has not reached the module yet.
+    RuleNotApplied,
 };

@@ -256,7 +256,9 @@ void MainDlg::showConnectionState() {
     if (!deviceConnected && moduleProblem == ModuleProblem::noModule)
         problemText = LanguageTexts::guidance(GuidanceText::NoModule);
     else if (!deviceConnected && moduleProblem == ModuleProblem::noPermission)
-        problemText = LanguageTexts::guidance(GuidanceText::NoPermission);
+        problemText =
+            LanguageTexts::guidance(PermissionAdvice::ruleInstalledHere() ? GuidanceText::RuleNotApplied
+                                                                          : GuidanceText::NoPermission);
     else if (!deviceConnected && moduleProblem == ModuleProblem::noHidInterface)
         problemText = LanguageTexts::guidance(GuidanceText::NoHidInterface);
     const bool accuracyShown =

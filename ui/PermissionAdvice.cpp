@@ -7,10 +7,8 @@ const QString applyRules = QStringLiteral("sudo udevadm control --reload-rules &
 } // namespace
 
 QString PermissionAdvice::command(const QStringList& installedRules, const QString& sourceRule) {
-    for (const QString& rule : installedRules) {
-        if (QFileInfo(rule).isFile())
-            return applyRules;
-    }
+    if (ruleInstalled(installedRules))
+        return applyRules;
     const QFileInfo source(sourceRule);
     if (!sourceRule.isEmpty() && source.isFile())
         return QStringLiteral("sudo cp %1 /etc/udev/rules.d/ && ")
@@ -19,11 +17,26 @@ QString PermissionAdvice::command(const QStringList& installedRules, const QStri
     return QString();
 }
 
+bool PermissionAdvice::ruleInstalled(const QStringList& installedRules) {
+    for (const QString& rule : installedRules) {
+        if (QFileInfo(rule).isFile())
+            return true;
+    }
+    return false;
+}
+
+QStringList PermissionAdvice::installedRulesHere() {
+    return {QStringLiteral("/usr/lib/udev/rules.d/60-vexaro.rules"),
+            QStringLiteral("/lib/udev/rules.d/60-vexaro.rules"),
+            QStringLiteral("/etc/udev/rules.d/60-vexaro.rules")};
+}
+
 QString PermissionAdvice::commandHere() {
-    return command({QStringLiteral("/usr/lib/udev/rules.d/60-vexaro.rules"),
-                    QStringLiteral("/lib/udev/rules.d/60-vexaro.rules"),
-                    QStringLiteral("/etc/udev/rules.d/60-vexaro.rules")},
-                   QStringLiteral(VEXARO_SOURCE_RULE));
+    return command(installedRulesHere(), QStringLiteral(VEXARO_SOURCE_RULE));
+}
+
+bool PermissionAdvice::ruleInstalledHere() {
+    return ruleInstalled(installedRulesHere());
 }
 
 // A path pasted into a shell stays one word whatever it holds.

@@ -13,7 +13,11 @@ public:
     static QString command(const QStringList& installedRules, const QString& sourceRule);
     // The same for this system's files.
     static QString commandHere();
+    // Whether one of the rule files is in place (then only applying it and a re-plug are missing).
+    static bool ruleInstalled(const QStringList& installedRules);
+    static bool ruleInstalledHere();
 
 private:
+    static QStringList installedRulesHere();
     static QString shellQuoted(const QString& path);
 };

@@ -5,6 +5,7 @@
 #include "tests/support/FakeDisplays.h"
 #include "ui/MainDlg.h"
 #include "ui/ModuleStatusView.h"
+#include "ui/PermissionAdvice.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +53,9 @@ TEST_F(StatusRoomTest, SaysWhyTheModuleCannotBeUsedAtEveryScaleAndDirection) {
         GuidanceText text;
     };
     const Case cases[] = {{ModuleProblem::noModule, GuidanceText::NoModule},
-                          {ModuleProblem::noPermission, GuidanceText::NoPermission},
+                          {ModuleProblem::noPermission, PermissionAdvice::ruleInstalledHere()
+                                                            ? GuidanceText::RuleNotApplied
+                                                            : GuidanceText::NoPermission},
                           {ModuleProblem::noHidInterface, GuidanceText::NoHidInterface}};
     for (int language : {LanguageTexts::englishIndex, arabicIndex}) {
         for (double dpi : {96.0, 144.0, 192.0}) {
