@@ -92,23 +92,28 @@ void FitUncertainty::spreadOverScreen(int screenWidth, int screenHeight, double&
     double sum = 0.0;
     double largest = 0.0;
     int samples = 0;
-    for (int y = 4; y < 720; y += 16) {
-        for (int x = 4; x < 1280; x += 16) {
-            double sx = 0.0, sy = 0.0;
-            model.cameraToScreen(x, y, sx, sy);
-            if (!(sx >= 0.0 && sy >= 0.0 && sx < screenWidth && sy < screenHeight))
-                continue;
-            const double spread = spreadAt(x, y);
-            const double variance = spread * spread;
-            sum += variance;
-            largest = std::max(largest, variance);
-            ++samples;
-        }
-    }
+    forEachScreenSample(screenWidth, screenHeight, [&](double, double, double spread) {
+        const double variance = spread * spread;
+        sum += variance;
+        largest = std::max(largest, variance);
+        ++samples;
+    });
     if (samples == 0)
         return;
     rms = std::sqrt(sum / samples);
     worst = std::sqrt(largest);
+}
+
+void FitUncertainty::forEachScreenSample(int screenWidth, int screenHeight,
+                                         const std::function<void(double, double, double)>& visit) const {
+    for (int y = 4; y < 720; y += 16) {
+        for (int x = 4; x < 1280; x += 16) {
+            double sx = 0.0, sy = 0.0;
+            model.cameraToScreen(x, y, sx, sy);
+            if (sx >= 0.0 && sy >= 0.0 && sx < screenWidth && sy < screenHeight)
+                visit(sx, sy, spreadAt(x, y));
+        }
+    }
 }
 
 double FitUncertainty::spreadAt(double x, double y) const {

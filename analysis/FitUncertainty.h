@@ -2,6 +2,7 @@
 
 #include "analysis/MappingModel.h"
 
+#include <functional>
 #include <vector>
 
 // How far a fitted model can be trusted between and beyond the points it was fitted to. The
@@ -28,6 +29,10 @@ public:
     // The predicted spread (screen pixels) of the screen point of camera point (x, y); infinite
     // when the model is not determined.
     double spreadAt(double x, double y) const;
+    // Calls visit(screen x, screen y, spread) for each point of a 16-pixel camera grid that the
+    // model puts on the screen.
+    void forEachScreenSample(int screenWidth, int screenHeight,
+                             const std::function<void(double, double, double)>& visit) const;
 
     // How much the fit follows a point at camera (x, y) among those it was fitted to: the 2 x 2
     // block of the hat matrix there (screen x, y). False when the model is not determined.

@@ -85,21 +85,15 @@ PointingAccuracy PointingAccuracy::ofModelFit(const MappingModel& model, const s
     const FitUncertainty uncertainty(model, cameraXY, error);
     std::array<double, regionCount> sum{};
     std::array<int, regionCount> samples{};
-    // The camera grid FitUncertainty samples the screen on.
-    for (int y = 4; y < 720; y += 16) {
-        for (int x = 4; x < 1280; x += 16) {
-            double sx = 0.0, sy = 0.0;
-            model.cameraToScreen(x, y, sx, sy);
-            if (!(sx >= 0.0 && sy >= 0.0 && sx < screenWidth && sy < screenHeight))
-                continue;
-            const double spread = uncertainty.spreadAt(x, y);
-            if (!std::isfinite(spread))
-                return {};
-            const size_t r = static_cast<size_t>(regionOf(sx, sy, screenWidth, screenHeight));
-            sum[r] += spread * spread;
-            ++samples[r];
-        }
-    }
+    bool finite = true;
+    uncertainty.forEachScreenSample(screenWidth, screenHeight, [&](double sx, double sy, double spread) {
+        finite = finite && std::isfinite(spread);
+        const size_t r = static_cast<size_t>(regionOf(sx, sy, screenWidth, screenHeight));
+        sum[r] += spread * spread;
+        ++samples[r];
+    });
+    if (!finite)
+        return {};
     double total = 0.0, worst = -1.0;
     int count = 0, worstRegion = -1;
     for (int r = 0; r < regionCount; ++r) {

@@ -5,6 +5,7 @@
 #include "platform/Pacing.h"
 #include "platform/Platform.h"
 #include "tests/calibration/FlowHarness.h"
+#include "tests/harness/SimulatedDeskTest.h"
 #include "tests/ui/MainDlgWidgets.h"
 #include "ui/TouchTestCanvas.h"
 #include "ui/ZelmoSetupDlg.h"
@@ -12,26 +13,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace {
-class TouchTestRun : public ::testing::Test {
-protected:
-    void SetUp() override {
-        Pacing::setScale(0.01);
-        PatternAnalyzer::instance().resetProcessState();
-        Platform::setDisplayProvider(std::make_unique<FixedDisplays>(QVector<QRect>{QRect(0, 0, 1280, 800)}));
-        MessageBoxSeam::setHandler([this](const MessageBoxSeam::Shown& shown) {
-            boxes.append(shown);
-            return QMessageBox::Ok;
-        });
-    }
-    void TearDown() override {
-        MessageBoxSeam::setHandler(nullptr);
-        Platform::setDisplayProvider(nullptr);
-        Pacing::setScale(1.0);
-    }
-    QList<MessageBoxSeam::Shown> boxes;
-};
-} // namespace
+using TouchTestRun = SimulatedDeskTest;
 
 TEST_F(TouchTestRun, AfterAnAutomaticCalibrationEveryCrossIsTouchedWithinThreePixels) {
     SimulationSession session;
