@@ -87,17 +87,18 @@ inside() {
   await 'calibration window shown' 100 || fail "no calibration window"
   await 'CMD_SET_CALIB_PARAMETER' 1200 || fail "no calibration parameters sent"
   await 'calibration stored' 300 || fail "calibration not stored"
-  # The settings window says how accurately the pen now points, as a figure in pixels (read back
-  # from the screen, loosely: tesseract misreads some glyphs).
+  # The settings window says how accurately the pen now points, as a figure in pixels, and offers
+  # the touch test (read back from the screen, loosely: tesseract misreads some glyphs).
   if command -v tesseract >/dev/null && command -v import >/dev/null; then
     read_back=""
     for _ in $(seq 1 20); do
       read_back=$(import -window "$(settings)" png:- 2>/dev/null | convert png:- -colorspace Gray -resize 200% png:- |
         tesseract stdin stdout --psm 3 2>/dev/null | tr -s '\n ' ' ')
-      echo "$read_back" | grep -qiE 'accura.*[0-9][.,][0-9] ?px' && break
+      echo "$read_back" | grep -qiE 'accura.*[0-9][.,][0-9] ?px' && echo "$read_back" | grep -qw 'Test' && break
       sleep 0.5
     done
     echo "$read_back" | grep -qiE 'accura.*[0-9][.,][0-9] ?px' || fail "no accuracy figure on the screen: $read_back"
+    echo "$read_back" | grep -qw 'Test' || fail "no Test button on the screen: $read_back"
   fi
 
   # Close.
