@@ -15,6 +15,14 @@
 struct AnalysisScene {
     // Noise-free by default: noise multiplies the threshold candidates and so the run time.
     AnalysisScene() { light.noiseSigma = 0.0; }
+    // The short-throw lens on a 1280 x 800 screen, where the failure cases are set up.
+    static AnalysisScene shortThrow1280x800() {
+        AnalysisScene scene;
+        scene.lens = 2;
+        scene.width = 1280;
+        scene.height = 800;
+        return scene;
+    }
 
     int width = 1920;
     int height = 1080;

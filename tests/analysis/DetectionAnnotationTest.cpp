@@ -41,13 +41,8 @@ void coverDiscs(QImage& screen, const AnalysisScene& s) {
 
 class DetectionAnnotationTest : public testing::Test {
 protected:
-    void SetUp() override {
-        PatternAnalyzer::instance().resetProcessState();
-        scene.lens = 2;
-        scene.width = 1280;
-        scene.height = 800;
-    }
-    AnalysisScene scene;
+    void SetUp() override { PatternAnalyzer::instance().resetProcessState(); }
+    AnalysisScene scene = AnalysisScene::shortThrow1280x800();
 };
 
 TEST_F(DetectionAnnotationTest, MarksFoundAndMissingTargetsWhereTheyAre) {

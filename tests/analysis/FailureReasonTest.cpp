@@ -16,12 +16,7 @@ using Cause = AnalysisFailure::Cause;
 
 class FailureReason : public testing::Test {
 protected:
-    void SetUp() override {
-        PatternAnalyzer::instance().resetProcessState();
-        scene.lens = 2;
-        scene.width = 1280;
-        scene.height = 800;
-    }
+    void SetUp() override { PatternAnalyzer::instance().resetProcessState(); }
     AnalysisFailure analyse() {
         std::array<double, 13> params{};
         scene.analyse(params);
@@ -31,7 +26,7 @@ protected:
         return f.reason.find(words) != std::string::npos;
     }
 
-    AnalysisScene scene;
+    AnalysisScene scene = AnalysisScene::shortThrow1280x800();
 };
 
 // Paints white over the targets listed in ids.
