@@ -101,7 +101,7 @@ TEST(LanguageTables, TranslationsAreNotCopiesOfEnglish) {
 }
 
 TEST(LanguageTables, EnglishKeepsTheWordingThatOtherPartsQuote) {
-    EXPECT_EQ(englishValue("MESSAGEBOX", "M2"), QStringLiteral("Vexaro is already run."));
+    EXPECT_EQ(englishValue("MESSAGEBOX", "M2"), QStringLiteral("Vexaro Setup is already running."));
     EXPECT_EQ(englishValue("MESSAGEBOX", "M14"), QStringLiteral("Calibration failed. Please try again."));
     EXPECT_EQ(englishValue("MESSAGEBOX", "M25"),
               QStringLiteral("Auto Calibration Tuning failed. Proceeded as normal Auto Calibration."));
