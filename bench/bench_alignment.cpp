@@ -1,5 +1,6 @@
 // The alignment view streaming from the simulated module: frames per second, GUI-thread CPU time
-// per frame, and resident memory growth from frame 100 to frame 10,000.
+// per frame, and resident memory growth from frame 100 to frame 3,000 (about 100 s at the camera's 30
+// frames a second; "--frames N" for another length).
 #include "calibration/ZelmoMainCtrl.h"
 #include "device/UsbTransport.h"
 #include "module/SimFault.h"
@@ -20,7 +21,9 @@
 namespace {
 
 constexpr int warmupFrames = 100;
-constexpr int defaultFrames = 10000;
+constexpr int defaultFrames = 3000;
+// A stream that delivers no frame for this long has stalled, however long the run is meant to be.
+constexpr int stallMs = 15000;
 
 double threadCpuMs() {
     timespec ts{};
@@ -64,8 +67,13 @@ int main(int argc, char** argv) {
             hub.slotStartAlignmentDisplay();
     });
     // Counted after the hub has shown the image (connected after connection 13).
+    QTimer stall;
+    stall.setSingleShot(true);
+    stall.setInterval(stallMs);
+    QObject::connect(&stall, &QTimer::timeout, [] { QCoreApplication::exit(1); });
     QObject::connect(hub.controller(), &ZelmoMainCtrl::sigUpdateAlignImage, &hub, [&](const QImage&) {
         ++frames;
+        stall.start();
         // The simulated module records every request it receives for tests; drop that record so
         // it does not count as the program's memory.
         if (frames % 50 == 0) {
@@ -81,7 +89,7 @@ int main(int argc, char** argv) {
             QCoreApplication::exit(0);
         }
     });
-    QTimer::singleShot(300000, [] { QCoreApplication::exit(1); }); // a stalled stream ends the run
+    stall.start();
     hub.startUp();
     const int code = QCoreApplication::exec();
 
