@@ -102,6 +102,8 @@ void AlignmentDlg::buildForm() {
     lineLeftMin = makeLine(this, "line_leftMin", QFrame::VLine);
     lineRightMin = makeLine(this, "line_rightMin", QFrame::VLine);
     modeLabel = addLabel("labelMode", QStringLiteral("AV Mode"));
+    // It ends beside OK in either direction of writing.
+    modeLabel->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
 
     auto addEdit = [this](const char* name) {
         auto* edit = new QLineEdit(this);
