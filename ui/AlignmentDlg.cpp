@@ -76,6 +76,8 @@ void AlignmentDlg::buildForm() {
     imageLabel->setStyleSheet(QStringLiteral("background-color: rgb(255, 255, 255);"));
     imageLabel->setFrameShape(QFrame::Panel);
     imageLabel->setAlignment(Qt::AlignCenter);
+    // The camera's pixels fill the label whatever size the screen leaves it, sharp at any scale.
+    imageLabel->setScaledContents(true);
 
     okButton = new QPushButton(QStringLiteral("OK"), this);
     okButton->setObjectName(QStringLiteral("pushButton"));
@@ -269,12 +271,8 @@ void AlignmentDlg::showPendingImage() {
         pendingImage = QImage();
         return;
     }
-    const QSize target = imageLabel->size();
-    QPixmap pixmap = QPixmap::fromImage(pendingImage);
+    imageLabel->setPixmap(QPixmap::fromImage(pendingImage));
     pendingImage = QImage();
-    if (pixmap.size() != target)
-        pixmap = pixmap.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    imageLabel->setPixmap(pixmap);
     lastRepaint.start();
     ++imagesShown;
 }
