@@ -21,9 +21,14 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSlider>
+
+Q_DECLARE_LOGGING_CATEGORY(lcSimulation)
 
 namespace {
 
@@ -112,6 +117,16 @@ void SimulationSession::addHooks(ZelmoSetupDlg& hub) {
     for (int step = 0; step < AlignmentDlg::gainSteps; ++step)
         hooks.addCommand(QStringLiteral("gain%1").arg(step),
                          [&hub, step] { hub.alignmentView()->setGain(step); });
+    // What the alignment view shows against what the module took: the slider, the gain register
+    // pair and the AV mode line.
+    hooks.addCommand(QStringLiteral("gainstate"), [&hub, m] {
+        AlignmentDlg* view = hub.alignmentView();
+        const auto* slider = view->findChild<QSlider*>(QStringLiteral("hSlideAlignmentViewGain"));
+        const auto* mode = view->findChild<QLabel*>(QStringLiteral("labelMode"));
+        qCDebug(lcSimulation).nospace().noquote()
+            << "alignment slider " << (slider ? slider->value() : -1) << " module gain " << m->sensorGain()
+            << " mode line " << (mode && mode->isVisible() ? mode->text() : QStringLiteral("hidden"));
+    });
     // The calibration window with the automatic pattern, as the automatic calibration puts it up.
     hooks.addCommand(QStringLiteral("pattern"), [&hub] {
         CalibDlg* window = hub.controller()->calibWindow();

@@ -47,4 +47,6 @@ enum class GuidanceText : int {
     TestSummary, // %1 of %2 crosses touched, %3 the largest offset in pixels
     // No permission although the udev rule is installed: it has not reached the module yet.
     RuleNotApplied,
+    // The alignment view's AV mode line (%1: the mode, 1 or 2), shown after F11.
+    AlignmentAvMode = 41,
 };

@@ -3,9 +3,12 @@
 #include "platform/DisplayProvider.h"
 #include "platform/Pacing.h"
 #include "platform/Platform.h"
+#include "services/LanguageTexts.h"
+#include "ui/AlignmentLayout.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -24,8 +27,8 @@
 const unsigned short AlignmentDlg::gainTable[gainSteps] = {16, 32, 64, 128, 192, 256, 384, 512, 768, 1023};
 
 namespace {
-constexpr int imageWidth = 640;
-constexpr int imageHeight = 360;
+constexpr int imageWidth = AlignmentLayout::imageWidth;
+constexpr int imageHeight = AlignmentLayout::imageHeight;
 
 QFrame* makeLine(QWidget* parent, const char* name, QFrame::Shape shape) {
     auto* line = new QFrame(parent);
@@ -73,6 +76,8 @@ void AlignmentDlg::buildForm() {
     imageLabel->setStyleSheet(QStringLiteral("background-color: rgb(255, 255, 255);"));
     imageLabel->setFrameShape(QFrame::Panel);
     imageLabel->setAlignment(Qt::AlignCenter);
+    // The camera's pixels fill the label whatever size the screen leaves it, sharp at any scale.
+    imageLabel->setScaledContents(true);
 
     okButton = new QPushButton(QStringLiteral("OK"), this);
     okButton->setObjectName(QStringLiteral("pushButton"));
@@ -99,6 +104,8 @@ void AlignmentDlg::buildForm() {
     lineLeftMin = makeLine(this, "line_leftMin", QFrame::VLine);
     lineRightMin = makeLine(this, "line_rightMin", QFrame::VLine);
     modeLabel = addLabel("labelMode", QStringLiteral("AV Mode"));
+    // It ends beside OK in either direction of writing.
+    modeLabel->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
 
     auto addEdit = [this](const char* name) {
         auto* edit = new QLineEdit(this);
@@ -159,55 +166,62 @@ void AlignmentDlg::display(bool on) {
 
     const int w = screenWidth;
     const int h = screenHeight;
-    imageLabel->setGeometry(w / 2 - imageWidth / 2, h / 2 - imageHeight / 2, imageWidth, imageHeight);
-    QImage blank(imageWidth, imageHeight, QImage::Format_RGB888);
+    retranslate();
+    placeControls();
+    QImage blank(imageLabel->size(), QImage::Format_RGB888);
     blank.fill(Qt::white);
     imageLabel->setPixmap(QPixmap::fromImage(blank));
     listWidget->hide();
-
-    auto s = [this](int v) {
-        return static_cast<int>(v * scale);
-    };
-    okButton->setGeometry(w / 2 - s(100) / 2, h - s(90) - s(30), s(100), s(30));
     touchCheck->setGeometry(w / 2 - 90, h - 150, 180, 30);
     touchCheck->setChecked(false);
     touchCheck->hide();
-
-    placeGainPanel();
 
     lineTopMin->setGeometry(w / 2 - 310, h / 2 - 170, 620, 2);
     lineTopMax->setGeometry(w / 2 - 310, h / 2 - 123, 620, 2);
     lineLeftMin->setGeometry(w / 2 - 310, h / 2 - 170, 2, 340);
     lineRightMin->setGeometry(w / 2 + 310, h / 2 - 170, 2, 340);
-    const QList<QWidget*> guides = {lineTopMin, lineTopMax, lineLeftMin, lineRightMin, modeLabel};
+    const QList<QWidget*> guides = {lineTopMin, lineTopMax, lineLeftMin, lineRightMin};
     for (QWidget* guide : guides)
         guide->hide();
+    showAvMode();
 
     setGain(savedPosition);
     Pacing::pause(500);
 }
 
-// Beside the image on wide monitors, below it on narrow ones.
-void AlignmentDlg::placeGainPanel() {
-    auto s = [this](int v) {
-        return static_cast<int>(v * scale);
-    };
-    const int w = screenWidth;
-    const int h = screenHeight;
-    int o = 0;
-    int m = 0;
-    if (w < 1280) {
-        o = w / 2 - s(230) / 2;
-        m = h / 2 + s(5) + imageHeight / 2;
-    } else {
-        o = w / 2 + s(5) + imageWidth / 2;
-        m = h / 2 - imageHeight / 2;
-    }
-    gainFrame->setGeometry(o, m, s(230), s(70));
-    gainCaption->setGeometry(o + s(5), m + s(7), s(200), s(20));
-    gainSlider->setGeometry(o + s(15), m + s(30), s(150), s(25));
-    gainNumber->setGeometry(o + s(180), m + s(30), s(45), s(25));
-    placeServicePanels(m + s(80));
+// Beside the image on wide monitors, below it on narrow ones; the image shrinks on a screen too
+// small for the classic places.
+void AlignmentDlg::placeControls() {
+    AlignmentLayout::Input input;
+    input.width = screenWidth;
+    input.height = screenHeight;
+    input.scale = scale;
+    input.okHint = okButton->sizeHint();
+    input.captionHint = gainCaption->sizeHint();
+    input.modeHint = modeLabel->sizeHint();
+    const AlignmentLayout layout(input);
+    imageLabel->setGeometry(layout.image);
+    okButton->setGeometry(layout.okButton);
+    gainFrame->setGeometry(layout.frame);
+    gainCaption->setGeometry(layout.caption);
+    gainSlider->setGeometry(layout.slider);
+    gainNumber->setGeometry(layout.number);
+    modeLabel->setGeometry(layout.mode);
+    placeServicePanels(layout.frame.bottom() + 1 + static_cast<int>(10 * scale));
+}
+
+void AlignmentDlg::retranslate() {
+    const QString caption = LanguageTexts().getConfigText(brightnessText);
+    gainCaption->setText(caption.isEmpty() ? QStringLiteral("BRIGHTNESS") : caption);
+    const QString mode = LanguageTexts::guidance(GuidanceText::AlignmentAvMode);
+    modeLabel->setText((mode.isEmpty() ? QStringLiteral("AV Mode %1") : mode).arg(avModeCounter));
+}
+
+// The AV mode (the module's binning) is shown while it differs from the normal mode 0, so that F11
+// visibly changes something.
+void AlignmentDlg::showAvMode() {
+    retranslate();
+    modeLabel->setVisible(shown && avModeCounter != 0);
 }
 
 // The service panels are never shown; they keep a place below the gain panel all the same.
@@ -257,12 +271,8 @@ void AlignmentDlg::showPendingImage() {
         pendingImage = QImage();
         return;
     }
-    const QSize target(imageWidth, imageHeight);
-    QPixmap pixmap = QPixmap::fromImage(pendingImage);
+    imageLabel->setPixmap(QPixmap::fromImage(pendingImage));
     pendingImage = QImage();
-    if (pixmap.size() != target)
-        pixmap = pixmap.scaled(target, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    imageLabel->setPixmap(pixmap);
     lastRepaint.start();
     ++imagesShown;
 }
@@ -283,26 +293,48 @@ void AlignmentDlg::valueAlignmentGain() {
     emit sigCamParamSendWait(gainTable[gainSlider->value()], 0);
 }
 
+// The view holds the keyboard grab, so every key arrives here first: Escape, F11, Enter and Space
+// are the view's own; the rest go on to the focused control (the slider's arrows, Home, End and
+// page keys). Tab has already moved the focus before this is called.
 void AlignmentDlg::keyPressEvent(QKeyEvent* event) {
     event->accept();
-    if (!isVisible())
+    if (!isVisible() || forwardingKey)
         return;
-    if (event->key() == Qt::Key_Escape) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
         hide();
         emit sigStopAlignmentDisplay();
-    } else if (event->key() == Qt::Key_F11) {
+        return;
+    case Qt::Key_F11:
         avModeCounter = (avModeCounter + 1) % 3;
+        showAvMode();
         emit sigSetBin(avModeCounter);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (!event->isAutoRepeat())
+            okButton->click();
+        return;
+    default:
+        break;
+    }
+    QWidget* target = focusWidget();
+    if (target && target != this && isAncestorOf(target)) {
+        // A key the control ignores comes back to the view; the flag ends it there.
+        forwardingKey = true;
+        QCoreApplication::sendEvent(target, event);
+        forwardingKey = false;
     }
 }
 
-// The full-screen view takes the keyboard while it is up, so that Escape and F11 reach it even
-// when the settings window kept the focus.
+// The full-screen view takes the keyboard while it is up, so that its keys reach it even when the
+// settings window kept the focus; the slider starts with the focus.
 void AlignmentDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     raise();
     activateWindow();
-    setFocus(Qt::ActiveWindowFocusReason);
+    gainSlider->setFocus(Qt::ActiveWindowFocusReason);
     grabKeyboard();
 }
 

@@ -20,6 +20,8 @@ class AlignmentDlg : public QDialog {
 public:
     static constexpr int gainSteps = 10;
     static const unsigned short gainTable[gainSteps];
+    // Index of "BRIGHTNESS" among the settings window's texts.
+    static constexpr int brightnessText = 30;
 
     explicit AlignmentDlg(QWidget* parent = nullptr);
     ~AlignmentDlg() override;
@@ -59,7 +61,9 @@ protected:
 
 private:
     void buildForm();
-    void placeGainPanel();
+    void placeControls();
+    void retranslate();
+    void showAvMode();
     void placeServicePanels(int top);
     QLabel* addLabel(const char* name, const QString& text);
     void showPendingImage();
@@ -90,8 +94,9 @@ private:
     double scale = 1.0;
     qint64 imagesShown = 0;
     qint64 framesReceived = 0;
-    bool settingGain = false; // the slider is moved by setGain, which sends the gain itself
-    QImage pendingImage;      // the newest frame not yet painted
+    bool forwardingKey = false; // a key is on its way to the focused control
+    bool settingGain = false;   // the slider is moved by setGain, which sends the gain itself
+    QImage pendingImage;        // the newest frame not yet painted
     QTimer repaintTimer;
     QElapsedTimer lastRepaint;
 };

@@ -203,3 +203,62 @@ TEST_F(UserFlowTest, TwoDisplaySessionsRunAnInstanceEach) {
     EXPECT_EQ(one.waitForExit(15000), 0);
     EXPECT_EQ(two.waitForExit(15000), 0);
 }
+
+// The alignment view holds the keyboard: the slider's keys move the gain, each change reaches the
+// module's gain registers, F11 shows the AV mode, and Enter closes the view as OK.
+TEST_F(UserFlowTest, AlignmentViewGainFollowsTheKeyboardAndEnterClosesIt) {
+    AppProcess app(x.display, data.path(), diagnostics);
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(app.waitFor(QStringLiteral("device connected"), 20000)) << app.log.toStdString();
+    app.command("view");
+    // Live images being painted prove the view is up and holds the keyboard.
+    ASSERT_TRUE(app.waitFor(QStringLiteral("alignment image \\d+"), 10000, 3)) << app.log.toStdString();
+
+    // Asks until the view and the module agree on the expected state, for up to 10 s: the gain
+    // travels to the module through the register queue, high byte first.
+    auto stateIs = [&app](int position, unsigned gain, const QString& modeLine) {
+        const QString expected = QStringLiteral("alignment slider %1 module gain %2 mode line %3")
+                                     .arg(position)
+                                     .arg(gain)
+                                     .arg(modeLine);
+        const int asked = app.log.count(QStringLiteral("alignment slider "));
+        QElapsedTimer clock;
+        clock.start();
+        for (int attempt = 1; clock.elapsed() < 10000; ++attempt) {
+            app.command("gainstate");
+            if (!app.waitFor(QStringLiteral("alignment slider "), 5000, asked + attempt))
+                return false;
+            // The answer to this question is the last such line; live-image lines may follow it.
+            const int at = app.log.lastIndexOf(QStringLiteral("alignment slider "));
+            if (app.log.mid(at, app.log.indexOf(QLatin1Char('\n'), at) - at) == expected)
+                return true;
+            QThread::msleep(50); // the polling interval
+        }
+        return false;
+    };
+    ASSERT_TRUE(stateIs(5, 256, QStringLiteral("hidden"))) << app.log.toStdString();
+
+    const struct {
+        const char* key;
+        int position;
+        unsigned gain;
+    } steps[] = {{"Right", 6, 384}, {"Right", 7, 512}, {"End", 9, 1023},   {"Page_Down", 8, 768},
+                 {"Home", 0, 16},   {"Up", 1, 32},     {"Page_Up", 2, 64}, {"Left", 1, 32}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.key);
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QString::fromLatin1(step.key)}));
+        ASSERT_TRUE(stateIs(step.position, step.gain, QStringLiteral("hidden"))) << app.log.toStdString();
+    }
+
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("F11")}));
+    EXPECT_TRUE(stateIs(1, 32, QStringLiteral("AV Mode 1"))) << app.log.toStdString();
+
+    // Tab takes the focus to OK, where the arrows no longer move the gain; Enter is OK.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Tab"), QStringLiteral("Right")}));
+    EXPECT_TRUE(stateIs(1, 32, QStringLiteral("AV Mode 1"))) << app.log.toStdString();
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+    ASSERT_TRUE(app.waitFor(QStringLiteral("alignment view hidden"), 5000)) << app.log.toStdString();
+
+    app.command("close");
+    EXPECT_EQ(app.waitForExit(15000), 0);
+}

@@ -1,9 +1,11 @@
 #include "ui/AlignmentDlg.h"
 #include "platform/Pacing.h"
+#include "services/LanguageTexts.h"
 #include "tests/support/EventualAssert.h"
 #include "tests/support/FakeDisplays.h"
 
 #include <QFrame>
+#include <QLCDNumber>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -51,10 +53,19 @@ TEST_F(AlignmentDlgTest, LayoutScalesWithTheMonitorDpi) {
     view.display(true);
     EXPECT_EQ(view.geometry(), QRect(-1280, 0, 1280, 1024));
     EXPECT_DOUBLE_EQ(view.dpiScale(), 1.5);
-    // OK: 150 x 45, centred, 135 + 45 above the bottom.
-    EXPECT_EQ(view.findChild<QPushButton*>(QStringLiteral("pushButton"))->geometry(),
-              QRect(565, 844, 150, 45));
-    EXPECT_EQ(view.findChild<QFrame*>(QStringLiteral("frame"))->geometry(), QRect(967, 332, 345, 105));
+    // OK keeps its 150 x 45; the 345 x 105 panel does not fit right of a full-size image on 1280
+    // pixels, so the image shrinks and everything stays inside the border (black up to 112).
+    const QRect ok = view.findChild<QPushButton*>(QStringLiteral("pushButton"))->geometry();
+    EXPECT_EQ(ok.size(), QSize(150, 45));
+    const QRect frame = view.findChild<QFrame*>(QStringLiteral("frame"))->geometry();
+    EXPECT_EQ(frame.size(), QSize(345, 105));
+    const QRect image = view.findChild<QLabel*>(QStringLiteral("label"))->geometry();
+    const QRect inside(112, 112, 1280 - 224, 1024 - 224);
+    for (const QRect& r : {ok, frame, image})
+        EXPECT_TRUE(inside.contains(r)) << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+    EXPECT_FALSE(image.intersects(frame));
+    EXPECT_FALSE(image.intersects(ok));
+    EXPECT_GT(image.width(), 500);
 }
 
 TEST_F(AlignmentDlgTest, OnlyTheImageOkAndGainPanelAreShown) {
@@ -171,7 +182,7 @@ TEST_F(AlignmentDlgTest, F11CyclesTheAvModeAndEscapeStops) {
     EXPECT_EQ(bin.at(0).at(0).toInt(), 1);
     EXPECT_EQ(bin.at(1).at(0).toInt(), 2);
     EXPECT_EQ(bin.at(2).at(0).toInt(), 0);
-    QTest::keyClick(&view, Qt::Key_Space);
+    QTest::keyClick(&view, Qt::Key_A);
     EXPECT_TRUE(view.isVisible());
     QTest::keyClick(&view, Qt::Key_Escape);
     EXPECT_EQ(stop.count(), 1);
@@ -232,4 +243,83 @@ TEST_F(AlignmentDlgTest, BorderAndArrowMarks) {
     EXPECT_EQ(image.pixelColor(640, 10), QColor(255, 0, 0));  // top arrow
     EXPECT_EQ(image.pixelColor(640, 790), QColor(255, 0, 0)); // bottom arrow
     EXPECT_NE(image.pixelColor(150, 400), QColor(Qt::black)); // inside the border
+}
+
+// The keys arrive at the view, which holds the keyboard grab: the slider's keys move the gain and
+// send it at once, Tab moves the focus, Enter and Space act as OK.
+TEST_F(AlignmentDlgTest, KeyboardMovesTheGainAndEnterOrSpacePressOk) {
+    auto guard = FakeDisplays::install({QRect(0, 0, 1280, 800)});
+    AlignmentDlg view;
+    view.display(true);
+    view.show();
+    QSignalSpy gain(&view, &AlignmentDlg::sigCamParamSendWait);
+    QSignalSpy stop(&view, &AlignmentDlg::sigStopAlignmentDisplay);
+    QSlider* gainSlider = slider(view);
+    ASSERT_EQ(view.focusWidget(), gainSlider) << view.focusWidget()->objectName().toStdString();
+
+    const struct {
+        Qt::Key key;
+        int position;
+    } steps[] = {{Qt::Key_Right, 6}, {Qt::Key_Up, 7},       {Qt::Key_Left, 6}, {Qt::Key_Down, 5},
+                 {Qt::Key_End, 9},   {Qt::Key_PageDown, 8}, {Qt::Key_Home, 0}, {Qt::Key_PageUp, 1}};
+    for (const auto& step : steps) {
+        QTest::keyClick(&view, step.key);
+        EXPECT_EQ(gainSlider->value(), step.position) << step.key;
+        ASSERT_FALSE(gain.isEmpty());
+        EXPECT_EQ(gain.takeLast().at(0).value<unsigned short>(), AlignmentDlg::gainTable[step.position]);
+        EXPECT_TRUE(gain.isEmpty()) << "one send per key";
+    }
+    EXPECT_EQ(view.findChild<QLCDNumber*>(QStringLiteral("numObjAlignmentViewGain"))->intValue(), 1);
+
+    auto* ok = view.findChild<QPushButton*>(QStringLiteral("pushButton"));
+    QTest::keyClick(&view, Qt::Key_Tab);
+    EXPECT_EQ(view.focusWidget(), ok);
+    QTest::keyClick(&view, Qt::Key_Backtab);
+    EXPECT_EQ(view.focusWidget(), gainSlider);
+    QTest::keyClick(&view, Qt::Key_Tab);
+    QTest::keyClick(&view, Qt::Key_Right); // with OK focused the slider stays
+    EXPECT_EQ(gainSlider->value(), 1);
+    EXPECT_EQ(stop.count(), 0);
+
+    QTest::keyClick(&view, Qt::Key_Return);
+    EXPECT_EQ(stop.count(), 1);
+    EXPECT_FALSE(view.isVisible());
+    view.display(false);
+    view.display(true);
+    view.show();
+    EXPECT_EQ(gainSlider->value(), 1) << "the position survives";
+    QTest::keyClick(&view, Qt::Key_Space);
+    EXPECT_EQ(stop.count(), 2);
+    EXPECT_FALSE(view.isVisible());
+}
+
+// F11 switches the module's binning; the view says which mode is on while it is not the normal one.
+TEST_F(AlignmentDlgTest, F11ShowsTheAvModeInTheLanguage) {
+    LanguageTexts texts;
+    texts.loadLanguage(11); // German
+    auto guard = FakeDisplays::install({QRect(0, 0, 1280, 800)});
+    AlignmentDlg view;
+    view.display(true);
+    view.show();
+    EXPECT_EQ(view.findChild<QLabel*>(QStringLiteral("label_7"))->text(), QStringLiteral("HELLIGKEIT"));
+    auto* mode = view.findChild<QLabel*>(QStringLiteral("labelMode"));
+    EXPECT_FALSE(mode->isVisible());
+    QTest::keyClick(&view, Qt::Key_F11);
+    EXPECT_TRUE(mode->isVisible());
+    EXPECT_EQ(mode->text(), QStringLiteral("AV-Modus 1"));
+    QTest::keyClick(&view, Qt::Key_F11);
+    EXPECT_EQ(mode->text(), QStringLiteral("AV-Modus 2"));
+    // It stays on across hiding, and the mode line keeps clear of the image and OK.
+    view.display(false);
+    view.display(true);
+    view.show();
+    EXPECT_TRUE(mode->isVisible());
+    EXPECT_FALSE(mode->geometry().intersects(view.findChild<QLabel*>(QStringLiteral("label"))->geometry()));
+    EXPECT_FALSE(
+        mode->geometry().intersects(view.findChild<QPushButton*>(QStringLiteral("pushButton"))->geometry()));
+    QTest::keyClick(&view, Qt::Key_F11);
+    EXPECT_FALSE(mode->isVisible());
+    texts.loadLanguage(LanguageTexts::englishIndex + 1);
+    view.display(true);
+    EXPECT_EQ(view.findChild<QLabel*>(QStringLiteral("label_7"))->text(), QStringLiteral("BRIGHTNESS"));
 }
