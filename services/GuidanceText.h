@@ -47,4 +47,6 @@ enum class GuidanceText : int {
     TestSummary, // %1 of %2 crosses touched, %3 the largest offset in pixels
     // No permission although the udev rule is installed: it has not reached the module yet.
     RuleNotApplied,
+    // Why calibration is switched off while no model is chosen (%1: the model selection's title).
+    ModelNotChosen = 43,
 };
