@@ -269,6 +269,7 @@ QString accuracyText(const PointingAccuracy& accuracy, int languageIndex) {
 void MainDlg::showConnectionState() {
     using Tone = ModuleStatusView::Tone;
     const int languageIndex = texts ? texts->getLanguageIndex() : LanguageTexts::englishIndex;
+    connectionLabel->setLayoutDirection(rightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     // A table that lacks a text falls back to what the tables had before it, never to an empty room.
     QString problemText;
     if (!deviceConnected && moduleProblem == ModuleProblem::noModule)
@@ -297,7 +298,6 @@ void MainDlg::showConnectionState() {
                                      Tone::plain);
     }
     connectionLabel->setToolTip(LanguageTexts::getMessageText(deviceConnected ? 17 : 18));
-    connectionLabel->setLayoutDirection(rightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     placeStatusView();
 }
 
