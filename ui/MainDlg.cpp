@@ -305,16 +305,18 @@ void MainDlg::placeStatusView() {
     const QRect room = scaledRect(arrangement->statusRoom(), scale);
     const int designed = scaled(arrangement->designSize().height(), scale);
     int height = designed;
-    // A one-line state keeps its room, in a smaller font if it must; anything longer goes to the
-    // strip in the normal font.
+    // A short state keeps its room (on two lines if they fit), in a slightly smaller font if it
+    // must; anything longer goes to the strip in the normal font.
     connectionLabel->setFont(font());
-    bool fits = connectionLabel->command().isEmpty();
-    for (double share = 0.95;
-         fits && connectionLabel->fontMetrics().horizontalAdvance(connectionLabel->message()) > room.width();
+    bool fits = false;
+    for (double share = 1.0;
+         !fits && connectionLabel->command().isEmpty() && share >= smallestStatusShare - 0.001;
          share -= 0.05) {
-        fits = share >= smallestStatusShare - 0.001;
-        connectionLabel->setFont(fits ? shrunk(font(), share) : font());
+        connectionLabel->setFont(shrunk(font(), share));
+        fits = connectionLabel->heightForWidth(room.width()) <= room.height();
     }
+    if (!fits)
+        connectionLabel->setFont(font());
     if (fits) {
         connectionLabel->setGeometry(room);
     } else {

@@ -7,7 +7,6 @@
 #include "tests/support/LayoutCheck.h"
 #include "ui/MainDlg.h"
 
-#include <QComboBox>
 #include <gtest/gtest.h>
 
 namespace {
@@ -21,9 +20,19 @@ QStringList settingsWindowProblems(int savedId, bool lensChosen) {
     dialog.applyLanguage();
     dialog.changeUIState(true);
     dialog.setDeviceOptions(0, 0, 0, lensChosen ? 3 : 0);
-    LayoutCheck check;
-    // The hidden service buttons' room holds the status line; the banner's picture fills its label.
-    return check.problems(&dialog, logicalScreen());
+    QStringList problems = LayoutCheck().problems(&dialog, logicalScreen());
+    // The status line keeps a readable font, and keeps clear of Close beside it.
+    const QWidget* status = dialog.findChild<QWidget*>(QStringLiteral("labelConnection"));
+    const QWidget* close = dialog.findChild<QWidget*>(QStringLiteral("pushClose"));
+    if (status->font().pixelSize() < dialog.font().pixelSize() * 0.85)
+        problems << QStringLiteral("the status line's font is %1 px of %2")
+                        .arg(status->font().pixelSize())
+                        .arg(dialog.font().pixelSize());
+    const bool sameRow =
+        status->geometry().bottom() >= close->y() && status->y() <= close->geometry().bottom();
+    if (sameRow && close->x() - status->geometry().right() < 8)
+        problems << QStringLiteral("the status line touches Close");
+    return problems;
 }
 
 } // namespace
