@@ -8,17 +8,15 @@
 #include "ui/ModuleStatusView.h"
 #include "ui/PermissionAdvice.h"
 #include "ui/SettingsFormArrangement.h"
+#include "ui/TextFitting.h"
 #include "ui_MainDlg.h"
 
-#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QTextBlockFormat>
 #include <QTextCursor>
-#include <QTextDocument>
 #include <QTimer>
 
 namespace {
@@ -33,17 +31,9 @@ constexpr double smallestStatusShare = 0.9;
 
 // 8 points at 96 DPI.
 constexpr double designFontPixels = 8.0 * 96.0 / 72.0;
-// A text that does not fit its widget gets a smaller font, down to this share of the normal one.
-constexpr double smallestTextShare = 0.7;
 
 int scaled(int v, double scale) {
     return static_cast<int>(v * scale);
-}
-
-QFont shrunk(const QFont& normal, double share) {
-    QFont font = normal;
-    font.setPixelSize(qMax(1, qRound(normal.pixelSize() * share)));
-    return font;
 }
 
 QRect scaledRect(const QRect& r, double scale) {
@@ -312,7 +302,7 @@ void MainDlg::placeStatusView() {
     for (double share = 1.0;
          !fits && connectionLabel->command().isEmpty() && share >= smallestStatusShare - 0.001;
          share -= 0.05) {
-        connectionLabel->setFont(shrunk(font(), share));
+        connectionLabel->setFont(TextFitting::shrunk(font(), share));
         fits = connectionLabel->heightForWidth(room.width()) <= room.height();
     }
     if (!fits)
@@ -392,53 +382,31 @@ void MainDlg::insertInfoText(QTextEdit* box, const QString& text, int lineHeight
     cursor.insertText(text);
 }
 
-namespace {
-bool infoTextFits(QTextEdit* box) {
-    QTextDocument* document = box->document();
-    document->setTextWidth(box->contentsRect().width());
-    return document->size().height() <= box->contentsRect().height();
-}
-
-// A text of a label, check box, radio button or button that is wider than its widget.
-bool textCutOff(QWidget* widget) {
-    if (auto* label = qobject_cast<QLabel*>(widget)) {
-        if (label->text().isEmpty())
-            return false;
-        return label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width();
-    }
-    if (qobject_cast<QAbstractButton*>(widget))
-        return widget->sizeHint().width() > widget->width();
-    return false;
-}
-
-} // namespace
-
 // An info text taller than its box (longer languages wrap to more lines) first gets tighter lines,
 // down to the font's own line spacing, then a smaller font; never a scroll bar.
 void MainDlg::fitInfoText(QTextEdit* box, const QString& text) {
-    if (infoTextFits(box))
+    if (TextFitting::infoTextFits(box))
         return;
     for (int lineHeight = scaled(20, scale) - 1; lineHeight >= box->fontMetrics().lineSpacing();
          --lineHeight) {
         insertInfoText(box, text, lineHeight);
-        if (infoTextFits(box))
+        if (TextFitting::infoTextFits(box))
             return;
     }
-    for (double share = 0.95; share >= smallestTextShare - 0.001; share -= 0.05) {
-        box->setFont(shrunk(font(), share));
+    for (double share = 0.95; share >= TextFitting::smallestShare - 0.001; share -= 0.05) {
+        box->setFont(TextFitting::shrunk(font(), share));
         insertInfoText(box, text, box->fontMetrics().lineSpacing());
-        if (infoTextFits(box))
+        if (TextFitting::infoTextFits(box))
             return;
     }
 }
 
-// A caption wider than its widget gets a smaller font, never less than smallestTextShare.
+// Captions wider than their widgets get a smaller font.
 void MainDlg::fitCaptions() {
     for (QWidget* widget : formWidgets(this)) {
         if (widget == connectionLabel)
             continue; // it wraps, and the window makes room for it
-        for (double share = 0.95; share >= smallestTextShare - 0.001 && textCutOff(widget); share -= 0.05)
-            widget->setFont(shrunk(font(), share));
+        TextFitting::shrinkCaption(widget, font());
     }
 }
 
