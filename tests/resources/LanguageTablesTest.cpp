@@ -87,9 +87,11 @@ TEST(LanguageTables, SettingsWindowNamesAndModelHintAreTranslated) {
              {"CONFIGURATION/C32", "CONFIGURATION/C33", "CONFIGURATION/C34", "GUIDANCE/G43"}) {
             const QString text = table.value(key).toString();
             EXPECT_FALSE(text.isEmpty()) << key;
-            if (code != QLatin1String("ENU") &&
-                !(modeIsMode.contains(code) && QByteArray(key).endsWith("C32")))
+            const bool mayReadAsEnglish = code == QLatin1String("ENU") ||
+                                          (modeIsMode.contains(code) && QByteArray(key).endsWith("C32"));
+            if (!mayReadAsEnglish) {
                 EXPECT_NE(text, english.value(key).toString()) << key;
+            }
         }
         EXPECT_TRUE(table.value("GUIDANCE/G43").toString().contains(QLatin1String("%1")));
     }
