@@ -1,6 +1,7 @@
 #include "services/DetailsWindow.h"
 
 #include "services/LanguageTexts.h"
+#include "services/ParagraphDirection.h"
 
 #include <QDialogButtonBox>
 #include <QGuiApplication>
@@ -16,7 +17,10 @@ DetailsWindow::DetailsWindow(const QImage& picture, QWidget* parent)
     setWindowTitle(LanguageTexts::guidance(GuidanceText::DetailsTitle));
     setLayoutDirection(LanguageTexts().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
 
-    auto* legend = new QLabel(LanguageTexts::guidance(GuidanceText::DetailsLegend), this);
+    auto* legend =
+        new QLabel(ParagraphDirection::inLanguageDirection(
+                       LanguageTexts::guidance(GuidanceText::DetailsLegend), LanguageTexts().isRightToLeft()),
+                   this);
     legend->setWordWrap(true);
 
     const QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();

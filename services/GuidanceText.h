@@ -49,4 +49,6 @@ enum class GuidanceText : int {
     RuleNotApplied,
     // The alignment view's AV mode line (%1: the mode, 1 or 2), shown after F11.
     AlignmentAvMode = 41,
+    // Why calibration is switched off while no model is chosen (%1: the model selection's title).
+    ModelNotChosen = 43,
 };

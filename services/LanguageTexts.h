@@ -14,10 +14,10 @@ public:
     static constexpr int languageCount = 24;
     static constexpr int englishIndex = 6;
     static constexpr int trayCount = 11;
-    static constexpr int configCount = 31;
+    static constexpr int configCount = 34;
     static constexpr int calibWindowCount = 5;
     static constexpr int messageCount = 27;
-    static constexpr int guidanceCount = 41;
+    static constexpr int guidanceCount = 44;
 
     // Chooses a language (saved id 1..24, else the system locale, else English) and reads its table.
     void loadLanguage(int savedId);

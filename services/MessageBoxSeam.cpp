@@ -2,6 +2,7 @@
 
 #include "services/DetailsWindow.h"
 #include "services/LanguageTexts.h"
+#include "services/ParagraphDirection.h"
 
 #include <QPushButton>
 
@@ -33,8 +34,12 @@ void MessageBoxSeam::setHandler(Handler handler) {
 }
 
 QMessageBox::StandardButton MessageBoxSeam::showBox(QWidget* parent, const Shown& shown) {
+    // The sentence in the language's direction; the record of what was shown keeps the table's text.
+    const bool rightToLeft = LanguageTexts().isRightToLeft();
     QMessageBox box(shown.kind == Kind::Critical ? QMessageBox::Critical : QMessageBox::Information,
-                    shown.title, shown.text, QMessageBox::Ok, parent);
+                    shown.title, ParagraphDirection::inLanguageDirection(shown.text, rightToLeft),
+                    QMessageBox::Ok, parent);
+    box.setLayoutDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
     box.setLayoutDirection(LanguageTexts().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     QPushButton* details =
         shown.details.isNull()

@@ -3,50 +3,37 @@
 #include "platform/DisplayProvider.h"
 #include "platform/Platform.h"
 #include "services/LanguageTexts.h"
+#include "services/ParagraphDirection.h"
+#include "ui/GroupMirror.h"
 #include "ui/ModuleStatusView.h"
 #include "ui/PermissionAdvice.h"
+#include "ui/SettingsFormArrangement.h"
+#include "ui/TextFitting.h"
 #include "ui_MainDlg.h"
 
-#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QTextBlockFormat>
 #include <QTextCursor>
-#include <QTextDocument>
 #include <QTimer>
 
 namespace {
 const QString firmwarePrefix = QStringLiteral("Firmware Version : ");
 const QString softwarePrefix = QStringLiteral("Software Version : ");
-constexpr int designWidth = 560;
-constexpr int designHeight = 710;
-// Room left for the window manager's title bar and borders around the fixed-size form.
-constexpr int frameAllowanceWidth = 16;
-constexpr int frameAllowanceHeight = 48;
+const QString versionSeparator = QStringLiteral(" : ");
 constexpr int statusShownMs = 6000;
-// The status room at the design scale, and the margin around the strip that replaces it.
-const QRect statusRoom(20, 670, 190, 31);
-constexpr int statusStripTop = 708;
+// The margin around the strip that replaces the status room.
 constexpr int statusStripMargin = 20;
-// Room kept below the form on a small screen for a strip of about four lines.
-constexpr int statusStripReserve = 80;
+// A one-line status keeps a readable font: below this share of the normal one it takes the strip.
+constexpr double smallestStatusShare = 0.9;
 
 // 8 points at 96 DPI.
 constexpr double designFontPixels = 8.0 * 96.0 / 72.0;
-// A text that does not fit its widget gets a smaller font, down to this share of the normal one.
-constexpr double smallestTextShare = 0.7;
 
 int scaled(int v, double scale) {
     return static_cast<int>(v * scale);
-}
-
-QFont shrunk(const QFont& normal, double share) {
-    QFont font = normal;
-    font.setPixelSize(qMax(1, qRound(normal.pixelSize() * share)));
-    return font;
 }
 
 QRect scaledRect(const QRect& r, double scale) {
@@ -82,13 +69,15 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     // The form grows with the logical DPI, as its fonts do, but never beyond the screen: on a
     // small screen at a high scaling both shrink together so the whole window stays usable.
     const DisplayProvider& displays = Platform::displays();
-    scale = fittedScale(displays.primaryLogicalDpi() / 96.0, displays.primaryAvailableSize());
+    arrangement = std::make_unique<SettingsFormArrangement>(SettingsFormArrangement::chosen(
+        displays.primaryLogicalDpi() / 96.0, displays.primaryAvailableSize()));
+    scale = arrangement->scale();
     // 8 points at 96 DPI, in pixels at the form's scale: texts keep the size the form's geometry
     // was laid out for, whatever DPI the platform reports to the font system.
     QFont dialogFont(Platform::dialogFontFamily(languageIndex));
     dialogFont.setPixelSize(qMax(1, qRound(designFontPixels * scale)));
     setFont(dialogFont);
-    setFixedSize(designWidth, designHeight);
+    arrangement->arrange(this);
 
     ui->labelFWVersion->setText(firmwarePrefix);
     ui->labelSWVersion->setText(softwarePrefix + QCoreApplication::applicationVersion());
@@ -98,7 +87,7 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
     // it shows the module's connection state, and for a few seconds that a calibration was stored.
     connectionLabel = new ModuleStatusView(this);
     connectionLabel->setObjectName(QStringLiteral("labelConnection"));
-    connectionLabel->setGeometry(statusRoom);
+    connectionLabel->setGeometry(arrangement->statusRoom());
     statusTimer = new QTimer(this);
     statusTimer->setSingleShot(true);
     connect(statusTimer, &QTimer::timeout, this, [this] {
@@ -106,8 +95,10 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
         showConnectionState();
     });
 
-    setFixedSize(scaled(designWidth, scale), scaled(designHeight, scale));
+    setFixedSize(scaled(arrangement->designSize().width(), scale),
+                 scaled(arrangement->designSize().height(), scale));
     scaleGeometry();
+    SettingsFormArrangement::fitRowHeights(this);
 
     tuningAutoPos = ui->pushAutoCalib->pos();
     tuningSemiPos = ui->checkSemiAutoCalib->pos();
@@ -125,22 +116,14 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
 
 MainDlg::~MainDlg() = default;
 
-double MainDlg::fittedScale(double dpiScale, const QSize& available) {
-    if (!available.isValid() || available.isEmpty())
-        return dpiScale;
-    const double fitWidth = (available.width() - frameAllowanceWidth) / static_cast<double>(designWidth);
-    const double fitHeight =
-        (available.height() - frameAllowanceHeight) / static_cast<double>(designHeight + statusStripReserve);
-    return qMax(0.1, qMin(dpiScale, qMin(fitWidth, fitHeight)));
-}
-
 void MainDlg::scaleGeometry() {
     for (QWidget* widget : formWidgets(this)) {
         const QRect g = widget->geometry();
         widget->setGeometry(scaled(g.x(), scale), scaled(g.y(), scale), scaled(g.width(), scale),
                             scaled(g.height(), scale));
     }
-    ui->label->setScaledContents(scale > 1.0);
+    // The wide arrangement's banner is smaller than its picture.
+    ui->label->setScaledContents(scale > 1.0 || arrangement->isCompact());
 }
 
 // The tuning check box sits between the two buttons only for lens types that offer tuning.
@@ -150,15 +133,15 @@ void MainDlg::placeCalibButtons(int lensValue) {
     ui->pushManualCalib->hide();
     ui->checkSemiAutoCalib->hide();
     if (tuningOffered) {
-        ui->pushAutoCalib->move(tuningAutoPos);
-        ui->checkSemiAutoCalib->move(tuningSemiPos);
-        ui->pushManualCalib->move(tuningManualPos);
+        ui->pushAutoCalib->move(GroupMirror::placed(ui->pushAutoCalib, tuningAutoPos));
+        ui->checkSemiAutoCalib->move(GroupMirror::placed(ui->checkSemiAutoCalib, tuningSemiPos));
+        ui->pushManualCalib->move(GroupMirror::placed(ui->pushManualCalib, tuningManualPos));
         ui->pushAutoCalib->show();
         ui->checkSemiAutoCalib->show();
         ui->pushManualCalib->show();
     } else {
-        ui->pushAutoCalib->move(plainAutoPos);
-        ui->pushManualCalib->move(plainManualPos);
+        ui->pushAutoCalib->move(GroupMirror::placed(ui->pushAutoCalib, plainAutoPos));
+        ui->pushManualCalib->move(GroupMirror::placed(ui->pushManualCalib, plainManualPos));
         ui->pushAutoCalib->show();
         ui->pushManualCalib->show();
     }
@@ -168,10 +151,34 @@ void MainDlg::enableCalibControls(bool enable) {
     ui->pushAutoCalib->setEnabled(enable);
     ui->pushManualCalib->setEnabled(enable);
     ui->checkSemiAutoCalib->setEnabled(enable);
+    // Switched off for want of a model: the buttons say why when pointed at.
+    const QString why = lens == 0 ? modelNotChosenText() : QString();
+    ui->pushAutoCalib->setToolTip(why);
+    ui->pushManualCalib->setToolTip(why);
+}
+
+QString MainDlg::modelNotChosenText() const {
+    return LanguageTexts::guidance(GuidanceText::ModelNotChosen)
+        .arg(texts ? texts->getConfigText(24) : QString());
+}
+
+bool MainDlg::rightToLeft() const {
+    return texts && texts->isRightToLeft();
 }
 
 void MainDlg::setFirmwareVersion(QString version) {
-    ui->labelFWVersion->setText(firmwarePrefix + version);
+    firmwareVersion = version;
+    showVersions();
+}
+
+// C33 and C34 name the versions; a table without them keeps the English names.
+void MainDlg::showVersions() {
+    const QString firmware = texts ? texts->getConfigText(32) : QString();
+    const QString software = texts ? texts->getConfigText(33) : QString();
+    ui->labelFWVersion->setText((firmware.isEmpty() ? firmwarePrefix : firmware + versionSeparator) +
+                                firmwareVersion);
+    ui->labelSWVersion->setText((software.isEmpty() ? softwarePrefix : software + versionSeparator) +
+                                QCoreApplication::applicationVersion());
 }
 
 void MainDlg::setDeviceOptions(uchar ceiling, uchar rear, uchar finger, uchar reportedLens) {
@@ -215,7 +222,8 @@ void MainDlg::changeUIState(bool bEnable) {
         widget->setEnabled(bEnable);
     enableCalibControls(bEnable && lens != 0);
     if (!bEnable) {
-        ui->labelFWVersion->setText(firmwarePrefix);
+        firmwareVersion.clear();
+        showVersions();
         touchTestAvailable = false;
         accuracy = PointingAccuracy(); // no longer about the module in use
     } else {
@@ -251,6 +259,7 @@ QString accuracyText(const PointingAccuracy& accuracy, int languageIndex) {
 void MainDlg::showConnectionState() {
     using Tone = ModuleStatusView::Tone;
     const int languageIndex = texts ? texts->getLanguageIndex() : LanguageTexts::englishIndex;
+    connectionLabel->setLayoutDirection(rightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     // A table that lacks a text falls back to what the tables had before it, never to an empty room.
     QString problemText;
     if (!deviceConnected && moduleProblem == ModuleProblem::noModule)
@@ -279,31 +288,32 @@ void MainDlg::showConnectionState() {
                                      Tone::plain);
     }
     connectionLabel->setToolTip(LanguageTexts::getMessageText(deviceConnected ? 17 : 18));
-    connectionLabel->setLayoutDirection(texts && texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     placeStatusView();
 }
 
 void MainDlg::placeStatusView() {
-    const QRect room = scaledRect(statusRoom, scale);
-    const int designed = scaled(designHeight, scale);
+    const QRect room = scaledRect(arrangement->statusRoom(), scale);
+    const int designed = scaled(arrangement->designSize().height(), scale);
     int height = designed;
-    // A one-line state keeps its room, in a smaller font if it must; anything longer goes to the
-    // strip in the normal font.
+    // A short state keeps its room (on two lines if they fit), in a slightly smaller font if it
+    // must; anything longer goes to the strip in the normal font.
     connectionLabel->setFont(font());
-    bool fits = connectionLabel->command().isEmpty();
-    for (double share = 0.95;
-         fits && connectionLabel->fontMetrics().horizontalAdvance(connectionLabel->message()) > room.width();
+    bool fits = false;
+    for (double share = 1.0;
+         !fits && connectionLabel->command().isEmpty() && share >= smallestStatusShare - 0.001;
          share -= 0.05) {
-        fits = share >= smallestTextShare - 0.001;
-        connectionLabel->setFont(fits ? shrunk(font(), share) : font());
+        connectionLabel->setFont(TextFitting::shrunk(font(), share));
+        fits = connectionLabel->heightForWidth(room.width()) <= room.height();
     }
+    if (!fits)
+        connectionLabel->setFont(font());
     if (fits) {
         connectionLabel->setGeometry(room);
     } else {
         const int margin = scaled(statusStripMargin, scale);
         const int width = this->width() - 2 * margin;
         const int needed = connectionLabel->heightForWidth(width);
-        const int top = scaled(statusStripTop, scale);
+        const int top = scaled(arrangement->statusStripTop(), scale);
         connectionLabel->setGeometry(margin, top, width, needed);
         height = top + needed + scaled(8, scale);
     }
@@ -351,7 +361,6 @@ QString MainDlg::statusText() const {
 
 void MainDlg::resetUIState() {
     changeUIState(false);
-    ui->labelFWVersion->setText(firmwarePrefix);
 }
 
 void MainDlg::insertInfoText(QTextEdit* box, const QString& text) {
@@ -367,57 +376,37 @@ void MainDlg::insertInfoText(QTextEdit* box, const QString& text, int lineHeight
     QTextBlockFormat format = cursor.blockFormat();
     format.setLineHeight(lineHeight, QTextBlockFormat::FixedHeight);
     format.setAlignment(Qt::AlignJustify);
+    // The paragraphs run in the language's direction whatever word they begin with.
+    format.setLayoutDirection(rightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     cursor.setBlockFormat(format);
     cursor.insertText(text);
 }
 
-namespace {
-bool infoTextFits(QTextEdit* box) {
-    QTextDocument* document = box->document();
-    document->setTextWidth(box->contentsRect().width());
-    return document->size().height() <= box->contentsRect().height();
-}
-
-// A text of a label, check box, radio button or button that is wider than its widget.
-bool textCutOff(QWidget* widget) {
-    if (auto* label = qobject_cast<QLabel*>(widget)) {
-        if (label->text().isEmpty())
-            return false;
-        return label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width();
-    }
-    if (qobject_cast<QAbstractButton*>(widget))
-        return widget->sizeHint().width() > widget->width();
-    return false;
-}
-
-} // namespace
-
 // An info text taller than its box (longer languages wrap to more lines) first gets tighter lines,
 // down to the font's own line spacing, then a smaller font; never a scroll bar.
 void MainDlg::fitInfoText(QTextEdit* box, const QString& text) {
-    if (infoTextFits(box))
+    if (TextFitting::infoTextFits(box))
         return;
     for (int lineHeight = scaled(20, scale) - 1; lineHeight >= box->fontMetrics().lineSpacing();
          --lineHeight) {
         insertInfoText(box, text, lineHeight);
-        if (infoTextFits(box))
+        if (TextFitting::infoTextFits(box))
             return;
     }
-    for (double share = 0.95; share >= smallestTextShare - 0.001; share -= 0.05) {
-        box->setFont(shrunk(font(), share));
+    for (double share = 0.95; share >= TextFitting::smallestShare - 0.001; share -= 0.05) {
+        box->setFont(TextFitting::shrunk(font(), share));
         insertInfoText(box, text, box->fontMetrics().lineSpacing());
-        if (infoTextFits(box))
+        if (TextFitting::infoTextFits(box))
             return;
     }
 }
 
-// A caption wider than its widget gets a smaller font, never less than smallestTextShare.
+// Captions wider than their widgets get a smaller font.
 void MainDlg::fitCaptions() {
     for (QWidget* widget : formWidgets(this)) {
         if (widget == connectionLabel)
             continue; // it wraps, and the window makes room for it
-        for (double share = 0.95; share >= smallestTextShare - 0.001 && textCutOff(widget); share -= 0.05)
-            widget->setFont(shrunk(font(), share));
+        TextFitting::shrinkCaption(widget, font());
     }
 }
 
@@ -461,26 +450,37 @@ void MainDlg::applyLanguage() {
                    texts->getMessageText(8) + QLatin1Char('\n') + texts->getMessageText(9));
     ui->pushView->setText(texts->getTrayMenuText(1));
     ui->groupCalib->setTitle(texts->getConfigText(26));
-    ui->labelInfo3->setText(texts->getMessageText(10));
+    ui->labelInfo3->setText(
+        ParagraphDirection::inLanguageDirection(texts->getMessageText(10), rightToLeft()));
     if (!ui->checkSemiAutoCalib->isHidden())
         insertInfoText(ui->textEditInfo3, texts->getMessageText(12) + QLatin1Char('\n') +
                                               texts->getMessageText(20) + QLatin1Char('\n') +
                                               texts->getMessageText(11));
-    else
+    else if (lens != 0)
         insertInfoText(ui->textEditInfo3,
                        texts->getMessageText(12) + QLatin1Char('\n') + texts->getMessageText(11));
+    else
+        insertInfoText(ui->textEditInfo3, texts->getMessageText(12) + QLatin1Char('\n') +
+                                              texts->getMessageText(11) + QLatin1Char('\n') +
+                                              modelNotChosenText());
     ui->pushAutoCalib->setText(texts->getConfigText(15));
     ui->pushManualCalib->setText(texts->getConfigText(14));
     ui->checkSemiAutoCalib->setText(texts->getConfigText(29));
     ui->pushTouchTest->setText(LanguageTexts::guidance(GuidanceText::TestButton));
     ui->pushClose->setText(texts->getTrayMenuText(10));
+    // The design's "Mode" where a table lacks C32.
+    const QString modeTitle = texts->getConfigText(31);
+    ui->groupMode->setTitle(modeTitle.isEmpty() ? QStringLiteral("Mode") : modeTitle);
+    showVersions();
+    enableCalibControls(ui->pushAutoCalib->isEnabled());
 
     fitCaptions();
+    SettingsFormArrangement::fitRowHeights(this);
 
     const Qt::LayoutDirection direction = texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
     for (QGroupBox* group :
          {ui->groupMode, ui->groupBasic, ui->groupLanguage, ui->groupAdjust, ui->groupCalib, ui->groupLens})
-        group->setLayoutDirection(direction);
+        GroupMirror::setDirection(group, direction);
     updating = false;
     showConnectionState(); // in the new language and its font
 }

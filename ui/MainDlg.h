@@ -11,6 +11,7 @@
 
 class LanguageTexts;
 class ModuleStatusView;
+class SettingsFormArrangement;
 class QLabel;
 class QTextEdit;
 class QTimer;
@@ -83,9 +84,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-    // The DPI scale, reduced where the form would not fit the screen's free area (plus a frame).
-    static double fittedScale(double dpiScale, const QSize& available);
-
 private:
     void scaleGeometry();
     void placeCalibButtons(int lensValue);
@@ -101,6 +99,10 @@ private:
     // The user acted: the shown accuracy no longer describes what comes next.
     void forgetAccuracy();
     QString storedTick() const;
+    void showVersions();
+    // Why calibration is off while no model is chosen.
+    QString modelNotChosenText() const;
+    bool rightToLeft() const;
 
     std::unique_ptr<Ui::MainDlg> ui;
     bool updating = false;
@@ -111,6 +113,8 @@ private:
     QPoint tuningAutoPos, tuningSemiPos, tuningManualPos;
     QPoint plainAutoPos, plainManualPos;
     double scale = 1.0;
+    std::unique_ptr<SettingsFormArrangement> arrangement;
+    QString firmwareVersion;
     // The module's connection state, in the room the hidden service buttons leave below the
     // calibration box (the form's widgets keep their places).
     ModuleStatusView* connectionLabel = nullptr;

@@ -1,5 +1,8 @@
 #include "ui/ModuleStatusView.h"
 
+#include "services/ParagraphDirection.h"
+
+#include <QEvent>
 #include <QFontDatabase>
 
 ModuleStatusView::ModuleStatusView(QWidget* parent)
@@ -17,7 +20,20 @@ void ModuleStatusView::showMessage(const QString& message, Tone tone, const QStr
     shownMessage = message;
     shownCommand = command;
     shownTone = tone;
-    switch (tone) {
+    render();
+}
+
+void ModuleStatusView::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::LayoutDirectionChange && !shownMessage.isEmpty())
+        render();
+}
+
+void ModuleStatusView::render() {
+    const QString message =
+        ParagraphDirection::inLanguageDirection(shownMessage, layoutDirection() == Qt::RightToLeft);
+    const QString& command = shownCommand;
+    switch (shownTone) {
     case Tone::plain:
         setStyleSheet(QString());
         break;

@@ -18,7 +18,14 @@ public:
     QString command() const { return shownCommand; }
     Tone tone() const { return shownTone; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // Shows the message (and command) in the view's direction: a right-to-left message reads
+    // right to left and stands at the right even when it begins with a Latin word.
+    void render();
+
     QString shownMessage;
     QString shownCommand;
     Tone shownTone = Tone::plain;

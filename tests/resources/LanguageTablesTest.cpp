@@ -39,9 +39,9 @@ QString englishValue(const QString& section, const QString& key) {
 
 } // namespace
 
-TEST(LanguageTables, EveryTableIsUtf8WithBomCrlfAndTheSame120KeysInOrder) {
+TEST(LanguageTables, EveryTableIsUtf8WithBomCrlfAndTheSame124KeysInOrder) {
     const QStringList english = keysInOrder(resourceBytes(QStringLiteral(":/Language/l_ENU")));
-    ASSERT_EQ(english.size(), 120);
+    ASSERT_EQ(english.size(), 124);
     for (const QString& code : codes) {
         SCOPED_TRACE(code.toStdString());
         const QByteArray bytes = resourceBytes(QStringLiteral(":/Language/l_") + code);
@@ -71,6 +71,31 @@ TEST(LanguageTables, EveryUsedTextIsPresentInEveryLanguage) {
         }
         // The alignment view's AV mode line, numbered apart from the guidance texts before it.
         EXPECT_TRUE(table.value(QStringLiteral("GUIDANCE/G41")).toString().contains(QStringLiteral("%1")));
+    }
+}
+
+// The settings window's own names (the mode box, the two versions) and why calibration waits for
+// a model: present everywhere, translated, and the model hint names the model box.
+TEST(LanguageTables, SettingsWindowNamesAndModelHintAreTranslated) {
+    QSettings english(QStringLiteral(":/Language/l_ENU"), QSettings::IniFormat);
+    english.setIniCodec("UTF-8");
+    // "Mode" is the French and Indonesian word too.
+    const QStringList modeIsMode = {"ENU", "FRA", "IND"};
+    for (const QString& code : codes) {
+        SCOPED_TRACE(code.toStdString());
+        QSettings table(QStringLiteral(":/Language/l_") + code, QSettings::IniFormat);
+        table.setIniCodec("UTF-8");
+        for (const char* key :
+             {"CONFIGURATION/C32", "CONFIGURATION/C33", "CONFIGURATION/C34", "GUIDANCE/G43"}) {
+            const QString text = table.value(key).toString();
+            EXPECT_FALSE(text.isEmpty()) << key;
+            const bool mayReadAsEnglish = code == QLatin1String("ENU") ||
+                                          (modeIsMode.contains(code) && QByteArray(key).endsWith("C32"));
+            if (!mayReadAsEnglish) {
+                EXPECT_NE(text, english.value(key).toString()) << key;
+            }
+        }
+        EXPECT_TRUE(table.value("GUIDANCE/G43").toString().contains(QLatin1String("%1")));
     }
 }
 

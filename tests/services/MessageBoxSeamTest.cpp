@@ -3,6 +3,7 @@
 #include "services/MessageBoxSeam.h"
 #include "services/DetailsWindow.h"
 #include "services/LanguageTexts.h"
+#include "services/ParagraphDirection.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -44,7 +45,9 @@ TEST(DetailsWindow, FitsThePictureAndWrapsTheLegend) {
     EXPECT_EQ(window.layoutDirection(), Qt::RightToLeft);
     const QList<QLabel*> labels = window.findChildren<QLabel*>();
     const auto legend = std::find_if(labels.begin(), labels.end(), [](const QLabel* l) {
-        return l->text() == LanguageTexts::guidance(GuidanceText::DetailsLegend);
+        // Marked to read right to left even where it begins with a Latin word.
+        return l->text() == ParagraphDirection::inLanguageDirection(
+                                LanguageTexts::guidance(GuidanceText::DetailsLegend), true);
     });
     ASSERT_NE(legend, labels.end());
     EXPECT_TRUE((*legend)->wordWrap());

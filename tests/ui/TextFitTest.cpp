@@ -19,6 +19,11 @@ QString overflow(QWidget* w) {
     if (auto* label = qobject_cast<QLabel*>(w)) {
         if (label->text().isEmpty())
             return {};
+        // A wrapping label (the status line) may take more lines, as long as they all show.
+        if (label->wordWrap()) {
+            const int tall = label->heightForWidth(label->width());
+            return tall > label->height() ? QStringLiteral("label needs %1 px high").arg(tall) : QString();
+        }
         const int needed = label->fontMetrics().horizontalAdvance(label->text());
         return needed > label->contentsRect().width() ? QStringLiteral("label needs %1 px").arg(needed)
                                                       : QString();
