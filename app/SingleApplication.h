@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QApplication>
+#include <functional>
 #include <memory>
 
+class QLocalServer;
 class QLockFile;
 
 // The application object with the single-instance guard: a lock file of this user and this display
@@ -26,6 +28,20 @@ public:
     // nothing readable (a crash while it was written), is taken over. Shared with tests.
     static bool claimGuard(QLockFile& lock);
 
+    // The primary instance listens on the guard's channel; answer is asked, on the GUI thread,
+    // whenever another instance starts, and says whether the first brought its window forward.
+    void listenForOtherInstances(std::function<bool()> answer);
+    enum class PrimaryReply { raised, busy, none };
+    // Asked by an instance that is not primary: raised when the first brought its window forward,
+    // busy when it keeps a calibration in front, none when it did not answer within timeoutMs.
+    static PrimaryReply askPrimaryToRaise(int timeoutMs);
+    // The channel's socket of this user and display session: the guard's path with ".sock".
+    static QString channelPath();
+
 private:
+    void answerConnection();
+
     std::unique_ptr<QLockFile> guard;
+    QLocalServer* channel = nullptr; // Qt child
+    std::function<bool()> answerRaise;
 };
