@@ -279,8 +279,9 @@ void ZelmoSetupDlg::slotChangeUIState(bool bEnable) {
         return;
     }
     touchCanvas->hide();
+    // The live stream ends with the module (deviceLost); its handle is dead, so no receiver is
+    // restarted on it here.
     if (alignDlg && alignDlg->isVisible()) {
-        mainCtrl->StopAlignmentDisplay();
         alignDlg->display(false);
         alignDlg->hide();
         mainDlg->showNotice(GuidanceText::AlignmentClosedUnplugged);
