@@ -1,8 +1,6 @@
 #include "app/SingleApplication.h"
 
 #include <QDir>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
 #include <QLoggingCategory>
 #include <QStandardPaths>
@@ -29,10 +27,6 @@ QString guardFolder() {
     QDir().mkpath(config);
     return config;
 }
-// The request and the answers on the channel, one line each.
-const QByteArray raiseRequest = "raise\n";
-const QByteArray raisedAnswer = "raised\n";
-const QByteArray busyAnswer = "busy\n";
 } // namespace
 
 SingleApplication::SingleApplication(int& argc, char** argv)
@@ -78,53 +72,13 @@ QString SingleApplication::channelPath() {
 }
 
 void SingleApplication::listenForOtherInstances(std::function<bool()> answer) {
-    answerRaise = std::move(answer);
-    if (!channel) {
-        channel = new QLocalServer(this);
-        channel->setSocketOptions(QLocalServer::UserAccessOption);
-        connect(channel, &QLocalServer::newConnection, this, &SingleApplication::answerConnection);
-    }
+    if (!channel)
+        channel = new InstanceChannel(this);
     // This process holds the guard, so a socket left at the path is a crashed instance's.
-    QLocalServer::removeServer(channelPath());
-    if (!channel->listen(channelPath()))
-        qCWarning(lcInstance) << "cannot listen for other instances:" << channel->errorString();
+    if (!channel->listen(channelPath(), std::move(answer)))
+        qCWarning(lcInstance) << "cannot listen for other instances at" << channelPath();
 }
 
-void SingleApplication::answerConnection() {
-    while (QLocalSocket* socket = channel->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        // The socket is the context: the answer never runs for a socket that is gone. Answering
-        // spins no event loop, so the socket outlives it.
-        connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
-            // Anything but the one short request is not ours to answer.
-            if (socket->bytesAvailable() > 64) {
-                socket->abort();
-                return;
-            }
-            if (!socket->canReadLine())
-                return;
-            const QByteArray line = socket->readLine(64);
-            if (line == raiseRequest)
-                socket->write(answerRaise && answerRaise() ? raisedAnswer : busyAnswer);
-            socket->disconnectFromServer();
-        });
-    }
-}
-
-SingleApplication::PrimaryReply SingleApplication::askPrimaryToRaise(int timeoutMs) {
-    QLocalSocket socket;
-    socket.connectToServer(channelPath());
-    if (!socket.waitForConnected(timeoutMs))
-        return PrimaryReply::none;
-    socket.write(raiseRequest);
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return PrimaryReply::none;
-    QByteArray reply;
-    while (!reply.contains('\n') && reply.size() < 64 && socket.waitForReadyRead(timeoutMs))
-        reply += socket.read(64 - reply.size());
-    if (reply == raisedAnswer)
-        return PrimaryReply::raised;
-    if (reply == busyAnswer)
-        return PrimaryReply::busy;
-    return PrimaryReply::none;
+InstanceChannel::Reply SingleApplication::askPrimaryToRaise(int timeoutMs) {
+    return InstanceChannel::ask(channelPath(), timeoutMs);
 }

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "app/InstanceChannel.h"
+
 #include <QApplication>
 #include <functional>
 #include <memory>
 
-class QLocalServer;
 class QLockFile;
 
 // The application object with the single-instance guard: a lock file of this user and this display
@@ -31,17 +32,13 @@ public:
     // The primary instance listens on the guard's channel; answer is asked, on the GUI thread,
     // whenever another instance starts, and says whether the first brought its window forward.
     void listenForOtherInstances(std::function<bool()> answer);
-    enum class PrimaryReply { raised, busy, none };
     // Asked by an instance that is not primary: raised when the first brought its window forward,
     // busy when it keeps a calibration in front, none when it did not answer within timeoutMs.
-    static PrimaryReply askPrimaryToRaise(int timeoutMs);
+    static InstanceChannel::Reply askPrimaryToRaise(int timeoutMs);
     // The channel's socket of this user and display session: the guard's path with ".sock".
     static QString channelPath();
 
 private:
-    void answerConnection();
-
     std::unique_ptr<QLockFile> guard;
-    QLocalServer* channel = nullptr; // Qt child
-    std::function<bool()> answerRaise;
+    InstanceChannel* channel = nullptr; // Qt child
 };

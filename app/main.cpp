@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
             // calibration in front with the keyboard, so no box may open over it: this one ends
             // without a word, and the calibration the user started simply goes on.
             const auto reply = SingleApplication::askPrimaryToRaise(2000);
-            if (reply == SingleApplication::PrimaryReply::busy)
+            if (reply == InstanceChannel::Reply::busy)
                 qCDebug(lcApp) << "another instance is calibrating; leaving without a message";
             else
                 MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(1));

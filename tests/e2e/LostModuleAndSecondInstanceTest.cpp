@@ -61,6 +61,13 @@ protected:
     XvfbServer x;
 };
 
+// The module is open and its firmware accepted: only then do the calibration buttons act (the
+// version may arrive just after the connection is reported).
+bool ready(AppProcess& app) {
+    return app.waitFor(QStringLiteral("device connected"), 20000) &&
+           app.waitFor(QStringLiteral("firmware version \"51\\."), 10000);
+}
+
 int countIn(const QString& log, const QString& pattern) {
     return log.count(QRegularExpression(pattern));
 }
@@ -73,7 +80,7 @@ int countIn(const QString& log, const QString& pattern) {
 TEST_F(LostModuleAndSecondInstanceTest, UnplugDuringAFlowEndsItAtOnceAndAReplugIsNoticedUnderTheBox) {
     AppProcess app(x.display, data.path(), diagnostics);
     ASSERT_TRUE(app.start());
-    ASSERT_TRUE(app.waitFor(QStringLiteral("device connected"), 20000)) << app.log.toStdString();
+    ASSERT_TRUE(ready(app)) << app.log.toStdString();
 
     app.command("auto");
     ASSERT_TRUE(app.waitFor(QStringLiteral("flow step 10\\b"), 30000)) << app.log.toStdString();
@@ -87,6 +94,7 @@ TEST_F(LostModuleAndSecondInstanceTest, UnplugDuringAFlowEndsItAtOnceAndAReplugI
 
     app.command("replug");
     ASSERT_TRUE(app.waitFor(QStringLiteral("device connected"), 20000, 2)) << app.log.toStdString();
+    ASSERT_TRUE(app.waitFor(QStringLiteral("firmware version"), 10000, 2)) << app.log.toStdString();
     EXPECT_FALSE(app.log.contains(QStringLiteral("command \"dismiss\"")));
     EXPECT_FALSE(xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                           QStringLiteral("^Vexaro$")})
@@ -111,7 +119,7 @@ TEST_F(LostModuleAndSecondInstanceTest, AlignmentViewClosedByAnUnplugSaysWhyOnSc
         GTEST_SKIP() << "tesseract is not installed";
     AppProcess app(x.display, data.path(), diagnostics);
     ASSERT_TRUE(app.start());
-    ASSERT_TRUE(app.waitFor(QStringLiteral("device connected"), 20000)) << app.log.toStdString();
+    ASSERT_TRUE(ready(app)) << app.log.toStdString();
     app.command("view");
     ASSERT_TRUE(app.waitFor(QStringLiteral("alignment image \\d+"), 10000, 3)) << app.log.toStdString();
     app.command("unplug");
@@ -134,7 +142,7 @@ TEST_F(LostModuleAndSecondInstanceTest, AlignmentViewClosedByAnUnplugSaysWhyOnSc
 TEST_F(LostModuleAndSecondInstanceTest, SecondInstanceLeavesACalibrationInFrontAndRaisesAnIdleFirst) {
     AppProcess first(x.display, data.path(), diagnostics);
     ASSERT_TRUE(first.start());
-    ASSERT_TRUE(first.waitFor(QStringLiteral("device connected"), 20000)) << first.log.toStdString();
+    ASSERT_TRUE(ready(first)) << first.log.toStdString();
     first.command("manual");
     ASSERT_TRUE(first.waitFor(QStringLiteral("pen armed on target 0\\b"), 15000)) << first.log.toStdString();
     const QString calibrating = focusedWindowName();
@@ -169,7 +177,7 @@ TEST_F(LostModuleAndSecondInstanceTest, SecondInstanceLeavesACalibrationInFrontA
 TEST_F(LostModuleAndSecondInstanceTest, ClosingTheSettingsWindowEndsTheCalibrationFirst) {
     AppProcess app(x.display, data.path(), diagnostics);
     ASSERT_TRUE(app.start());
-    ASSERT_TRUE(app.waitFor(QStringLiteral("device connected"), 20000)) << app.log.toStdString();
+    ASSERT_TRUE(ready(app)) << app.log.toStdString();
     app.command("manual");
     ASSERT_TRUE(app.waitFor(QStringLiteral("pen armed on target 0\\b"), 15000)) << app.log.toStdString();
     app.command("close");
