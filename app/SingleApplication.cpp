@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QLockFile>
+#include <QLoggingCategory>
 #include <QStandardPaths>
+
+Q_LOGGING_CATEGORY(lcInstance, "vexaro.app.instance", QtWarningMsg)
 
 namespace {
 // The display this session draws on: the Wayland socket, else the X display, else none (a
@@ -62,4 +65,20 @@ bool SingleApplication::claimGuard(QLockFile& lock) {
         return lock.tryLock(0);
     }
     return false;
+}
+
+QString SingleApplication::channelPath() {
+    return guardPath() + QStringLiteral(".sock");
+}
+
+void SingleApplication::listenForOtherInstances(std::function<bool()> answer) {
+    if (!channel)
+        channel = new InstanceChannel(this);
+    // This process holds the guard, so a socket left at the path is a crashed instance's.
+    if (!channel->listen(channelPath(), std::move(answer)))
+        qCWarning(lcInstance) << "cannot listen for other instances at" << channelPath();
+}
+
+InstanceChannel::Reply SingleApplication::askPrimaryToRaise(int timeoutMs) {
+    return InstanceChannel::ask(channelPath(), timeoutMs);
 }

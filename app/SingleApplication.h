@@ -1,6 +1,9 @@
 #pragma once
 
+#include "app/InstanceChannel.h"
+
 #include <QApplication>
+#include <functional>
 #include <memory>
 
 class QLockFile;
@@ -26,6 +29,16 @@ public:
     // nothing readable (a crash while it was written), is taken over. Shared with tests.
     static bool claimGuard(QLockFile& lock);
 
+    // The primary instance listens on the guard's channel; answer is asked, on the GUI thread,
+    // whenever another instance starts, and says whether the first brought its window forward.
+    void listenForOtherInstances(std::function<bool()> answer);
+    // Asked by an instance that is not primary: raised when the first brought its window forward,
+    // busy when it keeps a calibration in front, none when it did not answer within timeoutMs.
+    static InstanceChannel::Reply askPrimaryToRaise(int timeoutMs);
+    // The channel's socket of this user and display session: the guard's path with ".sock".
+    static QString channelPath();
+
 private:
     std::unique_ptr<QLockFile> guard;
+    InstanceChannel* channel = nullptr; // Qt child
 };

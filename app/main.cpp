@@ -61,11 +61,19 @@ int main(int argc, char** argv) {
         if (app.isPrimaryInstance()) {
             hub.hide();
             hub.startUp();
+            app.listenForOtherInstances([&hub] { return hub.answerAnotherInstance(); });
             if (simulation)
                 simulation->attach(hub);
             exitCode = QApplication::exec();
         } else {
-            MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(1));
+            // The first instance brings its window forward. While it calibrates it keeps the
+            // calibration in front with the keyboard, so no box may open over it: this one ends
+            // without a word, and the calibration the user started simply goes on.
+            const auto reply = SingleApplication::askPrimaryToRaise(2000);
+            if (reply == InstanceChannel::Reply::busy)
+                qCDebug(lcApp) << "another instance is calibrating; leaving without a message";
+            else
+                MessageBoxSeam::critical(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(1));
             exitCode = 1;
         }
     }

@@ -2,6 +2,11 @@
 
 #include "calibration/FlowHost.h"
 
+#include <QLoggingCategory>
+
+// Each step a flow enters, for observing a run from outside.
+Q_LOGGING_CATEGORY(lcFlow, "vexaro.calibration.flow", QtWarningMsg)
+
 CalibrationFlow::CalibrationFlow(FlowHost& flowHost, const FlowLimits& flowLimits)
     : host(flowHost)
     , limits(flowLimits) {
@@ -12,6 +17,8 @@ CalibrationFlow::CalibrationFlow(FlowHost& flowHost, const FlowLimits& flowLimit
 CalibrationFlow::~CalibrationFlow() = default;
 
 void CalibrationFlow::enter(int state, int limitMs) {
+    if (state != current)
+        qCDebug(lcFlow) << "flow step" << state;
     current = state;
     if (limitMs > 0)
         limitTimer.start(limitMs);

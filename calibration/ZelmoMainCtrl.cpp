@@ -304,8 +304,32 @@ void ZelmoMainCtrl::FinishAutoCalibration(int result) {
         MessageBoxSeam::information(nullptr, QStringLiteral("Vexaro"), LanguageTexts::getMessageText(24));
 }
 
-// The user closed the calibration window (Escape or its cancel button): end whatever ran.
+// The user closed the calibration window (Escape, its cancel button or the window manager's
+// close): whatever ran ends, and the user learns which calibration the module now holds.
 void ZelmoMainCtrl::slotCaliDlgWorkingDone(bool bDone) {
+    const bool ran = currentFlowStep() != 0;
+    const bool previousInForce = !recordSentThisRun();
+    endRun(bDone);
+    if (ran && !bDone)
+        emit sigCalibrationCancelled(previousInForce);
+}
+
+bool ZelmoMainCtrl::cancelCalibration(bool* previousInForce) {
+    const bool ran = currentFlowStep() != 0;
+    if (previousInForce)
+        *previousInForce = !recordSentThisRun();
+    if (ran)
+        endRun(false);
+    return ran;
+}
+
+// Only a record sent in this run replaces what the module held: it goes out when the analysis or
+// the touched points are accepted, and the answer to it is awaited afterwards.
+bool ZelmoMainCtrl::recordSentThisRun() const {
+    return currentFlowStep() != 0 && running == &ratioCheck;
+}
+
+void ZelmoMainCtrl::endRun(bool bDone) {
     touchCaptureArmed.store(false);
     if (camDev)
         camDev->cancelImageTransfer();
@@ -329,7 +353,7 @@ void ZelmoMainCtrl::flowTimedOut(const CalibrationFlow& flow) {
         return; // only the running flow has a limit armed; anything else is stale
     const int step = flow.state();
     qCInfo(lcController) << "no answer from the module in flow step" << step;
-    slotCaliDlgWorkingDone(false);
+    endRun(false);
     RunFailure failure;
     const bool fetchingImage =
         &flow == &automatic && (step == AutomaticFlow::DarkImage || step == AutomaticFlow::BrightImage ||

@@ -76,6 +76,10 @@ public:
 
     // Ends an automatic or semi-automatic run: window hidden, result message, fallback note.
     void FinishAutoCalibration(int result);
+    // Ends a calibration in progress as the user's Escape does. True when one ran; then
+    // previousInForce says whether the module still holds the calibration it had before the run
+    // (false once this run's record was sent).
+    bool cancelCalibration(bool* previousInForce = nullptr);
     // The module left the bus: a running flow ends, the user is told (an automatic run's failure
     // message before its record, M19 later or in other flows) and nothing stays armed.
     void deviceLost();
@@ -88,6 +92,9 @@ signals:
     // A calibration ended with its record stored in the module (no message box says so), with how
     // accurately the pen is expected to point (not known when the run could not tell).
     void sigCalibrationStored(PointingAccuracy accuracy);
+    // The user ended a calibration (Escape, closing its window); previousInForce as for
+    // cancelCalibration.
+    void sigCalibrationCancelled(bool previousInForce);
     // Why the module cannot be used, from the watch thread each cycle it cannot (queued).
     void sigModuleProblem(ModuleProblem problem);
 
@@ -129,6 +136,9 @@ private:
     void flowTimedOut(const CalibrationFlow& flow) override;
     void showFailure(const RunFailure& failure) override;
 
+    // Stops whatever ran and hides the window, with no message.
+    void endRun(bool bDone);
+    bool recordSentThisRun() const;
     void connectDevice();
     void connectCalibWindow();
     void disconnectDevice();

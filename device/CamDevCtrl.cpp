@@ -147,10 +147,14 @@ void CamDevCtrl::deviceWatchLoop(DeviceWatchClient& client) {
                 problem = ModuleDiscovery::findReady(*usb);
         }
         if (problem != ModuleProblem::none) {
-            if (client.isConnected())
+            const bool wasConnected = client.isConnected();
+            if (wasConnected)
                 stopReceiver(); // the handle stays; the next open closes it
             client.setConnected(false);
-            Pacing::pause(1000);
+            // A module that just left is reported at once, so that a running flow ends within
+            // one second; while it stays away the cycles keep their slower pace.
+            if (!wasConnected)
+                Pacing::pause(1000);
             client.reportProblem(problem);
             client.reportAbsent();
         } else if (!client.isConnected() || receiveLoop->linkLost()) {
@@ -169,6 +173,10 @@ void CamDevCtrl::deviceWatchLoop(DeviceWatchClient& client) {
             if (client.watchStopRequested())
                 return;
             Pacing::pause(1000);
+            // An open module is looked for every second, so that its leaving ends a flow within
+            // one such step; the next cycle starts at once to report it.
+            if (client.isConnected() && usbReady.load() && !ModuleDiscovery::isPresent(*usb, false))
+                break;
         }
     }
 }

@@ -3,6 +3,7 @@
 // The texts that tell the user why something failed and what to do, how good a calibration is, and
 // the touch test's; the [GUIDANCE] section of every language table (G1 is MountingTurned).
 enum class GuidanceText : int {
+    None = 0, // no text
     // What the camera saw of the pattern, then which mounting option to change (%1: its name).
     MountingTurned = 1,
     MountingMirrored,
@@ -51,4 +52,10 @@ enum class GuidanceText : int {
     AlignmentAvMode = 41,
     // Why calibration is switched off while no model is chosen (%1: the model selection's title).
     ModelNotChosen = 43,
+    // The alignment view closed because the module left the bus.
+    AlignmentClosedUnplugged = 45,
+    // A calibration the user ended: the module keeps the calibration it had, or already holds
+    // the run's new record.
+    CancelledPreviousKept,
+    CancelledNewStored,
 };

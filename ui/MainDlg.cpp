@@ -272,7 +272,9 @@ void MainDlg::showConnectionState() {
         problemText = LanguageTexts::guidance(GuidanceText::NoHidInterface);
     const bool accuracyShown =
         deviceConnected && accuracy.known() && !LanguageTexts::guidance(GuidanceText::Accuracy).isEmpty();
-    if (accuracyShown) {
+    if (notice != GuidanceText::None && !LanguageTexts::guidance(notice).isEmpty()) {
+        connectionLabel->showMessage(LanguageTexts::guidance(notice), Tone::plain);
+    } else if (accuracyShown) {
         const bool poor = accuracy.grade() == PointingAccuracy::Grade::poor;
         connectionLabel->showMessage(accuracyText(accuracy, languageIndex),
                                      poor ? Tone::problem : Tone::good);
@@ -289,6 +291,18 @@ void MainDlg::showConnectionState() {
     }
     connectionLabel->setToolTip(LanguageTexts::getMessageText(deviceConnected ? 17 : 18));
     placeStatusView();
+}
+
+void MainDlg::showNotice(GuidanceText shown) {
+    notice = shown;
+    showConnectionState();
+}
+
+void MainDlg::clearNotice() {
+    if (notice == GuidanceText::None)
+        return;
+    notice = GuidanceText::None;
+    showConnectionState();
 }
 
 void MainDlg::placeStatusView() {

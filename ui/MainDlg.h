@@ -3,6 +3,7 @@
 #include "analysis/LensType.h"
 #include "analysis/PointingAccuracy.h"
 #include "device/ModuleProblem.h"
+#include "services/GuidanceText.h"
 
 #include <QDialog>
 #include <QPoint>
@@ -63,6 +64,11 @@ public:
     QString statusText() const;
     // Why the module cannot be used, with what to do, while it is disconnected.
     void showModuleProblem(ModuleProblem problem);
+    // What just happened that the user did not ask for or may not have seen (a view that closed,
+    // a calibration that was cancelled), shown before anything else until cleared.
+    void showNotice(GuidanceText notice);
+    void clearNotice();
+    GuidanceText shownNotice() const { return notice; }
 
 public slots:
     void on_comboLanguage_currentIndexChanged(int index);
@@ -124,4 +130,5 @@ private:
     PointingAccuracy accuracy;
     QTimer* statusTimer = nullptr; // Qt child; ends the transient status
     QString transientStatus;       // shown instead of the connection state while statusTimer runs
+    GuidanceText notice = GuidanceText::None;
 };

@@ -6,6 +6,7 @@
 #include "platform/Pacing.h"
 #include "services/ConfigFile.h"
 #include "services/LanguageTexts.h"
+#include "services/MessageBoxSeam.h"
 #include "ui/AlignmentDlg.h"
 #include "ui/MainDlg.h"
 #include "ui/TouchTestCanvas.h"
@@ -92,6 +93,9 @@ void ZelmoSetupDlg::connectController() {
     connect(mainCtrl, &ZelmoMainCtrl::sigCalibrationStored, this, &ZelmoSetupDlg::slotCalibrationStored);
     // Beyond the table: why the module cannot be used, from the watch thread (queued).
     connect(mainCtrl, &ZelmoMainCtrl::sigModuleProblem, this, &ZelmoSetupDlg::slotModuleProblem);
+    // Beyond the table: a calibration the user ended says which calibration is in force.
+    connect(mainCtrl, &ZelmoMainCtrl::sigCalibrationCancelled, this,
+            &ZelmoSetupDlg::slotCalibrationCancelled);
 }
 
 // Connections 17 to 25.
@@ -144,6 +148,7 @@ void ZelmoSetupDlg::slotStartAlignmentDisplay() {
     if (!alignDlg->isHidden())
         return;
     touchCanvas->hide();
+    mainDlg->clearNotice();
     mainCtrl->StartAlignmentDisplay();
     // C2, "Vexaro Alignment", in the current language: what task bars and window lists show.
     alignDlg->setWindowTitle(texts->getConfigText(1));
@@ -160,6 +165,7 @@ void ZelmoSetupDlg::slotStopAlignmentDisplay() {
 
 void ZelmoSetupDlg::prepareCalibration() {
     touchCanvas->hide();
+    mainDlg->clearNotice();
     mainCtrl->StopAlignmentDisplay();
     alignDlg->display(false);
     alignDlg->hide();
@@ -190,6 +196,32 @@ void ZelmoSetupDlg::slotCalibrationStored(PointingAccuracy accuracy) {
                        << accuracy.leastAccurateRegion();
     else
         qCDebug(lcHub) << "calibration stored";
+}
+
+void ZelmoSetupDlg::slotCalibrationCancelled(bool previousInForce) {
+    qCDebug(lcHub) << "calibration cancelled;"
+                   << (previousInForce ? "previous calibration in force" : "new calibration stored");
+    if (mainDlg)
+        mainDlg->showNotice(previousInForce ? GuidanceText::CancelledPreviousKept
+                                            : GuidanceText::CancelledNewStored);
+}
+
+bool ZelmoSetupDlg::answerAnotherInstance() {
+    // A calibration keeps its window in front and the keyboard: raising the settings window over
+    // it would hide the targets, and the user's Escape would no longer reach the calibration.
+    CalibDlg* window = mainCtrl ? mainCtrl->calibWindow() : nullptr;
+    if ((mainCtrl && mainCtrl->currentFlowStep() != 0) || (window && window->isVisible())) {
+        qCDebug(lcHub) << "another instance started during a calibration";
+        return false;
+    }
+    if (mainDlg) {
+        if (mainDlg->isMinimized())
+            mainDlg->showNormal();
+        mainDlg->raise();
+        mainDlg->activateWindow();
+    }
+    qCDebug(lcHub) << "another instance started: settings window raised";
+    return true;
 }
 
 void ZelmoSetupDlg::slotModuleProblem(ModuleProblem problem) {
@@ -237,14 +269,26 @@ void ZelmoSetupDlg::slotChangeUIState(bool bEnable) {
     if (!mainDlg)
         return;
     qCDebug(lcHub) << (bEnable ? "device connected" : "device absent");
-    if (!bEnable) {
-        if (alignDlg)
-            alignDlg->hide();
-        if (mainCtrl)
-            mainCtrl->deviceLost();
-        touchCanvas->hide();
-    }
+    // The window shows the new state before any message about the loss opens: a box runs its
+    // own event loop, and a replug noticed meanwhile must not be overwritten when it closes.
     mainDlg->changeUIState(bEnable);
+    if (bEnable) {
+        // Back: the advice to plug the module in again has been followed.
+        if (mainDlg->shownNotice() == GuidanceText::AlignmentClosedUnplugged)
+            mainDlg->clearNotice();
+        return;
+    }
+    touchCanvas->hide();
+    // The live stream ends with the module (deviceLost); its handle is dead, so no receiver is
+    // restarted on it here.
+    if (alignDlg && alignDlg->isVisible()) {
+        alignDlg->display(false);
+        alignDlg->hide();
+        mainDlg->showNotice(GuidanceText::AlignmentClosedUnplugged);
+        qCDebug(lcHub) << "alignment view closed: module unplugged";
+    }
+    if (mainCtrl)
+        mainCtrl->deviceLost();
 }
 
 void ZelmoSetupDlg::slotCamParamSend(int addr, int value) {
@@ -276,6 +320,17 @@ void ZelmoSetupDlg::slotSetFingerMode(bool bcheck) {
 }
 
 void ZelmoSetupDlg::closeEvent(QCloseEvent* event) {
+    // A calibration in progress ends before the program does, and the user learns which
+    // calibration the module keeps.
+    bool previousInForce = true;
+    if (mainCtrl && mainCtrl->cancelCalibration(&previousInForce)) {
+        qCDebug(lcHub) << "calibration cancelled by closing;"
+                       << (previousInForce ? "previous calibration in force" : "new calibration stored");
+        MessageBoxSeam::information(nullptr, QStringLiteral("Vexaro"),
+                                    LanguageTexts::guidance(previousInForce
+                                                                ? GuidanceText::CancelledPreviousKept
+                                                                : GuidanceText::CancelledNewStored));
+    }
     qCDebug(lcHub) << "closing";
     Pacing::pause(100);
     QCoreApplication::exit(0);

@@ -34,6 +34,10 @@ public:
     AlignmentDlg* alignmentView() const { return alignDlg; }
     TouchTestCanvas* touchTestCanvas() const { return touchCanvas.get(); }
 
+    // Another instance of this session was started. Idle: the settings window comes forward and
+    // the answer is true. During a calibration nothing changes and the answer is false.
+    bool answerAnotherInstance();
+
 signals:
     void sigStartAlignmentDisplay();
     void sigStartMCalibration();
@@ -62,6 +66,7 @@ public slots:
     void slotSetFingerMode(bool bcheck);
     void slotCalibrationStored(PointingAccuracy accuracy);
     void slotModuleProblem(ModuleProblem problem);
+    void slotCalibrationCancelled(bool previousInForce);
     void slotStartTouchTest();
     void slotTouchTestClosed();
 

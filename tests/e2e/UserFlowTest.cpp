@@ -146,6 +146,8 @@ TEST_F(UserFlowTest, AutoWithCeilingTickedForAFloorCameraSaysToUntickItOnScreen)
     AppProcess app(x.display, data.path(), diagnostics);
     ASSERT_TRUE(app.start());
     ASSERT_TRUE(app.waitFor(QStringLiteral("device connected"), 20000)) << app.log.toStdString();
+    // The version may arrive just after the connection is reported; Auto acts only once it has.
+    ASSERT_TRUE(app.waitFor(QStringLiteral("firmware version"), 10000)) << app.log.toStdString();
     app.command("ceiling");
     app.command("auto");
     ASSERT_TRUE(app.waitFor(QStringLiteral("Untick .Ceiling Mount Mode"), 60000)) << app.log.toStdString();

@@ -6,6 +6,7 @@
 #include "platform/Pacing.h"
 #include "services/ConfigFile.h"
 #include "services/LanguageTexts.h"
+#include "services/MessageBoxSeam.h"
 #include "tests/support/EventualAssert.h"
 #include "tests/support/FakeDisplays.h"
 #include "tests/support/GraphTestBase.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -256,4 +258,37 @@ TEST_F(HubTest, LanguageChosenInTheSettingsWindowSurvivesARestartWhenAllUsersFol
         qunsetenv("XDG_CONFIG_HOME");
     else
         qputenv("XDG_CONFIG_HOME", previousHome);
+}
+
+// The module lost during a calibration: the settings window is disabled before the message opens
+// (the box runs its own event loop, in which a replug may arrive), and a replug taken in while the
+// box is open is not undone when it closes. Another instance then raises an idle settings window,
+// but not over a calibration.
+TEST_F(HubTest, LossMessageComesAfterTheWindowStateAndAReplugUnderItStays) {
+    ZelmoSetupDlg hub;
+    MainDlg* settings = hub.settingsWindow();
+    QPushButton* manual = settings->findChild<QPushButton*>(QStringLiteral("pushManualCalib"));
+    ASSERT_NE(manual, nullptr);
+    hub.slotChangeUIState(true);
+    hub.controller()->slotSetFWVersion(QStringLiteral("51.05"));
+    hub.controller()->setLens(3);
+    hub.controller()->StartMCalibration();
+    ASSERT_EQ(hub.controller()->currentFlowStep(), 3);
+    EXPECT_FALSE(hub.answerAnotherInstance()) << "a calibration keeps the front";
+
+    int boxes = 0;
+    bool enabledUnderBox = true;
+    MessageBoxSeam::setHandler([&](const MessageBoxSeam::Shown&) {
+        ++boxes;
+        enabledUnderBox = manual->isEnabled();
+        hub.slotChangeUIState(true); // the replug, noticed while the box is open
+        return QMessageBox::Ok;
+    });
+    hub.slotChangeUIState(false);
+    MessageBoxSeam::setHandler({});
+    EXPECT_EQ(boxes, 1);
+    EXPECT_FALSE(enabledUnderBox);
+    EXPECT_EQ(hub.controller()->currentFlowStep(), 0);
+    EXPECT_TRUE(manual->isEnabled()) << "the replug stays in force after the box";
+    EXPECT_TRUE(hub.answerAnotherInstance());
 }

@@ -173,3 +173,43 @@ TEST_F(StatusRoomTest, RepeatedProblemKeepsTheSelection) {
     dialog.changeUIState(false);
     EXPECT_TRUE(view->hasSelectedText());
 }
+
+// A notice (the unplugged alignment view, a cancelled calibration) comes before the connection
+// state, fits at every scale in both directions, follows a change of language and goes when cleared.
+TEST_F(StatusRoomTest, NoticesFitAndFollowTheLanguageUntilCleared) {
+    const GuidanceText notices[] = {GuidanceText::AlignmentClosedUnplugged,
+                                    GuidanceText::CancelledPreviousKept, GuidanceText::CancelledNewStored};
+    for (int language : {LanguageTexts::englishIndex, arabicIndex, germanIndex}) {
+        for (double dpi : {96.0, 144.0, 192.0}) {
+            SCOPED_TRACE(QStringLiteral("language %1 at %2 dpi").arg(language).arg(dpi).toStdString());
+            texts.loadLanguage(language + 1);
+            auto guard = FakeDisplays::install({QRect(0, 0, 3840, 2160)}, dpi);
+            MainDlg dialog(&texts);
+            dialog.applyLanguage();
+            const QSize designed = dialog.size();
+            ModuleStatusView* view = statusOf(dialog);
+            for (GuidanceText notice : notices) {
+                dialog.showModuleProblem(ModuleProblem::noModule);
+                dialog.changeUIState(false);
+                dialog.showNotice(notice);
+                ASSERT_FALSE(LanguageTexts::guidance(notice).isEmpty());
+                EXPECT_EQ(view->message(), LanguageTexts::guidance(notice));
+                expectRoomFits(dialog);
+                EXPECT_EQ(view->layoutDirection(),
+                          language == arabicIndex ? Qt::RightToLeft : Qt::LeftToRight);
+            }
+            dialog.clearNotice();
+            EXPECT_EQ(view->message(), problemText(GuidanceText::NoModule));
+            dialog.changeUIState(true);
+            EXPECT_EQ(dialog.size(), designed);
+        }
+    }
+    texts.loadLanguage(LanguageTexts::englishIndex + 1);
+    MainDlg dialog(&texts);
+    dialog.applyLanguage();
+    dialog.showNotice(GuidanceText::CancelledPreviousKept);
+    texts.loadLanguage(germanIndex + 1);
+    dialog.applyLanguage();
+    EXPECT_EQ(statusOf(dialog)->message(), LanguageTexts::guidance(GuidanceText::CancelledPreviousKept));
+    EXPECT_TRUE(statusOf(dialog)->message().startsWith(QStringLiteral("Kalibrierung")));
+}
