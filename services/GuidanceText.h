@@ -47,4 +47,8 @@ enum class GuidanceText : int {
     TestSummary, // %1 of %2 crosses touched, %3 the largest offset in pixels
     // No permission although the udev rule is installed: it has not reached the module yet.
     RuleNotApplied,
+    // The touch phases of calibration: a touch far from where the camera must see the target, and
+    // how to touch (also shown after the pen was lifted too early).
+    TouchRefused = 37,
+    HoldPen,
 };
