@@ -17,4 +17,10 @@ public:
     // and returns the exit code. Empty for an ordinary start; other arguments are left to Qt.
     static std::optional<int> answerInfoRequest(int argc, const char* const* argv, QTextStream& out);
     static std::optional<int> answerInfoRequest(int argc, const char* const* argv);
+
+    // An option that is not ours but close to one of ours (--simualte, --versions, -help) would
+    // otherwise be ignored by Qt and start the program against the real bus: refuses it with a hint
+    // on err (or standard error) and returns the exit code 2. Empty when every option is fine.
+    static std::optional<int> refuseMistypedOption(int argc, const char* const* argv, QTextStream& err);
+    static std::optional<int> refuseMistypedOption(int argc, const char* const* argv);
 };

@@ -35,6 +35,8 @@ bool wantsSimulation(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (const auto exitCode = CommandLine::answerInfoRequest(argc, argv))
         return *exitCode;
+    if (const auto exitCode = CommandLine::refuseMistypedOption(argc, argv))
+        return *exitCode;
     const bool simulate = wantsSimulation(argc, argv);
     SingleApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(CommandLine::version());

@@ -3,6 +3,7 @@
 
 #include <QTextStream>
 #include <gtest/gtest.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -42,13 +43,45 @@ TEST(CommandLineTest, HelpNamesEveryOptionAndWinsOverVersion) {
     }
 }
 
+Answer check(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "vexaro-setup");
+    Answer answer;
+    QTextStream err(&answer.text);
+    answer.exitCode =
+        CommandLine::refuseMistypedOption(static_cast<int>(arguments.size()), arguments.data(), err);
+    return answer;
+}
+
 TEST(CommandLineTest, OrdinaryStartsAreLeftAlone) {
-    // No arguments, the simulation switch, Qt's own options, and look-alikes of the info options.
-    for (const auto& arguments : {std::vector<const char*>{}, std::vector<const char*>{"--simulate"},
-                                  std::vector<const char*>{"-platform", "offscreen"},
-                                  std::vector<const char*>{"--versions", "-help", ""}}) {
+    // No arguments, the simulation switch, and Qt's own options with one or two dashes and values.
+    for (const auto& arguments :
+         {std::vector<const char*>{}, std::vector<const char*>{"--simulate"},
+          std::vector<const char*>{"-platform", "offscreen"}, std::vector<const char*>{"--platform", "xcb"},
+          std::vector<const char*>{"-reverse", "-style", "fusion", "--session=simulate", ""},
+          std::vector<const char*>{"--simulate", "-qwindowgeometry", "800x600+0+0", "--", "-"}}) {
         const Answer answer = ask(arguments);
         EXPECT_FALSE(answer.exitCode.has_value());
         EXPECT_TRUE(answer.text.isEmpty());
+        const Answer checked = check(arguments);
+        EXPECT_FALSE(checked.exitCode.has_value()) << checked.text.toStdString();
+        EXPECT_TRUE(checked.text.isEmpty());
     }
+}
+
+TEST(CommandLineTest, AMistypedOptionOfOursIsRefusedWithTheOptionMeant) {
+    // Without this, Qt ignores them and the program starts against the real bus.
+    const std::pair<const char*, const char*> cases[] = {
+        {"--simualte", "--simulate"}, {"--simulat", "--simulate"}, {"-simulate", "--simulate"},
+        {"--sim", "--simulate"},      {"--versions", "--version"}, {"-help", "--help"},
+        {"--hlep", "--help"}};
+    for (const auto& [typed, meant] : cases) {
+        const Answer answer = check({"--simulate", typed});
+        EXPECT_EQ(answer.exitCode, 2) << typed;
+        EXPECT_TRUE(answer.text.contains(QStringLiteral("unknown option '%1'").arg(QLatin1String(typed))))
+            << answer.text.toStdString();
+        EXPECT_TRUE(answer.text.contains(QStringLiteral("did you mean '%1'").arg(QLatin1String(meant))))
+            << answer.text.toStdString();
+    }
+    // An option far from all of ours is Qt's business: it ignores what it does not know.
+    EXPECT_FALSE(check({"--frobnicate"}).exitCode.has_value());
 }

@@ -276,7 +276,7 @@ TEST_F(ZelmoMainCtrlTest, CannotConnectIsSaidOncePerEpisode) {
     });
     watch.join();
     ASSERT_EVENTUALLY_EQ(static_cast<int>(boxes.size()), 1);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Error! Can not connect to Vexaro."));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Error! Cannot connect to Vexaro."));
     EXPECT_EQ(boxes[0].title, QStringLiteral("Vexaro"));
     client.reportOpenFailed();
     client.reportAbsent();
@@ -322,7 +322,7 @@ TEST_F(ZelmoMainCtrlTest, KnownOpenFailuresAreToldInTheWindowNotInABox) {
                                               ModuleProblem::noModule, ModuleProblem::openFailed}));
     EXPECT_TRUE(onGuiThread);
     ASSERT_EVENTUALLY_EQ(static_cast<int>(boxes.size()), 1);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Error! Can not connect to Vexaro."));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Error! Cannot connect to Vexaro."));
 }
 
 // The module lost during a calibration: the flow ends, the user is told (M19), nothing stays armed;
@@ -339,7 +339,7 @@ TEST_F(ZelmoMainCtrlTest, ModuleLostDuringACalibrationEndsTheFlow) {
     ctrl.deviceLost();
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Vexaro is disconnected to PC."));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Vexaro is disconnected from the PC."));
     EXPECT_FALSE(ctrl.calibWindow() && ctrl.calibWindow()->isVisible());
     EXPECT_FALSE(touchCaptureArmed.load());
 

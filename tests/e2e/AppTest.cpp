@@ -77,7 +77,8 @@ TEST_F(AppTest, ConnectsStreamsTheAlignmentViewAndEndsWithCodeZero) {
     // A second instance is refused with M2 and code 1, and leaves the first running.
     AppProcess second(x.display, data.path(), diagnostics);
     ASSERT_TRUE(second.start());
-    ASSERT_TRUE(second.waitFor(QStringLiteral("message box: Vexaro \\| Vexaro is already run\\."), 15000))
+    ASSERT_TRUE(
+        second.waitFor(QStringLiteral("message box: Vexaro \\| Vexaro Setup is already running\\."), 15000))
         << second.log.toStdString();
     if (answerMessageBox())
         EXPECT_EQ(second.waitForExit(10000), 1);

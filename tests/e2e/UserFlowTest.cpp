@@ -197,7 +197,7 @@ TEST_F(UserFlowTest, TwoDisplaySessionsRunAnInstanceEach) {
     ASSERT_TRUE(two.start());
     EXPECT_TRUE(one.waitFor(QStringLiteral("device connected"), 20000)) << one.log.toStdString();
     EXPECT_TRUE(two.waitFor(QStringLiteral("device connected"), 20000)) << two.log.toStdString();
-    EXPECT_FALSE(two.log.contains(QStringLiteral("already run")));
+    EXPECT_FALSE(two.log.contains(QStringLiteral("already running")));
     one.command("close");
     two.command("close");
     EXPECT_EQ(one.waitForExit(15000), 0);

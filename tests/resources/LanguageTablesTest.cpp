@@ -101,7 +101,7 @@ TEST(LanguageTables, TranslationsAreNotCopiesOfEnglish) {
 }
 
 TEST(LanguageTables, EnglishKeepsTheWordingThatOtherPartsQuote) {
-    EXPECT_EQ(englishValue("MESSAGEBOX", "M2"), QStringLiteral("Vexaro is already run."));
+    EXPECT_EQ(englishValue("MESSAGEBOX", "M2"), QStringLiteral("Vexaro Setup is already running."));
     EXPECT_EQ(englishValue("MESSAGEBOX", "M14"), QStringLiteral("Calibration failed. Please try again."));
     EXPECT_EQ(englishValue("MESSAGEBOX", "M25"),
               QStringLiteral("Auto Calibration Tuning failed. Proceeded as normal Auto Calibration."));
@@ -123,6 +123,11 @@ TEST(LanguageTables, IndexTableNamesEveryLanguageInItsOwnScript) {
     EXPECT_EQ(index.value("Language/L7").toString(), QStringLiteral("English"));
     EXPECT_EQ(index.value("Language/L15").toString(),
               QString::fromUtf8("\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4"));
+    // Simplified Chinese in simplified characters (U+7B80 U+4F53), not the traditional U+7C21.
+    EXPECT_EQ(index.value("Language/L3").toString(),
+              QString::fromUtf8("\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87"));
+    EXPECT_EQ(index.value("Language/L4").toString(),
+              QString::fromUtf8("\xE7\xB9\x81\xE9\xAB\x94\xE4\xB8\xAD\xE6\x96\x87"));
     for (int i = 1; i <= 24; ++i)
         EXPECT_FALSE(index.value(QStringLiteral("Language/L%1").arg(i)).toString().isEmpty()) << i;
 }

@@ -479,7 +479,7 @@ TEST_F(MainDlgTest, StoredCalibrationShowsBrieflyOnTheStatusLine) {
     EXPECT_EQ(line->text(), QStringLiteral("\u2713 Calibration"));
     EXPECT_FALSE(line->geometry().intersects(MainDlgWidgets(dialog).pushClose->geometry()));
     ASSERT_EVENTUALLY_WITHIN(dialog.statusText().isEmpty(), 10000);
-    EXPECT_EQ(line->text(), QStringLiteral("Vexaro Status : Disconnection"));
+    EXPECT_EQ(line->text(), QStringLiteral("Vexaro Status : Disconnected"));
 }
 
 // The connection state sits in the room the hidden service buttons leave, clear of every shown
@@ -492,11 +492,11 @@ TEST_F(MainDlgTest, ConnectionStateShownWithoutMovingTheForm) {
         dialog.applyLanguage();
         const auto* state = dialog.findChild<QLabel*>(QStringLiteral("labelConnection"));
         ASSERT_NE(state, nullptr);
-        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Disconnection"));
-        EXPECT_EQ(state->toolTip(), QStringLiteral("Vexaro is disconnected to PC."));
+        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Disconnected"));
+        EXPECT_EQ(state->toolTip(), QStringLiteral("Vexaro is disconnected from the PC."));
         dialog.changeUIState(true);
-        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Connection"));
-        EXPECT_EQ(state->toolTip(), QStringLiteral("Vexaro is connected to PC."));
+        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Connected"));
+        EXPECT_EQ(state->toolTip(), QStringLiteral("Vexaro is connected to the PC."));
         EXPECT_TRUE(dialog.rect().contains(state->geometry()));
         for (QWidget* other : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
             if (other != state && !other->isHidden()) {
@@ -505,7 +505,7 @@ TEST_F(MainDlgTest, ConnectionStateShownWithoutMovingTheForm) {
             }
         }
         dialog.changeUIState(false);
-        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Disconnection"));
+        EXPECT_EQ(state->text(), QStringLiteral("Vexaro Status : Disconnected"));
     }
 }
 

@@ -24,7 +24,9 @@ const char* EmulateOptions::usage() {
            "  --loss PERCENT         each image block is lost with that probability\n"
            "  --modules N            N modules with the same ids (1 to 4)\n"
            "  --screen-camera        the module's camera photographs the X display (DISPLAY) the\n"
-           "                         command draws on, so a calibration can succeed\n";
+           "                         command draws on, so a calibration can succeed\n"
+           "  -h, --help             show this help and exit\n"
+           "  --version              show the version and exit\n";
 }
 
 bool EmulateOptions::parse(const std::vector<std::string>& args) {
@@ -33,7 +35,12 @@ bool EmulateOptions::parse(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         double v = 0.0;
-        if (a == "--no-hid-collection") {
+        if (a == "--help" || a == "-h") {
+            helpAsked = true;
+            return true;
+        } else if (a == "--version") {
+            versionAsked = true;
+        } else if (a == "--no-hid-collection") {
             bus.hidCollection = false;
         } else if (a == "--no-access") {
             bus.noAccess = true;
@@ -55,6 +62,8 @@ bool EmulateOptions::parse(const std::vector<std::string>& args) {
             return false;
         }
     }
+    if (versionAsked)
+        return true;
     if (i + 1 >= args.size()) {
         error = "no command after --";
         return false;

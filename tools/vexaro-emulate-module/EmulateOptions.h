@@ -14,6 +14,8 @@ public:
     EmulatedBus::Options bus;
     double unplugAfterSeconds = -1.0; // negative: never
     bool screenCamera = false;        // the modules' cameras photograph the X display
+    bool helpAsked = false;           // --help or -h: print the usage and run nothing
+    bool versionAsked = false;        // --version: print the version and run nothing
     std::vector<std::string> command;
     std::string error;
 

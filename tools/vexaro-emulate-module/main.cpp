@@ -120,6 +120,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexaro-emulate-module: %s\n%s", options.error.c_str(), EmulateOptions::usage());
         return 2;
     }
+    if (options.helpAsked) {
+        std::fputs(EmulateOptions::usage(), stdout);
+        return 0;
+    }
+    if (options.versionAsked) {
+        std::printf("vexaro-emulate-module %s\n", VEXARO_VERSION);
+        return 0;
+    }
     if (options.screenCamera && !std::getenv("DISPLAY")) {
         std::fprintf(stderr, "vexaro-emulate-module: --screen-camera needs an X display (DISPLAY)\n");
         return 2;
