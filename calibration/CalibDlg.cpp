@@ -311,11 +311,12 @@ bool CalibDlg::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
+// The title band already shows CW1; the block says how to touch, to hold, and how to go back.
 QString CalibDlg::instructionText() const {
     if (!texts)
         return QString();
-    return texts->getCalibWindowText(0) + QStringLiteral("\n\n") + texts->getCalibWindowText(1) +
-           QStringLiteral("\n") + LanguageTexts::guidance(GuidanceText::HoldPen) + QStringLiteral("\n\n") +
+    return texts->getCalibWindowText(1) + QStringLiteral("\n") +
+           LanguageTexts::guidance(GuidanceText::HoldPen) + QStringLiteral("\n") +
            texts->getCalibWindowText(3);
 }
 
@@ -366,16 +367,18 @@ void CalibDlg::paintInstruction(QPainter& painter) {
     painter.restore();
 }
 
-// The picture's title word is English; it is painted over with CW1 of the current language in the
-// same place (centred 150 of 800 picture rows down, the flourish under it covered too), large
-// and in italics.
+// The picture's title word is English; it is painted over (the flourish under it too) and CW1 of
+// the current language is drawn large and in italics in the layout's title band.
 void CalibDlg::paintTitle(QPainter& painter, const QRect& band) {
     if (!texts || screenHeight <= 0)
         return;
     const double rowScale = screenHeight / 800.0;
-    painter.fillRect(band, Qt::black);
+    const QRect word = InstructionLayout::titleInPicture();
+    painter.fillRect(QRect(0, static_cast<int>(word.y() * rowScale), screenWidth,
+                           static_cast<int>(word.height() * rowScale) + 1),
+                     Qt::black);
     QFont title = painter.font();
-    title.setPixelSize(qMax(1, static_cast<int>(96 * rowScale)));
+    title.setPixelSize(qMax(1, static_cast<int>(72 * rowScale)));
     title.setItalic(true);
     painter.save();
     painter.setFont(title);

@@ -30,8 +30,9 @@ InstructionLayout::InstructionLayout(const QSize& screen, const QFont& font, con
                                      bool hasTarget, const QPointF& currentTarget) {
     const int w = screen.width();
     const int h = screen.height();
-    // The picture's title word sits 70 to 260 of its 800 rows down.
-    title = QRect(0, h * 70 / 800, w, h * 190 / 800);
+    // The translated title replaces the picture's word (70 to 260 of its 800 rows down) in a band
+    // that leaves the text block more of the screen's height.
+    title = QRect(0, h * 60 / 800, w, h * 120 / 800);
     targetBox = hasTarget ? targetRect(currentTarget) : QRect();
 
     // Two blocks a quarter of the screen in from either edge leave a gap wider than a target

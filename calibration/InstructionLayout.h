@@ -22,6 +22,8 @@ public:
     // The pen drawing of the instruction picture, in the picture's 1280 x 800 pixels; the window
     // paints it where this layout says instead of where the picture has it.
     static QRect penArtInPicture() { return QRect(560, 550, 180, 180); }
+    // The title word of the instruction picture, in the picture's pixels; painted over.
+    static QRect titleInPicture() { return QRect(0, 70, 1280, 190); }
     // The current target's pen picture and ring: 113 x 113 around the target.
     static QRect targetRect(const QPointF& target);
 
