@@ -86,7 +86,7 @@ void TouchFlow::stepBack() {
     window.ringOff();
     window.stepTargetIndex(-1);
     window.animateBack();
-    targetFinished(window.targetIndex());
+    moveOn(window.targetIndex()); // the target gone back to is armed again, nothing judged
 }
 
 void TouchFlow::targetOrPoints(const int* buf, int len) {
