@@ -158,12 +158,7 @@ void TouchFlow::touchChecked(const float* moduleSlots) {
     qCDebug(lcTouch) << "touch on target" << touched << (verdict.accepted ? "taken" : "refused") << "off by"
                      << verdict.distance << "tolerance" << verdict.tolerance;
     if (verdict.accepted) {
-        if (touched + 1 == n) {
-            enter(AwaitingPoints, limits.moduleReplyMs);
-            pointsArrived(moduleSlots); // the last touch completes the points just received
-            return;
-        }
-        moveOn(touched + 1);
+        moveOn(touched + 1); // after the last, the points are asked for once more, as after any run
         return;
     }
     enter(TargetInput);

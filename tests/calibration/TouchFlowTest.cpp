@@ -47,8 +47,8 @@ TEST_P(ManualMounting, SixteenTouchesCalibrateTheModule) {
     ASSERT_TRUE(h.runToEnd());
     EXPECT_TRUE(h.boxes.isEmpty());
     EXPECT_EQ(h.module->commandCount(CMD_MC_PATTERN_START), 16);
-    // Each touch from the fifth on is checked against the ones before; the last check brings the points.
-    EXPECT_EQ(h.module->commandCount(CMD_MC_GET_INPUT_POINT), 16 - TouchPrediction::freeTouches);
+    // Each touch from the fifth on is checked against the ones before, then all points are fetched.
+    EXPECT_EQ(h.module->commandCount(CMD_MC_GET_INPUT_POINT), 16 - TouchPrediction::freeTouches + 1);
     EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 1);
     const std::vector<std::uint8_t> record = h.module->lastCalibRecord();
     ASSERT_EQ(record.size(), 370u);
