@@ -5,6 +5,7 @@
 #include "calibration/TouchCapture.h"
 #include "platform/DisplayProvider.h"
 #include "platform/Platform.h"
+#include "services/GuidanceText.h"
 #include "services/LanguageTexts.h"
 
 #include <QCloseEvent>
@@ -107,6 +108,7 @@ void CalibDlg::PrepareDisplay(int paintModeValue) {
         setWindowTitle(texts->getConfigText(2));
 
     instructionImage = QImage(QStringLiteral(":/Zelmo/irpen"));
+    penArt = instructionImage.copy(InstructionLayout::penArtInPicture());
     if (!instructionImage.isNull() && screenWidth > 0 && screenHeight > 0)
         instructionImage = instructionImage.scaled(screenWidth, screenHeight, Qt::IgnoreAspectRatio,
                                                    Qt::SmoothTransformation);
@@ -256,6 +258,7 @@ void CalibDlg::animateForward() {
 }
 
 void CalibDlg::animateBack() {
+    pen->show(); // hidden when the last target was reached
     glide(currentTarget + 1, currentTarget);
 }
 
@@ -308,36 +311,74 @@ bool CalibDlg::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
+// The title band already shows CW1; the block says how to touch, to hold, and how to go back.
+QString CalibDlg::instructionText() const {
+    if (!texts)
+        return QString();
+    return texts->getCalibWindowText(1) + QStringLiteral("\n") +
+           LanguageTexts::guidance(GuidanceText::HoldPen) + QStringLiteral("\n") +
+           texts->getCalibWindowText(3);
+}
+
+void CalibDlg::showHint(const QString& text) {
+    if (text == hintText)
+        return;
+    hintText = text;
+    update();
+}
+
+InstructionLayout CalibDlg::instructionLayout() const {
+    const bool hasTarget =
+        currentTarget >= 0 && currentTarget < touchTargetCount && currentTarget < maxTargets;
+    const QPointF target = hasTarget ? targets[static_cast<size_t>(currentTarget)] : QPointF();
+    return InstructionLayout(QSize(screenWidth, screenHeight), font(),
+                             InstructionLayout::Texts{instructionText(), progressText(), hintText}, hasTarget,
+                             target);
+}
+
+// The picture is drawn without its pen drawing, which goes with the text block where the layout
+// puts it, clear of the current target.
 void CalibDlg::paintInstruction(QPainter& painter) {
     if (currentTarget > touchTargetCount - 1)
         return;
-    if (!instructionImage.isNull())
+    const InstructionLayout layout = instructionLayout();
+    if (!instructionImage.isNull()) {
         painter.drawImage(QRect(0, 0, screenWidth, screenHeight), instructionImage);
-    paintTitle(painter);
-    paintProgress(painter);
-    const QRect box(screenWidth / 2 - static_cast<int>(450 * scale), screenHeight / 2,
-                    static_cast<int>(900 * scale), static_cast<int>(100 * scale));
-    const QString text = texts ? texts->getCalibWindowText(0) + QStringLiteral("\r\n\r\n") +
-                                     texts->getCalibWindowText(1) + QStringLiteral("\r\n\r\n") +
-                                     texts->getCalibWindowText(3)
-                               : QString();
-    painter.setPen(Qt::white);
+        const QRect art = InstructionLayout::penArtInPicture();
+        painter.fillRect(QRect(art.x() * screenWidth / 1280, art.y() * screenHeight / 800,
+                               art.width() * screenWidth / 1280 + 2, art.height() * screenHeight / 800 + 2),
+                         Qt::black);
+        if (!layout.penPicture().isEmpty())
+            painter.drawImage(layout.penPicture(), penArt);
+    }
+    paintTitle(painter, layout.titleBand());
+    painter.save();
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setLayoutDirection(texts && texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
-    painter.drawText(box, Qt::AlignCenter, text);
+    const int flags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
+    painter.setPen(Qt::white);
+    painter.drawText(layout.textBlock(), flags, instructionText());
+    painter.setPen(QColor(200, 200, 200));
+    painter.drawText(layout.counter(), flags, progressText());
+    if (!hintText.isEmpty()) {
+        painter.setPen(QColor(255, 210, 80)); // stands out from the instructions
+        painter.drawText(layout.hint(), flags, hintText);
+    }
+    painter.restore();
 }
 
-// The picture's title word is English; it is painted over with CW1 of the current language in the
-// same place (centred 150 of 800 picture rows down, the flourish under it covered too), large
-// and in italics.
-void CalibDlg::paintTitle(QPainter& painter) {
+// The picture's title word is English; it is painted over (the flourish under it too) and CW1 of
+// the current language is drawn large and in italics in the layout's title band.
+void CalibDlg::paintTitle(QPainter& painter, const QRect& band) {
     if (!texts || screenHeight <= 0)
         return;
     const double rowScale = screenHeight / 800.0;
-    const QRect band(0, static_cast<int>(70 * rowScale), screenWidth, static_cast<int>(190 * rowScale));
-    painter.fillRect(band, Qt::black);
+    const QRect word = InstructionLayout::titleInPicture();
+    painter.fillRect(QRect(0, static_cast<int>(word.y() * rowScale), screenWidth,
+                           static_cast<int>(word.height() * rowScale) + 1),
+                     Qt::black);
     QFont title = painter.font();
-    title.setPixelSize(qMax(1, static_cast<int>(96 * rowScale)));
+    title.setPixelSize(qMax(1, static_cast<int>(72 * rowScale)));
     title.setItalic(true);
     painter.save();
     painter.setFont(title);
@@ -352,18 +393,6 @@ QString CalibDlg::progressText() const {
     const QString escapeHint = texts ? texts->getCalibWindowText(2) : QString();
     return QStringLiteral("%1 / %2").arg(currentTarget + 1).arg(touchTargetCount) + QStringLiteral("\n") +
            escapeHint;
-}
-
-void CalibDlg::paintProgress(QPainter& painter) {
-    const int top = screenHeight / 2 + static_cast<int>(140 * scale);
-    const QRect box(screenWidth / 2 - static_cast<int>(450 * scale), top, static_cast<int>(900 * scale),
-                    static_cast<int>(60 * scale));
-    const QString text = progressText();
-    painter.save();
-    painter.setPen(QColor(200, 200, 200));
-    painter.setLayoutDirection(texts && texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
-    painter.drawText(box, Qt::AlignCenter, text);
-    painter.restore();
 }
 
 void CalibDlg::paintEvent(QPaintEvent*) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calibration/InstallationSettings.h"
+#include "calibration/InstructionLayout.h"
 
 #include <QDialog>
 #include <QImage>
@@ -71,6 +72,15 @@ public:
     QPixmap penPicture() const { return penImage; }
     // What the touch phases show under the instructions: "3 / 16" and the Escape hint.
     QString progressText() const;
+    // The instructions: the title, how to touch, how to go back.
+    QString instructionText() const;
+    // A short hint under the counter until the next target is reached (a refused or too short
+    // touch); an empty text removes it. Repaints.
+    void showHint(const QString& text);
+    void clearHint() { showHint(QString()); }
+    QString hint() const { return hintText; }
+    // Where the instruction picture's parts are painted for the current target.
+    InstructionLayout instructionLayout() const;
 
 signals:
     void sigCaliDlgWorkingDone(bool bDone);
@@ -94,8 +104,7 @@ protected:
 private:
     void waitWhileSet(const unsigned char& flag);
     void paintInstruction(QPainter& painter);
-    void paintTitle(QPainter& painter);
-    void paintProgress(QPainter& painter);
+    void paintTitle(QPainter& painter, const QRect& band);
     void paintRings(const QColor& colour, int spanDegrees);
     void glide(int from, int to);
 
@@ -120,6 +129,8 @@ private:
     mutable QMutex advanceLock; // guards ready
     bool ready = false;
     QImage instructionImage;
+    QImage penArt; // the pen drawing of the instruction picture, unscaled
+    QString hintText;
     QPixmap penImage;
     double scale = 1.0;
 };

@@ -7,11 +7,14 @@
 #include "calibration/FlowHost.h"
 #include "calibration/FlowLimits.h"
 #include "calibration/InstallationSettings.h"
+#include "calibration/TouchPrediction.h"
 #include "calibration/TweakRecord.h"
 #include "device/CalibParameterRecord.h"
 #include "device/CamDevCtrl.h"
 #include "device/TargetCounts.h"
 #include "platform/Pacing.h"
+#include "services/GuidanceText.h"
+#include "services/LanguageTexts.h"
 
 #include <QLoggingCategory>
 
@@ -36,6 +39,7 @@ void TouchFlow::start(bool semiAutomatic) {
     window.setTargetIndex(0);
     window.setTargetCount(targetCount());
     window.ringOff();
+    window.clearHint();
     window.ShowAndWait();
     enter(TargetInput);
     device.startManualCalib();
@@ -46,7 +50,7 @@ void TouchFlow::start(bool semiAutomatic) {
 }
 
 void TouchFlow::sendStopCommands(bool done) {
-    if (state() != TargetInput)
+    if (state() != TargetInput && state() != CheckingTouch)
         return;
     if (done)
         host.deviceLink().endManualCalib();
@@ -68,6 +72,7 @@ void TouchFlow::ringCompleted() {
         return;
     CalibDlg& window = host.calibrationWindow();
     window.setAdvanceReady(true);
+    window.clearHint();
     window.ringOff();
     window.stepTargetIndex(1);
     window.animateForward();
@@ -81,38 +86,89 @@ void TouchFlow::stepBack() {
     window.ringOff();
     window.stepTargetIndex(-1);
     window.animateBack();
-    targetFinished(window.targetIndex());
+    moveOn(window.targetIndex()); // the target gone back to is armed again, nothing judged
 }
 
 void TouchFlow::targetOrPoints(const int* buf, int len) {
     if (state() == TargetInput) {
         targetFinished(buf ? *buf : 0);
+    } else if (state() == CheckingTouch) {
+        if (len == touchedPointsBytes && buf)
+            touchChecked(reinterpret_cast<const float*>(buf));
     } else if (state() == AwaitingPoints) {
         if (len == touchedPointsBytes && buf)
             pointsArrived(reinterpret_cast<const float*>(buf));
     }
 }
 
-// The module finished a target. If the window already moved on, arm the next target (or fetch the
-// touched points after the last); if the pen left before the ring completed, repeat the target.
+// The module finished a target. If the window already moved on, the touch is judged against the
+// ones before it (from the fifth on: the module's points so far are asked for), then the next
+// target is armed or, after the last, the touched points fetched. If the pen left before the ring
+// completed, the target is repeated with a hint to hold the pen.
 void TouchFlow::targetFinished(int reported) {
     CalibDlg& window = host.calibrationWindow();
     CamDevCtrl& device = host.deviceLink();
     if (window.advanceReady()) {
         const int i = window.targetIndex();
-        if (i == targetCount()) {
+        if (i - 1 >= TouchPrediction::freeTouches && i - 1 < targetCount()) {
             device.getInputPoints();
-            enter(AwaitingPoints, limits.moduleReplyMs);
-        } else {
-            window.setAdvanceReady(false);
-            device.startManualPattern(i);
+            enter(CheckingTouch, limits.moduleReplyMs);
+            return;
         }
+        moveOn(i);
     } else {
         window.ringOff();
+        window.showHint(LanguageTexts::guidance(GuidanceText::HoldPen));
         window.SetPaintModeAndWait(CalibDlg::KeepMode);
         if (state() == TargetInput) // not closed while the window repainted
             device.startManualPattern(reported);
     }
+}
+
+// Arms target `next`, or after the last asks for the touched points.
+void TouchFlow::moveOn(int next) {
+    CalibDlg& window = host.calibrationWindow();
+    CamDevCtrl& device = host.deviceLink();
+    if (next == targetCount()) {
+        device.getInputPoints();
+        enter(AwaitingPoints, limits.moduleReplyMs);
+    } else {
+        enter(TargetInput);
+        window.setAdvanceReady(false);
+        device.startManualPattern(next);
+    }
+}
+
+// The module's points so far: the last touch is taken, or refused at once and its target shown
+// again with a hint. Only the targets before the touched one take part, so a target the person went
+// back over no longer counts.
+void TouchFlow::touchChecked(const float* moduleSlots) {
+    CalibDlg& window = host.calibrationWindow();
+    const int touched = window.targetIndex() - 1;
+    const int n = targetCount();
+    if (touched < 0 || touched >= n || n > CalibDlg::maxTargets)
+        return; // cannot happen while checking; the time limit ends the run
+    const CalibDlg::TargetList& list = window.targetList();
+    const std::vector<QPointF> screen(list.begin(), list.begin() + n);
+    std::vector<QPointF> taken;
+    for (int t = 0; t < touched; ++t)
+        taken.emplace_back(moduleSlots[2 * t], moduleSlots[2 * t + 1]);
+    const QPointF seen(moduleSlots[2 * touched], moduleSlots[2 * touched + 1]);
+    const TouchPrediction::Verdict verdict = TouchPrediction::judge(screen, taken, seen);
+    qCDebug(lcTouch) << "touch on target" << touched << (verdict.accepted ? "taken" : "refused") << "off by"
+                     << verdict.distance << "tolerance" << verdict.tolerance;
+    if (verdict.accepted) {
+        moveOn(touched + 1); // after the last, the points are asked for once more, as after any run
+        return;
+    }
+    enter(TargetInput);
+    window.stepTargetIndex(-1);
+    window.animateBack();
+    window.setAdvanceReady(false);
+    window.showHint(LanguageTexts::guidance(GuidanceText::TouchRefused));
+    window.SetPaintModeAndWait(CalibDlg::KeepMode);
+    if (state() == TargetInput) // not closed while the window repainted
+        host.deviceLink().startManualPattern(touched);
 }
 
 void TouchFlow::pointsArrived(const float* moduleSlots) {

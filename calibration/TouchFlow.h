@@ -13,6 +13,7 @@ public:
         Idle = idle,
         TargetInput = 3,    // the person touches the targets
         AwaitingPoints = 4, // the touched points were asked for
+        CheckingTouch = 5,  // the points so far were asked for, to judge the last touch
     };
 
     TouchFlow(FlowHost& host, const FlowLimits& limits);
@@ -30,6 +31,8 @@ protected:
 
 private:
     void targetFinished(int reported);
+    void moveOn(int next);
+    void touchChecked(const float* moduleSlots);
     void pointsArrived(const float* moduleSlots);
     int targetCount() const;
 };

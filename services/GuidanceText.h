@@ -48,6 +48,10 @@ enum class GuidanceText : int {
     TestSummary, // %1 of %2 crosses touched, %3 the largest offset in pixels
     // No permission although the udev rule is installed: it has not reached the module yet.
     RuleNotApplied,
+    // The touch phases of calibration: a touch far from where the camera must see the target, and
+    // how to touch (also shown after the pen was lifted too early).
+    TouchRefused = 37,
+    HoldPen,
     // The alignment view's AV mode line (%1: the mode, 1 or 2), shown after F11.
     AlignmentAvMode = 41,
     // Why calibration is switched off while no model is chosen (%1: the model selection's title).

@@ -1,6 +1,11 @@
 // Manual calibration and the touch phase of semi-automatic calibration, with a virtual pen that
 // touches what the calibration window shows.
 #include "FlowHarness.h"
+#include "calibration/TouchPrediction.h"
+#include "services/GuidanceText.h"
+
+#include <cmath>
+#include <memory>
 
 #include <QLabel>
 #include <QTest>
@@ -42,7 +47,8 @@ TEST_P(ManualMounting, SixteenTouchesCalibrateTheModule) {
     ASSERT_TRUE(h.runToEnd());
     EXPECT_TRUE(h.boxes.isEmpty());
     EXPECT_EQ(h.module->commandCount(CMD_MC_PATTERN_START), 16);
-    EXPECT_EQ(h.module->commandCount(CMD_MC_GET_INPUT_POINT), 1);
+    // Each touch from the fifth on is checked against the ones before, then all points are fetched.
+    EXPECT_EQ(h.module->commandCount(CMD_MC_GET_INPUT_POINT), 16 - TouchPrediction::freeTouches + 1);
     EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 1);
     const std::vector<std::uint8_t> record = h.module->lastCalibRecord();
     ASSERT_EQ(record.size(), 370u);
@@ -111,6 +117,8 @@ TEST(TouchFlow, LiftingBeforeTheRingCompletesKeepsTheTarget) {
     ASSERT_TRUE(
         FlowHarness::spinUntil([&] { return h.module->commandCount(CMD_MC_PATTERN_START) == 2; }, 2000));
     EXPECT_EQ(lastPatternStart(*h.module), 0u);
+    EXPECT_EQ(w->hint(), LanguageTexts::guidance(GuidanceText::HoldPen))
+        << "an early lift says to hold the pen";
 }
 
 TEST(TouchFlow, AFitThatFailsCancelsAndShowsM14) {
@@ -178,4 +186,100 @@ TEST(SemiAutomaticFlow, StoredOffsetsAreReadBackAtTheNextStart) {
         EXPECT_FLOAT_EQ(static_cast<float>(next.storedTweaks().offsets[static_cast<size_t>(i)].x()),
                         static_cast<float>(learned.offsets[static_cast<size_t>(i)].x()));
     }
+}
+
+namespace {
+
+// A pen whose reported camera points the test sets, as where the module's camera saw each touch.
+class PointingPen : public ManualPenBehaviour {
+public:
+    explicit PointingPen(std::shared_ptr<std::array<float, 50>> seenPoints)
+        : points(std::move(seenPoints)) {}
+    std::vector<Event> patternStarted(int) override { return {}; }
+    std::array<float, 50> inputPoints() override { return *points; }
+
+private:
+    std::shared_ptr<std::array<float, 50>> points;
+};
+
+// Where the rig's camera sees a pen put down at a point of the window.
+QPointF cameraPoint(const VirtualRig& rig, const QPointF& window) {
+    double px = 0.0;
+    double py = 0.0;
+    rig.toPatternFrame(window.x(), window.y(), px, py);
+    double cx = 0.0;
+    double cy = 0.0;
+    EXPECT_TRUE(rig.penCameraPoint(px, py, cx, cy));
+    return QPointF(cx, cy);
+}
+
+} // namespace
+
+// From the fifth touch on, a touch far from the prediction is refused at once: the same target
+// again, with a hint. Going back takes the targets left out of the judgement: after Backspace to
+// the fifth target only the first column counts, which cannot tell a mirrored camera from a
+// straight one; a stale sixth point would have refused the mirrored touch.
+TEST(TouchFlow, AFarTouchIsRefusedAtOnceAndGoingBackLeavesTheFit) {
+    VirtualRig rig;
+    FlowHarness h{rig};
+    ASSERT_TRUE(h.connected);
+    auto seenPoints = std::make_shared<std::array<float, 50>>();
+    h.module->setPenBehaviour(std::make_unique<PointingPen>(seenPoints));
+    h.controller->StartMCalibration();
+    CalibDlg* w = h.window();
+    auto touch = [&](int target, const QPointF& camera) {
+        (*seenPoints)[static_cast<size_t>(2 * target)] = static_cast<float>(camera.x());
+        (*seenPoints)[static_cast<size_t>(2 * target + 1)] = static_cast<float>(camera.y());
+        const int starts = h.module->commandCount(CMD_MC_PATTERN_START);
+        answer(*h.module, RES_MC_PATTERN_DONE, static_cast<std::uint32_t>(target));
+        ASSERT_TRUE(FlowHarness::spinUntil([&] { return w->targetIndex() == target + 1; }, 3000));
+        answer(*h.module, RES_MC_PATTERN_END, static_cast<std::uint32_t>(target));
+        ASSERT_TRUE(FlowHarness::spinUntil(
+            [&] { return h.module->commandCount(CMD_MC_PATTERN_START) == starts + 1; }, 3000));
+    };
+    auto onTarget = [&](int target) {
+        return cameraPoint(rig, w->targetList()[static_cast<size_t>(target)] + QPointF(6, -4));
+    };
+    // The first four are taken wherever they land.
+    for (int target = 0; target < 4; ++target)
+        touch(target, target == 2 ? cameraPoint(rig, QPointF(900, 500)) : onTarget(target));
+    EXPECT_EQ(w->targetIndex(), 4);
+    EXPECT_EQ(lastPatternStart(*h.module), 4u);
+    // A person who sees the slip goes back and touches the third target again.
+    QTest::keyClick(w, Qt::Key_Backspace);
+    QTest::keyClick(w, Qt::Key_Backspace);
+    ASSERT_TRUE(FlowHarness::spinUntil([&] { return lastPatternStart(*h.module) == 2u; }, 3000));
+    for (int target = 2; target < 6; ++target)
+        touch(target, onTarget(target));
+    ASSERT_EQ(w->targetIndex(), 6);
+    EXPECT_TRUE(w->hint().isEmpty());
+
+    // The seventh lands at (500, 500): refused, target 7 shown again with the hint.
+    touch(6, cameraPoint(rig, QPointF(500, 500)));
+    EXPECT_EQ(w->targetIndex(), 6);
+    EXPECT_EQ(lastPatternStart(*h.module), 6u);
+    EXPECT_EQ(w->hint(), LanguageTexts::guidance(GuidanceText::TouchRefused));
+    // Taken when it lands on the target; the hint goes.
+    touch(6, onTarget(6));
+    EXPECT_EQ(w->targetIndex(), 7);
+    EXPECT_EQ(lastPatternStart(*h.module), 7u);
+    EXPECT_TRUE(w->hint().isEmpty());
+
+    // Back to the fifth target (6 and 5 were taken). Its mirror image across the first column is
+    // what a camera seeing the screen mirrored would report: acceptable from the column alone.
+    for (int back = 0; back < 2; ++back)
+        QTest::keyClick(w, Qt::Key_Backspace);
+    ASSERT_TRUE(FlowHarness::spinUntil([&] { return lastPatternStart(*h.module) == 5u; }, 3000))
+        << w->targetIndex() << " " << lastPatternStart(*h.module);
+    QTest::keyClick(w, Qt::Key_Backspace);
+    ASSERT_TRUE(FlowHarness::spinUntil([&] { return lastPatternStart(*h.module) == 4u; }, 3000));
+    const QPointF top = cameraPoint(rig, w->targetList()[0]);
+    const QPointF bottom = cameraPoint(rig, w->targetList()[3]);
+    const QPointF seen = onTarget(4);
+    const QPointF axis = (bottom - top) / std::hypot(bottom.x() - top.x(), bottom.y() - top.y());
+    const QPointF foot = top + QPointF::dotProduct(seen - top, axis) * axis;
+    touch(4, 2 * foot - seen);
+    EXPECT_EQ(w->targetIndex(), 5) << "the points of targets 5 and 6 still took part";
+    EXPECT_EQ(lastPatternStart(*h.module), 5u);
+    QTest::keyClick(w, Qt::Key_Escape);
 }

@@ -2,6 +2,7 @@
 #include "calibration/CalibDlg.h"
 #include "calibration/FlowLimits.h"
 #include "calibration/TouchCapture.h"
+#include "calibration/TouchFlow.h"
 #include "device/CamDevCtrl.h"
 #include "device/DeviceWatchClient.h"
 #include "device/UsbTransport.h"
@@ -69,6 +70,11 @@ void finishEveryTarget(ZelmoMainCtrl& ctrl) {
         ctrl.slotMCNextStepPointer();
         int reported = target;
         ctrl.slotMCNextStep(&reported, 4);
+        if (ctrl.currentFlowStep() == TouchFlow::CheckingTouch) {
+            // The module's points so far, all in one spot: nothing to judge by, the touch is taken.
+            std::vector<int> points(50, 0);
+            ctrl.slotMCNextStep(points.data(), 200);
+        }
     }
 }
 

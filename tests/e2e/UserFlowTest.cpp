@@ -41,10 +41,11 @@ protected:
         return tool.exitCode() == 0;
     }
 
-    // Presses the pen on each target in turn, holding it until the window's ring completes, and
-    // returns the time of the last release.
-    void touchTargets(AppProcess& app, const QVector<QPointF>& targets, QElapsedTimer& sinceLastRelease) {
-        for (int t = 0; t < targets.size(); ++t) {
+    // Presses the pen on each target in turn from the first given, holding it until the window's
+    // ring completes, and returns the time of the last release.
+    void touchTargets(AppProcess& app, const QVector<QPointF>& targets, QElapsedTimer& sinceLastRelease,
+                      int first = 0, int end = -1) {
+        for (int t = first; t < (end < 0 ? targets.size() : end); ++t) {
             SCOPED_TRACE(t);
             ASSERT_TRUE(app.waitFor(QStringLiteral("pen armed on target %1\\b").arg(t), 10000, 1))
                 << app.log.toStdString();
@@ -119,6 +120,41 @@ TEST_F(UserFlowTest, ManualWithTheMouseClosesRightAfterTheLastRelease) {
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
     ASSERT_TRUE(app.waitFor(QStringLiteral("calibration window hidden"), 5000, 2)) << app.log.toStdString();
     EXPECT_FALSE(app.log.contains(QStringLiteral("closing")));
+    app.command("close");
+    EXPECT_EQ(app.waitForExit(15000), 0);
+}
+
+// The fifth touch lands far from its target: refused at once, the screen says so, the same target
+// is armed again, and the run completes with careful touches.
+TEST_F(UserFlowTest, ManualRefusesAFarFifthTouchAtOnceAndShowsWhy) {
+    if (!ScreenText::available())
+        GTEST_SKIP() << "tesseract is not installed";
+    AppProcess app(x.display, data.path(), diagnostics);
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(app.waitFor(QStringLiteral("device connected"), 20000)) << app.log.toStdString();
+    app.command("manual");
+    QElapsedTimer sinceLastRelease;
+    const QVector<QPointF> targets = manualTargets();
+    touchTargets(app, targets, sinceLastRelease, 0, 4);
+    ASSERT_TRUE(app.waitFor(QStringLiteral("pen armed on target 4\\b"), 10000, 1)) << app.log.toStdString();
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("400"), QStringLiteral("800"),
+                         QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("sleep"),
+                         QStringLiteral("0.6"), QStringLiteral("mouseup"), QStringLiteral("1")}));
+    ASSERT_TRUE(app.waitFor(QStringLiteral("touch on target 4 refused"), 10000)) << app.log.toStdString();
+    ASSERT_TRUE(app.waitFor(QStringLiteral("pen armed on target 4\\b"), 10000, 2)) << app.log.toStdString();
+    // The hint is up once painted: read the screen until it shows.
+    QString seen;
+    const bool read = eventsUntil(
+        [&] {
+            seen = ScreenText::read(ScreenText::grabDisplay(x.display));
+            return seen.contains(QStringLiteral("too far from the mark"), Qt::CaseInsensitive);
+        },
+        20000);
+    EXPECT_TRUE(read) << seen.toStdString();
+    EXPECT_FALSE(app.log.contains(QStringLiteral("pen armed on target 5")));
+    touchTargets(app, targets, sinceLastRelease, 4);
+    ASSERT_TRUE(app.waitFor(QStringLiteral("calibration window hidden"), 5000)) << app.log.toStdString();
+    EXPECT_FALSE(app.log.contains(QStringLiteral("message box"))) << app.log.toStdString();
     app.command("close");
     EXPECT_EQ(app.waitForExit(15000), 0);
 }
