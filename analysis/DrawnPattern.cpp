@@ -32,6 +32,16 @@ cv::Point2d DrawnPattern::elementCentre(int slot, double x, double y) {
 
 DrawnPattern::Centres DrawnPattern::centres(const double* targetsXY, int width, int height, int ceiling,
                                             int rear) {
+    return mirrored(targetsXY, width, height, ceiling, rear, true);
+}
+
+DrawnPattern::Centres DrawnPattern::pixelCentres(const double* targetsXY, int width, int height, int ceiling,
+                                                 int rear) {
+    return mirrored(targetsXY, width, height, ceiling, rear, false);
+}
+
+DrawnPattern::Centres DrawnPattern::mirrored(const double* targetsXY, int width, int height, int ceiling,
+                                             int rear, bool elements) {
     // Ceiling mounting turns both axes, rear projection mirrors X once more.
     const bool flipX = (ceiling == 1) != (rear == 1);
     const bool flipY = ceiling == 1;
@@ -40,7 +50,10 @@ DrawnPattern::Centres DrawnPattern::centres(const double* targetsXY, int width, 
         for (int position = 0; position < 5; ++position) {
             const int at = 5 * row + position;
             const int slot = slotNumber(row, position, ceiling, rear);
-            cv::Point2d c = elementCentre(slot, targetsXY[2 * at], targetsXY[2 * at + 1]);
+            const double x = targetsXY[2 * at], y = targetsXY[2 * at + 1];
+            cv::Point2d c =
+                elements ? elementCentre(slot, x, y)
+                         : cv::Point2d(static_cast<double>(nearest(x)), static_cast<double>(nearest(y)));
             if (flipX)
                 c.x = width - 1.0 - c.x;
             if (flipY)

@@ -28,4 +28,10 @@ public:
     // that carries it, in the frame the fitted mapping gives: the window's frame mirrored along the
     // axes the mounting turns (X to W - 1 - X). targetsXY: the count window targets row by row.
     static Centres centres(const double* targetsXY, int width, int height, int ceiling, int rear);
+    // The same for the target pixels themselves, where the pen picture of the touch phase is centred.
+    static Centres pixelCentres(const double* targetsXY, int width, int height, int ceiling, int rear);
+
+private:
+    static Centres mirrored(const double* targetsXY, int width, int height, int ceiling, int rear,
+                            bool elements);
 };

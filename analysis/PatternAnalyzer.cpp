@@ -90,7 +90,8 @@ void PatternAnalyzer::setTargets(const float* points, int count, int width, int 
     // searched and fitted with the other firmware's lens.
     if (lens == 3)
         fwMinor = firmwareMinor;
-    if (prevCount < 1 || !prevOffsets) {
+    factoryOffsets = prevCount < 1 || !prevOffsets;
+    if (factoryOffsets) {
         tweakTable.fill({0.0f, 0.0f});
         const DefaultTweakTables::Table& table = DefaultTweakTables::forLens(lens, fwMinor);
         for (size_t i = 0; i < DefaultTweakTables::count; ++i)
@@ -110,13 +111,18 @@ void PatternAnalyzer::setMounting(int ceiling, int rear) {
 
 void PatternAnalyzer::pairWithDrawnCentres() {
     drawnXY = targetXY;
+    penXY = targetXY;
     if (targetCount != DrawnPattern::count)
         return;
     const DrawnPattern::Centres centres =
         DrawnPattern::centres(targetXY.data(), screenWidth, screenHeight, mountCeiling, mountRear);
+    const DrawnPattern::Centres pens =
+        DrawnPattern::pixelCentres(targetXY.data(), screenWidth, screenHeight, mountCeiling, mountRear);
     for (size_t k = 0; k < centres.size(); ++k) {
         drawnXY[2 * k] = centres[k].x;
         drawnXY[2 * k + 1] = centres[k].y;
+        penXY[2 * k] = pens[k].x;
+        penXY[2 * k + 1] = pens[k].y;
     }
 }
 
@@ -373,8 +379,8 @@ FitResiduals PatternAnalyzer::scatterOf(const double* params, const PointTable& 
             continue;
         camera.push_back(static_cast<double>(table[k].x));
         camera.push_back(static_cast<double>(table[k].y));
-        screen.push_back(drawnXY[2 * k]);
-        screen.push_back(drawnXY[2 * k + 1]);
+        screen.push_back(correctedPairing()[2 * k]);
+        screen.push_back(correctedPairing()[2 * k + 1]);
     }
     return FitResiduals(MappingModel::fromArray(params), camera, screen);
 }
@@ -407,7 +413,7 @@ bool PatternAnalyzer::fitAutomatic(double* out) {
     }
     PointTable table = correctedPoints;
     std::array<double, MappingModel::parameterCount> params{};
-    const bool fitted = runFit(table, drawnXY, count, true, params.data());
+    const bool fitted = runFit(table, correctedPairing(), count, true, params.data());
     if (out)
         std::copy(params.begin(), params.end(), out);
     if (!fitted)
@@ -424,7 +430,7 @@ bool PatternAnalyzer::fitAutomatic(double* out) {
         const bool enough = enoughForAutomatic(table, count);
         qCDebug(lcAnalysis) << "target" << odd
                             << "off the fit of the others:" << (enough ? "refit" : "refused");
-        if (!enough || !runFit(table, drawnXY, count, true, params.data()) ||
+        if (!enough || !runFit(table, correctedPairing(), count, true, params.data()) ||
             outlierOf(params.data(), table, count) >= 0) {
             fitOk = false;
             refusedForResiduals = true;
@@ -464,7 +470,8 @@ double PatternAnalyzer::spreadOf(const double* params, const PointTable& table, 
         if (isValid(table[k])) {
             found.push_back(x);
             found.push_back(y);
-        } else if (!FitUncertainty::cameraPointOf(model, drawnXY[2 * k], drawnXY[2 * k + 1], x, y)) {
+        } else if (!FitUncertainty::cameraPointOf(model, correctedPairing()[2 * k],
+                                                  correctedPairing()[2 * k + 1], x, y)) {
             continue;
         }
         all.push_back(x);
@@ -494,7 +501,7 @@ bool PatternAnalyzer::fitAllTargets(bool useRawDetections, double* out) {
         return false;
     }
     // Detections are where the elements are drawn; touched points where the pen picture was.
-    return runFit(table, useRawDetections ? drawnXY : targetXY, count, useRawDetections, out);
+    return runFit(table, useRawDetections ? drawnXY : penXY, count, useRawDetections, out);
 }
 
 bool PatternAnalyzer::fitManualPoints(double* out) {
@@ -573,7 +580,8 @@ DetectionReport PatternAnalyzer::markedDetection() const {
                                              : DetectionReport::TargetStatus::Found;
         }
         double x = 0.0, y = 0.0;
-        if (placed && FitUncertainty::cameraPointOf(model, drawnXY[2 * k], drawnXY[2 * k + 1], x, y)) {
+        if (placed && FitUncertainty::cameraPointOf(model, correctedPairing()[2 * k],
+                                                    correctedPairing()[2 * k + 1], x, y)) {
             mark.expected = cv::Point2f(static_cast<float>(x), static_cast<float>(y));
             mark.expectedKnown = true;
         }

@@ -87,6 +87,9 @@ public:
     // Where the element of each automatic target is drawn: what the detections are paired with. The
     // pen picture of the touch phases is centred on the target itself.
     const ScreenPoints& drawnCentres() const { return drawnXY; }
+    // Where the pen picture of the semi-automatic touch phase is centred for each target, in the
+    // same frame (mounted, a mirrored centre column lands a pixel off its target).
+    const ScreenPoints& penCentres() const { return penXY; }
     const std::array<double, 8>& seedStart() const { return normalisedSeed; }
     int storedFwMinor() const { return fwMinor; }
     eLens lensType() const { return lens; }
@@ -100,6 +103,11 @@ public:
 private:
     PatternAnalyzer() = default;
     bool runFit(const PointTable& table, const ScreenPoints& paired, int count, bool allStarts, double* out);
+    // What the corrected detections are paired with. An offset learned by tuning leads from where an
+    // element is seen to where the pen is seen at the element's drawn centre; the factory tables
+    // were measured against the pen picture on the target pixel, so with them the corrected points
+    // are where the pen is seen there.
+    const ScreenPoints& correctedPairing() const { return factoryOffsets ? penXY : drawnXY; }
     void pairWithDrawnCentres();
     // Enough valid points for an automatic fit: all but eight, two of them on the sides.
     static bool enoughForAutomatic(const PointTable& table, int count);
@@ -118,6 +126,8 @@ private:
 
     ScreenPoints targetXY{};
     ScreenPoints drawnXY{};
+    ScreenPoints penXY{};
+    bool factoryOffsets = false; // the tweak table holds the lens's default offsets
     int targetCount = 0;
     int mountCeiling = 0;
     int mountRear = 0;

@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
-Q_DECLARE_LOGGING_CATEGORY(lcController)
+// Defined with the analysis steps, which also run without the controller (tools, tests).
+Q_LOGGING_CATEGORY(lcController, "vexaro.calibration", QtWarningMsg)
 
 CalibrationAnalysis::AutoFit CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright,
                                                                 const cv::Mat& pattern, cv::Mat& work,
@@ -92,8 +93,8 @@ cv::Point2f CalibrationAnalysis::tuningOffset(const double* params, int target) 
     model.cameraToScreen(px, py + h, xv, yv);
     const double b = (xv - x0) / (2 * h), d = (yv - y0) / (2 * h);
     const double det = a * d - b * c;
-    const double sx = analyzer.drawnCentres()[2 * k] - analyzer.targets()[2 * k];
-    const double sy = analyzer.drawnCentres()[2 * k + 1] - analyzer.targets()[2 * k + 1];
+    const double sx = analyzer.drawnCentres()[2 * k] - analyzer.penCentres()[2 * k];
+    const double sy = analyzer.drawnCentres()[2 * k + 1] - analyzer.penCentres()[2 * k + 1];
     cv::Point2f shift(0.0f, 0.0f);
     if (std::fabs(det) > 1e-12)
         shift = cv::Point2f(static_cast<float>((d * sx - b * sy) / det),

@@ -53,6 +53,6 @@ public:
 private:
     // A tuning offset is applied to a later detection that the fit pairs with its element's drawn
     // centre (a marker's lies half a pixel off its target, the pen picture's does not): so the
-    // touched point is first moved from the target to that centre, through the accepted model.
+    // touched point is first moved from the pen's centre to that one, through the accepted model.
     static cv::Point2f tuningOffset(const double* params, int target);
 };
