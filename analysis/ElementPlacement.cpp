@@ -20,6 +20,7 @@ void ElementPlacement::refine(const cv::Mat& image, const MarkerPass& markers, c
     std::array<double, 2 * maxTargets> screen{};
     int n = 0;
     const int count = std::min(setup.count, maxTargets);
+    const double* drawn = setup.drawnXY ? setup.drawnXY : setup.targetsXY;
     for (int j = 0; j < count; ++j) {
         const cv::Point2d& c = centres[static_cast<size_t>(j)];
         if (!(c.x > 3.0 && c.y > 3.0))
@@ -27,8 +28,8 @@ void ElementPlacement::refine(const cv::Mat& image, const MarkerPass& markers, c
         const size_t i = static_cast<size_t>(n++);
         camera[2 * i] = static_cast<float>(c.x);
         camera[2 * i + 1] = static_cast<float>(c.y);
-        screen[2 * i] = setup.targetsXY[static_cast<size_t>(2 * j)];
-        screen[2 * i + 1] = setup.targetsXY[static_cast<size_t>(2 * j + 1)];
+        screen[2 * i] = drawn[static_cast<size_t>(2 * j)];
+        screen[2 * i + 1] = drawn[static_cast<size_t>(2 * j + 1)];
     }
     if (n < 12)
         return;

@@ -17,6 +17,7 @@ public:
 
     struct Setup {
         const double* targetsXY = nullptr; // count pairs, screen pixels
+        const double* drawnXY = nullptr;   // where each target's element is drawn; targetsXY when null
         int count = 0;
         int screenWidth = 0;
         int screenHeight = 0;

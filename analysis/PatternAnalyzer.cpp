@@ -3,6 +3,7 @@
 #include "analysis/CirclePass.h"
 #include "analysis/DefaultTweakTables.h"
 #include "analysis/DetectionMapping.h"
+#include "analysis/DrawnPattern.h"
 #include "analysis/ElementPlacement.h"
 #include "analysis/FailureDiagnosis.h"
 #include "analysis/FitResiduals.h"
@@ -77,15 +78,20 @@ void PatternAnalyzer::setTargets(const float* points, int count, int width, int 
     targetXY.fill(0.0);
     for (int i = 0; i < 2 * n; ++i)
         targetXY[static_cast<size_t>(i)] = static_cast<double>(points[i]);
+    targetCount = n;
+    mountCeiling = 0;
+    mountRear = 0;
     screenWidth = static_cast<std::uint16_t>(width);
     screenHeight = static_cast<std::uint16_t>(height);
     lens = static_cast<std::uint8_t>(lensType);
+    pairWithDrawnCentres();
     // The firmware minor selects the wide lens's preset as well as its default offsets, so it is
     // kept also when stored offsets are given; otherwise a module with stored offsets would be
     // searched and fitted with the other firmware's lens.
     if (lens == 3)
         fwMinor = firmwareMinor;
-    if (prevCount < 1 || !prevOffsets) {
+    factoryOffsets = prevCount < 1 || !prevOffsets;
+    if (factoryOffsets) {
         tweakTable.fill({0.0f, 0.0f});
         const DefaultTweakTables::Table& table = DefaultTweakTables::forLens(lens, fwMinor);
         for (size_t i = 0; i < DefaultTweakTables::count; ++i)
@@ -94,6 +100,29 @@ void PatternAnalyzer::setTargets(const float* points, int count, int width, int 
         const int stored = clampCount(prevCount);
         for (int i = 0; i < stored; ++i)
             tweakTable[static_cast<size_t>(i)] = {prevOffsets[2 * i], prevOffsets[2 * i + 1]};
+    }
+}
+
+void PatternAnalyzer::setMounting(int ceiling, int rear) {
+    mountCeiling = ceiling;
+    mountRear = rear;
+    pairWithDrawnCentres();
+}
+
+void PatternAnalyzer::pairWithDrawnCentres() {
+    drawnXY = targetXY;
+    penXY = targetXY;
+    if (targetCount != DrawnPattern::count)
+        return;
+    const DrawnPattern::Centres centres =
+        DrawnPattern::centres(targetXY.data(), screenWidth, screenHeight, mountCeiling, mountRear);
+    const DrawnPattern::Centres pens =
+        DrawnPattern::pixelCentres(targetXY.data(), screenWidth, screenHeight, mountCeiling, mountRear);
+    for (size_t k = 0; k < centres.size(); ++k) {
+        drawnXY[2 * k] = centres[k].x;
+        drawnXY[2 * k + 1] = centres[k].y;
+        penXY[2 * k] = pens[k].x;
+        penXY[2 * k + 1] = pens[k].y;
     }
 }
 
@@ -205,6 +234,7 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     const cv::Mat frame = normaliser.patternFrameOf(image);
     ElementPlacement::Setup placement;
     placement.targetsXY = targetXY.data();
+    placement.drawnXY = drawnXY.data();
     placement.count = count;
     placement.screenWidth = screenWidth;
     placement.screenHeight = screenHeight;
@@ -293,7 +323,8 @@ void PatternAnalyzer::findTargetsOutsideView(const DetectionMapping& mapping, in
     }
 }
 
-bool PatternAnalyzer::runFit(const PointTable& table, int count, bool allStarts, double* out) {
+bool PatternAnalyzer::runFit(const PointTable& table, const ScreenPoints& paired, int count, bool allStarts,
+                             double* out) {
     std::array<float, 2 * maxTargets> camera{};
     std::array<double, 2 * maxTargets> screen{};
     int n = 0;
@@ -304,8 +335,8 @@ bool PatternAnalyzer::runFit(const PointTable& table, int count, bool allStarts,
         const size_t i = static_cast<size_t>(n++);
         camera[2 * i] = table[k].x;
         camera[2 * i + 1] = table[k].y;
-        screen[2 * i] = targetXY[2 * k];
-        screen[2 * i + 1] = targetXY[2 * k + 1];
+        screen[2 * i] = paired[2 * k];
+        screen[2 * i + 1] = paired[2 * k + 1];
     }
     MappingFit fit;
     fit.rollBackWorseningStep = rollBack_;
@@ -348,8 +379,8 @@ FitResiduals PatternAnalyzer::scatterOf(const double* params, const PointTable& 
             continue;
         camera.push_back(static_cast<double>(table[k].x));
         camera.push_back(static_cast<double>(table[k].y));
-        screen.push_back(targetXY[2 * k]);
-        screen.push_back(targetXY[2 * k + 1]);
+        screen.push_back(correctedPairing()[2 * k]);
+        screen.push_back(correctedPairing()[2 * k + 1]);
     }
     return FitResiduals(MappingModel::fromArray(params), camera, screen);
 }
@@ -382,7 +413,7 @@ bool PatternAnalyzer::fitAutomatic(double* out) {
     }
     PointTable table = correctedPoints;
     std::array<double, MappingModel::parameterCount> params{};
-    const bool fitted = runFit(table, count, true, params.data());
+    const bool fitted = runFit(table, correctedPairing(), count, true, params.data());
     if (out)
         std::copy(params.begin(), params.end(), out);
     if (!fitted)
@@ -399,7 +430,7 @@ bool PatternAnalyzer::fitAutomatic(double* out) {
         const bool enough = enoughForAutomatic(table, count);
         qCDebug(lcAnalysis) << "target" << odd
                             << "off the fit of the others:" << (enough ? "refit" : "refused");
-        if (!enough || !runFit(table, count, true, params.data()) ||
+        if (!enough || !runFit(table, correctedPairing(), count, true, params.data()) ||
             outlierOf(params.data(), table, count) >= 0) {
             fitOk = false;
             refusedForResiduals = true;
@@ -439,7 +470,8 @@ double PatternAnalyzer::spreadOf(const double* params, const PointTable& table, 
         if (isValid(table[k])) {
             found.push_back(x);
             found.push_back(y);
-        } else if (!FitUncertainty::cameraPointOf(model, targetXY[2 * k], targetXY[2 * k + 1], x, y)) {
+        } else if (!FitUncertainty::cameraPointOf(model, correctedPairing()[2 * k],
+                                                  correctedPairing()[2 * k + 1], x, y)) {
             continue;
         }
         all.push_back(x);
@@ -468,7 +500,8 @@ bool PatternAnalyzer::fitAllTargets(bool useRawDetections, double* out) {
         fitRan = false;
         return false;
     }
-    return runFit(table, count, useRawDetections, out);
+    // Detections are where the elements are drawn; touched points where the pen picture was.
+    return runFit(table, useRawDetections ? drawnXY : penXY, count, useRawDetections, out);
 }
 
 bool PatternAnalyzer::fitManualPoints(double* out) {
@@ -479,7 +512,7 @@ bool PatternAnalyzer::fitManualPoints(double* out) {
         fitRan = false;
         return false;
     }
-    return runFit(correctedPoints, count, false, out);
+    return runFit(correctedPoints, targetXY, count, false, out);
 }
 
 int PatternAnalyzer::topRowLimit(const double* params, int width, int height) {
@@ -547,7 +580,8 @@ DetectionReport PatternAnalyzer::markedDetection() const {
                                              : DetectionReport::TargetStatus::Found;
         }
         double x = 0.0, y = 0.0;
-        if (placed && FitUncertainty::cameraPointOf(model, targetXY[2 * k], targetXY[2 * k + 1], x, y)) {
+        if (placed && FitUncertainty::cameraPointOf(model, correctedPairing()[2 * k],
+                                                    correctedPairing()[2 * k + 1], x, y)) {
             mark.expected = cv::Point2f(static_cast<float>(x), static_cast<float>(y));
             mark.expectedKnown = true;
         }

@@ -30,6 +30,7 @@ public:
     // it would place the missing part by guesswork.
     static constexpr double maximumSpread = 0.14;
     using PointTable = std::array<cv::Point2f, maxTargets>;
+    using ScreenPoints = std::array<double, 2 * maxTargets>;
 
     static PatternAnalyzer& instance();
 
@@ -46,6 +47,9 @@ public:
     // points: count (x, y) pairs in target order; prevOffsets: prevCount stored tweak pairs or null.
     void setTargets(const float* points, int count, int screenWidth, int screenHeight, eLens lens,
                     int prevCount, const float* prevOffsets, int fwMinor);
+    // How the window draws the pattern (see DrawnPattern): the automatic fits pair each detection
+    // with the centre of its element as drawn. setTargets starts upright (0, 0).
+    void setMounting(int ceiling, int rear);
     // Fills rawPoints and correctedPoints for the automatic target count.
     void detectTargets(const cv::Mat& image);
 
@@ -79,7 +83,13 @@ public:
     int fitIterations = 0;
 
     // Read-only views for tools and tests.
-    const std::array<double, 2 * maxTargets>& targets() const { return targetXY; }
+    const ScreenPoints& targets() const { return targetXY; }
+    // Where the element of each automatic target is drawn: what the detections are paired with. The
+    // pen picture of the touch phases is centred on the target itself.
+    const ScreenPoints& drawnCentres() const { return drawnXY; }
+    // Where the pen picture of the semi-automatic touch phase is centred for each target, in the
+    // same frame (mounted, a mirrored centre column lands a pixel off its target).
+    const ScreenPoints& penCentres() const { return penXY; }
     const std::array<double, 8>& seedStart() const { return normalisedSeed; }
     int storedFwMinor() const { return fwMinor; }
     eLens lensType() const { return lens; }
@@ -92,7 +102,13 @@ public:
 
 private:
     PatternAnalyzer() = default;
-    bool runFit(const PointTable& table, int count, bool allStarts, double* out);
+    bool runFit(const PointTable& table, const ScreenPoints& paired, int count, bool allStarts, double* out);
+    // What the corrected detections are paired with. An offset learned by tuning leads from where an
+    // element is seen to where the pen is seen at the element's drawn centre; the factory tables
+    // were measured against the pen picture on the target pixel, so with them the corrected points
+    // are where the pen is seen there.
+    const ScreenPoints& correctedPairing() const { return factoryOffsets ? penXY : drawnXY; }
+    void pairWithDrawnCentres();
     // Enough valid points for an automatic fit: all but eight, two of them on the sides.
     static bool enoughForAutomatic(const PointTable& table, int count);
     // The target whose detection stands out from the fit's other residuals; -1 for none.
@@ -108,7 +124,13 @@ private:
     // Marks the targets that no camera pixel maps near through the detection mapping.
     void findTargetsOutsideView(const DetectionMapping& mapping, int count);
 
-    std::array<double, 2 * maxTargets> targetXY{};
+    ScreenPoints targetXY{};
+    ScreenPoints drawnXY{};
+    ScreenPoints penXY{};
+    bool factoryOffsets = false; // the tweak table holds the lens's default offsets
+    int targetCount = 0;
+    int mountCeiling = 0;
+    int mountRear = 0;
     std::uint16_t screenWidth = 0;
     std::uint16_t screenHeight = 0;
     std::uint8_t lens = 0;

@@ -1,8 +1,9 @@
 // The analysis across the envelope of real rooms: seeded random installations rendered by the
 // virtual camera, from dim low-contrast screens in bright rooms to strong keystone and every lens,
 // mounting and screen size. Prints per dimension the success rate, the mapping accuracy against
-// the known camera model (excess over the drawing floor: what the fit reaches on perfect
-// detections of the pattern as drawn) and the time per analysis, then one summary line.
+// the known camera model (excess over the pairing floor: what the fit reaches on perfect
+// detections of the pattern as drawn, each paired as the analysis pairs it) and the time per
+// analysis, then one summary line.
 //   bench_envelope [--scenes N] [--quick] [--seed S] [--verbose] [--only I]
 // --quick runs 40 scenes (a check that the bench works, not a measurement); --only runs scene I of
 // the same draw alone. The success rate counts the scenes where all 20 targets are in view and
@@ -12,6 +13,7 @@
 // wall-clock one. VEXARO_BENCH_DUMP=DIR writes each analysed scene's normalised image there
 // (meant with --only); VEXARO_BENCH_TARGETS=1 prints, with --verbose, how far each found centre
 // lies from where the camera sees its element drawn.
+#include "analysis/DrawnPattern.h"
 #include "analysis/PatternAnalyzer.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
@@ -194,7 +196,7 @@ void mappingError(const MappingModel& truth, const MappingModel& fitted, const I
 // same targets the analysis found: a target covered or out of view costs the fit accuracy near it
 // whatever the detection, and that loss is the scene's, not the analysis'. All 20 when the fit
 // from those alone is refused.
-double drawingFloor(const Installation& s, const MappingModel& truth, const std::array<bool, 20>& found) {
+double pairingFloor(const Installation& s, const MappingModel& truth, const std::array<bool, 20>& found) {
     PatternAnalyzer& an = PatternAnalyzer::instance();
     const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
     const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
@@ -203,9 +205,9 @@ double drawingFloor(const Installation& s, const MappingModel& truth, const std:
         for (int position = 0; position < 5; ++position) {
             const int slot = PatternGeometry::slotNumber(row, position, s.ceiling ? 1 : 0, s.rear ? 1 : 0);
             const QPointF& at = targets[static_cast<size_t>(5 * row + position)];
-            const double half = PatternGeometry::isMarkerSlot(slot) ? 0.5 : 0.0;
+            const cv::Point2d drawn = DrawnPattern::elementCentre(slot, at.x(), at.y());
             double cx = 0.0, cy = 0.0;
-            VirtualCamera::screenToCamera(physical, at.x() - half, at.y() - half, cx, cy);
+            VirtualCamera::screenToCamera(physical, drawn.x, drawn.y, cx, cy);
             if (found[static_cast<size_t>(slot)])
                 an.correctedPoints[static_cast<size_t>(slot)] =
                     cv::Point2f(static_cast<float>(cx), static_cast<float>(cy));
@@ -216,7 +218,7 @@ double drawingFloor(const Installation& s, const MappingModel& truth, const std:
     if (an.fitAutomatic(params.data()))
         mappingError(truth, MappingModel(params), s, rms);
     else if (std::count(found.begin(), found.end(), true) < 20)
-        return drawingFloor(s, truth, allFound);
+        return pairingFloor(s, truth, allFound);
     return rms;
 }
 
@@ -225,6 +227,7 @@ struct Outcome {
     int found = 0;
     double excess = 0.0;
     double excessOverFullFloor = 0.0; // over the floor of all 20 targets, found or not
+    double fullFloor = 0.0;           // the pairing floor of all 20 targets
     double ms = 0.0;
     double cpu = 0.0;
     double spread = 0.0;
@@ -285,6 +288,7 @@ Outcome analyse(const Installation& s, const Frames& f, const MappingModel& trut
         cv::imwrite(std::string(dump) + "/normalised.png", normalised);
     an.clearDetections();
     an.setTargets(points.data(), 20, s.width, s.height, s.lens, 20, zeros.data(), s.fwMinor);
+    an.setMounting(s.ceiling ? 1 : 0, s.rear ? 1 : 0);
     an.detectTargets(normalised);
     an.fitAutomatic(params.data());
     if (an.fitOk)
@@ -306,8 +310,9 @@ Outcome analyse(const Installation& s, const Frames& f, const MappingModel& trut
     std::array<bool, 20> found{};
     for (size_t j = 0; j < 20; ++j)
         found[j] = PatternAnalyzer::isValid(an.rawPoints[j]);
-    o.excess = std::max(0.0, rms - drawingFloor(s, truth, found));
-    o.excessOverFullFloor = std::max(0.0, rms - drawingFloor(s, truth, allFound));
+    o.excess = std::max(0.0, rms - pairingFloor(s, truth, found));
+    o.fullFloor = pairingFloor(s, truth, allFound);
+    o.excessOverFullFloor = std::max(0.0, rms - o.fullFloor);
     return o;
 }
 
@@ -425,7 +430,7 @@ int main(int argc, char** argv) {
 
     std::vector<double> ms, cpu;
     int visible = 0, visibleOk = 0, partial = 0, partialOk = 0;
-    double worst = 0.0, partialWorst = 0.0, visibleWorst = 0.0, partialWorstFull = 0.0;
+    double worst = 0.0, partialWorst = 0.0, visibleWorst = 0.0, partialWorstFull = 0.0, floorWorst = 0.0;
     for (size_t i = 0; i < outcomes.size(); ++i) {
         const Outcome& o = outcomes[i];
         ms.push_back(o.ms);
@@ -438,6 +443,7 @@ int main(int argc, char** argv) {
             partialOk += o.ok ? 1 : 0;
         }
         if (o.ok) {
+            floorWorst = std::max(floorWorst, o.fullFloor);
             worst = std::max(worst, o.excess);
             if (!scenes[i].allInView) {
                 partialWorst = std::max(partialWorst, o.excess);
@@ -452,6 +458,7 @@ int main(int argc, char** argv) {
                 partialWorstFull);
     std::printf("cpu median_ms=%.1f p95_ms=%.1f\n", percentile(cpu, 0.5), percentile(cpu, 0.95));
     std::printf("all visible scenes=%d excess_rms_worst=%.3f\n", visible, visibleWorst);
+    std::printf("pairing pairing_floor_rms_worst=%.3f\n", floorWorst);
     std::printf("envelope scenes=%zu success=%.3f excess_rms_worst=%.3f median_ms=%.1f p95_ms=%.1f\n",
                 outcomes.size(), visible ? static_cast<double>(visibleOk) / visible : 0.0, worst,
                 percentile(ms, 0.5), percentile(ms, 0.95));

@@ -153,7 +153,8 @@ void AutomaticFlow::patternImageIn() {
     const QSize screen = window.screenSize();
     const CalibrationAnalysis::AutoFit fit = CalibrationAnalysis::analyseImages(
         darkImage, brightImage, patternImage, workImage, window.targetList().data(),
-        TargetCounts::autoTargetCount.load(), screen, settings.lens, host.tweakCache(), fwMinor, run.tuning);
+        TargetCounts::autoTargetCount.load(), screen, settings.lens, settings.ceiling, settings.rear,
+        host.tweakCache(), fwMinor, run.tuning);
     // One picture for the kept set and the failure details.
     const cv::Mat annotated = DetectionAnnotation::draw(patternImage, fit.detection);
     LastCalibration::keep(darkImage, brightImage, patternImage,

@@ -1,17 +1,22 @@
 #include "calibration/CalibrationAnalysis.h"
 
+#include "analysis/MappingModel.h"
 #include "analysis/PatternAnalyzer.h"
 #include "calibration/TouchOrder.h"
 
 #include <QLoggingCategory>
 #include <algorithm>
+#include <cmath>
 
-Q_DECLARE_LOGGING_CATEGORY(lcController)
+// Defined with the analysis steps, which also run without the controller (tools, tests).
+Q_LOGGING_CATEGORY(lcController, "vexaro.calibration", QtWarningMsg)
 
-CalibrationAnalysis::AutoFit
-CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
-                                   cv::Mat& work, const QPointF* targets, int targetCount, QSize screen,
-                                   int lens, const TweakRecord& stored, int fwMinor, bool tuning) {
+CalibrationAnalysis::AutoFit CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright,
+                                                                const cv::Mat& pattern, cv::Mat& work,
+                                                                const QPointF* targets, int targetCount,
+                                                                QSize screen, int lens, int ceiling, int rear,
+                                                                const TweakRecord& stored, int fwMinor,
+                                                                bool tuning) {
     PatternAnalyzer& analyzer = PatternAnalyzer::instance();
     analyzer.normalisePattern(dark, bright, pattern, work);
     analyzer.clearDetections();
@@ -34,6 +39,7 @@ CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, c
     }
     analyzer.setTargets(points.data(), n, screen.width(), screen.height(), lens, storedCount,
                         storedCount > 0 ? storedOffsets.data() : nullptr, fwMinor);
+    analyzer.setMounting(ceiling, rear);
     analyzer.detectTargets(work);
 
     AutoFit result;
@@ -71,6 +77,31 @@ CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, c
     return result;
 }
 
+cv::Point2f CalibrationAnalysis::tuningOffset(const double* params, int target) {
+    const PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    const size_t k = static_cast<size_t>(target);
+    const cv::Point2f touched = analyzer.correctedPoints[k];
+    // The model's local derivative at the touched point turns the screen step into a camera step.
+    const MappingModel model = MappingModel::fromArray(params);
+    const double h = 0.5;
+    const double px = static_cast<double>(touched.x), py = static_cast<double>(touched.y);
+    double x0 = 0.0, y0 = 0.0, xu = 0.0, yu = 0.0, xv = 0.0, yv = 0.0;
+    model.cameraToScreen(px - h, py, x0, y0);
+    model.cameraToScreen(px + h, py, xu, yu);
+    const double a = (xu - x0) / (2 * h), c = (yu - y0) / (2 * h);
+    model.cameraToScreen(px, py - h, x0, y0);
+    model.cameraToScreen(px, py + h, xv, yv);
+    const double b = (xv - x0) / (2 * h), d = (yv - y0) / (2 * h);
+    const double det = a * d - b * c;
+    const double sx = analyzer.drawnCentres()[2 * k] - analyzer.penCentres()[2 * k];
+    const double sy = analyzer.drawnCentres()[2 * k + 1] - analyzer.penCentres()[2 * k + 1];
+    cv::Point2f shift(0.0f, 0.0f);
+    if (std::fabs(det) > 1e-12)
+        shift = cv::Point2f(static_cast<float>((d * sx - b * sy) / det),
+                            static_cast<float>((a * sy - c * sx) / det));
+    return touched + shift - analyzer.rawPoints[k];
+}
+
 CalibrationAnalysis::TouchFit CalibrationAnalysis::fitTouchedPoints(const float* moduleSlots,
                                                                     bool semiAutomatic, int ceiling, int rear,
                                                                     int count, const QPointF* windowTargets,
@@ -95,6 +126,7 @@ CalibrationAnalysis::TouchFit CalibrationAnalysis::fitTouchedPoints(const float*
         targets[static_cast<size_t>(2 * i + 1)] = static_cast<float>(t.y());
     }
     analyzer.setTargets(targets.data(), count, screen.width(), screen.height(), lens, 0, nullptr, fwMinor);
+    analyzer.setMounting(ceiling, rear);
     if (semiAutomatic)
         analyzer.fitAllTargets(false, result.params.data());
     else
@@ -104,8 +136,7 @@ CalibrationAnalysis::TouchFit CalibrationAnalysis::fitTouchedPoints(const float*
         return result;
     if (semiAutomatic) {
         for (int i = 0; i < count; ++i) {
-            const cv::Point2f offset =
-                analyzer.correctedPoints[static_cast<size_t>(i)] - analyzer.rawPoints[static_cast<size_t>(i)];
+            const cv::Point2f offset = tuningOffset(result.params.data(), i);
             analyzer.tweakTable[static_cast<size_t>(i)] = offset;
             result.tweaks[static_cast<size_t>(2 * i)] = offset.x;
             result.tweaks[static_cast<size_t>(2 * i + 1)] = offset.y;

@@ -33,17 +33,26 @@ public:
     struct TouchFit : Fit {
         bool ordered = false; // false when no order table applies: the run stays where it is
         int count = 0;
-        std::array<float, 50> tweaks{}; // touched minus detected, per target (semi-automatic)
+        // Per target (semi-automatic): where the pen was seen minus where the detection would have
+        // been, had the element been drawn where the pen picture was (see tuningOffset).
+        std::array<float, 50> tweaks{};
     };
 
     // The three images into a fitted model. targets: the window's 20 automatic targets row by row.
     static AutoFit analyseImages(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
                                  cv::Mat& work, const QPointF* targets, int targetCount, QSize screen,
-                                 int lens, const TweakRecord& stored, int fwMinor, bool tuning);
+                                 int lens, int ceiling, int rear, const TweakRecord& stored, int fwMinor,
+                                 bool tuning);
 
     // The module's 25 touched-point slots into a fitted model. windowTargets: the window's targets
     // in its own (column by column) numbering.
     static TouchFit fitTouchedPoints(const float* moduleSlots, bool semiAutomatic, int ceiling, int rear,
                                      int count, const QPointF* windowTargets, QSize screen, int lens,
                                      int fwMinor);
+
+private:
+    // A tuning offset is applied to a later detection that the fit pairs with its element's drawn
+    // centre (a marker's lies half a pixel off its target, the pen picture's does not): so the
+    // touched point is first moved from the pen's centre to that one, through the accepted model.
+    static cv::Point2f tuningOffset(const double* params, int target);
 };

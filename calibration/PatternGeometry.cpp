@@ -1,12 +1,13 @@
 #include "calibration/PatternGeometry.h"
 
+#include "analysis/DrawnPattern.h"
 #include "analysis/MarkerPass.h"
 
 #include <algorithm>
 #include <cmath>
 
 int PatternGeometry::nearest(double v) {
-    return static_cast<int>(std::floor(v + 0.5));
+    return DrawnPattern::nearest(v);
 }
 
 int PatternGeometry::discRadius(int width, int height) {
@@ -59,14 +60,7 @@ PatternGeometry::ManualTargets PatternGeometry::manualTargets(int width, int hei
 }
 
 int PatternGeometry::slotNumber(int row, int position, int ceiling, int rear) {
-    const int plain = 5 * row + position;
-    if (ceiling == 1 && rear == 0)
-        return 19 - plain;
-    if (ceiling == 1 && rear == 1)
-        return 15 - 5 * row + position;
-    if (ceiling == 0 && rear == 1)
-        return 5 * row + 4 - position;
-    return plain;
+    return DrawnPattern::slotNumber(row, position, ceiling, rear);
 }
 
 int PatternGeometry::markerCellSize(int radius) {

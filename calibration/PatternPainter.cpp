@@ -1,13 +1,15 @@
 #include "calibration/PatternPainter.h"
 
+#include "analysis/DrawnPattern.h"
+
 #include <QPainter>
 
 namespace {
 
 void paintMarker(QPainter& painter, int x, int y, int cell, int id, bool mirrored) {
     const PatternGeometry::MarkerCells inner = PatternGeometry::markerCells(id);
-    const int left = x - 3 * cell;
-    const int top = y - 3 * cell;
+    const int left = DrawnPattern::markerStart(x, cell);
+    const int top = DrawnPattern::markerStart(y, cell);
     for (int row = 0; row < 6; ++row) {
         for (int column = 0; column < 6; ++column) {
             const int source = mirrored ? 5 - column : column;

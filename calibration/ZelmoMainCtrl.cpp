@@ -15,7 +15,7 @@
 #include <QLoggingCategory>
 #include <QThread>
 
-Q_LOGGING_CATEGORY(lcController, "vexaro.calibration", QtWarningMsg)
+Q_DECLARE_LOGGING_CATEGORY(lcController)
 
 ZelmoMainCtrl::ZelmoMainCtrl(LanguageTexts* languageTexts, std::unique_ptr<UsbTransport> transport,
                              QObject* parent)

@@ -47,6 +47,9 @@ int AnalysisScene::analyse(std::array<double, 13>& params, bool defaultTweaks) c
     const std::array<float, 40> zeros{};
     analyzer.setTargets(points.data(), 20, width, height, lens, defaultTweaks ? 0 : 20,
                         defaultTweaks ? nullptr : zeros.data(), fwMinor);
+    // The calibration window tells the analysis how it drew the pattern.
+    analyzer.setMounting(drawnCeiling >= 0 ? drawnCeiling : (ceiling ? 1 : 0),
+                         drawnRear >= 0 ? drawnRear : (rear ? 1 : 0));
     analyzer.detectTargets(normalised);
     analyzer.fitAutomatic(params.data());
     int found = 0;

@@ -35,7 +35,9 @@ protected:
         analyzer().clearDetections();
         for (size_t i = 0; i < 20; ++i) {
             double x = 0.0, y = 0.0;
-            VirtualCamera::screenToCamera(truth, targets[2 * i], targets[2 * i + 1], x, y);
+            // A perfect detection: where the camera sees the element drawn for the target.
+            VirtualCamera::screenToCamera(truth, analyzer().drawnCentres()[2 * i],
+                                          analyzer().drawnCentres()[2 * i + 1], x, y);
             camera[i] = cv::Point2f(static_cast<float>(x), static_cast<float>(y));
         }
         analyzer().correctedPoints = camera;

@@ -120,6 +120,7 @@ int analyse(AnalyzeOptions options) {
     analyzer.setTargets(targets.data(), static_cast<int>(targets.size() / 2), options.screenWidth,
                         options.screenHeight, options.lens, tweakCount, tweakCount ? tweaks.data() : nullptr,
                         options.fwMinor);
+    analyzer.setMounting(options.ceiling ? 1 : 0, options.rear ? 1 : 0);
     t = Clock::now();
     analyzer.detectTargets(normalised);
     const double msDetect = msSince(t);
