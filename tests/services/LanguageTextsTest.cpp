@@ -66,7 +66,8 @@ TEST(LanguageTexts, GettersReturnEmptyTextOutsideTheirSection) {
     EXPECT_EQ(LanguageTexts::getMessageText(26), QStringLiteral("Please press again to exit."));
     EXPECT_TRUE(LanguageTexts::getMessageText(27).isEmpty());
     EXPECT_TRUE(LanguageTexts::getMessageText(-1).isEmpty());
-    EXPECT_TRUE(texts.getConfigText(31).isEmpty());
+    EXPECT_TRUE(texts.getConfigText(34).isEmpty());
+    EXPECT_EQ(texts.getConfigText(33), QStringLiteral("Software Version"));
     EXPECT_EQ(texts.getConfigText(30), QStringLiteral("BRIGHTNESS"));
     EXPECT_EQ(texts.getConfigText(29), QStringLiteral("Tuning"));
     EXPECT_EQ(texts.getTrayMenuText(10), QStringLiteral("Close"));

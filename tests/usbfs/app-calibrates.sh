@@ -134,5 +134,6 @@ export QT_QPA_PLATFORM=xcb
 [ -n "${ASAN_OPTIONS:-}" ] && export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
 export QT_LOGGING_RULES="vexaro.emulate.debug=true;vexaro.device.trace.debug=true;vexaro.ui.debug=true;vexaro.calibration*.debug=true"
 
-
-xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$build" "$log"
+# A display tall enough for the settings window's designed single column, whose places the clicks
+# use (a shorter one gets the two-column form).
+xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --inside "$build" "$log"
