@@ -162,7 +162,8 @@ TEST_F(LostModuleAndSecondInstanceTest, SecondInstanceLeavesACalibrationInFrontA
     ASSERT_TRUE(third.start());
     ASSERT_TRUE(first.waitFor(QStringLiteral("another instance started: settings window raised"), 20000))
         << first.log.toStdString();
-    ASSERT_TRUE(third.waitFor(QStringLiteral("message box: Vexaro \\| Vexaro is already run\\."), 10000))
+    ASSERT_TRUE(
+        third.waitFor(QStringLiteral("message box: Vexaro \\| Vexaro Setup is already running\\."), 10000))
         << third.log.toStdString();
     // The second copy's box opens after the raise, over it, and is answered with Enter.
     eventsUntil([&] { return focusedWindowName() == QLatin1String("Vexaro"); }, 5000);
