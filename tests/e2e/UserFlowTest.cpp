@@ -253,7 +253,8 @@ TEST_F(UserFlowTest, AlignmentViewGainFollowsTheKeyboardAndEnterClosesIt) {
     ASSERT_TRUE(app.waitFor(QStringLiteral("alignment image \\d+"), 10000, 3)) << app.log.toStdString();
 
     // Asks until the view and the module agree on the expected state, for up to 10 s: the gain
-    // travels to the module through the register queue, high byte first.
+    // travels to the module through the register queue, high byte first. Each question waits for
+    // its answer, which paces the asking.
     auto stateIs = [&app](int position, unsigned gain, const QString& modeLine) {
         const QString expected = QStringLiteral("alignment slider %1 module gain %2 mode line %3")
                                      .arg(position)
@@ -270,7 +271,6 @@ TEST_F(UserFlowTest, AlignmentViewGainFollowsTheKeyboardAndEnterClosesIt) {
             const int at = app.log.lastIndexOf(QStringLiteral("alignment slider "));
             if (app.log.mid(at, app.log.indexOf(QLatin1Char('\n'), at) - at) == expected)
                 return true;
-            QThread::msleep(50); // the polling interval
         }
         return false;
     };
