@@ -9,8 +9,11 @@ struct CircleBounds {
     double sideMax = 0.0;
     double areaMin = 0.0;
     double areaMax = 0.0;
-    // Lowered to 20 for the rest of the process by the first contour pass with lens type 3.
+    // The camera box-height minimum. A lens type 3 pass that sees outlines lowers it to 20 for
+    // that pass only; with keepLoweredBoxHeight (a fault switch for the benchmark) the lowered
+    // value stays for the rest of the process, so a result would depend on what ran before.
     int minBoxHeight = 24;
+    bool keepLoweredBoxHeight = false;
     // Recompute the side and area bounds when a calibration draws discs of another size.
     bool followScreenSize = true;
 

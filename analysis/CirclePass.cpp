@@ -97,12 +97,16 @@ void CirclePass::examineContours(const Traced& traced) {
     const double window = std::max(50.0, static_cast<double>(radius));
     if (!bounds.set || (bounds.followScreenSize && bounds.diameter != diameter))
         bounds.computeFor(diameter);
-    if (setup.lens == 3 && traced.anyOutline)
-        bounds.minBoxHeight = 20;
+    int minBoxHeight = bounds.minBoxHeight;
+    if (setup.lens == 3 && traced.anyOutline) {
+        minBoxHeight = 20;
+        if (bounds.keepLoweredBoxHeight)
+            bounds.minBoxHeight = 20;
+    }
 
     for (const std::vector<cv::Point>& contour : contours) {
         const cv::Rect box = cv::boundingRect(contour);
-        if (!acceptsInCamera(box.width, box.height, cv::contourArea(contour), bounds.minBoxHeight))
+        if (!acceptsInCamera(box.width, box.height, cv::contourArea(contour), minBoxHeight))
             continue;
         cv::Point2d c;
         if (!polygonCentroid(contour, c))

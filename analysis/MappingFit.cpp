@@ -172,6 +172,10 @@ MappingFit::Result MappingFit::runFit(const MappingModel::Parameters& start, int
             }
             if (e >= ePrev) {
                 lambda *= 10.0;
+                if (soundSteps) {
+                    p = before;
+                    forward();
+                }
                 step(lambda, variant);
                 e = forward();
                 raised = true;
@@ -192,7 +196,7 @@ MappingFit::Result MappingFit::runFit(const MappingModel::Parameters& start, int
                 done = true;
             break;
         }
-        if (done && rollBackWorseningStep && e >= ePrev) {
+        if (done && soundSteps && e >= ePrev) {
             p = before;
             e = forward();
         }

@@ -32,9 +32,10 @@ public:
     // Two runs (allStarts false) or six, the smallest final error wins, the earlier on a tie.
     Result fitMultiStart(bool allStarts, const LensPreset& preset, const std::array<double, 8>& seedStart);
 
-    // Restores the parameters before a last step that made the error worse. Off: the fit ends on
-    // whatever its last step left, as the module's record has always carried it.
-    bool rollBackWorseningStep = false;
+    // A rejected step is undone before the damped retry, and a last step that made the error
+    // worse is rolled back. Off (a fault switch for the benchmark): the retry adds its step to the
+    // rejected one and the fit ends on whatever its last step left.
+    bool soundSteps = true;
 
 private:
     double forward();

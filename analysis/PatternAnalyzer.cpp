@@ -339,7 +339,7 @@ bool PatternAnalyzer::runFit(const PointTable& table, const ScreenPoints& paired
         screen[2 * i + 1] = paired[2 * k + 1];
     }
     MappingFit fit;
-    fit.rollBackWorseningStep = rollBack_;
+    fit.soundSteps = soundFitSteps_;
     fit.setPoints(camera.data(), screen.data(), n);
     const MappingFit::Result result =
         fit.fitMultiStart(allStarts, LensPreset::forLens(lens, fwMinor), normalisedSeed);

@@ -98,7 +98,9 @@ public:
 
     // Fault switches, measured by the analysis benchmark.
     void setFollowScreenSize(bool follow) { bounds.followScreenSize = follow; }
-    void setRollBackWorseningStep(bool rollBack) { rollBack_ = rollBack; }
+    void setKeepLoweredBoxHeight(bool keep) { bounds.keepLoweredBoxHeight = keep; }
+    // Off, the fit keeps a rejected step under its damped retry and ends on a last worsening step.
+    void setSoundFitSteps(bool sound) { soundFitSteps_ = sound; }
 
 private:
     PatternAnalyzer() = default;
@@ -147,5 +149,5 @@ private:
     // The model of the last fit and whether it matched its points (within the error limit).
     std::array<double, MappingModel::parameterCount> lastFitParams{};
     bool lastFitMatched = false;
-    bool rollBack_ = false;
+    bool soundFitSteps_ = true;
 };

@@ -279,22 +279,28 @@ TEST(SceneProcessState, DiscBoundsFollowALaterScreenSize) {
     EXPECT_EQ(analyzer.circleBounds().diameter, 201.0);
 }
 
-TEST(SceneProcessState, LensThreeLowersTheBoxHeightForTheRestOfTheProcess) {
+TEST(SceneProcessState, ALensThreeCalibrationLeavesLaterOnesAsTheyWere) {
+    // The lowered box height of a lens type 3 pass used to stay for the rest of the process.
     PatternAnalyzer& analyzer = PatternAnalyzer::instance();
     analyzer.resetProcessState();
-    EXPECT_EQ(analyzer.circleBounds().minBoxHeight, 24);
     AnalysisScene scene;
     scene.width = 1280;
     scene.height = 800;
-    scene.lens = 3;
+    scene.lens = 2;
     scene.photograph();
+    std::array<double, 13> fresh{};
+    ASSERT_EQ(scene.analyse(fresh), 20);
+    AnalysisScene lensThree;
+    lensThree.width = 1280;
+    lensThree.height = 800;
+    lensThree.lens = 3;
+    lensThree.photograph();
     std::array<double, 13> params{};
-    EXPECT_EQ(scene.analyse(params), 20);
-    EXPECT_EQ(analyzer.circleBounds().minBoxHeight, 20);
-    scene.lens = 1;
-    scene.photograph();
-    EXPECT_EQ(scene.analyse(params), 20);
-    EXPECT_EQ(analyzer.circleBounds().minBoxHeight, 20);
+    EXPECT_EQ(lensThree.analyse(params), 20);
+    std::array<double, 13> after{};
+    EXPECT_EQ(scene.analyse(after), 20);
+    EXPECT_EQ(after, fresh);
+    EXPECT_EQ(analyzer.circleBounds().minBoxHeight, 24);
 }
 
 } // namespace
