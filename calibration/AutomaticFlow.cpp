@@ -1,44 +1,34 @@
 #include "calibration/AutomaticFlow.h"
 
-#include "analysis/DetectionAnnotation.h"
-#include "analysis/PatternAnalyzer.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/CalibrationAnalysis.h"
 #include "calibration/CalibrationRun.h"
 #include "calibration/FlowHost.h"
 #include "calibration/FlowLimits.h"
+#include "calibration/ImageAnalysisJob.h"
 #include "calibration/InstallationSettings.h"
-#include "calibration/LastCalibration.h"
 #include "calibration/RunFailure.h"
 #include "device/CalibParameterRecord.h"
 #include "device/CamDevCtrl.h"
 #include "device/PacketCodes.h"
 #include "device/TargetCounts.h"
-#include "platform/Pacing.h"
 
 #include <QLoggingCategory>
+#include <algorithm>
 #include <cstring>
 
 Q_LOGGING_CATEGORY(lcAutomatic, "vexaro.calibration.automatic", QtWarningMsg)
 
-namespace {
-
-// A deep copy: the picture outlives the matrix.
-QImage toImage(const cv::Mat& bgr) {
-    if (bgr.type() != CV_8UC3 || bgr.empty())
-        return QImage();
-    return QImage(bgr.data, bgr.cols, bgr.rows, static_cast<int>(bgr.step), QImage::Format_BGR888).copy();
-}
-
-} // namespace
-
 AutomaticFlow::AutomaticFlow(FlowHost& flowHost, const FlowLimits& flowLimits)
-    : CalibrationFlow(flowHost, flowLimits) {
+    : CalibrationFlow(flowHost, flowLimits)
+    , analysis(std::make_unique<ImageAnalysisJob>()) {
     darkImage = cv::Mat::zeros(imageHeight, imageWidth, CV_8UC1);
     brightImage = cv::Mat::zeros(imageHeight, imageWidth, CV_8UC1);
     patternImage = cv::Mat::zeros(imageHeight, imageWidth, CV_8UC1);
-    workImage = cv::Mat::zeros(imageHeight, imageWidth, CV_8UC1);
+    QObject::connect(analysis.get(), &ImageAnalysisJob::finished, analysis.get(), [this] { analysed(); });
 }
+
+AutomaticFlow::~AutomaticFlow() = default;
 
 void AutomaticFlow::start(bool semiAutomatic) {
     CalibDlg& window = host.calibrationWindow();
@@ -49,10 +39,12 @@ void AutomaticFlow::start(bool semiAutomatic) {
     window.PrepareDisplay(CalibDlg::Black);
     window.ComputeTargets(CalibDlg::TargetSet::Automatic);
     window.ShowAndWait();
+    analysis->cancel(); // a result still to come belongs to an earlier run
     device.setImageReverse(0);
-    Pacing::pause(200);
-    device.startBlackCapture(lens, host.firmwareMinor());
     enter(BlackCapture, limits.captureMs);
+    const int fwMinor = host.firmwareMinor();
+    // The dark screen settles before the module is told to capture it.
+    pauseThen(200, [this, lens, fwMinor] { host.deviceLink().startBlackCapture(lens, fwMinor); });
 }
 
 // 1280 x 720 with one byte a pixel, or two bytes a pixel of which the first counts.
@@ -133,9 +125,9 @@ void AutomaticFlow::brightImageIn() {
 }
 
 void AutomaticFlow::patternCaptured() {
-    disarm();
-    Pacing::pause(100);
-    requestImage(AcImageId::pattern, PatternImage);
+    imageId = AcImageId::pattern;
+    enter(PatternImage, limits.imageTransferMs);
+    pauseThen(100, [this] { requestImage(AcImageId::pattern, PatternImage); });
 }
 
 void AutomaticFlow::requestImage(int id, State next) {
@@ -144,33 +136,54 @@ void AutomaticFlow::requestImage(int id, State next) {
     enter(next, limits.imageTransferMs);
 }
 
+// The analysis runs on the worker; the window shows that it is analysing, and Escape or the time
+// limit drops its result.
 void AutomaticFlow::patternImageIn() {
+    CalibDlg& window = host.calibrationWindow();
+    const InstallationSettings settings = host.installation();
+    ImageAnalysisJob::Input input;
+    input.dark = darkImage.clone();
+    input.bright = brightImage.clone();
+    input.pattern = patternImage.clone();
+    const int count = std::clamp(TargetCounts::autoTargetCount.load(), 0, CalibDlg::maxTargets);
+    input.targets.assign(window.targetList().begin(), window.targetList().begin() + count);
+    input.screen = window.screenSize();
+    input.lens = settings.lens;
+    input.ceiling = settings.ceiling;
+    input.rear = settings.rear;
+    input.fwMinor = host.firmwareMinor();
+    input.stored = host.tweakCache();
+    input.tuning = host.run().tuning;
+    enter(Analysing, limits.analysisMs);
+    window.SetPaintModeAndWait(CalibDlg::Analysing);
+    if (state() != Analysing)
+        return; // closed while the window repainted
+    analysis->start(std::move(input));
+}
+
+// Escape, the time limit, an unplug or a new start: a result still to come is dropped, and the
+// worker stops at its next step.
+void AutomaticFlow::leaving(int step) {
+    if (step == Analysing)
+        analysis->cancel();
+}
+
+void AutomaticFlow::analysed() {
+    if (state() != Analysing)
+        return;
     disarm();
     CalibDlg& window = host.calibrationWindow();
     CalibrationRun& run = host.run();
     const InstallationSettings settings = host.installation();
     const int fwMinor = host.firmwareMinor();
     const QSize screen = window.screenSize();
-    const CalibrationAnalysis::AutoFit fit = CalibrationAnalysis::analyseImages(
-        darkImage, brightImage, patternImage, workImage, window.targetList().data(),
-        TargetCounts::autoTargetCount.load(), screen, settings.lens, settings.ceiling, settings.rear,
-        host.tweakCache(), fwMinor, run.tuning);
-    // One picture for the kept set and the failure details.
-    const cv::Mat annotated = DetectionAnnotation::draw(patternImage, fit.detection);
-    LastCalibration::keep(darkImage, brightImage, patternImage,
-                          {screen.width(),
-                           screen.height(),
-                           settings.lens,
-                           fwMinor,
-                           settings.ceiling == 1,
-                           settings.rear == 1,
-                           run.tuning,
-                           {}},
-                          fit, annotated);
+    const ImageAnalysisJob::Output out = analysis->result();
+    const CalibrationAnalysis::AutoFit& fit = out.fit;
     run.fitOk = fit.ok;
     run.accuracy = fit.accuracy;
+    run.fitError = fit.fitError;
     qCDebug(lcAutomatic) << "image analysis:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
-                         << PatternAnalyzer::instance().fitError << "row limit" << fit.rowLimit;
+                         << fit.fitError << "row limit" << fit.rowLimit;
     run.tuning = fit.tuning;
     if (fit.fellBack)
         run.tuningFellBack = true;
@@ -180,7 +193,7 @@ void AutomaticFlow::patternImageIn() {
         RunFailure failure;
         failure.analysisCause = fit.failure.cause;
         failure.settings = settings;
-        failure.details = toImage(annotated);
+        failure.details = out.details;
         host.showFailure(failure);
         return;
     }

@@ -3,7 +3,10 @@
 #include "calibration/CalibrationFlow.h"
 
 #include <QElapsedTimer>
+#include <memory>
 #include <opencv2/core.hpp>
+
+class ImageAnalysisJob;
 
 // Automatic and semi-automatic calibration up to the record: black, white and pattern are put up
 // in turn, the module captures each, the three images are fetched and analysed. A semi-automatic
@@ -18,11 +21,13 @@ public:
         BrightImage = 9,     // pattern up, the white image is fetched
         PatternCapture = 10, // the module captures the pattern
         PatternImage = 11,   // the pattern image is fetched
+        Analysing = 12,      // the three images are analysed on the worker
     };
     static constexpr int imageWidth = 1280;
     static constexpr int imageHeight = 720;
 
     AutomaticFlow(FlowHost& host, const FlowLimits& limits);
+    ~AutomaticFlow() override;
 
     void start(bool semiAutomatic);
     // One calibration image, stored by the id last requested whether or not the run still goes on;
@@ -38,9 +43,12 @@ private:
     void patternCaptured();
     void patternImageIn();
     void requestImage(int id, State next);
+    void analysed();
+    void leaving(int step) override;
 
     int imageId = 0;
     QElapsedTimer stepStart; // when the current screen colour was put up
-    // The three captured images and the analysis work image, 1280 x 720 grey.
-    cv::Mat darkImage, brightImage, patternImage, workImage;
+    // The three captured images, 1280 x 720 grey.
+    cv::Mat darkImage, brightImage, patternImage;
+    std::unique_ptr<ImageAnalysisJob> analysis;
 };

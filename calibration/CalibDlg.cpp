@@ -387,6 +387,27 @@ void CalibDlg::paintTitle(QPainter& painter, const QRect& band) {
     painter.restore();
 }
 
+QString CalibDlg::analysingText() const {
+    const QString escapeHint = texts ? texts->getCalibWindowText(2) : QString();
+    return LanguageTexts::guidance(GuidanceText::Analysing) + QStringLiteral("\n\n") + escapeHint;
+}
+
+// The camera has taken its pictures: the screen is free for a message in the middle third.
+void CalibDlg::paintAnalysing(QPainter& painter) {
+    painter.fillRect(0, 0, screenWidth, screenHeight, Qt::black);
+    if (screenHeight <= 0)
+        return;
+    painter.save();
+    QFont font = painter.font();
+    font.setPixelSize(qMax(1, screenHeight / 28));
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.setLayoutDirection(texts && texts->isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    const QRect band(screenWidth / 10, screenHeight / 3, screenWidth * 8 / 10, screenHeight / 3);
+    painter.drawText(band, Qt::AlignCenter | Qt::TextWordWrap, analysingText());
+    painter.restore();
+}
+
 // Below the instructions: which target of how many is current, and that Escape ends the run
 // (CW3). The camera watches only the pen in the touch phases, so text here changes nothing it sees.
 QString CalibDlg::progressText() const {
@@ -406,6 +427,9 @@ void CalibDlg::paintEvent(QPaintEvent*) {
         break;
     case Instruction:
         paintInstruction(painter);
+        break;
+    case Analysing:
+        paintAnalysing(painter);
         break;
     case Pattern: {
         static const InstallationSettings unmounted;

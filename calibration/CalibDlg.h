@@ -23,7 +23,7 @@ class QTimer;
 class CalibDlg : public QDialog {
     Q_OBJECT
 public:
-    enum PaintMode { Black = 0, White = 1, Instruction = 2, Pattern = 3, KeepMode = 4 };
+    enum PaintMode { Black = 0, White = 1, Instruction = 2, Pattern = 3, KeepMode = 4, Analysing = 5 };
     enum class TargetSet { Automatic, Manual, SemiAutomatic };
     static constexpr int maxTargets = 25;
     using TargetList = std::array<QPointF, maxTargets>;
@@ -70,6 +70,8 @@ public:
     static QRect penRect(const QPointF& target);
     QLabel* penLabel() const { return pen; }
     QPixmap penPicture() const { return penImage; }
+    // What the window shows while the captured images are analysed, with the Escape hint.
+    QString analysingText() const;
     // What the touch phases show under the instructions: "3 / 16" and the Escape hint.
     QString progressText() const;
     // The instructions: the title, how to touch, how to go back.
@@ -105,6 +107,7 @@ private:
     void waitWhileSet(const unsigned char& flag);
     void paintInstruction(QPainter& painter);
     void paintTitle(QPainter& painter, const QRect& band);
+    void paintAnalysing(QPainter& painter);
     void paintRings(const QColor& colour, int spanDegrees);
     void glide(int from, int to);
 

@@ -7,16 +7,30 @@
 #include <QLoggingCategory>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 // Defined with the analysis steps, which also run without the controller (tools, tests).
 Q_LOGGING_CATEGORY(lcController, "vexaro.calibration", QtWarningMsg)
 
-CalibrationAnalysis::AutoFit CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright,
-                                                                const cv::Mat& pattern, cv::Mat& work,
-                                                                const QPointF* targets, int targetCount,
-                                                                QSize screen, int lens, int ceiling, int rear,
-                                                                const TweakRecord& stored, int fwMinor,
-                                                                bool tuning) {
+namespace {
+// Guards the process-wide pattern analyzer for the flows: the image analysis on its worker and
+// the touched-point fits on the GUI thread.
+std::mutex analyzerLock;
+} // namespace
+
+CalibrationAnalysis::AutoFit
+CalibrationAnalysis::analyseImages(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
+                                   cv::Mat& work, const QPointF* targets, int targetCount, QSize screen,
+                                   int lens, int ceiling, int rear, const TweakRecord& stored, int fwMinor,
+                                   bool tuning, const std::atomic<bool>* cancelled) {
+    const std::lock_guard<std::mutex> lock(analyzerLock);
+    AutoFit result;
+    const auto cancelNow = [cancelled, &result] {
+        result.cancelled = cancelled && cancelled->load();
+        return result.cancelled;
+    };
+    if (cancelNow())
+        return result;
     PatternAnalyzer& analyzer = PatternAnalyzer::instance();
     analyzer.normalisePattern(dark, bright, pattern, work);
     analyzer.clearDetections();
@@ -40,9 +54,12 @@ CalibrationAnalysis::AutoFit CalibrationAnalysis::analyseImages(const cv::Mat& d
     analyzer.setTargets(points.data(), n, screen.width(), screen.height(), lens, storedCount,
                         storedCount > 0 ? storedOffsets.data() : nullptr, fwMinor);
     analyzer.setMounting(ceiling, rear);
+    if (cancelNow())
+        return result;
     analyzer.detectTargets(work);
+    if (cancelNow())
+        return result;
 
-    AutoFit result;
     result.storedCount = storedCount;
     std::copy(storedOffsets.begin(), storedOffsets.begin() + 2 * storedCount, result.storedOffsets.begin());
     result.tuning = tuning;
@@ -51,11 +68,14 @@ CalibrationAnalysis::AutoFit CalibrationAnalysis::analyseImages(const cv::Mat& d
     else
         analyzer.fitAutomatic(result.params.data());
     if (!analyzer.fitOk && result.tuning) {
+        if (cancelNow())
+            return result;
         result.tuning = false;
         analyzer.fitAutomatic(result.params.data());
         result.fellBack = analyzer.fitOk;
     }
     result.ok = analyzer.fitOk;
+    result.fitError = analyzer.fitError;
     result.detection = analyzer.markedDetection();
     if (!result.ok) {
         result.failure = analyzer.failure();
@@ -106,6 +126,7 @@ CalibrationAnalysis::TouchFit CalibrationAnalysis::fitTouchedPoints(const float*
                                                                     bool semiAutomatic, int ceiling, int rear,
                                                                     int count, const QPointF* windowTargets,
                                                                     QSize screen, int lens, int fwMinor) {
+    const std::lock_guard<std::mutex> lock(analyzerLock);
     PatternAnalyzer& analyzer = PatternAnalyzer::instance();
     analyzer.clearCorrected();
     TouchFit result;
@@ -132,6 +153,7 @@ CalibrationAnalysis::TouchFit CalibrationAnalysis::fitTouchedPoints(const float*
     else
         analyzer.fitManualPoints(result.params.data());
     result.ok = analyzer.fitOk;
+    result.fitError = analyzer.fitError;
     if (!result.ok)
         return result;
     if (semiAutomatic) {

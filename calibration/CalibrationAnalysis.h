@@ -8,11 +8,13 @@
 #include <QPointF>
 #include <QSize>
 #include <array>
+#include <atomic>
 #include <opencv2/core/mat.hpp>
 
 // The analysis steps of the calibration flows, between the captured images (or the touched
-// points) and the record sent to the module. Runs on the GUI thread with the process-wide
-// pattern analyzer.
+// points) and the record sent to the module, on the process-wide pattern analyzer. The image
+// analysis runs on a worker thread, the touched-point fits on the GUI thread; each takes the
+// analyzer for its whole run, so the two never meet on it.
 class CalibrationAnalysis {
 public:
     struct Fit {
@@ -20,11 +22,13 @@ public:
         // Zeroed 256-byte result buffer; the first 13 values are the model.
         std::array<double, 32> params{};
         int rowLimit = -1;
+        double fitError = 0.0;     // of the last fit the run made, accepted or not
         PointingAccuracy accuracy; // known when ok
     };
     struct AutoFit : Fit {
         bool tuning = false;       // still semi-automatic: go on to the touch phase
         bool fellBack = false;     // the semi-automatic fit failed, the automatic one did not
+        bool cancelled = false;    // stopped between steps on request: nothing else is known
         AnalysisFailure failure;   // why, when not ok
         DetectionReport detection; // every target marked, whether or not the fit was accepted
         int storedCount = 0;       // the stored offsets that applied
@@ -39,10 +43,11 @@ public:
     };
 
     // The three images into a fitted model. targets: the window's 20 automatic targets row by row.
+    // cancelled (optional) is looked at between the steps; once set, the run ends at the next one.
     static AutoFit analyseImages(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
                                  cv::Mat& work, const QPointF* targets, int targetCount, QSize screen,
                                  int lens, int ceiling, int rear, const TweakRecord& stored, int fwMinor,
-                                 bool tuning);
+                                 bool tuning, const std::atomic<bool>* cancelled = nullptr);
 
     // The module's 25 touched-point slots into a fitted model. windowTargets: the window's targets
     // in its own (column by column) numbering.

@@ -1,6 +1,7 @@
 #include "calibration/CalibrationFlow.h"
 
 #include "calibration/FlowHost.h"
+#include "platform/Pacing.h"
 
 #include <QLoggingCategory>
 
@@ -12,6 +13,14 @@ CalibrationFlow::CalibrationFlow(FlowHost& flowHost, const FlowLimits& flowLimit
     , limits(flowLimits) {
     limitTimer.setSingleShot(true);
     QObject::connect(&limitTimer, &QTimer::timeout, &limitTimer, [this] { timedOut(); });
+    pauseTimer.setSingleShot(true);
+    QObject::connect(&pauseTimer, &QTimer::timeout, &pauseTimer, [this] {
+        if (!resume)
+            return;
+        const std::function<void()> next = std::move(resume);
+        resume = nullptr;
+        next();
+    });
 }
 
 CalibrationFlow::~CalibrationFlow() = default;
@@ -19,7 +28,13 @@ CalibrationFlow::~CalibrationFlow() = default;
 void CalibrationFlow::enter(int state, int limitMs) {
     if (state != current)
         qCDebug(lcFlow) << "flow step" << state;
+    const int left = current;
     current = state;
+    if (state != left) {
+        pauseTimer.stop();
+        resume = nullptr;
+        leaving(left);
+    }
     if (limitMs > 0)
         limitTimer.start(limitMs);
     else
@@ -34,6 +49,11 @@ void CalibrationFlow::stop(bool done) {
 
 void CalibrationFlow::halt() {
     enter(idle);
+}
+
+void CalibrationFlow::pauseThen(int milliseconds, std::function<void()> next) {
+    resume = std::move(next);
+    pauseTimer.start(static_cast<int>(Pacing::scaledMicroseconds(milliseconds) / 1000));
 }
 
 void CalibrationFlow::timedOut() {

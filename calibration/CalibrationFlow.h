@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTimer>
+#include <functional>
 
 class FlowHost;
 struct FlowLimits;
@@ -42,6 +43,11 @@ protected:
     // Leaves the current state's time limit before a handler acts: its waits for the window spin
     // the event loop, where a limit must not end the run halfway through a step.
     void disarm() { limitTimer.stop(); }
+    // Runs next after a pause of milliseconds (scaled as every device pause is), unless the flow
+    // leaves its current state first. The window repaints and takes Escape meanwhile.
+    void pauseThen(int milliseconds, std::function<void()> next);
+    // The flow leaves a state (for another, or idle).
+    virtual void leaving(int /*state*/) {}
     // The time limit of the current state passed.
     virtual void timedOut();
     // What closing the window sends to the module in the current state.
@@ -53,4 +59,6 @@ protected:
 private:
     int current = idle;
     QTimer limitTimer;
+    QTimer pauseTimer;
+    std::function<void()> resume; // what follows the pending pause
 };

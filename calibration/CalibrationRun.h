@@ -8,4 +8,5 @@ struct CalibrationRun {
     bool tuningFellBack = false; // the semi-automatic fit failed and the run went on as automatic
     bool fitOk = false;          // the last fit of the run succeeded
     PointingAccuracy accuracy;   // of the last accepted fit of the run
+    double fitError = 0.0;       // of the last fit of the run
 };

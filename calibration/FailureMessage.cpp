@@ -46,6 +46,8 @@ QString FailureMessage::text(const RunFailure& failure) {
         lines << LanguageTexts::guidance(GuidanceText::TransferFailed);
     } else if (failure.cause == RunFailure::Cause::ModuleStopped) {
         lines << LanguageTexts::guidance(GuidanceText::ModuleStopped);
+    } else if (failure.cause == RunFailure::Cause::AnalysisTooLong) {
+        lines << LanguageTexts::guidance(GuidanceText::AnalysisTooLong);
     } else if (failure.analysisCause != AnalysisFailure::Cause::None) {
         using Cause = AnalysisFailure::Cause;
         const Cause cause = failure.analysisCause;

@@ -17,8 +17,13 @@ struct FlowLimits {
     // check ends normally with no correction (the record is already stored).
     static constexpr int defaultRatioTouchMs = 1000;
 
+    // The analysis of the three images takes well under a second; its fit gives up on its own after
+    // a few seconds. A minute means the machine is far too busy to finish it.
+    static constexpr int defaultAnalysisMs = 60000;
+
     int captureMs = defaultCaptureMs;
     int imageTransferMs = defaultImageTransferMs;
     int moduleReplyMs = defaultModuleReplyMs;
     int ratioTouchMs = defaultRatioTouchMs;
+    int analysisMs = defaultAnalysisMs;
 };

@@ -1,6 +1,5 @@
 #include "calibration/LastCalibration.h"
 
-#include "analysis/PatternAnalyzer.h"
 #include "platform/SafeFile.h"
 #include "platform/SafeFolder.h"
 
@@ -149,7 +148,7 @@ void LastCalibration::keep(const cv::Mat& dark, const cv::Mat& bright, const cv:
                                   fit.storedOffsets.begin() + 2 * std::clamp(fit.storedCount, 0, 25));
     Result result;
     result.fitOk = fit.ok;
-    result.fitError = PatternAnalyzer::instance().fitError;
+    result.fitError = fit.fitError;
     std::copy(fit.params.begin(), fit.params.begin() + 13, result.params.begin());
     result.rowLimit = fit.rowLimit;
     result.failureStage = QString::fromLatin1(AnalysisFailure::stageName(fit.failure.stage));

@@ -9,9 +9,10 @@
 // the run's own when no analysis took place.
 struct RunFailure {
     enum class Cause {
-        Analysis,      // the images were analysed: see analysisCause
-        ImageTransfer, // an image did not arrive in time (the transfer stalled or broke)
-        ModuleStopped, // the module did not answer a capture or record in time, or was unplugged
+        Analysis,        // the images were analysed: see analysisCause
+        ImageTransfer,   // an image did not arrive in time (the transfer stalled or broke)
+        ModuleStopped,   // the module did not answer a capture or record in time, or was unplugged
+        AnalysisTooLong, // the analysis did not end within its time limit
     };
 
     Cause cause = Cause::Analysis;

@@ -1,6 +1,5 @@
 #include "calibration/TouchFlow.h"
 
-#include "analysis/PatternAnalyzer.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/CalibrationAnalysis.h"
 #include "calibration/CalibrationRun.h"
@@ -12,7 +11,6 @@
 #include "device/CalibParameterRecord.h"
 #include "device/CamDevCtrl.h"
 #include "device/TargetCounts.h"
-#include "platform/Pacing.h"
 #include "services/GuidanceText.h"
 #include "services/LanguageTexts.h"
 
@@ -43,10 +41,11 @@ void TouchFlow::start(bool semiAutomatic) {
     window.ShowAndWait();
     enter(TargetInput);
     device.startManualCalib();
-    Pacing::pause(200);
-    device.setImageReverse(0);
-    Pacing::pause(200);
-    device.startManualPattern(0);
+    // The module switches to target input before it takes the next commands.
+    pauseThen(200, [this] {
+        host.deviceLink().setImageReverse(0);
+        pauseThen(200, [this] { host.deviceLink().startManualPattern(0); });
+    });
 }
 
 void TouchFlow::sendStopCommands(bool done) {
@@ -186,8 +185,9 @@ void TouchFlow::pointsArrived(const float* moduleSlots) {
         return; // no order for these flags: the time limit or the user ends the run
     run.fitOk = fit.ok;
     run.accuracy = fit.accuracy;
+    run.fitError = fit.fitError;
     qCDebug(lcTouch) << "touched points:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
-                     << PatternAnalyzer::instance().fitError;
+                     << fit.fitError;
     halt();
     if (!fit.ok) {
         device.cancelManualCalib();

@@ -1,6 +1,5 @@
 #include "calibration/ZelmoMainCtrl.h"
 
-#include "analysis/PatternAnalyzer.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/FailureMessage.h"
 #include "calibration/RunFailure.h"
@@ -291,8 +290,7 @@ void ZelmoMainCtrl::slotSetCalibResult(int result) {
 void ZelmoMainCtrl::FinishAutoCalibration(int result) {
     qCDebug(lcController) << "automatic calibration finished, result" << result;
     if (result != 0)
-        qCInfo(lcController) << "calibration stored, fit error" << PatternAnalyzer::instance().fitError
-                             << "px";
+        qCInfo(lcController) << "calibration stored, fit error" << currentRun.fitError << "px";
     if (running)
         running->halt();
     if (camDev)
@@ -352,13 +350,16 @@ void ZelmoMainCtrl::flowTimedOut(const CalibrationFlow& flow) {
     if (&flow != running)
         return; // only the running flow has a limit armed; anything else is stale
     const int step = flow.state();
-    qCInfo(lcController) << "no answer from the module in flow step" << step;
+    qCInfo(lcController) << "time limit passed in flow step" << step;
     endRun(false);
     RunFailure failure;
     const bool fetchingImage =
         &flow == &automatic && (step == AutomaticFlow::DarkImage || step == AutomaticFlow::BrightImage ||
                                 step == AutomaticFlow::PatternImage);
-    failure.cause = fetchingImage ? RunFailure::Cause::ImageTransfer : RunFailure::Cause::ModuleStopped;
+    const bool analysing = &flow == &automatic && step == AutomaticFlow::Analysing;
+    failure.cause = fetchingImage ? RunFailure::Cause::ImageTransfer
+                    : analysing   ? RunFailure::Cause::AnalysisTooLong
+                                  : RunFailure::Cause::ModuleStopped;
     failure.settings = settings;
     showFailure(failure);
 }

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
@@ -126,6 +127,14 @@ void DesktopBridge::injectOutputTouch(double outputX, double outputY) {
 }
 
 QImage DesktopBridge::grabOnGuiThread() const {
+    QElapsedTimer took;
+    took.start();
+    QImage image = renderCoveredDisplay();
+    grabTime += took.nsecsElapsed();
+    return image;
+}
+
+QImage DesktopBridge::renderCoveredDisplay() const {
     const QRect display = Platform::displays().coveredDisplay();
     if (display.isEmpty())
         return QImage();

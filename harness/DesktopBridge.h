@@ -25,10 +25,15 @@ public:
     // A touch reported by the module in its 4800 x 3000 output space, which the desktop spreads
     // over the covered display.
     void injectOutputTouch(double outputX, double outputY);
+    // How long the GUI thread has spent taking the camera's pictures so far: the simulated
+    // camera's work, which a real one does on its own hardware. GUI thread only.
+    qint64 grabNanoseconds() const { return grabTime; }
 
 private:
     QImage grabOnGuiThread() const;
+    QImage renderCoveredDisplay() const;
     void touchOnGuiThread(QPoint globalPosition);
 
     QTouchDevice* touchDevice; // registered with Qt for the life of the process
+    mutable qint64 grabTime = 0;
 };

@@ -62,4 +62,8 @@ enum class GuidanceText : int {
     // the run's new record.
     CancelledPreviousKept,
     CancelledNewStored,
+    // The calibration window while the captured images are analysed, and an analysis that did not
+    // end within its time limit.
+    Analysing,
+    AnalysisTooLong,
 };

@@ -17,7 +17,7 @@ public:
     static constexpr int configCount = 34;
     static constexpr int calibWindowCount = 5;
     static constexpr int messageCount = 27;
-    static constexpr int guidanceCount = 47;
+    static constexpr int guidanceCount = 49;
 
     // Chooses a language (saved id 1..24, else the system locale, else English) and reads its table.
     void loadLanguage(int savedId);

@@ -3,6 +3,7 @@
 #include "FlowHarness.h"
 
 #include "analysis/DetectionAnnotation.h"
+#include "calibration/AutomaticFlow.h"
 #include "harness/ScreenCamera.h"
 
 #include <QKeyEvent>
@@ -138,13 +139,20 @@ TEST(AutomaticFlow, CeilingTickedForAFloorCameraSaysToUntickIt) {
     EXPECT_EQ(red, 20);
 }
 
-TEST(AutomaticFlow, EscapeWhileImagesAreFetchedEndsTheRunForGood) {
+// Escape while an image is fetched, or while the images are analysed on the worker: the window
+// stays responsive, the run ends for good, and a result still to come is dropped rather than sent
+// as a record (the next run's record is its own).
+TEST(AutomaticFlow, EscapeWhileImagesAreFetchedOrAnalysedEndsTheRunForGood) {
     FlowHarness h{VirtualRig()};
     ASSERT_TRUE(h.connected);
-    for (int step : {7, 9}) {
+    for (int step : {7, 9, int(AutomaticFlow::Analysing)}) {
         h.module->clearCounters();
         h.controller->StartACalibration();
         ASSERT_TRUE(FlowHarness::spinUntil([&] { return h.controller->currentFlowStep() == step; }, 20000));
+        if (step == AutomaticFlow::Analysing) {
+            EXPECT_EQ(h.window()->paintMode(), CalibDlg::Analysing);
+            EXPECT_TRUE(h.window()->analysingText().contains(QStringLiteral("Analysing")));
+        }
         QTest::keyClick(h.window(), Qt::Key_Escape);
         EXPECT_EQ(h.controller->currentFlowStep(), 0);
         EXPECT_FALSE(h.window()->isVisible());
@@ -152,7 +160,7 @@ TEST(AutomaticFlow, EscapeWhileImagesAreFetchedEndsTheRunForGood) {
         FlowHarness::spinUntil([] { return false; }, 400);
         EXPECT_EQ(h.controller->currentFlowStep(), 0);
         EXPECT_EQ(h.module->commandCount(CMD_STOP_TRACKING), 1);
-        EXPECT_EQ(h.module->commandCount(CMD_AC_PATTERN_START), 0);
+        EXPECT_EQ(h.module->commandCount(CMD_AC_PATTERN_START), step == AutomaticFlow::Analysing ? 1 : 0);
         EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 0);
     }
     // The next start begins again with the black capture.

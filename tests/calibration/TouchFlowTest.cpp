@@ -226,6 +226,9 @@ TEST(TouchFlow, AFarTouchIsRefusedAtOnceAndGoingBackLeavesTheFit) {
     auto seenPoints = std::make_shared<std::array<float, 50>>();
     h.module->setPenBehaviour(std::make_unique<PointingPen>(seenPoints));
     h.controller->StartMCalibration();
+    // The module is put on the first target after the window is up and target input has settled.
+    ASSERT_TRUE(
+        FlowHarness::spinUntil([&] { return h.module->commandCount(CMD_MC_PATTERN_START) == 1; }, 3000));
     CalibDlg* w = h.window();
     auto touch = [&](int target, const QPointF& camera) {
         (*seenPoints)[static_cast<size_t>(2 * target)] = static_cast<float>(camera.x());

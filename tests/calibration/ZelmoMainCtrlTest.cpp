@@ -1,4 +1,5 @@
 #include "calibration/ZelmoMainCtrl.h"
+#include "calibration/AutomaticFlow.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/FlowLimits.h"
 #include "calibration/TouchCapture.h"
@@ -366,7 +367,9 @@ TEST_F(ZelmoMainCtrlTest, ModuleLostDuringACalibrationEndsTheFlow) {
 TEST_F(ZelmoMainCtrlTest, EveryAutomaticWaitHasTheLimitOfWhatItWaitsFor) {
     ZelmoMainCtrl ctrl(&texts);
     makeReady(ctrl);
-    ctrl.setFlowLimits(limitsOf(61000, 62000, 63000));
+    FlowLimits limits = limitsOf(61000, 62000, 63000);
+    limits.analysisMs = 64000;
+    ctrl.setFlowLimits(limits);
     ctrl.StartACalibration();
     std::vector<std::pair<int, int>> waits;
     for (int i = 0; i < 6; ++i) {
@@ -379,7 +382,10 @@ TEST_F(ZelmoMainCtrlTest, EveryAutomaticWaitHasTheLimitOfWhatItWaitsFor) {
     EXPECT_EQ(waits, expected);
     std::vector<unsigned char> blank(1280 * 720, 0);
     ctrl.slotNewACImageReceived(blank.data(), static_cast<int>(blank.size()));
-    EXPECT_EQ(ctrl.currentFlowStep(), 0);
+    // The analysis runs on its worker, under a limit of its own.
+    EXPECT_EQ(ctrl.currentFlowStep(), AutomaticFlow::Analysing);
+    EXPECT_EQ(ctrl.runningFlow()->armedLimitMs(), 64000);
+    ASSERT_EVENTUALLY(ctrl.currentFlowStep() == 0);
     EXPECT_EQ(ctrl.runningFlow()->armedLimitMs(), 0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text,

@@ -4,6 +4,7 @@
 #include "device/DeviceWatchClient.h"
 #include "platform/Pacing.h"
 #include "sim/SimulatedModule.h"
+#include "tests/support/WaitStretch.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -18,8 +19,9 @@
 inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     QElapsedTimer t;
     t.start();
+    const int limitMs = stretchedWaitMs(timeoutMs);
     while (!done()) {
-        if (t.elapsed() > timeoutMs)
+        if (t.elapsed() > limitMs)
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::usleep(200);

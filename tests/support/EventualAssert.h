@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WaitStretch.h"
+
 #include <QElapsedTimer>
 #include <QTest>
 #include <functional>
@@ -13,8 +15,9 @@
 inline bool eventsUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer t;
     t.start();
+    const int limitMs = stretchedWaitMs(timeoutMs);
     while (!done()) {
-        if (t.elapsed() > timeoutMs)
+        if (t.elapsed() > limitMs)
             return false;
         QTest::qWait(5);
     }
