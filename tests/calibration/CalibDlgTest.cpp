@@ -3,6 +3,7 @@
 #include "services/LanguageTexts.h"
 #include "tests/support/EventualAssert.h"
 #include "tests/support/FakeDisplays.h"
+#include "tests/support/ScreenText.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -323,4 +324,22 @@ TEST_F(CalibDlgTest, TouchPhaseShowsProgressAndTheEscapeHint) {
     germanWindow.PrepareDisplay(CalibDlg::Instruction);
     EXPECT_NE(germanWindow.windowTitle(), QStringLiteral("Dialog"));
     EXPECT_EQ(germanWindow.windowTitle(), german.getConfigText(2));
+}
+
+// While the images are analysed the window tells the user so, and how to stop it: read off its
+// pixels, as a person reads it, on a small display and a large one.
+TEST_F(CalibDlgTest, WhileAnalysingTheScreenSaysSoAndHowToCancel) {
+    if (!ScreenText::available())
+        GTEST_SKIP() << "tesseract is not installed";
+    for (const QSize size : {QSize(1024, 768), QSize(2560, 1440)}) {
+        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
+        auto guard = FakeDisplays::install({QRect(QPoint(0, 0), size)});
+        CalibDlg window(&texts);
+        window.PrepareDisplay(CalibDlg::Analysing);
+        window.ComputeTargets(CalibDlg::TargetSet::Automatic);
+        window.resize(size);
+        const QString text = ScreenText::read(window.grab().toImage());
+        EXPECT_TRUE(text.contains(QStringLiteral("Analysing the captured pattern"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("to close the calibration window"))) << text.toStdString();
+    }
 }
