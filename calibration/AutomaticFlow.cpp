@@ -39,7 +39,6 @@ void AutomaticFlow::start(bool semiAutomatic) {
     window.PrepareDisplay(CalibDlg::Black);
     window.ComputeTargets(CalibDlg::TargetSet::Automatic);
     window.ShowAndWait();
-    analysis->cancel(); // a result still to come belongs to an earlier run
     device.setImageReverse(0);
     enter(BlackCapture, limits.captureMs);
     const int fwMinor = host.firmwareMinor();

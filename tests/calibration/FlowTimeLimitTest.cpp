@@ -5,8 +5,8 @@
 #include "calibration/FlowLimits.h"
 #include "calibration/TouchCapture.h"
 #include "module/SimFault.h"
+#include "tests/support/WaitStretch.h"
 
-#include <QtGlobal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -18,11 +18,10 @@ const QString moduleStopped = QStringLiteral("The module stopped answering or wa
 // Long enough for every healthy step of the simulated installation on a loaded machine, short
 // enough to keep the tests quick; sanitizer runs stretch them as they stretch every wait.
 FlowLimits testLimits() {
-    const int stretch = std::max(1, qEnvironmentVariableIntValue("VEXARO_WAIT_STRETCH"));
     FlowLimits limits;
-    limits.captureMs = 4000 * stretch;
-    limits.imageTransferMs = 4000 * stretch;
-    limits.moduleReplyMs = 4000 * stretch;
+    limits.captureMs = stretchedWaitMs(4000);
+    limits.imageTransferMs = stretchedWaitMs(4000);
+    limits.moduleReplyMs = stretchedWaitMs(4000);
     return limits;
 }
 
