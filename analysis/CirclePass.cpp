@@ -75,9 +75,13 @@ void CirclePass::traceContours(const cv::Mat& image, int level, Traced& out) {
     cv::Mat binary;
     cv::threshold(image, binary, level, 255, cv::THRESH_BINARY);
     out.contours.clear();
-    // Outlines smaller than every box the search accepts (24 wide, at least 20 high) are dropped
-    // before tracing; the outlines that remain are exactly those of the unfiltered image.
-    out.anyOutline = SpeckleFilter::apply(binary, 24, 20);
+    // On a speckled binarisation, outlines smaller than every box the search accepts (24 wide, at
+    // least 20 high) are dropped before tracing; the outlines that remain are exactly those of the
+    // unfiltered image, and the search rejects the dropped ones anyway.
+    if (SpeckleFilter::worthApplying(binary))
+        out.anyOutline = SpeckleFilter::apply(binary, 24, 20);
+    else
+        out.anyOutline = cv::countNonZero(binary) > 0;
     cv::findContours(binary, out.contours, cv::RETR_CCOMP, cv::CHAIN_APPROX_SIMPLE);
 }
 

@@ -10,8 +10,15 @@
 
 MarkerPass::MarkerPass()
     : dictionary(cv::aruco::getPredefinedDictionary(cv::aruco::DICT_APRILTAG_16h5))
-    , parameters(cv::aruco::DetectorParameters::create()) {
+    , parameters(cv::aruco::DetectorParameters::create())
+    , binaryParameters(cv::aruco::DetectorParameters::create()) {
     parameters->errorCorrectionRate = 0.0;
+    // On a binarised image every adaptive window marks the black pixels next to white ones, only
+    // in bands of different widths: the outer outline of each band, where the markers' corners are
+    // taken, is the same for all of them, so one window finds what three would.
+    binaryParameters->errorCorrectionRate = 0.0;
+    binaryParameters->adaptiveThreshWinSizeMin = 3;
+    binaryParameters->adaptiveThreshWinSizeMax = 3;
 }
 
 bool MarkerPass::isMarkerTarget(int target) {
@@ -42,10 +49,11 @@ std::array<bool, 36> MarkerPass::blackCells(int id) const {
     return black;
 }
 
-void MarkerPass::detect(const cv::Mat& image, std::vector<Sighting>& out) const {
+void MarkerPass::detect(const cv::Mat& image, const cv::Ptr<cv::aruco::DetectorParameters>& with,
+                        std::vector<Sighting>& out) const {
     std::vector<Outline> corners;
     std::vector<int> ids;
-    cv::aruco::detectMarkers(image, dictionary, corners, ids, parameters);
+    cv::aruco::detectMarkers(image, dictionary, corners, ids, with);
     for (size_t i = 0; i < ids.size() && i < corners.size(); ++i) {
         if (isMarkerTarget(ids[i]))
             out.push_back({ids[i], corners[i]});
@@ -62,7 +70,7 @@ void MarkerPass::run(const cv::Mat& image, const std::vector<int>& candidates) {
     for (auto& list : found)
         list.clear();
     std::vector<Sighting> first;
-    detect(image, first);
+    detect(image, parameters, first);
     keep(first);
 
     const Clock::time_point started = Clock::now();
@@ -82,7 +90,7 @@ void MarkerPass::run(const cv::Mat& image, const std::vector<int>& candidates) {
                 return;
             cv::threshold(image, binary, candidates[i], 255, cv::THRESH_BINARY);
             if (cv::countNonZero(binary) > 0)
-                detect(binary, perCandidate[i]);
+                detect(binary, binaryParameters, perCandidate[i]);
             done[i] = 1;
             if (Clock::now() - started > cap) {
                 pastCap[i] = 1;

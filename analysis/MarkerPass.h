@@ -33,10 +33,12 @@ private:
         int id;
         Outline outline;
     };
-    void detect(const cv::Mat& image, std::vector<Sighting>& out) const;
+    void detect(const cv::Mat& image, const cv::Ptr<cv::aruco::DetectorParameters>& with,
+                std::vector<Sighting>& out) const;
     void keep(const std::vector<Sighting>& sightingsOfOneImage);
 
     cv::Ptr<cv::aruco::Dictionary> dictionary;
-    cv::Ptr<cv::aruco::DetectorParameters> parameters;
+    cv::Ptr<cv::aruco::DetectorParameters> parameters;       // the grey image
+    cv::Ptr<cv::aruco::DetectorParameters> binaryParameters; // its binarisations
     std::array<std::vector<Outline>, maxTargets> found;
 };

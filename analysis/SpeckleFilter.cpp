@@ -94,3 +94,17 @@ bool SpeckleFilter::apply(cv::Mat& binary, int minWidth, int minHeight) {
         paintMarked(binary, labels, stats, marked, 255);
     return true;
 }
+
+bool SpeckleFilter::worthApplying(const cv::Mat& binary) {
+    long edges = 0;
+    for (int y = 0; y < binary.rows; ++y) {
+        const unsigned char* row = binary.ptr<unsigned char>(y);
+        int changes = 0;
+        for (int x = 1; x < binary.cols; ++x)
+            changes += row[x] != row[x - 1];
+        edges += changes;
+        if (edges > speckledEdges)
+            return true;
+    }
+    return false;
+}

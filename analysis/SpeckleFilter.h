@@ -16,4 +16,9 @@ public:
     // Outlines narrower than minWidth or lower than minHeight camera pixels are never accepted.
     // Returns whether the image held any white pixel before filtering (so any outline at all).
     static bool apply(cv::Mat& binary, int minWidth, int minHeight);
+    // Whether the filter pays for itself: it costs two labellings of the whole frame, about as
+    // much as tracing ten thousand specks. Told by how often the rows change between black and
+    // white, which grows with the specks' outlines as tracing does.
+    static bool worthApplying(const cv::Mat& binary);
+    static constexpr long speckledEdges = 16000;
 };
