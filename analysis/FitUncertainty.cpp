@@ -186,3 +186,18 @@ bool FitUncertainty::cameraPointOf(const MappingModel& model, double sx, double 
     model.cameraToScreen(x, y, mx, my);
     return std::hypot(mx - sx, my - sy) < 1.0;
 }
+
+double FitUncertainty::spreadBeyond(const std::vector<double>& allCameraXY, int screenWidth,
+                                    int screenHeight) const {
+    double fromFound = 0.0, fromAll = 0.0, worst = 0.0;
+    spreadOverScreen(screenWidth, screenHeight, fromFound, worst);
+    // The same scatter for both: the full set is judged with this set's residuals.
+    const double fullError =
+        sigma * sigma * (static_cast<double>(allCameraXY.size()) - MappingModel::parameterCount);
+    FitUncertainty(model, allCameraXY, fullError).spreadOverScreen(screenWidth, screenHeight, fromAll, worst);
+    if (!std::isfinite(fromFound))
+        return fromFound;
+    if (!std::isfinite(fromAll))
+        return 0.0;
+    return std::sqrt(std::max(fromFound * fromFound - fromAll * fromAll, 0.0));
+}

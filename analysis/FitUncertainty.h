@@ -26,6 +26,11 @@ public:
 
     double scatter() const { return sigma; }
 
+    // The spread of this fit beyond what the same fit would have from allCameraXY, a fuller set
+    // judged with this fit's scatter: the part of the uncertainty that comes from the points
+    // missing from this set. Infinite when this fit is not determined.
+    double spreadBeyond(const std::vector<double>& allCameraXY, int screenWidth, int screenHeight) const;
+
     // The predicted spread (screen pixels) of the screen point of camera point (x, y); infinite
     // when the model is not determined.
     double spreadAt(double x, double y) const;

@@ -1,5 +1,7 @@
 #include "analysis/LensPreset.h"
 
+#include <cstddef>
+
 LensPreset LensPreset::forLens(eLens lens, int fwMinor) {
     switch (lens) {
     case 1:
@@ -14,4 +16,16 @@ LensPreset LensPreset::forLens(eLens lens, int fwMinor) {
     default:
         return {};
     }
+}
+
+MappingModel LensPreset::model(const double* projective) const {
+    MappingModel m;
+    for (int i = 0; projective && i < 8; ++i)
+        m.p[static_cast<std::size_t>(i)] = projective[i];
+    m.p[MappingModel::Cx] = cx;
+    m.p[MappingModel::Cy] = cy;
+    m.p[MappingModel::K1] = k1;
+    m.p[MappingModel::K2] = k2;
+    m.p[MappingModel::K3] = k3;
+    return m;
 }

@@ -14,7 +14,7 @@
 #include "analysis/MarkerLayout.h"
 #include "analysis/MarkerPass.h"
 #include "analysis/ThresholdCandidates.h"
-#include "device/TargetCounts.h"
+#include "analysis/ViewJudgement.h"
 
 #include <QLoggingCategory>
 #include <algorithm>
@@ -37,15 +37,6 @@ int clampCount(int count) {
 }
 
 } // namespace
-
-PatternAnalyzer& PatternAnalyzer::instance() {
-    static PatternAnalyzer analyzer;
-    return analyzer;
-}
-
-void PatternAnalyzer::resetProcessState() {
-    *this = PatternAnalyzer();
-}
 
 bool PatternAnalyzer::normalisePattern(const cv::Mat& dark, const cv::Mat& bright, const cv::Mat& pattern,
                                        cv::Mat& out) {
@@ -103,6 +94,15 @@ void PatternAnalyzer::setTargets(const float* points, int count, int width, int 
     }
 }
 
+void PatternAnalyzer::setTargetCounts(int automatic, int manual) {
+    automaticTargets = automatic;
+    manualTargets = manual;
+}
+
+int PatternAnalyzer::autoCount() const {
+    return clampCount(automaticTargets);
+}
+
 void PatternAnalyzer::setMounting(int ceiling, int rear) {
     mountCeiling = ceiling;
     mountRear = rear;
@@ -127,7 +127,7 @@ void PatternAnalyzer::pairWithDrawnCentres() {
 }
 
 void PatternAnalyzer::detectTargets(const cv::Mat& image) {
-    const int count = clampCount(TargetCounts::autoTargetCount.load());
+    const int count = autoCount();
     for (int i = 0; i < count; ++i) {
         rawPoints[static_cast<size_t>(i)] = {0.0f, 0.0f};
         correctedPoints[static_cast<size_t>(i)] = {0.0f, 0.0f};
@@ -138,12 +138,7 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
         return;
 
     const LensPreset preset = LensPreset::forLens(lens, fwMinor);
-    MappingModel presetModel;
-    presetModel.p[MappingModel::Cx] = preset.cx;
-    presetModel.p[MappingModel::Cy] = preset.cy;
-    presetModel.p[MappingModel::K1] = preset.k1;
-    presetModel.p[MappingModel::K2] = preset.k2;
-    presetModel.p[MappingModel::K3] = preset.k3;
+    const MappingModel presetModel = preset.model();
 
     const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     // A smoothed capture's histogram is two broad peaks: the levels of a clean one would all sit on
@@ -167,7 +162,7 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     }
     HomographySeed seed = layout.seedFrom(markerCentres);
     report.markersFound = seed.count();
-    judgeView(image, candidates, markerCentres, layout, presetModel);
+    ViewJudgement::judgeLayout(image, candidates, markerCentres, layout, presetModel, report);
     if (!seed.solve()) {
         qCDebug(lcAnalysis) << "only" << seed.count() << "marker targets found: no targets";
         return; // fewer than four markers: every target stays missing
@@ -228,7 +223,8 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
         anyMissing = anyMissing || !(c.x > 3.0 && c.y > 3.0);
     }
     if (anyMissing)
-        findTargetsOutsideView(discMapping, count);
+        ViewJudgement::markOutsideView(discMapping, targetXY.data(), count,
+                                       CirclePass::discRadius(screenWidth, screenHeight), report);
     // The elements are fitted on the pattern frame itself where it is at hand: the normalised
     // image adds the white and black frames' noise and clips at both ends.
     const cv::Mat frame = normaliser.patternFrameOf(image);
@@ -256,70 +252,6 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
         }
         rawPoints[k] = raw;
         correctedPoints[k] = corrected;
-    }
-}
-
-void PatternAnalyzer::judgeView(const cv::Mat& image, const std::vector<int>& candidates,
-                                const MarkerLayout::Centres& markerCentres, const MarkerLayout& layout,
-                                const MappingModel& presetModel) {
-    MarkerLayout::Centres centres = markerCentres;
-    bool flipped = false;
-    if (layout.seedFrom(centres).count() < 4) {
-        // A mirrored marker does not decode; in the image flipped left to right it does.
-        cv::Mat mirror;
-        cv::flip(image, mirror, 1);
-        MarkerPass mirrored;
-        mirrored.run(mirror, candidates);
-        for (int j = 0; j < maxTargets; ++j)
-            centres[static_cast<size_t>(j)] =
-                MarkerPass::isMarkerTarget(j) ? mirrored.centre(j) : cv::Point2d();
-        flipped = true;
-    }
-    // Only markers that agree on one map say how the pattern lies.
-    const MarkerLayout::Flags dropped = layout.dropped(centres);
-    for (int j = 0; j < maxTargets; ++j) {
-        if (dropped[static_cast<size_t>(j)])
-            centres[static_cast<size_t>(j)] = {0.0, 0.0};
-    }
-    HomographySeed seed = layout.seedFrom(centres);
-    if (!seed.solve())
-        return;
-    // The orientation at the middle of the image, where every plausible installation has the screen.
-    double u = 0.0, v = 0.0;
-    presetModel.undistort(image.cols / 2.0, image.rows / 2.0, u, v);
-    const PatternView::Orientation seen = PatternView::of(seed, u, v);
-    report.view = flipped ? PatternView::unflipped(seen) : seen;
-    report.viewKnown = true;
-}
-
-void PatternAnalyzer::findTargetsOutsideView(const DetectionMapping& mapping, int count) {
-    // Every 8th camera pixel mapped once. A target whose nearest sample lies on the frame's edge
-    // (or that no sample comes within a disc radius of) is cut off by the frame or beyond it.
-    constexpr int step = 8;
-    constexpr int edge = 2 * step;
-    const double reach = CirclePass::discRadius(screenWidth, screenHeight) + step;
-    std::array<double, maxTargets> nearest{};
-    nearest.fill(1e300);
-    std::array<cv::Point, maxTargets> at{};
-    for (int y = 0; y < 720; y += step) {
-        for (int x = 0; x < 1280; x += step) {
-            double sx = 0.0, sy = 0.0;
-            mapping.map(x, y, sx, sy);
-            for (int j = 0; j < count; ++j) {
-                const size_t k = static_cast<size_t>(j);
-                const double d = std::hypot(sx - targetXY[2 * k], sy - targetXY[2 * k + 1]);
-                if (d < nearest[k]) {
-                    nearest[k] = d;
-                    at[k] = cv::Point(x, y);
-                }
-            }
-        }
-    }
-    for (int j = 0; j < count; ++j) {
-        const size_t k = static_cast<size_t>(j);
-        const bool onEdge =
-            at[k].x < edge || at[k].y < edge || at[k].x >= 1280 - edge || at[k].y >= 720 - edge;
-        report.outsideView[k] = nearest[k] > reach || onEdge;
     }
 }
 
@@ -401,7 +333,7 @@ int PatternAnalyzer::outlierOf(const double* params, const PointTable& table, in
 }
 
 bool PatternAnalyzer::fitAutomatic(double* out) {
-    const int count = clampCount(TargetCounts::autoTargetCount.load());
+    const int count = autoCount();
     refusedForSpread = false;
     refusedForResiduals = false;
     droppedTarget = -1;
@@ -477,22 +409,11 @@ double PatternAnalyzer::spreadOf(const double* params, const PointTable& table, 
         all.push_back(x);
         all.push_back(y);
     }
-    double fromFound = 0.0, fromAll = 0.0, worst = 0.0;
-    FitUncertainty(model, found, fitError).spreadOverScreen(screenWidth, screenHeight, fromFound, worst);
-    // The same scatter for both: the full set is judged with the found set's residuals.
-    const double scatter = FitUncertainty(model, found, fitError).scatter();
-    const double fullError =
-        scatter * scatter * static_cast<double>(all.size() - MappingModel::parameterCount);
-    FitUncertainty(model, all, fullError).spreadOverScreen(screenWidth, screenHeight, fromAll, worst);
-    if (!std::isfinite(fromFound))
-        return fromFound;
-    if (!std::isfinite(fromAll))
-        return 0.0;
-    return std::sqrt(std::max(fromFound * fromFound - fromAll * fromAll, 0.0));
+    return FitUncertainty(model, found, fitError).spreadBeyond(all, screenWidth, screenHeight);
 }
 
 bool PatternAnalyzer::fitAllTargets(bool useRawDetections, double* out) {
-    const int count = clampCount(TargetCounts::autoTargetCount.load());
+    const int count = autoCount();
     const PointTable& table = useRawDetections ? rawPoints : correctedPoints;
     const bool allValid = std::all_of(table.begin(), table.begin() + count, isValid);
     if (count == 0 || !allValid) {
@@ -505,7 +426,7 @@ bool PatternAnalyzer::fitAllTargets(bool useRawDetections, double* out) {
 }
 
 bool PatternAnalyzer::fitManualPoints(double* out) {
-    const int count = clampCount(TargetCounts::manualTargetCount.load());
+    const int count = clampCount(manualTargets);
     const bool allValid = std::all_of(correctedPoints.begin(), correctedPoints.begin() + count, isValid);
     if (count == 0 || !allValid) {
         fitOk = false;
@@ -536,7 +457,7 @@ AnalysisFailure PatternAnalyzer::failure() const {
     facts.brightRange = normaliser.lastBrightRange();
     facts.projectedFraction = normaliser.lastProjectedFraction();
     facts.detection = &report;
-    facts.count = clampCount(TargetCounts::autoTargetCount.load());
+    facts.count = autoCount();
     facts.raw = &rawPoints;
     facts.fitRan = fitRan;
     facts.fitOk = fitOk;
@@ -550,26 +471,15 @@ AnalysisFailure PatternAnalyzer::failure() const {
 
 DetectionReport PatternAnalyzer::markedDetection() const {
     DetectionReport marked = report;
-    const int count = clampCount(TargetCounts::autoTargetCount.load());
+    const int count = autoCount();
     marked.targetCount = count;
     // A fit that matched its points places the targets best; a refused one may still have (it
     // lacked targets or held one off its place). Without it the markers' seed through the lens
     // preset does, once the markers agreed on one screen.
-    MappingModel model;
-    bool placed = lastFitMatched;
-    if (placed) {
-        model = MappingModel(lastFitParams);
-    } else if (report.seedSolved) {
-        const LensPreset preset = LensPreset::forLens(lens, fwMinor);
-        for (size_t i = 0; i < normalisedSeed.size(); ++i)
-            model.p[i] = normalisedSeed[i];
-        model.p[MappingModel::Cx] = preset.cx;
-        model.p[MappingModel::Cy] = preset.cy;
-        model.p[MappingModel::K1] = preset.k1;
-        model.p[MappingModel::K2] = preset.k2;
-        model.p[MappingModel::K3] = preset.k3;
-        placed = true;
-    }
+    const bool placed = lastFitMatched || report.seedSolved;
+    const MappingModel model = lastFitMatched
+                                   ? MappingModel(lastFitParams)
+                                   : LensPreset::forLens(lens, fwMinor).model(normalisedSeed.data());
     for (int j = 0; j < count; ++j) {
         const size_t k = static_cast<size_t>(j);
         DetectionReport::TargetMark& mark = marked.marks[k];

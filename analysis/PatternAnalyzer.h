@@ -6,7 +6,6 @@
 #include "analysis/FitResiduals.h"
 #include "analysis/LensType.h"
 #include "analysis/MappingModel.h"
-#include "analysis/MarkerLayout.h"
 #include "analysis/PatternNormaliser.h"
 
 #include <array>
@@ -15,11 +14,8 @@
 #include <opencv2/core/types.hpp>
 #include <vector>
 
-class DetectionMapping;
-
-// The one analysis module of the process: the targets of the running calibration, the detection
-// tables the calibration flows read and write, and the last fit result. Called from the
-// controller's thread only.
+// The analysis state of one calibration run: its targets, the detections and the last fit. One
+// instance per run (see analyse() and fitTouchedPoints()), used from one thread.
 class PatternAnalyzer {
 public:
     static constexpr int maxTargets = 25;
@@ -31,11 +27,6 @@ public:
     static constexpr double maximumSpread = 0.14;
     using PointTable = std::array<cv::Point2f, maxTargets>;
     using ScreenPoints = std::array<double, 2 * maxTargets>;
-
-    static PatternAnalyzer& instance();
-
-    // Back to the state at start-up, including the once-only bounds (for tests and tools).
-    void resetProcessState();
 
     // The black, white and pattern frames into one image: lit pattern near 255, unlit near 0,
     // outside the projection 255 (see PatternNormaliser). False (out untouched) when the frames are
@@ -50,6 +41,8 @@ public:
     // How the window draws the pattern (see DrawnPattern): the automatic fits pair each detection
     // with the centre of its element as drawn. setTargets starts upright (0, 0).
     void setMounting(int ceiling, int rear);
+    // The module's counts for the lens: how many automatic and manual targets the fits take.
+    void setTargetCounts(int automatic, int manual);
     // Fills rawPoints and correctedPoints for the automatic target count.
     void detectTargets(const cv::Mat& image);
 
@@ -96,14 +89,13 @@ public:
     const CircleBounds& circleBounds() const { return bounds; }
     const PatternNormaliser& lastNormalisation() const { return normaliser; }
 
-    // Fault switches, measured by the analysis benchmark.
-    void setFollowScreenSize(bool follow) { bounds.followScreenSize = follow; }
-    void setKeepLoweredBoxHeight(bool keep) { bounds.keepLoweredBoxHeight = keep; }
+    // Fault switches, measured by the analysis benchmark: disc bounds carried over from an earlier
+    // run, and (off) the old fit steps.
+    void carryBounds(const CircleBounds& carried) { bounds = carried; }
     // Off, the fit keeps a rejected step under its damped retry and ends on a last worsening step.
     void setSoundFitSteps(bool sound) { soundFitSteps_ = sound; }
 
 private:
-    PatternAnalyzer() = default;
     bool runFit(const PointTable& table, const ScreenPoints& paired, int count, bool allStarts, double* out);
     // What the corrected detections are paired with. An offset learned by tuning leads from where an
     // element is seen to where the pen is seen at the element's drawn centre; the factory tables
@@ -119,18 +111,15 @@ private:
     FitResiduals scatterOf(const double* params, const PointTable& table, int count) const;
     // The spread of the last fit's model over the screen, from the points it was fitted to.
     double spreadOf(const double* params, const PointTable& table, int count) const;
-    // How the markers' layout is seen; for too few markers, looks for them in the mirrored image.
-    void judgeView(const cv::Mat& image, const std::vector<int>& candidates,
-                   const MarkerLayout::Centres& markerCentres, const MarkerLayout& layout,
-                   const MappingModel& presetModel);
-    // Marks the targets that no camera pixel maps near through the detection mapping.
-    void findTargetsOutsideView(const DetectionMapping& mapping, int count);
+    int autoCount() const;
 
     ScreenPoints targetXY{};
     ScreenPoints drawnXY{};
     ScreenPoints penXY{};
     bool factoryOffsets = false; // the tweak table holds the lens's default offsets
     int targetCount = 0;
+    int automaticTargets = 20;
+    int manualTargets = 16;
     int mountCeiling = 0;
     int mountRear = 0;
     std::uint16_t screenWidth = 0;

@@ -8,17 +8,16 @@
 // bounds, a lowered box height kept for the process, and fit steps that keep a rejected step and a
 // last worsening one; --default-tweaks applies the lens's default pen offsets (off: the pattern is the
 // truth). VEXARO_BENCH_DUMP=DIR writes the three frames and the normalised image of the last scene there.
+#include "analysis/CircleBounds.h"
 #include "analysis/DrawnPattern.h"
-#include "analysis/PatternAnalyzer.h"
+#include "analysis/ImageAnalysis.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
-#include "device/TargetCounts.h"
 #include "sim/VirtualCamera.h"
 #include "sim/VirtualScene.h"
 
 #include <QGuiApplication>
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -53,12 +52,8 @@ struct Outcome {
     double floorMax = 0.0;
     double msNormalise = 0.0, msDetect = 0.0, msFit = 0.0, msRowLimit = 0.0;
     std::array<double, 13> params{};
-    PatternAnalyzer::PointTable raw{};
+    AnalysisResult::PointTable raw{};
 };
-
-double msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
 
 struct Frames {
     cv::Mat dark, bright, pattern;
@@ -108,10 +103,27 @@ void mappingError(const MappingModel& truth, const MappingModel& fitted, const S
 // it (a disc centred on its target's pixel, a marker's 6m cells from x - 3m to x + 3m - 1, half a
 // pixel up and left). Whatever error this leaves comes from how the analysis pairs elements with
 // screen points, or from the model itself.
-void pairingFloor(const Scene& s, const MappingModel& truth, double& rms, double& max) {
-    PatternAnalyzer& an = PatternAnalyzer::instance();
+AnalysisSetup setupFor(const Scene& s, bool defaultTweaks) {
+    AnalysisSetup setup;
+    setup.screenWidth = s.width;
+    setup.screenHeight = s.height;
+    setup.lens = s.lens;
+    setup.fwMinor = s.fwMinor;
+    setup.ceiling = s.ceiling ? 1 : 0;
+    setup.rear = s.rear ? 1 : 0;
+    for (const QPointF& t : PatternGeometry::automaticTargets(s.width, s.height))
+        setup.targets.emplace_back(static_cast<float>(t.x()), static_cast<float>(t.y()));
+    // Zero stored offsets: the virtual camera has no pen, so the pattern itself is the truth.
+    if (!defaultTweaks)
+        setup.storedOffsets.assign(20, cv::Point2f(0.0f, 0.0f));
+    return setup;
+}
+
+void pairingFloor(const Scene& s, const MappingModel& truth, const AnalysisSetup& setup, double& rms,
+                  double& max) {
     const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
     const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
+    AnalysisResult::PointTable perfect{};
     for (int row = 0; row < 4; ++row) {
         for (int position = 0; position < 5; ++position) {
             const int slot = PatternGeometry::slotNumber(row, position, s.ceiling ? 1 : 0, s.rear ? 1 : 0);
@@ -119,65 +131,44 @@ void pairingFloor(const Scene& s, const MappingModel& truth, double& rms, double
             const cv::Point2d drawn = DrawnPattern::elementCentre(slot, at.x(), at.y());
             double cx = 0.0, cy = 0.0;
             VirtualCamera::screenToCamera(physical, drawn.x, drawn.y, cx, cy);
-            an.correctedPoints[static_cast<size_t>(slot)] =
-                cv::Point2f(static_cast<float>(cx), static_cast<float>(cy));
+            perfect[static_cast<size_t>(slot)] = cv::Point2f(static_cast<float>(cx), static_cast<float>(cy));
         }
     }
-    std::array<double, 13> params{};
-    if (an.fitAutomatic(params.data()))
-        mappingError(truth, MappingModel(params), s, rms, max);
+    const AnalysisResult fit = fitDetections(perfect, setup);
+    if (fit.ok)
+        mappingError(truth, MappingModel(fit.params), s, rms, max);
     else
         rms = max = 1e9;
 }
 
-Outcome analyse(const Scene& s, const Frames& f, const MappingModel& truth, bool defaultTweaks = false) {
-    using Clock = std::chrono::steady_clock;
+Outcome analyse(const Scene& s, const Frames& f, const MappingModel& truth, bool defaultTweaks = false,
+                AnalysisSetup::Faults faults = {}) {
     Outcome o;
-    PatternAnalyzer& an = PatternAnalyzer::instance();
-    TargetCounts::setForLens(s.lens);
-    const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
-    std::array<float, 40> points{};
-    for (size_t i = 0; i < targets.size(); ++i) {
-        points[2 * i] = static_cast<float>(targets[i].x());
-        points[2 * i + 1] = static_cast<float>(targets[i].y());
-    }
-    // Zero stored offsets: the virtual camera has no pen, so the pattern itself is the truth.
-    const std::array<float, 40> zeros{};
-    Clock::time_point t = Clock::now();
-    cv::Mat normalised;
-    an.normalisePattern(f.dark, f.bright, f.pattern, normalised);
-    o.msNormalise = msSince(t);
+    AnalysisSetup setup = setupFor(s, defaultTweaks);
+    setup.faults = faults;
+    const AnalysisResult r = ::analyse({f.dark, f.bright, f.pattern}, setup);
     if (const char* dump = std::getenv("VEXARO_BENCH_DUMP")) {
-        cv::imwrite(std::string(dump) + "/normalised.png", normalised);
+        cv::imwrite(std::string(dump) + "/normalised.png", r.normalised);
         cv::imwrite(std::string(dump) + "/dark.png", f.dark);
         cv::imwrite(std::string(dump) + "/bright.png", f.bright);
         cv::imwrite(std::string(dump) + "/pattern.png", f.pattern);
     }
-    an.clearDetections();
-    an.setTargets(points.data(), 20, s.width, s.height, s.lens, defaultTweaks ? 0 : 20,
-                  defaultTweaks ? nullptr : zeros.data(), s.fwMinor);
-    an.setMounting(s.ceiling ? 1 : 0, s.rear ? 1 : 0);
-    t = Clock::now();
-    an.detectTargets(normalised);
-    o.msDetect = msSince(t);
-    for (int j = 0; j < 20; ++j)
-        o.found += PatternAnalyzer::isValid(an.rawPoints[static_cast<size_t>(j)]) ? 1 : 0;
-    o.raw = an.rawPoints;
-    t = Clock::now();
-    an.fitAutomatic(o.params.data());
-    o.msFit = msSince(t);
-    o.fitOk = an.fitOk;
-    o.fitError = an.fitError;
-    o.iterations = an.fitIterations;
-    t = Clock::now();
-    if (o.fitOk)
-        o.rowLimit = PatternAnalyzer::topRowLimit(o.params.data(), s.width, s.height);
-    o.msRowLimit = msSince(t);
+    o.msNormalise = r.ms.normalise;
+    o.msDetect = r.ms.detect;
+    o.msFit = r.ms.fit;
+    o.msRowLimit = r.ms.rowLimit;
+    o.found = r.found;
+    o.raw = r.rawPoints;
+    o.params = r.params;
+    o.fitOk = r.ok;
+    o.fitError = r.fitError;
+    o.iterations = r.fitIterations;
+    o.rowLimit = r.rowLimit;
     if (o.fitOk)
         mappingError(truth, MappingModel(o.params), s, o.rms, o.max);
     else
         o.rms = o.max = 1e9;
-    pairingFloor(s, truth, o.floorRms, o.floorMax);
+    pairingFloor(s, truth, setup, o.floorRms, o.floorMax);
     return o;
 }
 
@@ -216,7 +207,6 @@ double median(std::vector<double> v) {
 // The fault measurements: the once-only circle bounds, the lowered box height and the last
 // worsening fit step.
 void measureFaults() {
-    PatternAnalyzer& an = PatternAnalyzer::instance();
     VirtualPose pose;
     const Scene small{1024, 768, 2, 10, pose, 0.8, 1.5, false, false};
     const Scene large{2560, 1440, 2, 10, pose, 0.8, 1.5, false, false};
@@ -225,10 +215,12 @@ void measureFaults() {
     const Frames smallFrames = photograph(small, smallTruth, 11);
     const Frames largeFrames = photograph(large, largeTruth, 21);
     for (int follow = 0; follow < 2; ++follow) {
-        an.resetProcessState();
-        an.setFollowScreenSize(follow == 1);
-        const Outcome first = analyse(small, smallFrames, smallTruth);
-        const Outcome second = analyse(large, largeFrames, largeTruth);
+        CircleBounds carried;
+        carried.followScreenSize = follow == 1;
+        AnalysisSetup::Faults faults;
+        faults.carriedBounds = &carried;
+        const Outcome first = analyse(small, smallFrames, smallTruth, false, faults);
+        const Outcome second = analyse(large, largeFrames, largeTruth, false, faults);
         std::printf("fault circle-bounds %s: 1024x768 found=%d fitOk=%d rms=%.3f | then 2560x1440 found=%d "
                     "fitOk=%d rms=%.3f\n",
                     follow ? "follow-screen" : "first-calibration", first.found, first.fitOk, first.rms,
@@ -238,20 +230,21 @@ void measureFaults() {
     const MappingModel lens3Truth = VirtualScene::groundTruth(1920, 1080, 3, 10, pose);
     const Frames lens3Frames = photograph(lens3, lens3Truth, 31);
     for (int keep = 1; keep >= 0; --keep) {
-        an.resetProcessState();
-        an.setKeepLoweredBoxHeight(keep == 1);
-        const Outcome fresh = analyse(small, smallFrames, smallTruth);
-        analyse(lens3, lens3Frames, lens3Truth);
-        const Outcome after = analyse(small, smallFrames, smallTruth);
+        CircleBounds carried;
+        carried.keepLoweredBoxHeight = keep == 1;
+        AnalysisSetup::Faults faults;
+        faults.carriedBounds = &carried;
+        const Outcome fresh = analyse(small, smallFrames, smallTruth, false, faults);
+        analyse(lens3, lens3Frames, lens3Truth, false, faults);
+        const Outcome after = analyse(small, smallFrames, smallTruth, false, faults);
         double moved = 0.0;
         for (size_t j = 0; j < 20; ++j)
             moved = std::max(moved, static_cast<double>(cv::norm(fresh.raw[j] - after.raw[j])));
         std::printf("fault box-height %s: min height now %d; lens 2 scene before/after a lens 3 calibration: "
                     "found %d/%d rms %.4f/%.4f max point shift %.4f camera px\n",
-                    keep ? "kept (old)" : "per pass (default)", an.circleBounds().minBoxHeight, fresh.found,
+                    keep ? "kept (old)" : "per pass (default)", carried.minBoxHeight, fresh.found,
                     after.found, fresh.rms, after.rms, moved);
     }
-    an.resetProcessState();
 }
 
 } // namespace
@@ -275,8 +268,6 @@ int main(int argc, char** argv) {
     if (faults) {
         measureFaults();
     }
-    PatternAnalyzer& an = PatternAnalyzer::instance();
-    an.resetProcessState();
     std::vector<Scene> scenes = sweep();
     if (scenes.size() > limit)
         scenes.resize(limit);
@@ -313,15 +304,15 @@ int main(int argc, char** argv) {
         if (o.found < 20) {
             std::printf("     missing targets:");
             for (int j = 0; j < 20; ++j) {
-                if (!PatternAnalyzer::isValid(o.raw[static_cast<size_t>(j)]))
+                if (!AnalysisResult::isFound(o.raw[static_cast<size_t>(j)]))
                     std::printf(" %d", j);
             }
             std::printf("\n");
         }
         if (faults) {
-            an.setSoundFitSteps(false);
-            const Outcome old = analyse(s, f, truth, defaultTweaks);
-            an.setSoundFitSteps(true);
+            AnalysisSetup::Faults oldSteps;
+            oldSteps.soundFitSteps = false;
+            const Outcome old = analyse(s, f, truth, defaultTweaks, oldSteps);
             if (old.params != o.params)
                 ++stepsChanged;
             stepsWorstGain = std::max(stepsWorstGain, old.fitError - o.fitError);

@@ -14,10 +14,9 @@
 // (meant with --only); VEXARO_BENCH_TARGETS=1 prints, with --verbose, how far each found centre
 // lies from where the camera sees its element drawn.
 #include "analysis/DrawnPattern.h"
-#include "analysis/PatternAnalyzer.h"
+#include "analysis/ImageAnalysis.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
-#include "device/TargetCounts.h"
 #include "sim/VirtualCamera.h"
 #include "sim/VirtualScene.h"
 
@@ -196,11 +195,25 @@ void mappingError(const MappingModel& truth, const MappingModel& fitted, const I
 // same targets the analysis found: a target covered or out of view costs the fit accuracy near it
 // whatever the detection, and that loss is the scene's, not the analysis'. All 20 when the fit
 // from those alone is refused.
+AnalysisSetup setupFor(const Installation& s) {
+    AnalysisSetup setup;
+    setup.screenWidth = s.width;
+    setup.screenHeight = s.height;
+    setup.lens = s.lens;
+    setup.fwMinor = s.fwMinor;
+    setup.ceiling = s.ceiling ? 1 : 0;
+    setup.rear = s.rear ? 1 : 0;
+    for (const QPointF& t : PatternGeometry::automaticTargets(s.width, s.height))
+        setup.targets.emplace_back(static_cast<float>(t.x()), static_cast<float>(t.y()));
+    // Zero stored offsets: the virtual camera has no pen, so the pattern itself is the truth.
+    setup.storedOffsets.assign(20, cv::Point2f(0.0f, 0.0f));
+    return setup;
+}
+
 double pairingFloor(const Installation& s, const MappingModel& truth, const std::array<bool, 20>& found) {
-    PatternAnalyzer& an = PatternAnalyzer::instance();
     const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
     const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
-    an.clearCorrected();
+    AnalysisResult::PointTable perfect{};
     for (int row = 0; row < 4; ++row) {
         for (int position = 0; position < 5; ++position) {
             const int slot = PatternGeometry::slotNumber(row, position, s.ceiling ? 1 : 0, s.rear ? 1 : 0);
@@ -209,14 +222,14 @@ double pairingFloor(const Installation& s, const MappingModel& truth, const std:
             double cx = 0.0, cy = 0.0;
             VirtualCamera::screenToCamera(physical, drawn.x, drawn.y, cx, cy);
             if (found[static_cast<size_t>(slot)])
-                an.correctedPoints[static_cast<size_t>(slot)] =
+                perfect[static_cast<size_t>(slot)] =
                     cv::Point2f(static_cast<float>(cx), static_cast<float>(cy));
         }
     }
-    std::array<double, 13> params{};
+    const AnalysisResult fit = fitDetections(perfect, setupFor(s));
     double rms = 1e9;
-    if (an.fitAutomatic(params.data()))
-        mappingError(truth, MappingModel(params), s, rms);
+    if (fit.ok)
+        mappingError(truth, MappingModel(fit.params), s, rms);
     else if (std::count(found.begin(), found.end(), true) < 20)
         return pairingFloor(s, truth, allFound);
     return rms;
@@ -237,8 +250,7 @@ struct Outcome {
 };
 
 // How far the found centres lie from where the camera sees each element's centre drawn.
-void detectionErrors(const Installation& s, const MappingModel& truth, Outcome& o) {
-    const PatternAnalyzer& an = PatternAnalyzer::instance();
+void detectionErrors(const Installation& s, const MappingModel& truth, const AnalysisResult& r, Outcome& o) {
     const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
     const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
     double sums[2] = {0.0, 0.0};
@@ -246,8 +258,8 @@ void detectionErrors(const Installation& s, const MappingModel& truth, Outcome& 
     for (int row = 0; row < 4; ++row) {
         for (int position = 0; position < 5; ++position) {
             const int slot = PatternGeometry::slotNumber(row, position, s.ceiling ? 1 : 0, s.rear ? 1 : 0);
-            const cv::Point2f found = an.rawPoints[static_cast<size_t>(slot)];
-            if (!PatternAnalyzer::isValid(found) || 5 * row + position == s.covered)
+            const cv::Point2f found = r.rawPoints[static_cast<size_t>(slot)];
+            if (!AnalysisResult::isFound(found) || 5 * row + position == s.covered)
                 continue;
             const bool marker = PatternGeometry::isMarkerSlot(slot);
             const double half = marker ? 0.5 : 0.0;
@@ -269,47 +281,27 @@ void detectionErrors(const Installation& s, const MappingModel& truth, Outcome& 
 
 Outcome analyse(const Installation& s, const Frames& f, const MappingModel& truth) {
     using Clock = std::chrono::steady_clock;
-    PatternAnalyzer& an = PatternAnalyzer::instance();
-    TargetCounts::setForLens(s.lens);
-    const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
-    std::array<float, 40> points{};
-    for (size_t i = 0; i < targets.size(); ++i) {
-        points[2 * i] = static_cast<float>(targets[i].x());
-        points[2 * i + 1] = static_cast<float>(targets[i].y());
-    }
-    const std::array<float, 40> zeros{};
-    std::array<double, 13> params{};
     Outcome o;
     const Clock::time_point started = Clock::now();
     const double cpuStarted = cpuMs();
-    cv::Mat normalised;
-    an.normalisePattern(f.dark, f.bright, f.pattern, normalised);
-    if (const char* dump = std::getenv("VEXARO_BENCH_DUMP"))
-        cv::imwrite(std::string(dump) + "/normalised.png", normalised);
-    an.clearDetections();
-    an.setTargets(points.data(), 20, s.width, s.height, s.lens, 20, zeros.data(), s.fwMinor);
-    an.setMounting(s.ceiling ? 1 : 0, s.rear ? 1 : 0);
-    an.detectTargets(normalised);
-    an.fitAutomatic(params.data());
-    if (an.fitOk)
-        PatternAnalyzer::topRowLimit(params.data(), s.width, s.height);
+    const AnalysisResult r = ::analyse({f.dark, f.bright, f.pattern}, setupFor(s));
     o.ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
     o.cpu = cpuMs() - cpuStarted;
-    o.ok = an.fitOk;
-    o.spread = an.fitSpread;
-    for (size_t j = 0; j < 20; ++j)
-        o.found += PatternAnalyzer::isValid(an.rawPoints[j]) ? 1 : 0;
-    detectionErrors(s, truth, o);
+    if (const char* dump = std::getenv("VEXARO_BENCH_DUMP"))
+        cv::imwrite(std::string(dump) + "/normalised.png", r.normalised);
+    o.ok = r.ok;
+    o.spread = r.fitSpread;
+    o.found = r.found;
+    detectionErrors(s, truth, r, o);
     if (!o.ok) {
-        const AnalysisFailure failure = an.failure();
-        o.failure = std::string(AnalysisFailure::stageName(failure.stage)) + ": " + failure.reason;
+        o.failure = std::string(AnalysisFailure::stageName(r.failure.stage)) + ": " + r.failure.reason;
         return o;
     }
     double rms = 0.0;
-    mappingError(truth, MappingModel(params), s, rms);
+    mappingError(truth, MappingModel(r.params), s, rms);
     std::array<bool, 20> found{};
     for (size_t j = 0; j < 20; ++j)
-        found[j] = PatternAnalyzer::isValid(an.rawPoints[j]);
+        found[j] = AnalysisResult::isFound(r.rawPoints[j]);
     o.excess = std::max(0.0, rms - pairingFloor(s, truth, found));
     o.fullFloor = pairingFloor(s, truth, allFound);
     o.excessOverFullFloor = std::max(0.0, rms - o.fullFloor);
@@ -382,7 +374,6 @@ int main(int argc, char** argv) {
     std::mt19937 random(seed);
     std::vector<Installation> scenes;
     std::vector<Outcome> outcomes;
-    PatternAnalyzer::instance().resetProcessState();
     for (int i = 0; i < count; ++i) {
         Installation s = draw(random);
         if (only >= 0 && i != only)

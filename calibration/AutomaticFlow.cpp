@@ -184,6 +184,7 @@ void AutomaticFlow::analysed() {
     qCDebug(lcAutomatic) << "image analysis:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
                          << fit.fitError << "row limit" << fit.rowLimit;
     run.tuning = fit.tuning;
+    run.detections = fit.rawPoints;
     if (fit.fellBack)
         run.tuningFellBack = true;
     halt();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/AnalysisResult.h"
 #include "analysis/PointingAccuracy.h"
 
 // What one calibration run carries from its analysis to its end.
@@ -9,4 +10,6 @@ struct CalibrationRun {
     bool fitOk = false;          // the last fit of the run succeeded
     PointingAccuracy accuracy;   // of the last accepted fit of the run
     double fitError = 0.0;       // of the last fit of the run
+    // Semi-automatic: the image analysis's raw detections, which the tuning offsets start from.
+    AnalysisResult::PointTable detections{};
 };

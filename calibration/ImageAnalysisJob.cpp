@@ -68,8 +68,7 @@ ImageAnalysisJob::Output ImageAnalysisJob::result() const {
 ImageAnalysisJob::Output ImageAnalysisJob::analyse(const Input& input, bool keep,
                                                    const std::atomic<bool>* cancelled) {
     Output out;
-    cv::Mat work = cv::Mat::zeros(input.pattern.rows, input.pattern.cols, CV_8UC1);
-    out.fit = CalibrationAnalysis::analyseImages(input.dark, input.bright, input.pattern, work,
+    out.fit = CalibrationAnalysis::analyseImages(input.dark, input.bright, input.pattern,
                                                  input.targets.data(), static_cast<int>(input.targets.size()),
                                                  input.screen, input.lens, input.ceiling, input.rear,
                                                  input.stored, input.fwMinor, input.tuning, cancelled);

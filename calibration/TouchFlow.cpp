@@ -178,9 +178,9 @@ void TouchFlow::pointsArrived(const float* moduleSlots) {
     const int fwMinor = host.firmwareMinor();
     const QSize screen = window.screenSize();
     const int n = targetCount();
-    const CalibrationAnalysis::TouchFit fit =
-        CalibrationAnalysis::fitTouchedPoints(moduleSlots, run.tuning, settings.ceiling, settings.rear, n,
-                                              window.targetList().data(), screen, settings.lens, fwMinor);
+    const CalibrationAnalysis::TouchFit fit = CalibrationAnalysis::fitTouchedPoints(
+        moduleSlots, run.tuning, settings.ceiling, settings.rear, n, window.targetList().data(), screen,
+        settings.lens, fwMinor, run.detections);
     if (!fit.ordered)
         return; // no order for these flags: the time limit or the user ends the run
     run.fitOk = fit.ok;

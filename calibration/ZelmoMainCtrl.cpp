@@ -14,7 +14,7 @@
 #include <QLoggingCategory>
 #include <QThread>
 
-Q_DECLARE_LOGGING_CATEGORY(lcController)
+Q_LOGGING_CATEGORY(lcController, "vexaro.calibration", QtWarningMsg)
 
 ZelmoMainCtrl::ZelmoMainCtrl(LanguageTexts* languageTexts, std::unique_ptr<UsbTransport> transport,
                              QObject* parent)
@@ -22,9 +22,9 @@ ZelmoMainCtrl::ZelmoMainCtrl(LanguageTexts* languageTexts, std::unique_ptr<UsbTr
     , texts(languageTexts) {
     qRegisterMetaType<ModuleProblem>("ModuleProblem");
     qRegisterMetaType<PointingAccuracy>("PointingAccuracy");
-    camDev = new CamDevCtrl(std::move(transport));
+    camDev = std::make_unique<CamDevCtrl>(std::move(transport));
     connectDevice();
-    calibDlg = new CalibDlg(texts);
+    calibDlg = std::make_unique<CalibDlg>(texts);
     calibDlg->useInstallation(&settings);
     connectCalibWindow();
 }
@@ -40,12 +40,10 @@ ZelmoMainCtrl::~ZelmoMainCtrl() {
             qCWarning(lcController) << "device watcher still busy after 5 s; waiting for it";
             watcher->wait();
         }
-        delete watcher;
-        watcher = nullptr;
+        watcher.reset();
     }
     disconnectDevice();
-    delete camDev;
-    camDev = nullptr;
+    camDev.reset();
     deleteCalibWindow();
 }
 
@@ -56,48 +54,48 @@ void ZelmoMainCtrl::deleteCalibWindow() {
         running->halt(); // a flow without its window cannot end itself
     disconnectCalibWindow();
     calibDlg->hide();
-    delete calibDlg;
-    calibDlg = nullptr;
+    calibDlg.reset();
 }
 
 // Connections 1 to 8, by signature with the automatic type.
 void ZelmoMainCtrl::connectDevice() {
-    connect(camDev, SIGNAL(sigSetFWVersion(QString)), this, SLOT(slotSetFWVersion(QString)));
-    connect(camDev, SIGNAL(sigSetFWOption(uchar, uchar, uchar, uchar)), this,
+    connect(camDev.get(), SIGNAL(sigSetFWVersion(QString)), this, SLOT(slotSetFWVersion(QString)));
+    connect(camDev.get(), SIGNAL(sigSetFWOption(uchar, uchar, uchar, uchar)), this,
             SLOT(slotSetFWOption(uchar, uchar, uchar, uchar)));
-    connect(camDev, SIGNAL(sigSetPrevTweak(unsigned char*)), this, SLOT(slotSetPrevTweak(unsigned char*)));
-    connect(camDev, SIGNAL(sigNewFrame(unsigned char*, int)), this,
+    connect(camDev.get(), SIGNAL(sigSetPrevTweak(unsigned char*)), this,
+            SLOT(slotSetPrevTweak(unsigned char*)));
+    connect(camDev.get(), SIGNAL(sigNewFrame(unsigned char*, int)), this,
             SLOT(slotNewFrameReceived(unsigned char*, int)));
-    connect(camDev, SIGNAL(sigACNewFrame(unsigned char*, int)), this,
+    connect(camDev.get(), SIGNAL(sigACNewFrame(unsigned char*, int)), this,
             SLOT(slotNewACImageReceived(unsigned char*, int)));
-    connect(camDev, SIGNAL(sigACNextStep()), this, SLOT(slotACNextStep()));
-    connect(camDev, SIGNAL(sigMCNextStep(int*, int)), this, SLOT(slotMCNextStep(int*, int)));
-    connect(camDev, SIGNAL(sigMCDone()), this, SLOT(slotMCDone()));
+    connect(camDev.get(), SIGNAL(sigACNextStep()), this, SLOT(slotACNextStep()));
+    connect(camDev.get(), SIGNAL(sigMCNextStep(int*, int)), this, SLOT(slotMCNextStep(int*, int)));
+    connect(camDev.get(), SIGNAL(sigMCDone()), this, SLOT(slotMCDone()));
 }
 
 // Connections 9 to 12.
 void ZelmoMainCtrl::connectCalibWindow() {
-    connect(calibDlg, SIGNAL(sigCaliDlgWorkingDone(bool)), this, SLOT(slotCaliDlgWorkingDone(bool)));
-    connect(calibDlg, SIGNAL(sigMCNextStepPointer()), this, SLOT(slotMCNextStepPointer()));
-    connect(calibDlg, SIGNAL(sigMCPrevStepPointer()), this, SLOT(slotMCPrevStepPointer()));
-    connect(calibDlg, SIGNAL(sigTouchEvent(int, int)), this, SLOT(slotTouchEvent(int, int)));
+    connect(calibDlg.get(), SIGNAL(sigCaliDlgWorkingDone(bool)), this, SLOT(slotCaliDlgWorkingDone(bool)));
+    connect(calibDlg.get(), SIGNAL(sigMCNextStepPointer()), this, SLOT(slotMCNextStepPointer()));
+    connect(calibDlg.get(), SIGNAL(sigMCPrevStepPointer()), this, SLOT(slotMCPrevStepPointer()));
+    connect(calibDlg.get(), SIGNAL(sigTouchEvent(int, int)), this, SLOT(slotTouchEvent(int, int)));
 }
 
 void ZelmoMainCtrl::disconnectDevice() {
     if (camDev)
-        disconnect(camDev, nullptr, this, nullptr);
+        disconnect(camDev.get(), nullptr, this, nullptr);
 }
 
 void ZelmoMainCtrl::disconnectCalibWindow() {
     if (calibDlg)
-        disconnect(calibDlg, nullptr, this, nullptr);
+        disconnect(calibDlg.get(), nullptr, this, nullptr);
 }
 
 void ZelmoMainCtrl::StartDeviceWatch() {
     if (watcher)
         return; // one watcher for the life of the controller
     stopWatch.store(false);
-    watcher = QThread::create([this] { camDev->deviceWatchLoop(*this); });
+    watcher.reset(QThread::create([this] { camDev->deviceWatchLoop(*this); }));
     watcher->start(QThread::InheritPriority);
 }
 
@@ -115,7 +113,7 @@ bool ZelmoMainCtrl::prepareStart() {
     touchCaptureArmed.store(false);
     currentRun.accuracy = PointingAccuracy();
     calibDlg->hide();
-    camDev->setPointCounts(firmwareSupported.load(), settings.lens);
+    camDev->setPointCounts(settings.lens);
     return true;
 }
 
@@ -189,8 +187,9 @@ void ZelmoMainCtrl::CamParamSend(int addr, int value) {
     camDev->queueRegisterWrite(static_cast<std::uint16_t>(addr), static_cast<std::uint8_t>(value));
 }
 
-void ZelmoMainCtrl::CamParamSendWait(unsigned short gain, unsigned int expo) {
-    camDev->queueSensorGain(gain, expo);
+void ZelmoMainCtrl::CamParamSendWait(unsigned short gain, unsigned int) {
+    // Only the gain is written: the exposure stays as the module set it.
+    camDev->queueSensorGain(gain);
 }
 
 void ZelmoMainCtrl::SetBin(int value) {

@@ -50,10 +50,10 @@ public:
     void StopTouchTest();
     bool touchTestRunning() const { return touchTesting; }
 
-    CalibDlg* calibWindow() const { return calibDlg; }
+    CalibDlg* calibWindow() const { return calibDlg.get(); }
     // Hides and deletes the calibration window (the hub does this first at shut-down).
     void deleteCalibWindow();
-    CamDevCtrl* device() const { return camDev; }
+    CamDevCtrl* device() const { return camDev.get(); }
 
     // How the module is installed; the settings hub sets it, the flows and the window read it.
     const InstallationSettings& installation() const override { return settings; }
@@ -150,10 +150,10 @@ private:
     void runFlow(CalibrationFlow& flow) { running = &flow; }
     bool flowCanRun() const { return running && calibDlg && camDev; }
 
-    CalibDlg* calibDlg = nullptr; // owned
-    CamDevCtrl* camDev = nullptr; // owned
-    LanguageTexts* texts;         // borrowed
-    QThread* watcher = nullptr;   // owned
+    std::unique_ptr<CalibDlg> calibDlg;
+    std::unique_ptr<CamDevCtrl> camDev;
+    LanguageTexts* texts; // borrowed
+    std::unique_ptr<QThread> watcher;
 
     std::atomic<bool> stopWatch{false};
     std::atomic<bool> connected{false};

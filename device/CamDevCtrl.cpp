@@ -18,7 +18,6 @@
 
 #include <QLoggingCategory>
 #include <QMetaObject>
-#include <QThread>
 #include <algorithm>
 #include <cstring>
 
@@ -340,14 +339,6 @@ void CamDevCtrl::requestAcImage(std::uint8_t id, std::uint8_t group) {
     sendImageRequest(id, group);
 }
 
-void CamDevCtrl::requestImagePart() {
-    // The ranges belong to the receive thread, which asks for them itself; a call from any other
-    // thread would race with it and is ignored.
-    if (QThread::currentThread() == thread())
-        return;
-    images->requestImagePart();
-}
-
 void CamDevCtrl::cancelImageTransfer() {
     images->postAcCancel();
 }
@@ -389,11 +380,11 @@ void CamDevCtrl::queueRegisterWrite(std::uint16_t address, std::uint8_t value) {
     registers->queueWrite(address, value);
 }
 
-void CamDevCtrl::queueSensorGain(unsigned short gain, unsigned int) {
+void CamDevCtrl::queueSensorGain(unsigned short gain) {
     registers->queueSensorGain(gain);
 }
 
-void CamDevCtrl::setPointCounts(int, int lens) {
+void CamDevCtrl::setPointCounts(int lens) {
     TargetCounts::setForLens(lens);
 }
 

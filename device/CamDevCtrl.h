@@ -79,15 +79,15 @@ public:
     // Image transfer.
     void requestLiveFrame();
     void requestAcImage(std::uint8_t id, std::uint8_t group);
-    void requestImagePart();
     // The flow that asked for a calibration image has ended: the receive thread asks for no more
     // groups or parts of it.
     void cancelImageTransfer();
 
     // Register queue and target counts.
     void queueRegisterWrite(std::uint16_t address, std::uint8_t value);
-    void queueSensorGain(unsigned short gain, unsigned int expo);
-    void setPointCounts(int kind, int lens);
+    void queueSensorGain(unsigned short gain);
+    // The target counts of a calibration with this lens type.
+    void setPointCounts(int lens);
 
     // Writes one packet to the module under the process-wide send lock (any thread).
     void sendPacket(const DevicePacket& packet);

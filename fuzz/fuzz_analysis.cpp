@@ -10,9 +10,9 @@
 #include "FuzzSupport.h"
 
 #include "analysis/CirclePass.h"
+#include "analysis/ImageAnalysis.h"
 #include "analysis/MappingFit.h"
 #include "analysis/MarkerPass.h"
-#include "analysis/PatternAnalyzer.h"
 #include "calibration/PatternGeometry.h"
 #include "device/TargetCounts.h"
 
@@ -32,10 +32,11 @@ constexpr int maxWidth = 160;
 constexpr int maxHeight = 90;
 constexpr int screenWidth = 1920;
 constexpr int screenHeight = 1080;
-// Both detection passes and each of the six fit runs may use their whole cap (a pass stops after
-// the candidate that crossed it); the rest is bounded work, given generous room for the sanitizers.
+// Both detection passes and each fit run may use their whole cap (a pass stops after the candidate
+// that crossed it): six runs for a fit, twelve when a failed semi-automatic fit falls back; the rest
+// is bounded work, given generous room for the sanitizers.
 constexpr qint64 timeBoundMs =
-    2 * MarkerPass::timeCapMs + 2 * CirclePass::timeCapMs + 6 * MappingFit::runTimeCapMs + 10000;
+    2 * MarkerPass::timeCapMs + 2 * CirclePass::timeCapMs + 12 * MappingFit::runTimeCapMs + 10000;
 
 cv::Mat frameFrom(const std::uint8_t* data, std::size_t size, std::size_t at, int width, int height) {
     cv::Mat frame(height, width, CV_8UC1, cv::Scalar(0));
@@ -61,38 +62,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const cv::Mat bright = frameFrom(data, size, headerSize + frameSize, width, height);
     const cv::Mat pattern = frameFrom(data, size, headerSize + 2 * frameSize, width, height);
 
-    std::vector<float> targets;
-    for (const QPointF& target : PatternGeometry::automaticTargets(screenWidth, screenHeight)) {
-        targets.push_back(static_cast<float>(target.x()));
-        targets.push_back(static_cast<float>(target.y()));
-    }
+    AnalysisSetup setup;
+    setup.screenWidth = screenWidth;
+    setup.screenHeight = screenHeight;
+    setup.lens = static_cast<eLens>(lens);
+    setup.fwMinor = 12;
+    TargetCounts::setForLens(setup.lens);
+    setup.autoTargetCount = TargetCounts::autoTargetCount.load();
+    setup.manualTargetCount = TargetCounts::manualTargetCount.load();
+    for (const QPointF& target : PatternGeometry::automaticTargets(screenWidth, screenHeight))
+        setup.targets.emplace_back(static_cast<float>(target.x()), static_cast<float>(target.y()));
+    setup.tuning = semi;
 
     QElapsedTimer clock;
     clock.start();
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    analyzer.resetProcessState();
-    TargetCounts::setForLens(static_cast<eLens>(lens));
-    cv::Mat normalised;
-    if (!analyzer.normalisePattern(dark, bright, pattern, normalised))
+    const AnalysisResult result = analyse({dark, bright, pattern}, setup);
+    if (!result.framesUsable)
         fuzz_support::fail("equal 8-bit frames were refused");
-    analyzer.clearDetections();
-    analyzer.setTargets(targets.data(), static_cast<int>(targets.size() / 2), screenWidth, screenHeight,
-                        static_cast<eLens>(lens), 0, nullptr, 12);
-    analyzer.detectTargets(normalised);
-    std::array<double, 13> params{};
-    const bool ok = semi ? analyzer.fitAllTargets(true, params.data()) : analyzer.fitAutomatic(params.data());
-    if (ok)
-        (void)PatternAnalyzer::topRowLimit(params.data(), screenWidth, screenHeight);
-
     if (clock.elapsed() > timeBoundMs)
         fuzz_support::fail("the analysis outlasted its time caps");
-    if (analyzer.fitIterations < 0 || analyzer.fitIterations > MappingFit::iterationCap + 1)
+    if (result.fitIterations < 0 || result.fitIterations > MappingFit::iterationCap + 1)
         fuzz_support::fail("the fit outran its iteration cap");
-    if (ok && !std::all_of(params.begin(), params.end(), [](double p) { return std::isfinite(p); }))
+    if (result.ok &&
+        !std::all_of(result.params.begin(), result.params.end(), [](double p) { return std::isfinite(p); }))
         fuzz_support::fail("an accepted fit holds a number that is not finite");
-    // What the analyzer holds of this input goes now, not at the next one: an input whose
-    // allocations all end within it spares libFuzzer's second, leak-checking run of it.
-    analyzer.clearDetections();
-    analyzer.resetProcessState();
     return 0;
 }

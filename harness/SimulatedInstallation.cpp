@@ -1,6 +1,5 @@
 #include "harness/SimulatedInstallation.h"
 
-#include "analysis/PatternAnalyzer.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/ZelmoMainCtrl.h"
@@ -22,7 +21,6 @@ SimulatedInstallation::SimulatedInstallation(const VirtualRig& installation, Vir
                                              double pacingScale)
     : rig(installation) {
     Pacing::setScale(pacingScale);
-    PatternAnalyzer::instance().resetProcessState();
     Platform::setDisplayProvider(
         std::make_unique<FixedDisplays>(QVector<QRect>{QRect(0, 0, rig.screenWidth, rig.screenHeight)}));
     MessageBoxSeam::setHandler([this](const MessageBoxSeam::Shown& shown) {

@@ -27,23 +27,21 @@ ZelmoSetupDlg::ZelmoSetupDlg(QWidget* parent, std::unique_ptr<UsbTransport> tran
     QMetaObject::connectSlotsByName(this);
 
     // 2.-4. Texts in the saved language (or the system's).
-    texts = new LanguageTexts;
+    texts = std::make_unique<LanguageTexts>();
     texts->loadLanguage(ConfigFile::readLanguageId());
 
     // 5. The controller, which creates the device link and the calibration window.
-    mainCtrl = new ZelmoMainCtrl(texts, std::move(transport));
-    mainCtrl->setParent(this);
+    mainCtrl = std::make_unique<ZelmoMainCtrl>(texts.get(), std::move(transport));
 
     // 6.-8. Connections 13 to 29 in table order.
     connectController();
-    mainDlgTexts = texts;
-    mainDlg = new MainDlg(mainDlgTexts);
+    mainDlg = std::make_unique<MainDlg>(texts.get());
     connectSettingsWindow();
-    alignDlg = new AlignmentDlg;
+    alignDlg = std::make_unique<AlignmentDlg>();
     connectAlignmentView();
     // Beyond the table: the touch test, whose window ends the module's tracking when it goes.
-    connect(mainDlg, SIGNAL(sigStartTouchTest()), this, SLOT(slotStartTouchTest()));
-    touchCanvas = std::make_unique<TouchTestCanvas>(texts);
+    connect(mainDlg.get(), SIGNAL(sigStartTouchTest()), this, SLOT(slotStartTouchTest()));
+    touchCanvas = std::make_unique<TouchTestCanvas>(texts.get());
     connect(touchCanvas.get(), SIGNAL(sigClosed()), this, SLOT(slotTouchTestClosed()));
 
     // 9. The sensor-gain writes for step 5 wait in the register queue from now on.
@@ -58,65 +56,60 @@ ZelmoSetupDlg::~ZelmoSetupDlg() {
     }
     if (mainCtrl) {
         mainCtrl->deleteCalibWindow();
-        disconnect(mainCtrl, nullptr, this, nullptr);
-        delete mainCtrl;
-        mainCtrl = nullptr;
+        disconnect(mainCtrl.get(), nullptr, this, nullptr);
+        mainCtrl.reset();
     }
-    if (texts) {
+    if (texts)
         ConfigFile::writeLanguageId(texts->getLanguageIndex());
-        delete texts;
-        texts = nullptr;
-        mainDlgTexts = nullptr;
-    }
     if (mainDlg) {
-        disconnect(mainDlg, nullptr, this, nullptr);
+        disconnect(mainDlg.get(), nullptr, this, nullptr);
         mainDlg->hide();
-        delete mainDlg;
-        mainDlg = nullptr;
+        mainDlg.reset();
     }
     if (alignDlg) {
-        disconnect(alignDlg, nullptr, this, nullptr);
+        disconnect(alignDlg.get(), nullptr, this, nullptr);
         alignDlg->hide();
-        delete alignDlg;
-        alignDlg = nullptr;
+        alignDlg.reset();
     }
+    texts.reset();
 }
 
 // Connections 13 to 16.
 void ZelmoSetupDlg::connectController() {
-    connect(mainCtrl, SIGNAL(sigUpdateAlignImage(QImage)), this, SLOT(slotUpdateAlignImage(QImage)));
-    connect(mainCtrl, SIGNAL(sigChangeUIState(bool)), this, SLOT(slotChangeUIState(bool)));
-    connect(mainCtrl, SIGNAL(sigSetFWVersion(QString)), this, SLOT(slotSetFWVersion(QString)));
-    connect(mainCtrl, SIGNAL(sigSetFWOption(uchar, uchar, uchar, uchar)), this,
+    connect(mainCtrl.get(), SIGNAL(sigUpdateAlignImage(QImage)), this, SLOT(slotUpdateAlignImage(QImage)));
+    connect(mainCtrl.get(), SIGNAL(sigChangeUIState(bool)), this, SLOT(slotChangeUIState(bool)));
+    connect(mainCtrl.get(), SIGNAL(sigSetFWVersion(QString)), this, SLOT(slotSetFWVersion(QString)));
+    connect(mainCtrl.get(), SIGNAL(sigSetFWOption(uchar, uchar, uchar, uchar)), this,
             SLOT(slotSetFWOption(uchar, uchar, uchar, uchar)));
     // Beyond the table: a stored calibration is confirmed on the settings window's status line.
-    connect(mainCtrl, &ZelmoMainCtrl::sigCalibrationStored, this, &ZelmoSetupDlg::slotCalibrationStored);
+    connect(mainCtrl.get(), &ZelmoMainCtrl::sigCalibrationStored, this,
+            &ZelmoSetupDlg::slotCalibrationStored);
     // Beyond the table: why the module cannot be used, from the watch thread (queued).
-    connect(mainCtrl, &ZelmoMainCtrl::sigModuleProblem, this, &ZelmoSetupDlg::slotModuleProblem);
+    connect(mainCtrl.get(), &ZelmoMainCtrl::sigModuleProblem, this, &ZelmoSetupDlg::slotModuleProblem);
     // Beyond the table: a calibration the user ended says which calibration is in force.
-    connect(mainCtrl, &ZelmoMainCtrl::sigCalibrationCancelled, this,
+    connect(mainCtrl.get(), &ZelmoMainCtrl::sigCalibrationCancelled, this,
             &ZelmoSetupDlg::slotCalibrationCancelled);
 }
 
 // Connections 17 to 25.
 void ZelmoSetupDlg::connectSettingsWindow() {
-    connect(mainDlg, SIGNAL(sigStartAlignmentDisplay()), this, SLOT(slotStartAlignmentDisplay()));
-    connect(mainDlg, SIGNAL(sigStartACalibration()), this, SLOT(slotStartACalibration()));
-    connect(mainDlg, SIGNAL(sigStartMCalibration()), this, SLOT(slotStartMCalibration()));
-    connect(mainDlg, SIGNAL(sigStartSCalibration()), this, SLOT(slotStartSCalibration()));
-    connect(mainDlg, SIGNAL(sigSetCeiling(bool)), this, SLOT(slotSetCeiling(bool)));
-    connect(mainDlg, SIGNAL(sigSetRear(bool)), this, SLOT(slotSetRear(bool)));
-    connect(mainDlg, SIGNAL(sigSetFingerMode(bool)), this, SLOT(slotSetFingerMode(bool)));
-    connect(mainDlg, SIGNAL(sigSetLens(eLens)), this, SLOT(slotSetLens(eLens)));
-    connect(mainDlg, SIGNAL(sigClose(int)), this, SLOT(slotCloseDlg(int)));
+    connect(mainDlg.get(), SIGNAL(sigStartAlignmentDisplay()), this, SLOT(slotStartAlignmentDisplay()));
+    connect(mainDlg.get(), SIGNAL(sigStartACalibration()), this, SLOT(slotStartACalibration()));
+    connect(mainDlg.get(), SIGNAL(sigStartMCalibration()), this, SLOT(slotStartMCalibration()));
+    connect(mainDlg.get(), SIGNAL(sigStartSCalibration()), this, SLOT(slotStartSCalibration()));
+    connect(mainDlg.get(), SIGNAL(sigSetCeiling(bool)), this, SLOT(slotSetCeiling(bool)));
+    connect(mainDlg.get(), SIGNAL(sigSetRear(bool)), this, SLOT(slotSetRear(bool)));
+    connect(mainDlg.get(), SIGNAL(sigSetFingerMode(bool)), this, SLOT(slotSetFingerMode(bool)));
+    connect(mainDlg.get(), SIGNAL(sigSetLens(eLens)), this, SLOT(slotSetLens(eLens)));
+    connect(mainDlg.get(), SIGNAL(sigClose(int)), this, SLOT(slotCloseDlg(int)));
 }
 
 // Connections 26 to 29.
 void ZelmoSetupDlg::connectAlignmentView() {
-    connect(alignDlg, SIGNAL(sigCamParamSend(int, int)), this, SLOT(slotCamParamSend(int, int)));
-    connect(alignDlg, SIGNAL(sigStopAlignmentDisplay()), this, SLOT(slotStopAlignmentDisplay()));
-    connect(alignDlg, SIGNAL(sigSetBin(int)), this, SLOT(slotSetBin(int)));
-    connect(alignDlg, SIGNAL(sigCamParamSendWait(ushort, uint)), this,
+    connect(alignDlg.get(), SIGNAL(sigCamParamSend(int, int)), this, SLOT(slotCamParamSend(int, int)));
+    connect(alignDlg.get(), SIGNAL(sigStopAlignmentDisplay()), this, SLOT(slotStopAlignmentDisplay()));
+    connect(alignDlg.get(), SIGNAL(sigSetBin(int)), this, SLOT(slotSetBin(int)));
+    connect(alignDlg.get(), SIGNAL(sigCamParamSendWait(ushort, uint)), this,
             SLOT(slotCamParamSendWait(ushort, uint)));
 }
 

@@ -28,10 +28,10 @@ public:
     void startUp();
     static QString configFilePath();
 
-    LanguageTexts* languageTexts() const { return texts; }
-    ZelmoMainCtrl* controller() const { return mainCtrl; }
-    MainDlg* settingsWindow() const { return mainDlg; }
-    AlignmentDlg* alignmentView() const { return alignDlg; }
+    LanguageTexts* languageTexts() const { return texts.get(); }
+    ZelmoMainCtrl* controller() const { return mainCtrl.get(); }
+    MainDlg* settingsWindow() const { return mainDlg.get(); }
+    AlignmentDlg* alignmentView() const { return alignDlg.get(); }
     TouchTestCanvas* touchTestCanvas() const { return touchCanvas.get(); }
 
     // Another instance of this session was started. Idle: the settings window comes forward and
@@ -79,10 +79,11 @@ private:
     void connectAlignmentView();
     void prepareCalibration();
 
-    ZelmoMainCtrl* mainCtrl = nullptr;     // owned (also its Qt parent)
-    LanguageTexts* texts = nullptr;        // owned
-    MainDlg* mainDlg = nullptr;            // owned, top-level
-    LanguageTexts* mainDlgTexts = nullptr; // the same texts, as handed to the settings window
-    AlignmentDlg* alignDlg = nullptr;      // owned, top-level
+    // Released in the destructor in an order of their own: the controller and the windows borrow
+    // the texts.
+    std::unique_ptr<LanguageTexts> texts;
+    std::unique_ptr<ZelmoMainCtrl> mainCtrl;
+    std::unique_ptr<MainDlg> mainDlg;       // top-level
+    std::unique_ptr<AlignmentDlg> alignDlg; // top-level
     std::unique_ptr<TouchTestCanvas> touchCanvas;
 };

@@ -1,9 +1,8 @@
 #include "AnalysisScene.h"
 
-#include "analysis/PatternAnalyzer.h"
+#include "analysis/ImageAnalysis.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
-#include "device/TargetCounts.h"
 
 #include <QDir>
 #include <algorithm>
@@ -37,25 +36,31 @@ std::array<float, 40> AnalysisScene::targets() const {
     return points;
 }
 
-int AnalysisScene::analyse(std::array<double, 13>& params, bool defaultTweaks) const {
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    TargetCounts::setForLens(lens);
-    cv::Mat normalised;
-    analyzer.normalisePattern(dark, bright, pattern, normalised);
-    analyzer.clearDetections();
-    const std::array<float, 40> points = targets();
-    const std::array<float, 40> zeros{};
-    analyzer.setTargets(points.data(), 20, width, height, lens, defaultTweaks ? 0 : 20,
-                        defaultTweaks ? nullptr : zeros.data(), fwMinor);
+AnalysisSetup AnalysisScene::setup(bool defaultTweaks) const {
+    AnalysisSetup setup;
+    setup.screenWidth = width;
+    setup.screenHeight = height;
+    setup.lens = lens;
+    setup.fwMinor = fwMinor;
     // The calibration window tells the analysis how it drew the pattern.
-    analyzer.setMounting(drawnCeiling >= 0 ? drawnCeiling : (ceiling ? 1 : 0),
-                         drawnRear >= 0 ? drawnRear : (rear ? 1 : 0));
-    analyzer.detectTargets(normalised);
-    analyzer.fitAutomatic(params.data());
-    int found = 0;
-    for (size_t j = 0; j < 20; ++j)
-        found += PatternAnalyzer::isValid(analyzer.rawPoints[j]) ? 1 : 0;
-    return found;
+    setup.ceiling = drawnCeiling >= 0 ? drawnCeiling : (ceiling ? 1 : 0);
+    setup.rear = drawnRear >= 0 ? drawnRear : (rear ? 1 : 0);
+    const std::array<float, 40> points = targets();
+    for (size_t i = 0; i < 20; ++i)
+        setup.targets.emplace_back(points[2 * i], points[2 * i + 1]);
+    if (!defaultTweaks)
+        setup.storedOffsets.assign(20, cv::Point2f(0.0f, 0.0f));
+    // The module has targets for the known lens types only.
+    const bool known = lens >= 1 && lens <= 4;
+    setup.autoTargetCount = known ? 20 : 0;
+    setup.manualTargetCount = known ? 16 : 0;
+    return setup;
+}
+
+int AnalysisScene::analyse(std::array<double, 13>& params, bool defaultTweaks) {
+    result = ::analyse({dark, bright, pattern}, setup(defaultTweaks));
+    params = result.params;
+    return result.found;
 }
 
 void AnalysisScene::mappingError(const std::array<double, 13>& params, double& rms, double& max) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/AnalysisResult.h"
+#include "analysis/AnalysisSetup.h"
 #include "analysis/LensType.h"
 #include "analysis/MappingModel.h"
 #include "sim/VirtualCamera.h"
@@ -43,9 +45,13 @@ struct AnalysisScene {
     void photograph(void (*screenEdit)(QImage&, const AnalysisScene&) = nullptr);
     std::array<float, 40> targets() const;
 
-    // Runs normalise, setTargets (zero stored offsets unless defaultTweaks), detect and
-    // fitAutomatic on the process-wide analyzer; returns the number of targets found.
-    int analyse(std::array<double, 13>& params, bool defaultTweaks = false) const;
+    // What the application gives the analysis for this scene: the window's targets, the mounting
+    // the pattern was drawn for, and zero stored offsets unless defaultTweaks.
+    AnalysisSetup setup(bool defaultTweaks = false) const;
+    // The application's automatic analysis of the frames; keeps the result in result and its
+    // model in params; returns the number of targets found.
+    int analyse(std::array<double, 13>& params, bool defaultTweaks = false);
+    AnalysisResult result;
     // Writes dark.png, bright.png and pattern.png into folder.
     bool write(const QString& folder) const;
     // RMS and maximum screen-pixel error of a fitted model over the inner 95 % of the screen.

@@ -6,7 +6,7 @@
 #include "analysis/CirclePass.h"
 #include "analysis/FailureDiagnosis.h"
 #include "analysis/FitResiduals.h"
-#include "analysis/PatternAnalyzer.h"
+#include "analysis/ImageAnalysis.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -34,10 +34,7 @@ struct CoveredCase {
     double noise;
 };
 
-class CoveredTarget : public testing::TestWithParam<CoveredCase> {
-protected:
-    void SetUp() override { PatternAnalyzer::instance().resetProcessState(); }
-};
+class CoveredTarget : public testing::TestWithParam<CoveredCase> {};
 
 TEST_P(CoveredTarget, IsRefusedOrPlacedRight) {
     const CoveredCase& c = GetParam();
@@ -51,10 +48,9 @@ TEST_P(CoveredTarget, IsRefusedOrPlacedRight) {
     scene.photograph(c.edit);
     std::array<double, 13> params{};
     scene.analyse(params);
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    if (!analyzer.fitOk) {
-        EXPECT_EQ(analyzer.failure().stage, AnalysisFailure::Stage::FitAcceptance)
-            << analyzer.failure().reason;
+    if (!scene.result.ok) {
+        EXPECT_EQ(scene.result.failure.stage, AnalysisFailure::Stage::FitAcceptance)
+            << scene.result.failure.reason;
         return;
     }
     double rms = 0.0, max = 0.0;
@@ -80,33 +76,30 @@ void coverCorner(QImage& screen, const AnalysisScene& s) {
 class ShiftedDetection : public testing::Test {
 protected:
     void SetUp() override {
-        PatternAnalyzer::instance().resetProcessState();
         scene.lens = 2;
         scene.light.noiseSigma = 1.0;
         scene.photograph(coverCorner);
         std::array<double, 13> params{};
         ASSERT_EQ(scene.analyse(params), 19);
-        ASSERT_TRUE(PatternAnalyzer::instance().fitOk) << PatternAnalyzer::instance().failure().reason;
+        ASSERT_TRUE(scene.result.ok) << scene.result.failure.reason;
         scene.mappingError(params, cleanRms, cleanMax);
-        found = PatternAnalyzer::instance().correctedPoints;
     }
 
-    // Refits with target `id`'s detection moved by (dx, dy) camera pixels, as a cable over part of
-    // its disc moves the centroid; returns fitOk and the mapping's RMS error in rms.
+    // Analyses again with target `id`'s detection moved by (dx, dy) camera pixels, as a cable over
+    // part of its disc moves the centroid; returns whether the fit was accepted and the mapping's
+    // RMS error in rms.
     bool refitShifted(int id, float dx, float dy, double& rms) {
-        PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-        analyzer.correctedPoints = found;
-        analyzer.correctedPoints[static_cast<size_t>(id)] += cv::Point2f(dx, dy);
-        std::array<double, 13> params{};
-        analyzer.fitAutomatic(params.data());
+        AnalysisSetup setup = scene.setup();
+        setup.faults.detectionShift[static_cast<size_t>(id)] = cv::Point2f(dx, dy);
+        shifted = analyse({scene.dark, scene.bright, scene.pattern}, setup);
         double max = 0.0;
         rms = 0.0;
-        scene.mappingError(params, rms, max);
-        return analyzer.fitOk;
+        scene.mappingError(shifted.params, rms, max);
+        return shifted.ok;
     }
 
     AnalysisScene scene;
-    PatternAnalyzer::PointTable found{};
+    AnalysisResult shifted;
     double cleanRms = 0.0, cleanMax = 0.0;
 };
 
@@ -115,13 +108,12 @@ TEST_F(ShiftedDetection, CornerTargetOffByThreePixelsIsLeftOut) {
     // of the screen to it.
     double rms = 0.0;
     const bool ok = refitShifted(4, 0.0f, 3.0f, rms);
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
     if (ok) {
         EXPECT_LT(rms, cleanRms + 0.5) << "clean " << cleanRms;
-        EXPECT_EQ(analyzer.failure().stage, AnalysisFailure::Stage::None);
+        EXPECT_EQ(shifted.failure.stage, AnalysisFailure::Stage::None);
     } else {
-        EXPECT_EQ(analyzer.failure().stage, AnalysisFailure::Stage::FitAcceptance);
-        EXPECT_NE(analyzer.failure().reason.find("covered"), std::string::npos) << analyzer.failure().reason;
+        EXPECT_EQ(shifted.failure.stage, AnalysisFailure::Stage::FitAcceptance);
+        EXPECT_NE(shifted.failure.reason.find("covered"), std::string::npos) << shifted.failure.reason;
     }
 }
 
@@ -138,7 +130,7 @@ TEST_F(ShiftedDetection, SmallShiftKeepsEveryTarget) {
     // Half a pixel is detection noise on a dim capture: no target is dropped for it, and the fit
     // is as good as the clean one.
     double rms = 0.0;
-    EXPECT_TRUE(refitShifted(2, 0.0f, 0.5f, rms)) << PatternAnalyzer::instance().failure().reason;
+    EXPECT_TRUE(refitShifted(2, 0.0f, 0.5f, rms)) << shifted.failure.reason;
     EXPECT_LT(rms, cleanRms + 0.2);
 }
 

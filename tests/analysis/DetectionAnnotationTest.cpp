@@ -2,13 +2,14 @@
 // reported places are the report's, and a missing target's ring sits where the target really is.
 #include "AnalysisScene.h"
 
+#include "analysis/AnalysisResult.h"
 #include "analysis/DetectionAnnotation.h"
-#include "analysis/PatternAnalyzer.h"
 
 #include <QPainter>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <opencv2/core.hpp>
 
 namespace {
 
@@ -41,7 +42,6 @@ void coverDiscs(QImage& screen, const AnalysisScene& s) {
 
 class DetectionAnnotationTest : public testing::Test {
 protected:
-    void SetUp() override { PatternAnalyzer::instance().resetProcessState(); }
     AnalysisScene scene = AnalysisScene::shortThrow1280x800();
 };
 
@@ -49,14 +49,13 @@ TEST_F(DetectionAnnotationTest, MarksFoundAndMissingTargetsWhereTheyAre) {
     scene.photograph(coverDiscs);
     std::array<double, 13> params{};
     ASSERT_EQ(scene.analyse(params), 11);
-    const PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    const DetectionReport report = analyzer.markedDetection();
+    const DetectionReport report = scene.result.detection;
     ASSERT_EQ(report.targetCount, 20);
     const cv::Mat picture = DetectionAnnotation::draw(scene.pattern, report);
     ASSERT_EQ(picture.type(), CV_8UC3);
     ASSERT_EQ(picture.size(), scene.pattern.size());
 
-    const std::vector<int> missing = analyzer.failure().missingTargets;
+    const std::vector<int> missing = scene.result.failure.missingTargets;
     const std::array<float, 40> targets = scene.targets();
     for (int j = 0; j < 20; ++j) {
         SCOPED_TRACE(j);
@@ -64,7 +63,7 @@ TEST_F(DetectionAnnotationTest, MarksFoundAndMissingTargetsWhereTheyAre) {
         const bool isMissing = std::find(missing.begin(), missing.end(), j) != missing.end();
         if (!isMissing) {
             EXPECT_EQ(mark.status, Status::Found);
-            EXPECT_EQ(mark.found, analyzer.rawPoints[static_cast<size_t>(j)]);
+            EXPECT_EQ(mark.found, scene.result.rawPoints[static_cast<size_t>(j)]);
             EXPECT_TRUE(looksLike(ringColourAt(picture, mark.found), DetectionAnnotation::foundColour));
             continue;
         }
@@ -86,7 +85,7 @@ TEST_F(DetectionAnnotationTest, NoSeedLeavesMissingTargetsUnplaced) {
     scene.photograph([](QImage& screen, const AnalysisScene&) { screen.fill(Qt::white); });
     std::array<double, 13> params{};
     ASSERT_EQ(scene.analyse(params), 0);
-    const DetectionReport report = PatternAnalyzer::instance().markedDetection();
+    const DetectionReport report = scene.result.detection;
     const cv::Mat picture = DetectionAnnotation::draw(scene.pattern, report);
     cv::Mat channels[3];
     cv::split(picture, channels);

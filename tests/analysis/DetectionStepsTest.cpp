@@ -4,6 +4,7 @@
 #include "analysis/CirclePass.h"
 #include "analysis/DetectionMapping.h"
 #include "analysis/PatternAnalyzer.h"
+#include "analysis/PatternNormaliser.h"
 #include "analysis/RobustMean.h"
 #include "analysis/ThresholdCandidates.h"
 
@@ -200,12 +201,12 @@ uchar blockCentre(const cv::Mat& out, int k) {
 }
 
 TEST(Normalisation, FollowsTheIntegerFormulaOnTheProjection) {
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    PatternNormaliser normaliser;
     const uchar d[8] = {10, 10, 10, 50, 200, 0, 20, 20};
     const uchar b[8] = {210, 210, 210, 50, 100, 255, 35, 36};
     const uchar p[8] = {10, 210, 110, 0, 0, 0, 20, 20};
     cv::Mat out;
-    ASSERT_TRUE(analyzer.normalisePattern(blocks(d), blocks(b), blocks(p), out));
+    ASSERT_TRUE(normaliser.normalise(blocks(d), blocks(b), blocks(p), out));
     // range 200: drop 200 -> 255 - 51200/201 = 1; drop 0 -> 255; drop 100 -> 255 - 127.
     EXPECT_EQ(blockCentre(out, 0), 1);
     EXPECT_EQ(blockCentre(out, 1), 255);
@@ -221,7 +222,7 @@ TEST(Normalisation, FollowsTheIntegerFormulaOnTheProjection) {
     const uchar dimDark[8] = {20, 20, 20, 20, 20, 20, 20, 20};
     const uchar dimBright[8] = {35, 35, 35, 35, 36, 36, 36, 36};
     const uchar dimPattern[8] = {20, 35, 28, 35, 20, 36, 28, 36};
-    ASSERT_TRUE(analyzer.normalisePattern(blocks(dimDark), blocks(dimBright), blocks(dimPattern), out));
+    ASSERT_TRUE(normaliser.normalise(blocks(dimDark), blocks(dimBright), blocks(dimPattern), out));
     EXPECT_EQ(blockCentre(out, 0), 255 - 256 * 15 / 16) << "range 15, drop 15";
     EXPECT_EQ(blockCentre(out, 1), 255);
     EXPECT_EQ(blockCentre(out, 2), 255 - 256 * 7 / 16);
@@ -230,14 +231,13 @@ TEST(Normalisation, FollowsTheIntegerFormulaOnTheProjection) {
 
     cv::Mat dark = blocks(d), bright = blocks(b);
     cv::Mat wrong(3, 3, CV_8UC1);
-    EXPECT_FALSE(analyzer.normalisePattern(dark, bright, wrong, out));
+    EXPECT_FALSE(normaliser.normalise(dark, bright, wrong, out));
     cv::Mat deep(80, 160, CV_16UC1);
-    EXPECT_FALSE(analyzer.normalisePattern(dark, bright, deep, out));
+    EXPECT_FALSE(normaliser.normalise(dark, bright, deep, out));
 }
 
-TEST(ProcessState, TweakTablesFollowLensAndStoredOffsets) {
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    analyzer.resetProcessState();
+TEST(TweakTable, FollowsLensAndStoredOffsets) {
+    PatternAnalyzer analyzer;
     std::array<float, 40> targets{};
     analyzer.setTargets(targets.data(), 20, 1280, 800, 2, 0, nullptr, 10);
     EXPECT_FLOAT_EQ(analyzer.tweakTable[0].x, -2.84f);

@@ -2,7 +2,7 @@
 // black and the white screen: a dim projector, a bright room or a long throw.
 #include "AnalysisScene.h"
 
-#include "analysis/PatternAnalyzer.h"
+#include "analysis/PatternNormaliser.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
@@ -34,10 +34,7 @@ void dimmed(AnalysisScene& scene, double contrast, double noiseSigma) {
     }
 }
 
-class DimCapture : public testing::TestWithParam<double> {
-protected:
-    void SetUp() override { PatternAnalyzer::instance().resetProcessState(); }
-};
+class DimCapture : public testing::TestWithParam<double> {};
 
 TEST_P(DimCapture, CalibratesWithEveryTargetFound) {
     AnalysisScene scene;
@@ -47,7 +44,7 @@ TEST_P(DimCapture, CalibratesWithEveryTargetFound) {
 
     std::array<double, 13> params{};
     EXPECT_EQ(scene.analyse(params), 20);
-    ASSERT_TRUE(PatternAnalyzer::instance().fitOk);
+    ASSERT_TRUE(scene.result.ok);
     double rms = 0.0, max = 0.0;
     scene.mappingError(params, rms, max);
     EXPECT_LT(rms, 1.0);
@@ -59,11 +56,11 @@ INSTANTIATE_TEST_SUITE_P(ScaledContrast, DimCapture, testing::Values(0.09, 0.07)
 TEST(Normalisation, TellsTheDimScreenFromTheNoiseAroundIt) {
     AnalysisScene scene;
     dimmed(scene, 0.07, 1.5);
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
     cv::Mat out;
-    ASSERT_TRUE(analyzer.normalisePattern(scene.dark, scene.bright, scene.pattern, out));
+    PatternNormaliser normaliser;
+    ASSERT_TRUE(normaliser.normalise(scene.dark, scene.bright, scene.pattern, out));
     // The screen spans most of the frame; the frame's corners see the room only and stay 255.
-    const double projected = analyzer.lastNormalisation().lastProjectedFraction();
+    const double projected = normaliser.lastProjectedFraction();
     EXPECT_GT(projected, 0.4);
     EXPECT_LT(projected, 0.95);
     EXPECT_EQ(out.at<uchar>(0, 0), 255);

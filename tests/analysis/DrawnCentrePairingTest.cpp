@@ -4,7 +4,7 @@
 #include "AnalysisScene.h"
 
 #include "analysis/DrawnPattern.h"
-#include "analysis/PatternAnalyzer.h"
+#include "analysis/ImageAnalysis.h"
 #include "calibration/CalibrationAnalysis.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
@@ -78,8 +78,6 @@ TEST(DrawnCentrePairing, PairsEveryElementWithTheCentreThePatternIsPaintedAround
 
 class NoiseFreeCalibration : public testing::TestWithParam<Mounting> {
 protected:
-    void SetUp() override { PatternAnalyzer::instance().resetProcessState(); }
-
     static AnalysisScene scene(const Mounting& m) {
         AnalysisScene s = AnalysisScene::shortThrow1280x800();
         s.ceiling = m.ceiling == 1;
@@ -93,10 +91,10 @@ protected:
 };
 
 TEST_P(NoiseFreeCalibration, FitsTheCameraToATenthOfAPixel) {
-    const AnalysisScene s = scene(GetParam());
+    AnalysisScene s = scene(GetParam());
     std::array<double, 13> params{};
     ASSERT_EQ(s.analyse(params), 20);
-    ASSERT_TRUE(PatternAnalyzer::instance().fitOk);
+    ASSERT_TRUE(s.result.ok);
     double rms = 0.0, max = 0.0;
     s.mappingError(params, rms, max);
     EXPECT_LT(rms, 0.1);
@@ -106,10 +104,11 @@ TEST_P(NoiseFreeCalibration, FitsTheCameraToATenthOfAPixel) {
 TEST_P(NoiseFreeCalibration, TuningFromTouchesOnTheTargetsKeepsTheFit) {
     const Mounting m = GetParam();
     const AnalysisScene s = scene(m);
-    std::array<double, 13> params{};
-    ASSERT_EQ(s.analyse(params), 20);
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    ASSERT_TRUE(analyzer.fitAllTargets(true, nullptr));
+    AnalysisSetup semiAutomatic = s.setup();
+    semiAutomatic.tuning = true;
+    const AnalysisResult detected = analyse({s.dark, s.bright, s.pattern}, semiAutomatic);
+    ASSERT_EQ(detected.found, 20);
+    ASSERT_TRUE(detected.ok && detected.tuning) << "the semi-automatic fit on the raw detections";
 
     // The pen touches each target's own pixel, where the pen picture is centred; the module
     // reports where its camera saw it, in its order of touching.
@@ -135,7 +134,7 @@ TEST_P(NoiseFreeCalibration, TuningFromTouchesOnTheTargetsKeepsTheFit) {
     const PatternGeometry::AutomaticTargets window = PatternGeometry::semiAutomaticTargets(s.width, s.height);
     const CalibrationAnalysis::TouchFit touch =
         CalibrationAnalysis::fitTouchedPoints(moduleSlots.data(), true, m.ceiling, m.rear, 20, window.data(),
-                                              {s.width, s.height}, s.lens, s.fwMinor);
+                                              {s.width, s.height}, s.lens, s.fwMinor, detected.rawPoints);
     ASSERT_TRUE(touch.ok);
 
     // The touches agree with the pattern: no offset beyond what detection leaves, on markers as on
@@ -145,19 +144,15 @@ TEST_P(NoiseFreeCalibration, TuningFromTouchesOnTheTargetsKeepsTheFit) {
         EXPECT_NEAR(touch.tweaks[2 * i + 1], 0.0f, 0.35f) << "target " << i;
     }
     double rms = 0.0, max = 0.0;
-    std::copy(touch.params.begin(), touch.params.begin() + 13, params.begin());
-    s.mappingError(params, rms, max);
+    s.mappingError(touch.params, rms, max);
     EXPECT_LT(rms, 0.1);
     // An automatic calibration with the learned offsets is as accurate as one without.
-    cv::Mat normalised;
-    analyzer.normalisePattern(s.dark, s.bright, s.pattern, normalised);
-    analyzer.clearDetections();
-    const std::array<float, 40> points = s.targets();
-    analyzer.setTargets(points.data(), 20, s.width, s.height, s.lens, 20, touch.tweaks.data(), s.fwMinor);
-    analyzer.setMounting(m.ceiling, m.rear);
-    analyzer.detectTargets(normalised);
-    ASSERT_TRUE(analyzer.fitAutomatic(params.data()));
-    s.mappingError(params, rms, max);
+    AnalysisSetup learned = s.setup();
+    for (size_t i = 0; i < 20; ++i)
+        learned.storedOffsets[i] = cv::Point2f(touch.tweaks[2 * i], touch.tweaks[2 * i + 1]);
+    const AnalysisResult later = analyse({s.dark, s.bright, s.pattern}, learned);
+    ASSERT_TRUE(later.ok);
+    s.mappingError(later.params, rms, max);
     EXPECT_LT(rms, 0.1);
 }
 

@@ -2,9 +2,9 @@
 // on a lit level that slopes, with and without noise, and a marker in each way it can lie.
 #include "AnalysisScene.h"
 
+#include "analysis/AnalysisResult.h"
 #include "analysis/ElementFit.h"
 #include "analysis/MarkerPass.h"
-#include "analysis/PatternAnalyzer.h"
 
 #include <cmath>
 #include <functional>
@@ -149,7 +149,6 @@ TEST(ElementFitScene, NoisyLargeScreenUnderAStrongLensIsPlacedToTheDrawing) {
     // bright room with noise sigma 3: one camera pixel spans about three screen pixels, so every
     // hundredth of a camera pixel in a centre shows. The same scene without noise ends at 0.50
     // (what the drawing itself leaves); the outlines' centres alone left 0.66, at most 1.3.
-    PatternAnalyzer::instance().resetProcessState();
     AnalysisScene scene;
     scene.width = 2560;
     scene.height = 1440;
@@ -165,7 +164,7 @@ TEST(ElementFitScene, NoisyLargeScreenUnderAStrongLensIsPlacedToTheDrawing) {
     scene.photograph();
     std::array<double, 13> params{};
     EXPECT_EQ(scene.analyse(params), 20);
-    ASSERT_TRUE(PatternAnalyzer::instance().fitOk) << PatternAnalyzer::instance().failure().reason;
+    ASSERT_TRUE(scene.result.ok) << scene.result.failure.reason;
     double rms = 0.0, max = 0.0;
     scene.mappingError(params, rms, max);
     EXPECT_LT(rms, 0.56);

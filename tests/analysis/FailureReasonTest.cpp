@@ -2,8 +2,7 @@
 // that sees the pattern turned or mirrored names the mounting option that looks wrong.
 #include "AnalysisScene.h"
 
-#include "analysis/PatternAnalyzer.h"
-#include "device/TargetCounts.h"
+#include "analysis/ImageAnalysis.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -16,11 +15,10 @@ using Cause = AnalysisFailure::Cause;
 
 class FailureReason : public testing::Test {
 protected:
-    void SetUp() override { PatternAnalyzer::instance().resetProcessState(); }
     AnalysisFailure analyse() {
         std::array<double, 13> params{};
         scene.analyse(params);
-        return PatternAnalyzer::instance().failure();
+        return scene.result.failure;
     }
     static bool mentions(const AnalysisFailure& f, const char* words) {
         return f.reason.find(words) != std::string::npos;
@@ -94,7 +92,7 @@ TEST_F(FailureReason, MisplacedMarkersAreDroppedWhileFiveRemain) {
     scene.photograph(swapCorners);
     std::array<double, 13> params{};
     EXPECT_EQ(scene.analyse(params), 18) << "all but the two swapped markers";
-    EXPECT_TRUE(PatternAnalyzer::instance().fitOk);
+    EXPECT_TRUE(scene.result.ok);
     double rms = 0.0, max = 0.0;
     scene.mappingError(params, rms, max);
     EXPECT_LT(rms, 1.0);
@@ -117,7 +115,7 @@ TEST_F(FailureReason, SeedRejectsMarkersOffOneScreen) {
     EXPECT_EQ(f.stage, Stage::Seed);
     EXPECT_EQ(f.cause, Cause::StrayMarker);
     EXPECT_TRUE(mentions(f, "do not lie on one screen")) << f.reason;
-    EXPECT_FALSE(PatternAnalyzer::instance().fitOk);
+    EXPECT_FALSE(scene.result.ok);
 }
 
 TEST_F(FailureReason, DiscsCoveredAreListed) {
@@ -140,12 +138,14 @@ TEST_F(FailureReason, DiscsOutsideTheCameraViewAreNamedSo) {
         (*frame)(cv::Rect(250, 0, 1030, 720)).copyTo(moved(cv::Rect(0, 0, 1030, 720)));
         *frame = moved;
     }
-    std::array<double, 13> params{};
-    EXPECT_LT(scene.analyse(params), 20);
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    EXPECT_FALSE(analyzer.fitAllTargets(true, params.data()));
-    const AnalysisFailure f = analyzer.failure();
-    EXPECT_EQ(f.stage, Stage::Discs);
+    AnalysisSetup semiAutomatic = scene.setup();
+    semiAutomatic.tuning = true;
+    const AnalysisResult r = ::analyse({scene.dark, scene.bright, scene.pattern}, semiAutomatic);
+    EXPECT_LT(r.found, 20);
+    EXPECT_FALSE(r.ok);
+    // The automatic fit it falls back to cannot place the column it lacks either.
+    const AnalysisFailure f = r.failure;
+    EXPECT_EQ(f.stage, Stage::FitAcceptance);
     EXPECT_EQ(f.cause, Cause::OutsideView);
     EXPECT_TRUE(mentions(f, "outside the camera view")) << f.reason;
     EXPECT_NE(std::find(f.missingTargets.begin(), f.missingTargets.end(), 0), f.missingTargets.end());
@@ -153,14 +153,14 @@ TEST_F(FailureReason, DiscsOutsideTheCameraViewAreNamedSo) {
 
 TEST_F(FailureReason, FitAcceptanceReportsTheFitError) {
     scene.photograph();
-    std::array<double, 13> params{};
-    EXPECT_EQ(scene.analyse(params), 20);
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
     // Detections that no camera model explains.
+    AnalysisSetup setup = scene.setup();
     for (size_t j : {0u, 4u, 15u, 19u, 7u, 12u})
-        analyzer.correctedPoints[j] += cv::Point2f(25.0f, -25.0f);
-    EXPECT_FALSE(analyzer.fitAutomatic(params.data()));
-    const AnalysisFailure f = analyzer.failure();
+        setup.faults.detectionShift[j] = cv::Point2f(25.0f, -25.0f);
+    const AnalysisResult r = ::analyse({scene.dark, scene.bright, scene.pattern}, setup);
+    EXPECT_EQ(r.found, 20);
+    EXPECT_FALSE(r.ok);
+    const AnalysisFailure f = r.failure;
     EXPECT_EQ(f.stage, Stage::FitAcceptance);
     EXPECT_EQ(f.cause, Cause::FitInaccurate);
     EXPECT_TRUE(mentions(f, "fit error is too large")) << f.reason;
@@ -183,10 +183,7 @@ struct MountingCase {
     Cause cause;
 };
 
-class MountingCheck : public testing::TestWithParam<MountingCase> {
-protected:
-    void SetUp() override { PatternAnalyzer::instance().resetProcessState(); }
-};
+class MountingCheck : public testing::TestWithParam<MountingCase> {};
 
 TEST_P(MountingCheck, NamesTheOptionThatLooksWrong) {
     const MountingCase& c = GetParam();
@@ -200,13 +197,12 @@ TEST_P(MountingCheck, NamesTheOptionThatLooksWrong) {
     scene.drawnRear = c.drawnRear;
     scene.photograph();
     std::array<double, 13> params{};
-    params.fill(7.0);
     EXPECT_EQ(scene.analyse(params), 0) << "a turned or mirrored record would send touches astray";
-    const AnalysisFailure f = PatternAnalyzer::instance().failure();
+    EXPECT_FALSE(scene.result.ok);
+    const AnalysisFailure f = scene.result.failure;
     EXPECT_EQ(f.stage, Stage::Markers);
     EXPECT_NE(f.reason.find(c.words), std::string::npos) << f.reason;
     EXPECT_EQ(f.cause, c.cause);
-    EXPECT_EQ(params[0], 7.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

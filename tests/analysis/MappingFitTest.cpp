@@ -4,7 +4,6 @@
 #include "analysis/MappingModel.h"
 #include "analysis/PatternAnalyzer.h"
 #include "calibration/PatternGeometry.h"
-#include "device/TargetCounts.h"
 #include "sim/VirtualCamera.h"
 #include "sim/VirtualScene.h"
 
@@ -19,8 +18,6 @@ constexpr int screenH = 1080;
 class AnalyzerFit : public testing::Test {
 protected:
     void SetUp() override {
-        PatternAnalyzer::instance().resetProcessState();
-        TargetCounts::setForLens(2);
         VirtualPose pose;
         pose.keystone = 0.04;
         pose.distortionScale = 1.1;
@@ -43,13 +40,14 @@ protected:
         analyzer().correctedPoints = camera;
         analyzer().rawPoints = camera;
     }
-    static PatternAnalyzer& analyzer() { return PatternAnalyzer::instance(); }
+    PatternAnalyzer& analyzer() { return state; }
     void keepOnly(std::initializer_list<int> valid) {
         analyzer().correctedPoints.fill({0.0f, 0.0f});
         for (int j : valid)
             analyzer().correctedPoints[static_cast<size_t>(j)] = camera[static_cast<size_t>(j)];
     }
 
+    PatternAnalyzer state;
     MappingModel truth;
     std::array<float, 40> targets{};
     PatternAnalyzer::PointTable camera{};
@@ -118,7 +116,7 @@ TEST_F(AnalyzerFit, ManualFitUsesSixteenPointsAndClearingResetsTheResult) {
     EXPECT_EQ(analyzer().fitError, 0.0);
     EXPECT_TRUE(PatternAnalyzer::isValid(analyzer().rawPoints[0])) << "clearCorrected keeps the raw table";
     EXPECT_FALSE(analyzer().fitManualPoints(params.data()));
-    TargetCounts::setForLens(0);
+    analyzer().setTargetCounts(0, 0);
     analyzer().correctedPoints = camera;
     EXPECT_FALSE(analyzer().fitManualPoints(params.data())) << "no targets without a lens type";
     EXPECT_FALSE(analyzer().fitAutomatic(params.data()));

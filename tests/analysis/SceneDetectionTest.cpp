@@ -2,8 +2,9 @@
 // screen size, lens type and mounting, and the fitted model must match the camera's own.
 #include "AnalysisScene.h"
 
-#include "analysis/PatternAnalyzer.h"
-#include "device/TargetCounts.h"
+#include "analysis/CircleBounds.h"
+#include "analysis/ImageAnalysis.h"
+#include "analysis/PatternNormaliser.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -28,10 +29,7 @@ std::string caseName(const testing::TestParamInfo<SceneCase>& info) {
     return name;
 }
 
-class SceneDetection : public testing::TestWithParam<SceneCase> {
-protected:
-    void SetUp() override { PatternAnalyzer::instance().resetProcessState(); }
-};
+class SceneDetection : public testing::TestWithParam<SceneCase> {};
 
 TEST_P(SceneDetection, FindsAllTargetsAndFitsTheCameraModel) {
     const SceneCase& c = GetParam();
@@ -52,8 +50,7 @@ TEST_P(SceneDetection, FindsAllTargetsAndFitsTheCameraModel) {
 
     std::array<double, 13> params{};
     EXPECT_EQ(scene.analyse(params), 20);
-    const PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    ASSERT_TRUE(analyzer.fitOk) << "fitError " << analyzer.fitError;
+    ASSERT_TRUE(scene.result.ok) << "fitError " << scene.result.fitError;
     double rms = 0.0, max = 0.0;
     scene.mappingError(params, rms, max);
     EXPECT_LT(rms, 0.8);
@@ -62,10 +59,10 @@ TEST_P(SceneDetection, FindsAllTargetsAndFitsTheCameraModel) {
     // Every detection lies where the camera really sees its target.
     for (size_t j = 0; j < 20; ++j) {
         double x = 0.0, y = 0.0;
-        ASSERT_TRUE(VirtualCamera::screenToCamera(scene.truth, analyzer.targets()[2 * j],
-                                                  analyzer.targets()[2 * j + 1], x, y));
-        EXPECT_NEAR(analyzer.rawPoints[j].x, x, 1.0) << "target " << j;
-        EXPECT_NEAR(analyzer.rawPoints[j].y, y, 1.0) << "target " << j;
+        ASSERT_TRUE(VirtualCamera::screenToCamera(scene.truth, scene.targets()[2 * j],
+                                                  scene.targets()[2 * j + 1], x, y));
+        EXPECT_NEAR(scene.result.rawPoints[j].x, x, 1.0) << "target " << j;
+        EXPECT_NEAR(scene.result.rawPoints[j].y, y, 1.0) << "target " << j;
     }
 }
 
@@ -82,7 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
     caseName);
 
 TEST(SceneDetectionFailures, OnlyThreeMarkersGiveNoTargetsAndNoFit) {
-    PatternAnalyzer::instance().resetProcessState();
     AnalysisScene scene;
     scene.lens = 2;
     scene.photograph([](QImage& screen, const AnalysisScene& s) {
@@ -95,15 +91,11 @@ TEST(SceneDetectionFailures, OnlyThreeMarkersGiveNoTargetsAndNoFit) {
         }
     });
     std::array<double, 13> params{};
-    params.fill(7.0);
     EXPECT_EQ(scene.analyse(params), 0);
-    const PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    EXPECT_FALSE(analyzer.fitOk);
-    EXPECT_EQ(params[0], 7.0) << "a fit that does not run leaves the caller's buffer alone";
+    EXPECT_FALSE(scene.result.ok);
 }
 
 TEST(SceneDetectionFailures, RearPatternSeenUnmirroredHoldsNoMarker) {
-    PatternAnalyzer::instance().resetProcessState();
     AnalysisScene scene;
     scene.lens = 1;
     // The pattern drawn for rear projection, mirrored once more: the camera sees it unmirrored.
@@ -111,35 +103,29 @@ TEST(SceneDetectionFailures, RearPatternSeenUnmirroredHoldsNoMarker) {
     scene.photograph([](QImage& screen, const AnalysisScene&) { screen = screen.mirrored(true, false); });
     std::array<double, 13> params{};
     EXPECT_EQ(scene.analyse(params), 0);
-    EXPECT_FALSE(PatternAnalyzer::instance().fitOk);
+    EXPECT_FALSE(scene.result.ok);
 }
 
 TEST(SceneDetectionFailures, BlackFrameEqualToWhiteGivesWhiteImageAndNoTargets) {
-    PatternAnalyzer::instance().resetProcessState();
     AnalysisScene scene;
     scene.lens = 1;
     scene.photograph();
     scene.dark = scene.bright.clone();
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    cv::Mat normalised;
-    ASSERT_TRUE(analyzer.normalisePattern(scene.dark, scene.bright, scene.pattern, normalised));
-    EXPECT_EQ(cv::countNonZero(normalised != 255), 0);
     std::array<double, 13> params{};
     EXPECT_EQ(scene.analyse(params), 0);
-    EXPECT_FALSE(analyzer.fitOk);
+    EXPECT_FALSE(scene.result.ok);
+    EXPECT_EQ(cv::countNonZero(scene.result.normalised != 255), 0);
 }
 
 TEST(SceneDetectionFailures, SensorNoiseOffTheProjectionStaysWhite) {
     // Off the projection the white and black frames differ by noise alone; scaled to the full grey
     // range it used to turn half the image into speckle.
-    PatternAnalyzer::instance().resetProcessState();
     AnalysisScene scene;
     scene.lens = 1;
     scene.light.noiseSigma = 3.0;
     scene.photograph();
     cv::Mat normalised;
-    ASSERT_TRUE(
-        PatternAnalyzer::instance().normalisePattern(scene.dark, scene.bright, scene.pattern, normalised));
+    ASSERT_TRUE(PatternNormaliser().normalise(scene.dark, scene.bright, scene.pattern, normalised));
     int offProjection = 0, white = 0;
     for (int y = 0; y < normalised.rows; y += 2) {
         for (int x = 0; x < normalised.cols; x += 2) {
@@ -161,7 +147,6 @@ TEST(SceneDetectionFailures, WideLensEdgeDiscsAreFound) {
     // With the wide lens filling the frame, the marker outlines' centroids lie some pixels off the
     // marker centres; searched through a seed solved from them, the edge discs looked too large and
     // too far out and were dropped.
-    PatternAnalyzer::instance().resetProcessState();
     AnalysisScene scene;
     scene.lens = 3;
     scene.rear = true;
@@ -186,30 +171,20 @@ TEST(SceneDetectionFailures, DiscOutsideItsTargetWindowIsIgnored) {
         float inside, outside;
     };
     for (const Case& c : {Case{1280, 800, 45.0f, 56.0f}, Case{3840, 2160, 140.0f, 160.0f}}) {
-        PatternAnalyzer::instance().resetProcessState();
         AnalysisScene scene;
         scene.width = c.width;
         scene.height = c.height;
         scene.lens = 1;
         scene.photograph();
-        PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-        TargetCounts::setForLens(1);
-        cv::Mat normalised;
-        analyzer.normalisePattern(scene.dark, scene.bright, scene.pattern, normalised);
         for (float shift : {c.inside, c.outside}) {
-            std::array<float, 40> points = scene.targets();
-            points[0] += shift;          // target 0 moves right, its disc stays
-            points[2 * 19 + 1] -= shift; // target 19 moves up
-            const std::array<float, 40> zeros{};
-            analyzer.clearDetections();
-            analyzer.setTargets(points.data(), 20, scene.width, scene.height, 1, 20, zeros.data(), 10);
-            analyzer.detectTargets(normalised);
+            AnalysisSetup setup = scene.setup();
+            setup.targets[0].x += shift;  // target 0 moves right, its disc stays
+            setup.targets[19].y -= shift; // target 19 moves up
+            const AnalysisResult r = analyse({scene.dark, scene.bright, scene.pattern}, setup);
             const bool expectFound = shift == c.inside;
-            EXPECT_EQ(PatternAnalyzer::isValid(analyzer.rawPoints[0]), expectFound)
-                << c.width << " " << shift;
-            EXPECT_EQ(PatternAnalyzer::isValid(analyzer.rawPoints[19]), expectFound)
-                << c.width << " " << shift;
-            EXPECT_TRUE(PatternAnalyzer::isValid(analyzer.rawPoints[4])) << c.width << " " << shift;
+            EXPECT_EQ(AnalysisResult::isFound(r.rawPoints[0]), expectFound) << c.width << " " << shift;
+            EXPECT_EQ(AnalysisResult::isFound(r.rawPoints[19]), expectFound) << c.width << " " << shift;
+            EXPECT_TRUE(AnalysisResult::isFound(r.rawPoints[4])) << c.width << " " << shift;
         }
     }
 }
@@ -218,7 +193,6 @@ TEST(SceneDetectionFailures, LargeScreenUnderALensOffItsPresetFindsItsCornerDisc
     // On 3840 x 2160 a camera pixel spans about four screen pixels; a lens 12 % off its preset
     // moves the top corner discs more than 50 screen pixels from where the markers' map puts
     // them. With a 50-pixel window they were dropped and the fit refused.
-    PatternAnalyzer::instance().resetProcessState();
     AnalysisScene scene;
     scene.width = 3840;
     scene.height = 2160;
@@ -228,7 +202,7 @@ TEST(SceneDetectionFailures, LargeScreenUnderALensOffItsPresetFindsItsCornerDisc
     scene.photograph();
     std::array<double, 13> params{};
     EXPECT_EQ(scene.analyse(params), 20);
-    ASSERT_TRUE(PatternAnalyzer::instance().fitOk) << PatternAnalyzer::instance().failure().reason;
+    ASSERT_TRUE(scene.result.ok) << scene.result.failure.reason;
     double rms = 0.0, max = 0.0;
     scene.mappingError(params, rms, max);
     EXPECT_LT(rms, 0.55);
@@ -236,7 +210,6 @@ TEST(SceneDetectionFailures, LargeScreenUnderALensOffItsPresetFindsItsCornerDisc
 }
 
 TEST(SceneDetectionFailures, DefaultTweaksShiftCorrectedPoints) {
-    PatternAnalyzer::instance().resetProcessState();
     AnalysisScene scene;
     scene.width = 1280;
     scene.height = 800;
@@ -245,62 +218,64 @@ TEST(SceneDetectionFailures, DefaultTweaksShiftCorrectedPoints) {
     scene.photograph();
     std::array<double, 13> params{};
     ASSERT_EQ(scene.analyse(params, true), 20);
-    const PatternAnalyzer& analyzer = PatternAnalyzer::instance();
     // Lens 3 before firmware minor 10: target 15 carries (-4.7, 1.14).
-    EXPECT_NEAR(analyzer.correctedPoints[15].x - analyzer.rawPoints[15].x, -4.7f, 1e-3f);
-    EXPECT_NEAR(analyzer.correctedPoints[15].y - analyzer.rawPoints[15].y, 1.14f, 1e-3f);
-    EXPECT_EQ(analyzer.storedFwMinor(), 8);
+    EXPECT_NEAR(scene.result.correctedPoints[15].x - scene.result.rawPoints[15].x, -4.7f, 1e-3f);
+    EXPECT_NEAR(scene.result.correctedPoints[15].y - scene.result.rawPoints[15].y, 1.14f, 1e-3f);
 }
 
 } // namespace
 
 namespace {
 
+// Bounds carried from one run to the next, as a process-wide analysis once kept them.
+AnalysisResult analyseCarrying(const AnalysisScene& scene, CircleBounds& carried) {
+    AnalysisSetup setup = scene.setup();
+    setup.faults.carriedBounds = &carried;
+    return analyse({scene.dark, scene.bright, scene.pattern}, setup);
+}
+
 TEST(SceneProcessState, DiscBoundsFollowALaterScreenSize) {
     // The first calibration of the process used to fix the disc bounds for good, so a later one on
     // a larger screen found no disc and failed.
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    analyzer.resetProcessState();
-    std::array<double, 13> params{};
+    CircleBounds carried;
     AnalysisScene small;
     small.width = 1024;
     small.height = 768;
     small.lens = 2;
     small.photograph();
-    ASSERT_EQ(small.analyse(params), 20);
-    EXPECT_EQ(analyzer.circleBounds().diameter, 97.0);
+    ASSERT_EQ(analyseCarrying(small, carried).found, 20);
+    EXPECT_EQ(carried.diameter, 97.0);
     AnalysisScene large;
     large.width = 2560;
     large.height = 1440;
     large.lens = 2;
     large.photograph();
-    EXPECT_EQ(large.analyse(params), 20);
-    EXPECT_TRUE(analyzer.fitOk);
-    EXPECT_EQ(analyzer.circleBounds().diameter, 201.0);
+    const AnalysisResult later = analyseCarrying(large, carried);
+    EXPECT_EQ(later.found, 20);
+    EXPECT_TRUE(later.ok);
+    EXPECT_EQ(carried.diameter, 201.0);
 }
 
 TEST(SceneProcessState, ALensThreeCalibrationLeavesLaterOnesAsTheyWere) {
     // The lowered box height of a lens type 3 pass used to stay for the rest of the process.
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
-    analyzer.resetProcessState();
+    CircleBounds carried;
     AnalysisScene scene;
     scene.width = 1280;
     scene.height = 800;
     scene.lens = 2;
     scene.photograph();
-    std::array<double, 13> fresh{};
-    ASSERT_EQ(scene.analyse(fresh), 20);
+    const AnalysisResult fresh = analyseCarrying(scene, carried);
+    ASSERT_EQ(fresh.found, 20);
     AnalysisScene lensThree;
     lensThree.width = 1280;
     lensThree.height = 800;
     lensThree.lens = 3;
     lensThree.photograph();
-    std::array<double, 13> params{};
-    EXPECT_EQ(lensThree.analyse(params), 20);
-    std::array<double, 13> after{};
-    EXPECT_EQ(scene.analyse(after), 20);
-    EXPECT_EQ(after, fresh);
-    EXPECT_EQ(analyzer.circleBounds().minBoxHeight, 24);
+    EXPECT_EQ(analyseCarrying(lensThree, carried).found, 20);
+    const AnalysisResult after = analyseCarrying(scene, carried);
+    EXPECT_EQ(after.found, 20);
+    EXPECT_EQ(after.params, fresh.params);
+    EXPECT_EQ(carried.minBoxHeight, 24);
 }
 
 } // namespace

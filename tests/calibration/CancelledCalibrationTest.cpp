@@ -15,7 +15,7 @@ TEST(CancelledCalibration, SaysWhetherThePreviousCalibrationIsStillInForce) {
 
     // Closed by the window manager (Alt+F4) while the module captures: nothing was sent yet.
     h.controller->StartACalibration();
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return h.controller->currentFlowStep() >= 7; }, 60000));
+    ASSERT_TRUE(eventsUntil([&] { return h.controller->currentFlowStep() >= 7; }, 60000));
     h.window()->close();
     EXPECT_EQ(h.controller->currentFlowStep(), 0);
     EXPECT_FALSE(h.window()->isVisible());
@@ -33,7 +33,7 @@ TEST(CancelledCalibration, SaysWhetherThePreviousCalibrationIsStillInForce) {
     // The record went out and its answer is awaited: the new calibration is the module's now.
     h.module->setFault(SimFault::StopsAnsweringAt, CMD_SET_CALIB_PARAMETER);
     h.controller->StartACalibration();
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return h.controller->currentFlowStep() == 15; }, 60000));
+    ASSERT_TRUE(eventsUntil([&] { return h.controller->currentFlowStep() == 15; }, 60000));
     EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 1);
     h.window()->close();
     ASSERT_EQ(cancelled.count(), 3);

@@ -1,7 +1,6 @@
 #pragma once
 
 // The calibration tests run a whole simulated installation.
-#include "analysis/PatternAnalyzer.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/ZelmoMainCtrl.h"
 #include "device/CamDevCtrl.h"
@@ -10,6 +9,7 @@
 #include "harness/SimulatedInstallation.h"
 #include "services/MessageBoxSeam.h"
 #include "sim/SimulatedModule.h"
+#include "tests/support/EventualAssert.h"
 
 using FlowHarness = SimulatedInstallation;
 

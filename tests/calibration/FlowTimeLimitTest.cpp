@@ -56,13 +56,13 @@ TEST_P(FlowTimeLimit, AModuleThatStopsAnsweringEndsTheRunWithM14) {
     h.module->clearCounters();
     h.module->setFault(SimFault::StopsAnsweringAt, hang.hangsAt);
     start(h, hang.start);
-    ASSERT_TRUE(FlowHarness::spinUntil(
+    ASSERT_TRUE(eventsUntil(
         [&] { return h.controller->currentFlowStep() == hang.waitingStep || !h.boxes.isEmpty(); }, 60000));
     ASSERT_EQ(h.controller->currentFlowStep(), hang.waitingStep);
     EXPECT_TRUE(h.window()->isVisible());
     EXPECT_GT(h.controller->runningFlow()->armedLimitMs(), 0);
 
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return !h.boxes.isEmpty(); }, 60000));
+    ASSERT_TRUE(eventsUntil([&] { return !h.boxes.isEmpty(); }, 60000));
     EXPECT_EQ(h.controller->currentFlowStep(), 0);
     EXPECT_FALSE(h.window()->isVisible());
     ASSERT_EQ(h.boxes.size(), 1);

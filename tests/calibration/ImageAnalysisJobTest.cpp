@@ -49,7 +49,7 @@ TEST(ImageAnalysisJob, TheWorkerReachesTheParametersOfAnInlineRun) {
     job.start(other);
     job.start(input);
     EXPECT_TRUE(job.isBusy());
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return finished.count() == 1; }, 60000));
+    ASSERT_TRUE(eventsUntil([&] { return finished.count() == 1; }, 60000));
     EXPECT_FALSE(job.isBusy());
     const ImageAnalysisJob::Output worker = job.result();
     ASSERT_TRUE(worker.fit.ok);

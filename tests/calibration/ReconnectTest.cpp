@@ -18,10 +18,10 @@ TEST(Reconnect, ModuleBackAfterLeavingDuringTheLiveStreamAnswersTheConnectSequen
     QObject::connect(h.controller.get(), &ZelmoMainCtrl::sigChangeUIState, h.controller.get(),
                      [&](bool present) { absentReports += present ? 0 : 1; });
     h.controller->StartAlignmentDisplay();
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return frames > 0; }, 5000));
+    ASSERT_TRUE(eventsUntil([&] { return frames > 0; }, 5000));
     h.module->unplug();
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return absentReports > 0; }, 10000));
+    ASSERT_TRUE(eventsUntil([&] { return absentReports > 0; }, 10000));
     h.controller->deviceLost(); // what the hub does on the absent report
     h.module->plug();
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return versions > 0; }, 10000));
+    ASSERT_TRUE(eventsUntil([&] { return versions > 0; }, 10000));
 }

@@ -86,17 +86,17 @@ TEST(TouchFlow, BackspaceGoesBackOneTargetAndRearmsIt) {
     CalibDlg* w = h.window();
     for (int target = 0; target < 5; ++target) {
         answer(*h.module, RES_MC_PATTERN_DONE, static_cast<std::uint32_t>(target));
-        ASSERT_TRUE(FlowHarness::spinUntil([&] { return w->targetIndex() == target + 1; }, 3000));
+        ASSERT_TRUE(eventsUntil([&] { return w->targetIndex() == target + 1; }, 3000));
         answer(*h.module, RES_MC_PATTERN_END, static_cast<std::uint32_t>(target));
-        ASSERT_TRUE(FlowHarness::spinUntil(
+        ASSERT_TRUE(eventsUntil(
             [&] { return lastPatternStart(*h.module) == static_cast<std::uint32_t>(target + 1); }, 3000));
     }
     ASSERT_EQ(w->targetIndex(), 5);
     QTest::keyClick(w, Qt::Key_Backspace);
     EXPECT_EQ(w->targetIndex(), 4);
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return lastPatternStart(*h.module) == 4u; }, 3000));
+    ASSERT_TRUE(eventsUntil([&] { return lastPatternStart(*h.module) == 4u; }, 3000));
     // The pen picture glides back to target 4.
-    FlowHarness::spinUntil([] { return false; }, 500);
+    eventsUntil([] { return false; }, 500);
     EXPECT_EQ(w->penLabel()->geometry(), CalibDlg::penRect(w->targetList()[4]));
     // At the first target there is nowhere to go back to.
     QTest::keyClick(w, Qt::Key_Escape);
@@ -110,12 +110,11 @@ TEST(TouchFlow, LiftingBeforeTheRingCompletesKeepsTheTarget) {
     h.controller->StartMCalibration();
     CalibDlg* w = h.window();
     answer(*h.module, RES_MC_PATTERN_DONE, 0);
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return w->ringRunning(); }, 2000));
+    ASSERT_TRUE(eventsUntil([&] { return w->ringRunning(); }, 2000));
     answer(*h.module, RES_MC_PATTERN_END, 0); // lifted after a few ticks
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return !w->ringRunning(); }, 2000));
+    ASSERT_TRUE(eventsUntil([&] { return !w->ringRunning(); }, 2000));
     EXPECT_EQ(w->targetIndex(), 0);
-    ASSERT_TRUE(
-        FlowHarness::spinUntil([&] { return h.module->commandCount(CMD_MC_PATTERN_START) == 2; }, 2000));
+    ASSERT_TRUE(eventsUntil([&] { return h.module->commandCount(CMD_MC_PATTERN_START) == 2; }, 2000));
     EXPECT_EQ(lastPatternStart(*h.module), 0u);
     EXPECT_EQ(w->hint(), LanguageTexts::guidance(GuidanceText::HoldPen))
         << "an early lift says to hold the pen";
@@ -180,7 +179,7 @@ TEST(SemiAutomaticFlow, StoredOffsetsAreReadBackAtTheNextStart) {
     ZelmoMainCtrl next(&first->texts, first->module->createTransport());
     first->controller.reset();
     next.StartDeviceWatch();
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return next.storedTweaks().count == 20; }, 5000));
+    ASSERT_TRUE(eventsUntil([&] { return next.storedTweaks().count == 20; }, 5000));
     EXPECT_EQ(next.storedTweaks().lens, 3);
     for (int i = 0; i < 20; ++i) {
         EXPECT_FLOAT_EQ(static_cast<float>(next.storedTweaks().offsets[static_cast<size_t>(i)].x()),
@@ -227,18 +226,17 @@ TEST(TouchFlow, AFarTouchIsRefusedAtOnceAndGoingBackLeavesTheFit) {
     h.module->setPenBehaviour(std::make_unique<PointingPen>(seenPoints));
     h.controller->StartMCalibration();
     // The module is put on the first target after the window is up and target input has settled.
-    ASSERT_TRUE(
-        FlowHarness::spinUntil([&] { return h.module->commandCount(CMD_MC_PATTERN_START) == 1; }, 3000));
+    ASSERT_TRUE(eventsUntil([&] { return h.module->commandCount(CMD_MC_PATTERN_START) == 1; }, 3000));
     CalibDlg* w = h.window();
     auto touch = [&](int target, const QPointF& camera) {
         (*seenPoints)[static_cast<size_t>(2 * target)] = static_cast<float>(camera.x());
         (*seenPoints)[static_cast<size_t>(2 * target + 1)] = static_cast<float>(camera.y());
         const int starts = h.module->commandCount(CMD_MC_PATTERN_START);
         answer(*h.module, RES_MC_PATTERN_DONE, static_cast<std::uint32_t>(target));
-        ASSERT_TRUE(FlowHarness::spinUntil([&] { return w->targetIndex() == target + 1; }, 3000));
+        ASSERT_TRUE(eventsUntil([&] { return w->targetIndex() == target + 1; }, 3000));
         answer(*h.module, RES_MC_PATTERN_END, static_cast<std::uint32_t>(target));
-        ASSERT_TRUE(FlowHarness::spinUntil(
-            [&] { return h.module->commandCount(CMD_MC_PATTERN_START) == starts + 1; }, 3000));
+        ASSERT_TRUE(
+            eventsUntil([&] { return h.module->commandCount(CMD_MC_PATTERN_START) == starts + 1; }, 3000));
     };
     auto onTarget = [&](int target) {
         return cameraPoint(rig, w->targetList()[static_cast<size_t>(target)] + QPointF(6, -4));
@@ -251,7 +249,7 @@ TEST(TouchFlow, AFarTouchIsRefusedAtOnceAndGoingBackLeavesTheFit) {
     // A person who sees the slip goes back and touches the third target again.
     QTest::keyClick(w, Qt::Key_Backspace);
     QTest::keyClick(w, Qt::Key_Backspace);
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return lastPatternStart(*h.module) == 2u; }, 3000));
+    ASSERT_TRUE(eventsUntil([&] { return lastPatternStart(*h.module) == 2u; }, 3000));
     for (int target = 2; target < 6; ++target)
         touch(target, onTarget(target));
     ASSERT_EQ(w->targetIndex(), 6);
@@ -272,10 +270,10 @@ TEST(TouchFlow, AFarTouchIsRefusedAtOnceAndGoingBackLeavesTheFit) {
     // what a camera seeing the screen mirrored would report: acceptable from the column alone.
     for (int back = 0; back < 2; ++back)
         QTest::keyClick(w, Qt::Key_Backspace);
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return lastPatternStart(*h.module) == 5u; }, 3000))
+    ASSERT_TRUE(eventsUntil([&] { return lastPatternStart(*h.module) == 5u; }, 3000))
         << w->targetIndex() << " " << lastPatternStart(*h.module);
     QTest::keyClick(w, Qt::Key_Backspace);
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return lastPatternStart(*h.module) == 4u; }, 3000));
+    ASSERT_TRUE(eventsUntil([&] { return lastPatternStart(*h.module) == 4u; }, 3000));
     const QPointF top = cameraPoint(rig, w->targetList()[0]);
     const QPointF bottom = cameraPoint(rig, w->targetList()[3]);
     const QPointF seen = onTarget(4);

@@ -32,7 +32,7 @@ TEST_F(SimulatedLinkTest, ConnectSequenceReportsVersionOptionsAndStoredRecord) {
                      [&record](unsigned char* p) { record.assign(p, p + 400); });
 
     ASSERT_TRUE(link->openDevice());
-    ASSERT_TRUE(waitUntil([&] { return version.count() == 1 && options.count() == 1 && !record.empty(); }));
+    ASSERT_TRUE(eventsUntil([&] { return version.count() == 1 && options.count() == 1 && !record.empty(); }));
     EXPECT_EQ(version.at(0).at(0).toString(), QStringLiteral("51.12"));
     EXPECT_EQ(options.at(0).at(0).value<uchar>(), 1);
     EXPECT_EQ(options.at(0).at(2).value<uchar>(), 1);
@@ -55,7 +55,7 @@ TEST_F(SimulatedLinkTest, VersionTextHasTwoMinorDigits) {
     makeLink();
     QSignalSpy version(link.get(), &CamDevCtrl::sigSetFWVersion);
     ASSERT_TRUE(link->openDevice());
-    ASSERT_TRUE(waitUntil([&] { return version.count() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return version.count() == 1; }));
     EXPECT_EQ(version.at(0).at(0).toString(), QStringLiteral("2.07"));
 }
 
@@ -77,7 +77,7 @@ TEST_F(SimulatedLinkTest, CommandsCarryTheirPayloads) {
     link->sendCoord(1, 2400, 1500);
     link->setFixCoordRatio(1, 1.25);
     link->setFingerTouchMode(true);
-    ASSERT_TRUE(waitUntil([&] { return module->receivedPackets().size() == 5; }));
+    ASSERT_TRUE(eventsUntil([&] { return module->receivedPackets().size() == 5; }));
     const auto sent = module->receivedPackets();
     EXPECT_EQ(sent[0].length(), 3u);
     EXPECT_EQ(sent[0].u8(8), 0);
@@ -93,9 +93,9 @@ TEST_F(SimulatedLinkTest, CommandsCarryTheirPayloads) {
     // Bytes after the payload are zero.
     for (int i = 8 + 3; i < DevicePacket::size; ++i)
         ASSERT_EQ(sent[0].u8(i), 0) << i;
-    EXPECT_TRUE(waitUntil([&] { return module->coordCount() == 1; }));
+    EXPECT_TRUE(eventsUntil([&] { return module->coordCount() == 1; }));
     // Recorded as written; handled in turn on the module's own thread.
-    EXPECT_TRUE(waitUntil([&] { return module->options().finger == 1; }));
+    EXPECT_TRUE(eventsUntil([&] { return module->options().finger == 1; }));
 }
 
 TEST_F(SimulatedLinkTest, CalibrationRecordReachesTheStoredRecord) {
@@ -106,7 +106,7 @@ TEST_F(SimulatedLinkTest, CalibrationRecordReachesTheStoredRecord) {
     for (int i = 0; i < 40; ++i)
         tweaks[static_cast<std::size_t>(i)] = static_cast<float>(i) * 0.5f;
     link->setCalibParameter(params, 0, 1, 1920, 1080, 3, 0, true, 20, tweaks.data(), true, 100, 100, 12);
-    ASSERT_TRUE(waitUntil([&] { return step.count() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return step.count() == 1; }));
     const auto record = module->lastCalibRecord();
     ASSERT_EQ(record.size(), 370u);
     EXPECT_EQ(record[104], 0x80);
@@ -135,10 +135,10 @@ TEST_F(SimulatedLinkTest, ManualCalibrationEventsAndPoints) {
     });
     link->startManualCalib();
     link->startManualPattern(4);
-    ASSERT_TRUE(waitUntil([&] { return done.count() == 1 && steps.size() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return done.count() == 1 && steps.size() == 1; }));
     EXPECT_EQ(steps[0], std::make_pair(4, 4));
     link->getInputPoints();
-    ASSERT_TRUE(waitUntil([&] { return steps.size() == 2; }));
+    ASSERT_TRUE(eventsUntil([&] { return steps.size() == 2; }));
     EXPECT_EQ(steps[1].second, 200);
     EXPECT_FLOAT_EQ(points[0], 240.0f);
 }
@@ -151,7 +151,7 @@ TEST_P(CalibrationImageLoss, ImageArrivesByteIdentical) {
     openLink();
     QSignalSpy step(link.get(), &CamDevCtrl::sigACNextStep);
     link->startWhiteCapture(100);
-    ASSERT_TRUE(waitUntil([&] { return step.count() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return step.count() == 1; }));
     module->setFault(SimFault::BlockLoss, GetParam());
     module->clearCounters();
 
@@ -162,7 +162,7 @@ TEST_P(CalibrationImageLoss, ImageArrivesByteIdentical) {
         image.assign(buf, buf + n);
     });
     link->requestAcImage(102, 0);
-    ASSERT_TRUE(waitUntil([&] { return size != 0; }, 20000));
+    ASSERT_TRUE(eventsUntil([&] { return size != 0; }, 20000));
     EXPECT_EQ(size, 921600);
     const auto expected = module->capturedImage(102);
     ASSERT_EQ(expected.size(), 921600u);
@@ -183,14 +183,14 @@ TEST_F(SimulatedLinkTest, MalformedPacketsLeaveTheImageIntact) {
     openLink();
     QSignalSpy step(link.get(), &CamDevCtrl::sigACNextStep);
     link->startPatternCapture(100);
-    ASSERT_TRUE(waitUntil([&] { return step.count() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return step.count() == 1; }));
     module->setFault(SimFault::Malformed, 0.2);
     module->setFault(SimFault::BlockLoss, 0.02);
     std::vector<unsigned char> image;
     QObject::connect(link.get(), &CamDevCtrl::sigACNewFrame,
                      [&](unsigned char* buf, int n) { image.assign(buf, buf + n); });
     link->requestAcImage(103, 0);
-    ASSERT_TRUE(waitUntil([&] { return !image.empty(); }, 20000));
+    ASSERT_TRUE(eventsUntil([&] { return !image.empty(); }, 20000));
     EXPECT_TRUE(image == module->capturedImage(103));
 }
 
@@ -210,14 +210,14 @@ TEST_F(SimulatedLinkTest, LiveFramesWithRegisterFlushBetweenFrames) {
             link->requestLiveFrame();
     });
     link->queueRegisterWrite(0x3500, 0x11); // replaced by the gain below before any frame ends
-    link->queueSensorGain(0x1234, 0);
+    link->queueSensorGain(0x1234);
     link->setLiveStreamStopped(0);
     link->requestLiveFrame();
-    ASSERT_TRUE(waitUntil([&] { return sizes.size() >= 3; }));
+    ASSERT_TRUE(eventsUntil([&] { return sizes.size() >= 3; }));
     link->setLiveStreamStopped(1);
     // The last slot asked for one more frame; let it arrive so no frame is in flight.
     const std::size_t stoppedAt = sizes.size();
-    ASSERT_TRUE(waitUntil([&] { return sizes.size() == stoppedAt + 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return sizes.size() == stoppedAt + 1; }));
     EXPECT_EQ(sizes[0], 230400);
 
     const auto writes = sentWithCode(*module, CMD_IIC_WR);
@@ -247,7 +247,7 @@ TEST_F(SimulatedLinkTest, LiveFramesWithRegisterFlushBetweenFrames) {
     link->queueRegisterWrite(0x3502, 0x02);
     const std::size_t before = sizes.size();
     link->requestLiveFrame();
-    ASSERT_TRUE(waitUntil([&] { return sizes.size() > before; }));
+    ASSERT_TRUE(eventsUntil([&] { return sizes.size() > before; }));
     const auto second = sentWithCode(*module, CMD_IIC_WR);
     ASSERT_EQ(second.size(), 1u);
     EXPECT_EQ(second[0].u16(8), 0x3502);
@@ -265,7 +265,7 @@ TEST_F(SimulatedLinkTest, LostLiveBlocksKeepTheFill) {
     QObject::connect(link.get(), &CamDevCtrl::sigNewFrame,
                      [&](unsigned char* buf, int n) { frame.assign(buf, buf + n); });
     link->requestLiveFrame();
-    ASSERT_TRUE(waitUntil([&] { return !frame.empty(); }));
+    ASSERT_TRUE(eventsUntil([&] { return !frame.empty(); }));
     ASSERT_EQ(frame.size(), 230400u);
     // The synthetic scene never reaches 255 at the default gain, so 0xFF marks lost blocks.
     EXPECT_GT(std::count(frame.begin(), frame.end(), 0xFF), 0);
@@ -290,7 +290,7 @@ TEST_F(SimulatedLinkTest, UnpluggedReadsBackOffInsteadOfSpinning) {
     QElapsedTimer clock;
     clock.start();
     module->unplug();
-    ASSERT_TRUE(waitUntil([&] { return link->noDeviceReads() >= 6; }));
+    ASSERT_TRUE(eventsUntil([&] { return link->noDeviceReads() >= 6; }));
     const qint64 elapsed = clock.elapsed();
     link->stopReceiver();
     // Five back-offs lie between six failed reads; a spinning loop fails them in microseconds.
@@ -307,7 +307,7 @@ TEST_F(SimulatedLinkTest, StopWaitOutlastedByEndlessLiveFrameNeitherLeaksNorRead
     module->setFault(SimFault::EndlessLiveFrame);
     link->requestLiveFrame();
     // The module has begun the endless frame (it keeps sending blocks from then on).
-    ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_LIVE_SENDIMG) == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return module->commandCount(CMD_LIVE_SENDIMG) == 1; }));
     ASSERT_TRUE(module->waitUntilIdle());
     link->stopReceiver(); // gives up after the (scaled) 10 s wait: the drain never ends
     EXPECT_EQ(link->orphanedReceivers(), 1);
@@ -323,10 +323,10 @@ TEST_F(SimulatedLinkTest, StopWaitOutlastedByEndlessLiveFrameNeitherLeaksNorRead
     link->setReceiveMode(1);
     link->startReceiver();
     // The first frame now ends; its late end would otherwise end the next drain early.
-    ASSERT_TRUE(waitUntil([&] { return framesEnded > 0; }));
+    ASSERT_TRUE(eventsUntil([&] { return framesEnded > 0; }));
     module->setFault(SimFault::EndlessLiveFrame);
     link->requestLiveFrame();
-    ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_LIVE_SENDIMG) == 2; }));
+    ASSERT_TRUE(eventsUntil([&] { return module->commandCount(CMD_LIVE_SENDIMG) == 2; }));
     ASSERT_TRUE(module->waitUntilIdle());
     link->stopReceiver();
     EXPECT_EQ(link->orphanedReceivers(), 1);
@@ -382,7 +382,7 @@ TEST_F(SimulatedLinkTest, PluggedCameraPenAndRecordAnswerAreUsed) {
         std::lock_guard<std::mutex> l(coordsLock);
         return coords;
     };
-    ASSERT_TRUE(waitUntil([&] { return ends.size() == 2 && handledCoords().size() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return ends.size() == 2 && handledCoords().size() == 1; }));
     EXPECT_EQ(ends[0], 102);
     EXPECT_EQ(handledCoords(), (std::vector<std::tuple<int, int, int>>{{1, 10, 20}}));
     EXPECT_EQ(module->coordCount(), 1);
@@ -394,11 +394,11 @@ TEST_F(SimulatedLinkTest, PluggedCameraPenAndRecordAnswerAreUsed) {
     std::vector<int> firstBytes;
     QObject::connect(link.get(), &CamDevCtrl::sigNewFrame,
                      [&](unsigned char* buf, int) { firstBytes.push_back(buf[0]); });
-    link->queueSensorGain(0x0155, 0);
+    link->queueSensorGain(0x0155);
     link->requestLiveFrame();
-    ASSERT_TRUE(waitUntil([&] { return firstBytes.size() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return firstBytes.size() == 1; }));
     link->requestLiveFrame();
-    ASSERT_TRUE(waitUntil([&] { return firstBytes.size() == 2; }));
+    ASSERT_TRUE(eventsUntil([&] { return firstBytes.size() == 2; }));
     EXPECT_EQ(firstBytes[0], 0x40); // captured before the flush
     EXPECT_EQ(firstBytes[1], 0x55);
     link->stopReceiver();

@@ -4,30 +4,15 @@
 #include "device/DeviceWatchClient.h"
 #include "platform/Pacing.h"
 #include "sim/SimulatedModule.h"
-#include "tests/support/WaitStretch.h"
+#include "tests/support/EventualAssert.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QThread>
 #include <atomic>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-
-// Processes GUI events until the condition holds or the time is up.
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    const int limitMs = stretchedWaitMs(timeoutMs);
-    while (!done()) {
-        if (t.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
-}
 
 // A device link over the simulated module with all pauses scaled down.
 class SimulatedLinkTest : public ::testing::Test {
@@ -47,7 +32,7 @@ protected:
         makeLink();
         ASSERT_TRUE(link->isDevicePresent(true));
         ASSERT_TRUE(link->openDevice());
-        ASSERT_TRUE(waitUntil([this] { return module->commandCount(0x111C) == 1; }));
+        ASSERT_TRUE(eventsUntil([this] { return module->commandCount(0x111C) == 1; }));
     }
 
     std::unique_ptr<SimulatedModule> module;

@@ -30,21 +30,21 @@ TEST_F(SimulatedLinkTest, WatchOpensUnplugsAndReopens) {
     QSignalSpy version(link.get(), &CamDevCtrl::sigSetFWVersion);
     {
         WatchRun run(*link, client);
-        ASSERT_TRUE(waitUntil([&] { return client.opened.load() == 1; }));
+        ASSERT_TRUE(eventsUntil([&] { return client.opened.load() == 1; }));
         EXPECT_TRUE(client.connected.load());
-        ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_GET_EEPROM) == 1; }));
+        ASSERT_TRUE(eventsUntil([&] { return module->commandCount(CMD_GET_EEPROM) == 1; }));
 
         module->unplug();
-        ASSERT_TRUE(waitUntil([&] { return client.absent.load() >= 2; }));
+        ASSERT_TRUE(eventsUntil([&] { return client.absent.load() >= 2; }));
         EXPECT_FALSE(client.connected.load());
         EXPECT_EQ(client.opened.load(), 1);
 
         module->plug();
-        ASSERT_TRUE(waitUntil([&] { return client.opened.load() == 2; }));
-        ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_GET_EEPROM) == 2; }));
+        ASSERT_TRUE(eventsUntil([&] { return client.opened.load() == 2; }));
+        ASSERT_TRUE(eventsUntil([&] { return module->commandCount(CMD_GET_EEPROM) == 2; }));
         // The replugged module answers through the reopened handle. Waited for while the watch
         // still runs: its end stops the receiver, and an answer still on its way is dropped.
-        EXPECT_TRUE(waitUntil([&] { return version.count() == 2; }));
+        EXPECT_TRUE(eventsUntil([&] { return version.count() == 2; }));
     }
 }
 
@@ -56,7 +56,7 @@ TEST_F(SimulatedLinkTest, ModuleWithoutHidCollectionIsNeverOpened) {
     RecordingWatchClient client;
     {
         WatchRun run(*link, client);
-        ASSERT_TRUE(waitUntil([&] { return client.absent.load() >= 3; }));
+        ASSERT_TRUE(eventsUntil([&] { return client.absent.load() >= 3; }));
     }
     EXPECT_EQ(client.opened.load(), 0);
     EXPECT_EQ(module->receivedPackets().size(), 0u);
@@ -91,11 +91,11 @@ TEST_F(SimulatedLinkTest, ClaimFailureOnEveryModuleIsRetriedNextCycle) {
     {
         WatchRun run(*link, client);
         // Two watch cycles have tried to open the module (each asks for the kernel-driver detach).
-        ASSERT_TRUE(waitUntil([&] { return module->autoDetachRequests() >= 2; }));
+        ASSERT_TRUE(eventsUntil([&] { return module->autoDetachRequests() >= 2; }));
         EXPECT_EQ(client.opened.load(), 0);
         EXPECT_EQ(client.absent.load(), 0); // present, just not opened
         module->setFault(SimFault::ClaimFailure, 0);
-        ASSERT_TRUE(waitUntil([&] { return client.opened.load() == 1; }));
+        ASSERT_TRUE(eventsUntil([&] { return client.opened.load() == 1; }));
     }
 }
 
@@ -105,12 +105,12 @@ TEST_F(SimulatedLinkTest, ModuleBackWithinOneCycleIsReopened) {
     QSignalSpy version(link.get(), &CamDevCtrl::sigSetFWVersion);
     {
         WatchRun run(*link, client);
-        ASSERT_TRUE(waitUntil([&] { return version.count() == 1; }));
+        ASSERT_TRUE(eventsUntil([&] { return version.count() == 1; }));
         module->unplug();
         module->plug(); // faster than the watch loop looks
-        ASSERT_TRUE(waitUntil([&] { return client.opened.load() == 2; }));
+        ASSERT_TRUE(eventsUntil([&] { return client.opened.load() == 2; }));
         EXPECT_EQ(client.absent.load(), 0);
-        EXPECT_TRUE(waitUntil([&] { return version.count() == 2; }));
+        EXPECT_TRUE(eventsUntil([&] { return version.count() == 2; }));
     }
 }
 
@@ -138,12 +138,12 @@ TEST_F(SimulatedLinkTest, WatchTellsWhyTheModuleCannotBeUsed) {
         {
             WatchRun run(*link, client);
             ASSERT_TRUE(
-                waitUntil([&] { return (c.reachesOpen ? client.openFailed : client.absent).load() >= 2; }));
+                eventsUntil([&] { return (c.reachesOpen ? client.openFailed : client.absent).load() >= 2; }));
             EXPECT_EQ(client.problem.load(), c.expected);
             EXPECT_EQ(client.opened.load(), 0);
             // Put right (rule installed, other program closed, collection back): opened.
             module->setFault(c.fault, 0);
-            ASSERT_TRUE(waitUntil([&] { return client.opened.load() == 1; }));
+            ASSERT_TRUE(eventsUntil([&] { return client.opened.load() == 1; }));
         }
         link.reset();
     }
@@ -154,7 +154,7 @@ TEST_F(SimulatedLinkTest, WatchTellsWhyTheModuleCannotBeUsed) {
     RecordingWatchClient client;
     {
         WatchRun run(*link, client);
-        ASSERT_TRUE(waitUntil([&] { return client.absent.load() >= 2; }));
+        ASSERT_TRUE(eventsUntil([&] { return client.absent.load() >= 2; }));
     }
     EXPECT_EQ(client.problem.load(), ModuleProblem::noModule);
     EXPECT_EQ(client.openFailed.load(), 0);

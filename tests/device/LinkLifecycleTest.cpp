@@ -16,7 +16,7 @@ TEST_F(SimulatedLinkTest, PatternEndNeverHandsOnMoreThanItsValue) {
         end.setU32(8, 7);
         module->injectPacket(ModuleUsb::replyEndpoint, end);
     }
-    ASSERT_TRUE(waitUntil([&] { return lengths.size() == 3; }));
+    ASSERT_TRUE(eventsUntil([&] { return lengths.size() == 3; }));
     for (int n : lengths) {
         EXPECT_GE(n, 0);
         EXPECT_LE(n, 4);
@@ -40,7 +40,7 @@ TEST_F(SimulatedLinkTest, RestartAndReopenInterleavedEndInTheAskedMode) {
     QObject::connect(link.get(), &CamDevCtrl::sigNewFrame,
                      [&](unsigned char*, int n) { frames.push_back(n); });
     link->requestLiveFrame();
-    ASSERT_TRUE(waitUntil([&] { return frames.size() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return frames.size() == 1; }));
     EXPECT_EQ(frames[0], 230400);
 }
 
@@ -56,7 +56,7 @@ TEST_F(SimulatedLinkTest, ReopenKeepsTheLiveModeAndTheStream) {
     module->unplug();
     module->plug();
     ASSERT_TRUE(link->openDevice());
-    ASSERT_TRUE(waitUntil([&] { return frames.size() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return frames.size() == 1; }));
     EXPECT_EQ(frames[0], 230400);
     link->setLiveStreamStopped(1);
 }
@@ -72,12 +72,12 @@ TEST_F(SimulatedLinkTest, ReopenAbandonsTheImageAskedOfTheModuleThatLeft) {
     module->clearFaults();
     module->plug();
     ASSERT_TRUE(link->openDevice());
-    ASSERT_TRUE(waitUntil([this] { return module->commandCount(CMD_GET_EEPROM) == 2; }));
+    ASSERT_TRUE(eventsUntil([this] { return module->commandCount(CMD_GET_EEPROM) == 2; }));
     module->clearCounters();
     QSignalSpy nextStep(link.get(), &CamDevCtrl::sigACNextStep);
     module->injectPacket(ModuleUsb::replyEndpoint, DevicePacket::make(DAT_AC_IMGEND));
     module->injectPacket(ModuleUsb::replyEndpoint, DevicePacket::make(RES_AC_WHITE_END));
-    ASSERT_TRUE(waitUntil([&] { return nextStep.count() == 1; })); // the end was read before it
+    ASSERT_TRUE(eventsUntil([&] { return nextStep.count() == 1; })); // the end was read before it
     ASSERT_TRUE(module->waitUntilIdle());
     EXPECT_EQ(module->commandCount(CMD_AC_SENDIMG), 0);
     EXPECT_EQ(module->commandCount(CMD_AC_SENDIMG_PART), 0);

@@ -37,7 +37,7 @@ void waitForMarker(SimulatedModule& m, CamDevCtrl& link) {
         QObject::connect(&link, &CamDevCtrl::sigSetPrevTweak, [&records](unsigned char*) { ++records; });
     ASSERT_TRUE(m.waitUntilIdle());
     m.injectPacket(0x83, withByte(DAT_EEPROM, 400, 8, 0xA5));
-    const bool seen = waitUntil([&] { return records == 1; });
+    const bool seen = eventsUntil([&] { return records == 1; });
     QObject::disconnect(c);
     ASSERT_TRUE(seen);
 }
@@ -50,7 +50,7 @@ TEST_F(SimulatedLinkTest, EachSlotSeesItsOwnPacket) {
     QObject::connect(link.get(), &CamDevCtrl::sigSetPrevTweak,
                      [&](unsigned char* p) { records.push_back(p[0]); });
     QObject::connect(link.get(), &CamDevCtrl::sigMCNextStep, [&](int* p, int) { targets.push_back(*p); });
-    ASSERT_TRUE(waitUntil([&] { return records.size() == 1; })); // the connect sequence's own
+    ASSERT_TRUE(eventsUntil([&] { return records.size() == 1; })); // the connect sequence's own
     records.clear();
     for (std::uint8_t i = 1; i <= 3; ++i) {
         module->injectPacket(0x83, withByte(DAT_EEPROM, 400, 8, i));
@@ -61,7 +61,7 @@ TEST_F(SimulatedLinkTest, EachSlotSeesItsOwnPacket) {
     }
     // All six packets are read (and with bare pointers, overwritten) before any slot runs.
     waitUntilRead(*module, 0x83);
-    ASSERT_TRUE(waitUntil([&] { return records.size() == 3 && targets.size() == 3; }));
+    ASSERT_TRUE(eventsUntil([&] { return records.size() == 3 && targets.size() == 3; }));
     EXPECT_EQ(records, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(targets, (std::vector<int>{11, 12, 13}));
 }
@@ -71,17 +71,17 @@ TEST_F(SimulatedLinkTest, ConsecutiveImagesEachArriveWhole) {
     QSignalSpy step(link.get(), &CamDevCtrl::sigACNextStep);
     link->startBlackCapture(3, 12);
     link->startWhiteCapture(1);
-    ASSERT_TRUE(waitUntil([&] { return step.count() == 2; }));
+    ASSERT_TRUE(eventsUntil([&] { return step.count() == 2; }));
     std::vector<std::vector<unsigned char>> got;
     QObject::connect(link.get(), &CamDevCtrl::sigACNewFrame,
                      [&](unsigned char* buf, int n) { got.emplace_back(buf, buf + n); });
     // The second transfer starts from the receive thread's side as soon as the first ends; the
     // GUI thread sees both only afterwards.
     link->requestAcImage(101, 0);
-    ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_AC_SENDIMG) == 81; }));
+    ASSERT_TRUE(eventsUntil([&] { return module->commandCount(CMD_AC_SENDIMG) == 81; }));
     waitUntilRead(*module, 0x83);
     link->requestAcImage(102, 0);
-    ASSERT_TRUE(waitUntil([&] { return got.size() == 2; }));
+    ASSERT_TRUE(eventsUntil([&] { return got.size() == 2; }));
     EXPECT_TRUE(got[0] == module->capturedImage(101));
     EXPECT_TRUE(got[1] == module->capturedImage(102));
 }
@@ -92,7 +92,7 @@ TEST_F(SimulatedLinkTest, PayloadsOfTheWrongLengthAreDropped) {
     int steps = 0;
     QObject::connect(link.get(), &CamDevCtrl::sigMCNextStep, [&](int*, int) { ++steps; });
     QSignalSpy version(link.get(), &CamDevCtrl::sigSetFWVersion);
-    ASSERT_TRUE(waitUntil([&] { return version.count() == 1 && options.count() == 1; })); // the connect's
+    ASSERT_TRUE(eventsUntil([&] { return version.count() == 1 && options.count() == 1; })); // the connect's
     options.clear();
     version.clear();
     module->injectPacket(0x83, withByte(DAT_OPTION, 3, 8, 1));
@@ -102,7 +102,7 @@ TEST_F(SimulatedLinkTest, PayloadsOfTheWrongLengthAreDropped) {
     DevicePacket v = DevicePacket::make(DAT_VERSION);
     v.setU8(8, 10);
     module->injectPacket(0x83, v, 10); // a short read that still carries the version
-    ASSERT_TRUE(waitUntil([&] { return version.count() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return version.count() == 1; }));
     EXPECT_EQ(version.at(0).at(0).toString(), QStringLiteral("10.00"));
     EXPECT_EQ(options.count(), 0);
     EXPECT_EQ(steps, 0);
@@ -126,7 +126,7 @@ TEST_F(SimulatedLinkTest, ReportedSizesBeyondTheFrameBufferAreDropped) {
     small.setU32(12, 1000);
     module->injectPacket(0x84, small);
     module->injectPacket(0x84, DevicePacket::make(DAT_LIVE_IMGEND));
-    ASSERT_TRUE(waitUntil([&] { return liveSizes.size() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return liveSizes.size() == 1; }));
     EXPECT_EQ(liveSizes[0], 1000);
     link->stopReceiver();
 }
@@ -135,35 +135,35 @@ TEST_F(SimulatedLinkTest, RefusedAndStalledTransfersReportNothing) {
     openLink();
     QSignalSpy step(link.get(), &CamDevCtrl::sigACNextStep);
     link->startWhiteCapture(1);
-    ASSERT_TRUE(waitUntil([&] { return step.count() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return step.count() == 1; }));
     int images = 0;
     QObject::connect(link.get(), &CamDevCtrl::sigACNewFrame, [&](unsigned char*, int) { ++images; });
     module->setFault(SimFault::LoseGroupEnd, 1.0);
     link->requestAcImage(102, 0);
-    ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_AC_SENDIMG) == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return module->commandCount(CMD_AC_SENDIMG) == 1; }));
     waitForMarker(*module, *link);
     EXPECT_EQ(images, 0);
     EXPECT_EQ(module->commandCount(CMD_AC_SENDIMG), 1); // stalled in group 0
     module->clearFaults();
     module->setFault(SimFault::Nak, 1.0);
     link->requestAcImage(102, 0);
-    ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_AC_SENDIMG) == 2; }));
+    ASSERT_TRUE(eventsUntil([&] { return module->commandCount(CMD_AC_SENDIMG) == 2; }));
     waitForMarker(*module, *link);
     EXPECT_EQ(images, 0);
     module->clearFaults();
     link->requestAcImage(102, 0); // a fresh start recovers
-    ASSERT_TRUE(waitUntil([&] { return images == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return images == 1; }));
 }
 
 TEST_F(SimulatedLinkTest, UnplugDuringTransferThenReopen) {
     openLink();
     QSignalSpy step(link.get(), &CamDevCtrl::sigACNextStep);
     link->startWhiteCapture(1);
-    ASSERT_TRUE(waitUntil([&] { return step.count() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return step.count() == 1; }));
     module->setFault(SimFault::LatencyMs, 0.2);
     link->requestAcImage(102, 0);
     // Unplugged once the module is answering the transfer.
-    ASSERT_TRUE(waitUntil([&] { return module->commandCount(CMD_AC_SENDIMG) == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return module->commandCount(CMD_AC_SENDIMG) == 1; }));
     module->unplug();
     EXPECT_FALSE(link->isDevicePresent(false));
     module->clearFaults();
@@ -173,7 +173,7 @@ TEST_F(SimulatedLinkTest, UnplugDuringTransferThenReopen) {
     int images = 0;
     QObject::connect(link.get(), &CamDevCtrl::sigACNewFrame, [&](unsigned char*, int) { ++images; });
     link->startWhiteCapture(1);
-    ASSERT_TRUE(waitUntil([&] { return step.count() == 2; }));
+    ASSERT_TRUE(eventsUntil([&] { return step.count() == 2; }));
     link->requestAcImage(102, 0);
-    ASSERT_TRUE(waitUntil([&] { return images == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return images == 1; }));
 }

@@ -2,9 +2,9 @@
 #include "harness/DesktopBridge.h"
 #include "platform/DisplayProvider.h"
 #include "platform/Platform.h"
+#include "tests/support/EventualAssert.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTouchEvent>
 #include <QWidget>
@@ -42,13 +42,6 @@ protected:
     }
 };
 
-void spinUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs)
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 } // namespace
 
 TEST(DesktopBridge, GrabsTheWindowCoveringTheDisplayFromAnotherThread) {
@@ -65,7 +58,7 @@ TEST(DesktopBridge, GrabsTheWindowCoveringTheDisplayFromAnotherThread) {
         grabbed = bridge.grabCoveredDisplay();
         finished.store(true);
     });
-    spinUntil([&] { return finished.load(); });
+    eventsUntil([&] { return finished.load(); });
     module.join();
     ASSERT_FALSE(grabbed.isNull());
     EXPECT_EQ(grabbed.size(), display.size());
@@ -91,7 +84,7 @@ TEST(DesktopBridge, InjectedTouchIsPressedAndReleasedWhereItWasSent) {
     const QPoint at = display.topLeft() + QPoint(123, 77);
     std::thread module([&] { bridge.injectTouch(at); });
     module.join();
-    spinUntil([&] { return !window.releases.isEmpty(); });
+    eventsUntil([&] { return !window.releases.isEmpty(); });
     ASSERT_EQ(window.releases.size(), 1);
     EXPECT_EQ(window.releases.first().toPoint(), at);
     ASSERT_FALSE(window.types.isEmpty());
@@ -113,13 +106,13 @@ TEST(DesktopBridge, TouchNoWindowTakesBecomesAClickOnTheWidgetUnderIt) {
     DesktopBridge bridge;
 
     bridge.injectTouch(display.topLeft() + QPoint(160, 120));
-    spinUntil([&] { return clicks > 0; });
+    eventsUntil([&] { return clicks > 0; });
     EXPECT_EQ(clicks, 1);
 
     // Beside the button: the window itself gets the press and release, and the button nothing.
     bridge.injectTouch(display.topLeft() + QPoint(400, 300));
     bridge.injectTouch(display.topLeft() + QPoint(160, 120));
-    spinUntil([&] { return clicks > 1; });
+    eventsUntil([&] { return clicks > 1; });
     EXPECT_EQ(clicks, 2);
     window.hide();
 
@@ -132,7 +125,7 @@ TEST(DesktopBridge, TouchNoWindowTakesBecomesAClickOnTheWidgetUnderIt) {
     int coveredClicks = 0;
     QObject::connect(&covered, &QPushButton::clicked, [&] { ++coveredClicks; });
     bridge.injectTouch(display.topLeft() + QPoint(160, 120));
-    spinUntil([&] { return !touchWindow.releases.isEmpty(); });
+    eventsUntil([&] { return !touchWindow.releases.isEmpty(); });
     EXPECT_EQ(touchWindow.releases.size(), 1);
     EXPECT_EQ(coveredClicks, 0);
 }

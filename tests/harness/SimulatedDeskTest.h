@@ -1,6 +1,5 @@
 #pragma once
 
-#include "analysis/PatternAnalyzer.h"
 #include "harness/FixedDisplays.h"
 #include "platform/Pacing.h"
 #include "platform/Platform.h"
@@ -10,13 +9,12 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-// A --simulate run at a desk: one 1280 x 800 display, fast pacing, a fresh analyzer, and message
+// A --simulate run at a desk: one 1280 x 800 display, fast pacing, and message
 // boxes collected instead of shown.
 class SimulatedDeskTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Pacing::setScale(0.01);
-        PatternAnalyzer::instance().resetProcessState();
         Platform::setDisplayProvider(std::make_unique<FixedDisplays>(QVector<QRect>{QRect(0, 0, 1280, 800)}));
         MessageBoxSeam::setHandler([this](const MessageBoxSeam::Shown& shown) {
             boxes.append(shown);

@@ -24,23 +24,23 @@ TEST_F(TouchTestRun, AfterAnAutomaticCalibrationEveryCrossIsTouchedWithinThreePi
     const MainDlgWidgets ui(*hub.settingsWindow());
     auto* testButton = hub.settingsWindow()->findChild<QPushButton*>(QStringLiteral("pushTouchTest"));
     ASSERT_NE(testButton, nullptr);
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return ui.pushAutoCalib->isEnabled(); }, 10000));
+    ASSERT_TRUE(eventsUntil([&] { return ui.pushAutoCalib->isEnabled(); }, 10000));
     EXPECT_FALSE(testButton->isEnabled()) << "no calibration stored yet";
 
     ui.pushAutoCalib->click();
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return testButton->isEnabled(); }, 60000));
+    ASSERT_TRUE(eventsUntil([&] { return testButton->isEnabled(); }, 60000));
     ASSERT_TRUE(boxes.isEmpty()) << boxes.first().text.toStdString();
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return hub.controller()->currentFlowStep() == 0; }, 5000));
+    ASSERT_TRUE(eventsUntil([&] { return hub.controller()->currentFlowStep() == 0; }, 5000));
 
     testButton->click();
     TouchTestCanvas* canvas = hub.touchTestCanvas();
     ASSERT_TRUE(canvas->isVisible());
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return module.tracking(); }, 5000));
+    ASSERT_TRUE(eventsUntil([&] { return module.tracking(); }, 5000));
     const TouchTestGrid& grid = canvas->grid();
     for (int i = 0; i < grid.crossCount(); ++i) {
         const QPoint at = grid.cross(i).toPoint();
         QTest::mousePress(canvas->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-        ASSERT_TRUE(FlowHarness::spinUntil([&] { return grid.measuredTouches() == i + 1; }, 5000)) << i;
+        ASSERT_TRUE(eventsUntil([&] { return grid.measuredTouches() == i + 1; }, 5000)) << i;
         QTest::mouseRelease(canvas->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
         ASSERT_TRUE(grid.offset(i).has_value()) << i << " counted for another cross";
     }
@@ -50,7 +50,7 @@ TEST_F(TouchTestRun, AfterAnAutomaticCalibrationEveryCrossIsTouchedWithinThreePi
     const int strokes = canvas->strokeCount();
     const QPoint between = ((grid.cross(0) + grid.cross(4)) / 2).toPoint();
     QTest::mouseClick(canvas->windowHandle(), Qt::LeftButton, Qt::NoModifier, between);
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return canvas->strokeCount() == strokes + 2; }, 5000));
+    ASSERT_TRUE(eventsUntil([&] { return canvas->strokeCount() == strokes + 2; }, 5000));
     EXPECT_EQ(grid.measuredTouches(), 9);
     EXPECT_EQ(grid.touchedCount(), 9);
     EXPECT_LE(grid.largestOffset(), 3.0);
@@ -59,15 +59,15 @@ TEST_F(TouchTestRun, AfterAnAutomaticCalibrationEveryCrossIsTouchedWithinThreePi
 
     QTest::keyClick(canvas, Qt::Key_Escape);
     EXPECT_FALSE(canvas->isVisible());
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return !module.tracking(); }, 5000));
+    ASSERT_TRUE(eventsUntil([&] { return !module.tracking(); }, 5000));
 
     // Unplugged during a test: the window goes, and the button waits for a new calibration.
     testButton->click();
     ASSERT_TRUE(canvas->isVisible());
     module.unplug();
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return !canvas->isVisible(); }, 5000));
+    ASSERT_TRUE(eventsUntil([&] { return !canvas->isVisible(); }, 5000));
     EXPECT_FALSE(testButton->isEnabled());
     module.plug();
-    ASSERT_TRUE(FlowHarness::spinUntil([&] { return ui.pushAutoCalib->isEnabled(); }, 10000));
+    ASSERT_TRUE(eventsUntil([&] { return ui.pushAutoCalib->isEnabled(); }, 10000));
     EXPECT_FALSE(testButton->isEnabled());
 }

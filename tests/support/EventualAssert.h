@@ -11,8 +11,9 @@
 // never reads: a failing check would return from the test and pass. These wait the same way (the
 // GUI thread's events run meanwhile) and fail the gtest test.
 
-// Runs events until the condition holds or the time is up; true if it held.
-inline bool eventsUntil(const std::function<bool()>& done, int timeoutMs) {
+// Runs events until the condition holds or the time is up (stretched on slow builds); true if it
+// held. The one wait of the tests.
+inline bool eventsUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     QElapsedTimer t;
     t.start();
     const int limitMs = stretchedWaitMs(timeoutMs);

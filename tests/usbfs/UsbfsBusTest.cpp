@@ -10,22 +10,22 @@ TEST_F(UsbfsLinkTest, UnplugDuringTransferAndReplug) {
     makeLink();
     QSignalSpy version(link.get(), &CamDevCtrl::sigSetFWVersion);
     WatchRecorder watch(*link);
-    ASSERT_TRUE(waitFor([&] { return watch.opened.load() == 1 && version.count() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return watch.opened.load() == 1 && version.count() == 1; }, 10000));
     QSignalSpy step(link.get(), &CamDevCtrl::sigACNextStep);
     link->startPatternCapture(100);
-    ASSERT_TRUE(waitFor([&] { return step.count() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return step.count() == 1; }, 10000));
     link->requestAcImage(103, 0);
-    ASSERT_TRUE(waitFor([&] { return module().commandCount(CMD_AC_SENDIMG) >= 3; }));
-    ASSERT_TRUE(waitFor([&] { return bus->handler().readInFlight(); }));
+    ASSERT_TRUE(eventsUntil([&] { return module().commandCount(CMD_AC_SENDIMG) >= 3; }, 10000));
+    ASSERT_TRUE(eventsUntil([&] { return bus->handler().readInFlight(); }, 10000));
 
     bus->unplug();
-    ASSERT_TRUE(waitFor([&] { return watch.absent.load() >= 1; }, 20000));
+    ASSERT_TRUE(eventsUntil([&] { return watch.absent.load() >= 1; }, 20000));
     EXPECT_FALSE(watch.connected.load());
     EXPECT_GE(bus->handler().goneReaps(), 1);
 
     bus->replug();
-    ASSERT_TRUE(waitFor([&] { return watch.opened.load() == 2; }, 20000));
-    EXPECT_TRUE(waitFor([&] { return version.count() == 2; }));
+    ASSERT_TRUE(eventsUntil([&] { return watch.opened.load() == 2; }, 20000));
+    EXPECT_TRUE(eventsUntil([&] { return version.count() == 2; }, 10000));
 }
 
 TEST_F(UsbfsLinkTest, ModuleWithoutHidCollectionIsNeverOpened) {
@@ -37,7 +37,7 @@ TEST_F(UsbfsLinkTest, ModuleWithoutHidCollectionIsNeverOpened) {
     EXPECT_FALSE(link->isDevicePresent(true));
     {
         WatchRecorder watch(*link);
-        ASSERT_TRUE(waitFor([&] { return watch.absent.load() >= 2; }));
+        ASSERT_TRUE(eventsUntil([&] { return watch.absent.load() >= 2; }, 10000));
         EXPECT_EQ(watch.opened.load(), 0);
     }
     EXPECT_TRUE(module().receivedPackets().empty());
@@ -55,7 +55,7 @@ TEST_F(UsbfsLinkTest, NodeWithoutAccessIsPresentButNotOpened) {
         // Each cycle finds it present and reports that it cannot be opened (the controller says
         // so once per episode).
         WatchRecorder watch(*link);
-        ASSERT_TRUE(waitFor([&] { return watch.openFailed.load() >= 2; }));
+        ASSERT_TRUE(eventsUntil([&] { return watch.openFailed.load() >= 2; }, 10000));
         EXPECT_EQ(watch.absent.load(), 0);
         EXPECT_EQ(watch.opened.load(), 0);
     }
@@ -82,7 +82,7 @@ TEST_F(UsbfsLinkTest, SecondModuleOnlyOneIsUsed) {
     ASSERT_TRUE(link->isDevicePresent(true));
     ASSERT_TRUE(link->openDevice());
     const int used = bus->handler(0).claimCount() != 0 ? 0 : 1;
-    ASSERT_TRUE(waitFor([&] { return module(used).commandCount(CMD_GET_EEPROM) == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return module(used).commandCount(CMD_GET_EEPROM) == 1; }, 10000));
     EXPECT_EQ(bus->handler(used).claimCount(), 2);
     EXPECT_EQ(bus->handler(1 - used).claimCount(), 0);
     EXPECT_TRUE(module(1 - used).receivedPackets().empty());

@@ -17,7 +17,8 @@ TEST_F(UsbfsLinkTest, ConnectSequenceBringsTheThreeReports) {
                      [&](unsigned char* bytes) { stored.assign(bytes, bytes + 400); });
     ASSERT_TRUE(link->isDevicePresent(true));
     ASSERT_TRUE(link->openDevice());
-    ASSERT_TRUE(waitFor([&] { return version.size() == 1 && options.size() == 1 && !stored.empty(); }));
+    ASSERT_TRUE(
+        eventsUntil([&] { return version.size() == 1 && options.size() == 1 && !stored.empty(); }, 10000));
     EXPECT_EQ(version.at(0).at(0).toString(), QStringLiteral("51.12"));
     EXPECT_EQ(options.at(0).at(3).value<uchar>(), record[327]);
     EXPECT_TRUE(std::equal(stored.begin(), stored.end(), record.begin()));

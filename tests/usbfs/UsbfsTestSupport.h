@@ -5,11 +5,11 @@
 #include "device/PacketCodes.h"
 #include "module/ModuleDevice.h"
 #include "platform/Pacing.h"
+#include "tests/support/EventualAssert.h"
 #include "usbemu/EmulatedBus.h"
 #include "usbemu/UsbfsModuleHandler.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
 #include <cstdlib>
@@ -18,19 +18,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
-
-// Processes events until the condition holds or the time is up.
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(500);
-    }
-    return true;
-}
 
 // The device link over the real libusb and hidapi (no transport given) on an emulated bus.
 class UsbfsLinkTest : public ::testing::Test {
@@ -54,7 +41,7 @@ protected:
         makeLink();
         ASSERT_TRUE(link->isDevicePresent(true));
         ASSERT_TRUE(link->openDevice());
-        ASSERT_TRUE(waitFor([this] { return module().commandCount(CMD_GET_EEPROM) == 1; }));
+        ASSERT_TRUE(eventsUntil([this] { return module().commandCount(CMD_GET_EEPROM) == 1; }, 10000));
     }
 
     std::unique_ptr<EmulatedBus> bus;

@@ -12,7 +12,7 @@ TEST_P(UsbfsImageLoss, CalibrationImageIsByteIdentical) {
     openLink();
     QSignalSpy step(link.get(), &CamDevCtrl::sigACNextStep);
     link->startWhiteCapture(100);
-    ASSERT_TRUE(waitFor([&] { return step.count() == 1; }));
+    ASSERT_TRUE(eventsUntil([&] { return step.count() == 1; }, 10000));
     module().faults().set(SimFault::BlockLoss, GetParam() / 100.0);
     module().clearCounters();
 
@@ -20,7 +20,7 @@ TEST_P(UsbfsImageLoss, CalibrationImageIsByteIdentical) {
     QObject::connect(link.get(), &CamDevCtrl::sigACNewFrame,
                      [&](unsigned char* buf, int n) { image.assign(buf, buf + n); });
     link->requestAcImage(102, 0);
-    ASSERT_TRUE(waitFor([&] { return !image.empty(); }, 60000));
+    ASSERT_TRUE(eventsUntil([&] { return !image.empty(); }, 60000));
     const auto expected = module().capturedImage(102);
     ASSERT_EQ(expected.size(), 921600u);
     EXPECT_TRUE(image == expected);
@@ -48,7 +48,7 @@ TEST_F(UsbfsLinkTest, LiveStreamDeliversWholeFrames) {
     });
     link->setLiveStreamStopped(0);
     link->requestLiveFrame();
-    ASSERT_TRUE(waitFor([&] { return sizes.size() == 5; }, 30000));
+    ASSERT_TRUE(eventsUntil([&] { return sizes.size() == 5; }, 30000));
     EXPECT_TRUE(std::all_of(sizes.begin(), sizes.end(), [](int n) { return n == 230400; }));
     EXPECT_EQ(module().commandCount(CMD_LIVE_SENDIMG), 5);
     link->setLiveStreamStopped(1);

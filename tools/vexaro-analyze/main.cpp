@@ -5,7 +5,7 @@
 #include "FrameFile.h"
 #include "RecordFile.h"
 
-#include "analysis/PatternAnalyzer.h"
+#include "analysis/ImageAnalysis.h"
 #include "calibration/LastCalibration.h"
 #include "calibration/PatternGeometry.h"
 #include "device/CalibParameterRecord.h"
@@ -20,7 +20,6 @@
 #include <QJsonObject>
 #include <QTextStream>
 #include <array>
-#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -35,10 +34,6 @@ int badInput(const QString& message) {
     return exitBadInput;
 }
 
-double msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
 // The automatic targets exactly as the calibration window places them.
 std::vector<float> automaticTargets(int width, int height) {
     std::vector<float> points;
@@ -49,7 +44,7 @@ std::vector<float> automaticTargets(int width, int height) {
     return points;
 }
 
-QJsonArray pointList(const PatternAnalyzer::PointTable& table, int count) {
+QJsonArray pointList(const AnalysisResult::PointTable& table, int count) {
     QJsonArray list;
     for (int i = 0; i < count; ++i) {
         const cv::Point2f& p = table[static_cast<size_t>(i)];
@@ -90,7 +85,7 @@ bool replayOptions(AnalyzeOptions& options, std::vector<float>& tweaks, QString&
     return true;
 }
 
-int analyse(AnalyzeOptions options) {
+int runAnalysis(AnalyzeOptions options) {
     QString error;
     std::vector<float> tweaks;
     if (!options.replayDir.isEmpty() && !replayOptions(options, tweaks, error))
@@ -105,65 +100,51 @@ int analyse(AnalyzeOptions options) {
     if (!options.recordFile.isEmpty() && !record.open(options.recordFile, error))
         return badInput(error);
 
-    using Clock = std::chrono::steady_clock;
-    PatternAnalyzer& analyzer = PatternAnalyzer::instance();
+    AnalysisSetup setup;
+    setup.screenWidth = options.screenWidth;
+    setup.screenHeight = options.screenHeight;
+    setup.lens = options.lens;
+    setup.fwMinor = options.fwMinor;
+    setup.ceiling = options.ceiling ? 1 : 0;
+    setup.rear = options.rear ? 1 : 0;
     TargetCounts::setForLens(options.lens);
-    const int count = TargetCounts::autoTargetCount.load();
+    setup.autoTargetCount = TargetCounts::autoTargetCount.load();
+    setup.manualTargetCount = TargetCounts::manualTargetCount.load();
+    const int count = setup.autoTargetCount;
     const std::vector<float> targets = automaticTargets(options.screenWidth, options.screenHeight);
-
-    Clock::time_point t = Clock::now();
-    cv::Mat normalised;
-    analyzer.normalisePattern(dark, bright, pattern, normalised);
-    const double msNormalise = msSince(t);
-    analyzer.clearDetections();
-    const int tweakCount = static_cast<int>(tweaks.size() / 2);
-    analyzer.setTargets(targets.data(), static_cast<int>(targets.size() / 2), options.screenWidth,
-                        options.screenHeight, options.lens, tweakCount, tweakCount ? tweaks.data() : nullptr,
-                        options.fwMinor);
-    analyzer.setMounting(options.ceiling ? 1 : 0, options.rear ? 1 : 0);
-    t = Clock::now();
-    analyzer.detectTargets(normalised);
-    const double msDetect = msSince(t);
-
-    std::array<double, 13> params{};
-    t = Clock::now();
-    bool ok =
-        options.semi ? analyzer.fitAllTargets(true, params.data()) : analyzer.fitAutomatic(params.data());
+    for (size_t i = 0; i + 1 < targets.size(); i += 2)
+        setup.targets.emplace_back(targets[i], targets[i + 1]);
+    for (size_t i = 0; i + 1 < tweaks.size(); i += 2)
+        setup.storedOffsets.emplace_back(tweaks[i], tweaks[i + 1]);
     // As the application does: a failed semi-automatic fit falls back to the automatic one.
-    if (!ok && options.semi)
-        ok = analyzer.fitAutomatic(params.data());
-    const double msFit = msSince(t);
-    const AnalysisFailure failure = analyzer.failure();
-    int rowLimit = -1;
-    t = Clock::now();
-    if (ok)
-        rowLimit = PatternAnalyzer::topRowLimit(params.data(), options.screenWidth, options.screenHeight);
-    const double msRowLimit = msSince(t);
+    setup.tuning = options.semi;
+    const AnalysisResult analysed = analyse({dark, bright, pattern}, setup);
+    const bool ok = analysed.ok;
+    const std::array<double, 13>& params = analysed.params;
+    const int rowLimit = analysed.rowLimit;
 
-    int found = 0;
-    for (int i = 0; i < count; ++i)
-        found += PatternAnalyzer::isValid(analyzer.rawPoints[static_cast<size_t>(i)]) ? 1 : 0;
     QJsonArray paramList;
     for (double p : params)
         paramList.append(p);
     QJsonObject timings;
-    timings[QStringLiteral("normaliseMs")] = msNormalise;
-    timings[QStringLiteral("detectMs")] = msDetect;
-    timings[QStringLiteral("fitMs")] = msFit;
-    timings[QStringLiteral("rowLimitMs")] = msRowLimit;
-    timings[QStringLiteral("totalMs")] = msNormalise + msDetect + msFit + msRowLimit;
+    timings[QStringLiteral("normaliseMs")] = analysed.ms.normalise;
+    timings[QStringLiteral("detectMs")] = analysed.ms.detect;
+    timings[QStringLiteral("fitMs")] = analysed.ms.fit;
+    timings[QStringLiteral("rowLimitMs")] = analysed.ms.rowLimit;
+    timings[QStringLiteral("totalMs")] =
+        analysed.ms.normalise + analysed.ms.detect + analysed.ms.fit + analysed.ms.rowLimit;
     QJsonObject result;
-    result[QStringLiteral("fitOk")] = analyzer.fitOk;
-    result[QStringLiteral("fitError")] = analyzer.fitError;
-    result[QStringLiteral("fitIterations")] = analyzer.fitIterations;
+    result[QStringLiteral("fitOk")] = ok;
+    result[QStringLiteral("fitError")] = analysed.fitError;
+    result[QStringLiteral("fitIterations")] = analysed.fitIterations;
     result[QStringLiteral("params")] = paramList;
     result[QStringLiteral("rowLimit")] = rowLimit;
-    result[QStringLiteral("targetsFound")] = found;
-    result[QStringLiteral("rawPoints")] = pointList(analyzer.rawPoints, count);
-    result[QStringLiteral("correctedPoints")] = pointList(analyzer.correctedPoints, count);
+    result[QStringLiteral("targetsFound")] = analysed.found;
+    result[QStringLiteral("rawPoints")] = pointList(analysed.rawPoints, count);
+    result[QStringLiteral("correctedPoints")] = pointList(analysed.correctedPoints, count);
     result[QStringLiteral("timings")] = timings;
     if (!ok)
-        result[QStringLiteral("failure")] = failureObject(failure);
+        result[QStringLiteral("failure")] = failureObject(analysed.failure);
     // The record is written before the result is printed, so no printed result claims a record that
     // could not be written.
     if (ok && !options.recordFile.isEmpty()) {
@@ -180,8 +161,8 @@ int analyse(AnalyzeOptions options) {
     QTextStream(stdout) << QJsonDocument(result).toJson(QJsonDocument::Indented);
     if (!ok) {
         QTextStream(stderr) << "vexaro-analyze: calibration failed at the "
-                            << AnalysisFailure::stageName(failure.stage)
-                            << " stage: " << QString::fromStdString(failure.reason) << '\n';
+                            << AnalysisFailure::stageName(analysed.failure.stage)
+                            << " stage: " << QString::fromStdString(analysed.failure.reason) << '\n';
     }
     return ok ? exitAccepted : exitFailed;
 }
@@ -217,5 +198,5 @@ int main(int argc, char** argv) {
         return exitAccepted;
     }
     QCoreApplication app(argc, argv);
-    return analyse(options);
+    return runAnalysis(options);
 }
