@@ -160,6 +160,10 @@ void AutomaticFlow::patternImageIn() {
     analysis->start(std::move(input));
 }
 
+bool AutomaticFlow::analysisIdle() const {
+    return analysis->workerIdle();
+}
+
 // Escape, the time limit, an unplug or a new start: a result still to come is dropped, and the
 // worker stops at its next step.
 void AutomaticFlow::leaving(int step) {

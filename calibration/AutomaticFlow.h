@@ -34,6 +34,8 @@ public:
     // false for a size that is not an image (ignored).
     bool takeImage(const unsigned char* buf, int size);
     void moduleStepped() override;
+    // No image analysis runs, not even a cancelled one still on its way to its next step.
+    bool analysisIdle() const;
 
 private:
     void blackCaptured();

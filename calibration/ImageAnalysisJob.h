@@ -47,6 +47,8 @@ public:
     void cancel();
     // True from start until finished() or cancel().
     bool isBusy() const { return busy; }
+    // No analysis runs on the worker, not even a cancelled one still on its way to its next step.
+    bool workerIdle() const { return worker.activeThreadCount() == 0; }
     // The last finished analysis.
     Output result() const;
 

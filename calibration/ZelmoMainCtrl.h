@@ -72,6 +72,7 @@ public:
     // The flow in progress (nullptr when none ever ran); its state is the flow step.
     const CalibrationFlow* runningFlow() const { return running; }
     const TweakRecord& storedTweaks() const { return prevTweak; }
+    bool imageAnalysisIdle() const { return automatic.analysisIdle(); }
     bool watchRunning() const;
 
     // Ends an automatic or semi-automatic run: window hidden, result message, fallback note.

@@ -163,8 +163,10 @@ TEST(AutomaticFlow, EscapeWhileImagesAreFetchedOrAnalysedEndsTheRunForGood) {
         QTest::keyClick(h.window(), Qt::Key_Escape);
         EXPECT_EQ(h.controller->currentFlowStep(), 0);
         EXPECT_FALSE(h.window()->isVisible());
-        // The image on its way still arrives and is stored, but advances nothing.
-        eventsUntil([] { return false; }, 400);
+        // What was on its way (the image, or the analysis to its next step) still ends, but
+        // advances nothing.
+        ASSERT_TRUE(moduleSettled(h));
+        ASSERT_TRUE(eventsUntil([&] { return h.controller->imageAnalysisIdle(); }, 20000));
         EXPECT_EQ(h.controller->currentFlowStep(), 0);
         EXPECT_EQ(h.module->commandCount(CMD_STOP_TRACKING), 1);
         EXPECT_EQ(h.module->commandCount(CMD_AC_PATTERN_START), step == AutomaticFlow::Analysing ? 1 : 0);
@@ -187,7 +189,7 @@ TEST(AutomaticFlow, UnsupportedFirmwareIgnoresEveryStart) {
     h.controller->StartACalibration();
     h.controller->StartSCalibration();
     h.controller->StartMCalibration();
-    eventsUntil([] { return false; }, 100);
+    ASSERT_TRUE(moduleSettled(h));
     EXPECT_FALSE(h.window()->isVisible());
     EXPECT_EQ(h.controller->currentFlowStep(), 0);
     for (std::uint32_t code : {CMD_AC_BLACK_START, CMD_MC_START, CMD_SET_IMAGE_REVERSE})

@@ -22,6 +22,22 @@ struct Mounting {
     bool rear;
 };
 
+// The positive event a "nothing more happens" check waits for: the module has handled every
+// command, and the controller has run the slot of every packet the module sent before an empty
+// stored-record block queued after them all.
+inline bool moduleSettled(FlowHarness& h) {
+    int records = 0;
+    const QMetaObject::Connection counting = QObject::connect(
+        h.controller->device(), &CamDevCtrl::sigSetPrevTweak, [&records](unsigned char*) { ++records; });
+    bool settled = h.module->waitUntilIdle();
+    DevicePacket empty = DevicePacket::make(DAT_EEPROM);
+    empty.setLength(400);
+    h.module->injectPacket(0x83, empty);
+    settled = eventsUntil([&records] { return records == 1; }) && settled;
+    QObject::disconnect(counting);
+    return settled;
+}
+
 inline std::string mountingName(const ::testing::TestParamInfo<Mounting>& mounting) {
     return std::string(mounting.param.ceiling ? "Ceiling" : "Floor") +
            (mounting.param.rear ? "Rear" : "Front");
