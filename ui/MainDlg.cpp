@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "services/LanguageTexts.h"
 #include "services/ParagraphDirection.h"
+#include "ui/AccuracyText.h"
 #include "ui/GroupMirror.h"
 #include "ui/ModuleStatusView.h"
 #include "ui/PermissionAdvice.h"
@@ -13,10 +14,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGroupBox>
 #include <QKeyEvent>
-#include <QTextBlockFormat>
-#include <QTextCursor>
 #include <QTimer>
 
 namespace {
@@ -26,8 +24,6 @@ const QString versionSeparator = QStringLiteral(" : ");
 constexpr int statusShownMs = 6000;
 // The margin around the strip that replaces the status room.
 constexpr int statusStripMargin = 20;
-// A one-line status keeps a readable font: below this share of the normal one it takes the strip.
-constexpr double smallestStatusShare = 0.9;
 
 // 8 points at 96 DPI.
 constexpr double designFontPixels = 8.0 * 96.0 / 72.0;
@@ -41,17 +37,6 @@ QRect scaledRect(const QRect& r, double scale) {
                  scaled(r.height(), scale));
 }
 
-// Direct children, and the children of each direct child group box: the widgets the settings
-// window scales and gives its font.
-QList<QWidget*> formWidgets(QWidget* dialog) {
-    QList<QWidget*> result;
-    for (QWidget* child : dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        result.append(child);
-        if (qobject_cast<QGroupBox*>(child))
-            result.append(child->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
-    }
-    return result;
-}
 } // namespace
 
 MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
@@ -117,11 +102,8 @@ MainDlg::MainDlg(LanguageTexts* languageTexts, QWidget* parent)
 MainDlg::~MainDlg() = default;
 
 void MainDlg::scaleGeometry() {
-    for (QWidget* widget : formWidgets(this)) {
-        const QRect g = widget->geometry();
-        widget->setGeometry(scaled(g.x(), scale), scaled(g.y(), scale), scaled(g.width(), scale),
-                            scaled(g.height(), scale));
-    }
+    for (QWidget* widget : SettingsFormArrangement::formWidgets(this))
+        widget->setGeometry(scaledRect(widget->geometry(), scale));
     // The wide arrangement's banner is smaller than its picture.
     ui->label->setScaledContents(scale > 1.0 || arrangement->isCompact());
 }
@@ -239,20 +221,6 @@ void MainDlg::showModuleProblem(ModuleProblem problem) {
     showConnectionState();
 }
 
-namespace {
-QString accuracyText(const PointingAccuracy& accuracy, int languageIndex) {
-    const GuidanceText word =
-        accuracy.grade() == PointingAccuracy::Grade::excellent ? GuidanceText::AccuracyExcellent
-        : accuracy.grade() == PointingAccuracy::Grade::good    ? GuidanceText::AccuracyGood
-                                                               : GuidanceText::AccuracyPoor;
-    const auto region = static_cast<GuidanceText>(static_cast<int>(GuidanceText::RegionTopLeft) +
-                                                  accuracy.leastAccurateRegion());
-    return LanguageTexts::guidance(GuidanceText::Accuracy)
-        .arg(LanguageTexts::localeOf(languageIndex).toString(accuracy.pixels(), 'f', 1),
-             LanguageTexts::guidance(word), LanguageTexts::guidance(region));
-}
-} // namespace
-
 // In order: a stored calibration's accuracy or tick, why the module cannot be used, and M15
 // "Vexaro Status" with M16 "Connection" or M17 "Disconnection" (the sentence, M18 or M19, is the
 // tooltip).
@@ -276,7 +244,7 @@ void MainDlg::showConnectionState() {
         connectionLabel->showMessage(LanguageTexts::guidance(notice), Tone::plain);
     } else if (accuracyShown) {
         const bool poor = accuracy.grade() == PointingAccuracy::Grade::poor;
-        connectionLabel->showMessage(accuracyText(accuracy, languageIndex),
+        connectionLabel->showMessage(AccuracyText::of(accuracy, languageIndex),
                                      poor ? Tone::problem : Tone::good);
     } else if (!transientStatus.isEmpty() || (deviceConnected && accuracy.known())) {
         connectionLabel->showMessage(storedTick(), Tone::good);
@@ -306,31 +274,11 @@ void MainDlg::clearNotice() {
 }
 
 void MainDlg::placeStatusView() {
-    const QRect room = scaledRect(arrangement->statusRoom(), scale);
-    const int designed = scaled(arrangement->designSize().height(), scale);
-    int height = designed;
-    // A short state keeps its room (on two lines if they fit), in a slightly smaller font if it
-    // must; anything longer goes to the strip in the normal font.
-    connectionLabel->setFont(font());
-    bool fits = false;
-    for (double share = 1.0;
-         !fits && connectionLabel->command().isEmpty() && share >= smallestStatusShare - 0.001;
-         share -= 0.05) {
-        connectionLabel->setFont(TextFitting::shrunk(font(), share));
-        fits = connectionLabel->heightForWidth(room.width()) <= room.height();
-    }
-    if (!fits)
-        connectionLabel->setFont(font());
-    if (fits) {
-        connectionLabel->setGeometry(room);
-    } else {
-        const int margin = scaled(statusStripMargin, scale);
-        const int width = this->width() - 2 * margin;
-        const int needed = connectionLabel->heightForWidth(width);
-        const int top = scaled(arrangement->statusStripTop(), scale);
-        connectionLabel->setGeometry(margin, top, width, needed);
-        height = top + needed + scaled(8, scale);
-    }
+    const int stripBottom = connectionLabel->placeIn(scaledRect(arrangement->statusRoom(), scale),
+                                                     scaled(arrangement->statusStripTop(), scale), width(),
+                                                     scaled(statusStripMargin, scale), font());
+    const int height =
+        stripBottom < 0 ? scaled(arrangement->designSize().height(), scale) : stripBottom + scaled(8, scale);
     if (this->height() != height)
         setFixedSize(width(), height);
 }
@@ -369,55 +317,18 @@ void MainDlg::forgetAccuracy() {
     showConnectionState();
 }
 
-QString MainDlg::statusText() const {
-    return transientStatus;
-}
-
 void MainDlg::resetUIState() {
     changeUIState(false);
 }
 
 void MainDlg::insertInfoText(QTextEdit* box, const QString& text) {
-    insertInfoText(box, text, scaled(20, scale));
-    fitInfoText(box, text);
-}
-
-void MainDlg::insertInfoText(QTextEdit* box, const QString& text, int lineHeight) {
-    box->clear();
-    // A cursor of its own, so the box keeps showing its first line.
-    QTextCursor cursor(box->document());
-    cursor.movePosition(QTextCursor::Start);
-    QTextBlockFormat format = cursor.blockFormat();
-    format.setLineHeight(lineHeight, QTextBlockFormat::FixedHeight);
-    format.setAlignment(Qt::AlignJustify);
-    // The paragraphs run in the language's direction whatever word they begin with.
-    format.setLayoutDirection(rightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
-    cursor.setBlockFormat(format);
-    cursor.insertText(text);
-}
-
-// An info text taller than its box (longer languages wrap to more lines) first gets tighter lines,
-// down to the font's own line spacing, then a smaller font; never a scroll bar.
-void MainDlg::fitInfoText(QTextEdit* box, const QString& text) {
-    if (TextFitting::infoTextFits(box))
-        return;
-    for (int lineHeight = scaled(20, scale) - 1; lineHeight >= box->fontMetrics().lineSpacing();
-         --lineHeight) {
-        insertInfoText(box, text, lineHeight);
-        if (TextFitting::infoTextFits(box))
-            return;
-    }
-    for (double share = 0.95; share >= TextFitting::smallestShare - 0.001; share -= 0.05) {
-        box->setFont(TextFitting::shrunk(font(), share));
-        insertInfoText(box, text, box->fontMetrics().lineSpacing());
-        if (TextFitting::infoTextFits(box))
-            return;
-    }
+    TextFitting::fitInfoText(box, text, scaled(20, scale), font(),
+                             rightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
 }
 
 // Captions wider than their widgets get a smaller font.
 void MainDlg::fitCaptions() {
-    for (QWidget* widget : formWidgets(this)) {
+    for (QWidget* widget : SettingsFormArrangement::formWidgets(this)) {
         if (widget == connectionLabel)
             continue; // it wraps, and the window makes room for it
         TextFitting::shrinkCaption(widget, font());
@@ -432,7 +343,7 @@ void MainDlg::applyLanguage() {
     ui->comboLanguage->clear();
     ui->comboLens->clear();
 
-    for (QWidget* widget : formWidgets(this))
+    for (QWidget* widget : SettingsFormArrangement::formWidgets(this))
         widget->setFont(font());
 
     const QString selectItem = QStringLiteral("-- ") + texts->getConfigText(23) + QStringLiteral(" --");

@@ -61,7 +61,7 @@ public:
     // After an accepted calibration: how accurately the pen points, until the user's next action
     // (a start or a change of a setting). Not known: the transient tick as above.
     void showCalibrationStored(const PointingAccuracy& accuracy);
-    QString statusText() const;
+    QString statusText() const { return transientStatus; }
     // Why the module cannot be used, with what to do, while it is disconnected.
     void showModuleProblem(ModuleProblem problem);
     // What just happened that the user did not ask for or may not have seen (a view that closed,
@@ -94,8 +94,6 @@ private:
     void scaleGeometry();
     void placeCalibButtons(int lensValue);
     void insertInfoText(QTextEdit* box, const QString& text);
-    void insertInfoText(QTextEdit* box, const QString& text, int lineHeight);
-    void fitInfoText(QTextEdit* box, const QString& text);
     void fitCaptions();
     void enableCalibControls(bool enable);
     void showConnectionState();

@@ -1,6 +1,7 @@
 #include "ui/ModuleStatusView.h"
 
 #include "services/ParagraphDirection.h"
+#include "ui/TextFitting.h"
 
 #include <QEvent>
 #include <QFontDatabase>
@@ -57,4 +58,24 @@ void ModuleStatusView::render() {
     setText(QStringLiteral("<p>%1</p><p style=\"font-family: '%2'; color: black;\">%3</p>")
                 .arg(message.toHtmlEscaped(), family.toHtmlEscaped(), command.toHtmlEscaped()));
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+}
+
+int ModuleStatusView::placeIn(const QRect& room, int stripTop, int windowWidth, int margin,
+                              const QFont& normal) {
+    // A one-line status keeps a readable font: below this share of the normal one it takes the strip.
+    constexpr double smallestShare = 0.9;
+    bool fits = false;
+    for (double share = 1.0; !fits && command().isEmpty() && share >= smallestShare - 0.001; share -= 0.05) {
+        setFont(TextFitting::shrunk(normal, share));
+        fits = heightForWidth(room.width()) <= room.height();
+    }
+    if (fits) {
+        setGeometry(room);
+        return -1;
+    }
+    setFont(normal);
+    const int width = windowWidth - 2 * margin;
+    const int needed = heightForWidth(width);
+    setGeometry(margin, stripTop, width, needed);
+    return stripTop + needed;
 }

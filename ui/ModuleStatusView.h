@@ -16,6 +16,10 @@ public:
     void showMessage(const QString& message, Tone tone, const QString& command = QString());
     QString message() const { return shownMessage; }
     QString command() const { return shownCommand; }
+    // Places the view: a short state keeps its room (on two lines if they fit), in a slightly
+    // smaller font if it must; anything longer goes to a strip across the window below stripTop in
+    // the normal font. The strip's bottom, or -1 when the room holds it.
+    int placeIn(const QRect& room, int stripTop, int windowWidth, int margin, const QFont& normal);
     Tone tone() const { return shownTone; }
 
 protected:

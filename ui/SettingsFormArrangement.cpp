@@ -1,6 +1,7 @@
 #include "ui/SettingsFormArrangement.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
 #include <QWidget>
@@ -123,4 +124,14 @@ void SettingsFormArrangement::fitRowHeights(QWidget* dialog) {
             continue;
         widget->setGeometry(g.x(), g.center().y() - needed / 2, g.width(), needed);
     }
+}
+
+QList<QWidget*> SettingsFormArrangement::formWidgets(QWidget* dialog) {
+    QList<QWidget*> result;
+    for (QWidget* child : dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        result.append(child);
+        if (qobject_cast<QGroupBox*>(child))
+            result.append(child->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
+    }
+    return result;
 }

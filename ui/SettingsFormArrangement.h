@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 #include <QSize>
 
@@ -28,6 +29,9 @@ public:
     // need, about the middle of their designed row (the style's indicator does not scale with the
     // form, and some scripts' fonts stand taller).
     static void fitRowHeights(QWidget* dialog);
+    // Direct children, and the children of each direct child group box: the widgets the settings
+    // window scales and gives its font.
+    static QList<QWidget*> formWidgets(QWidget* dialog);
 
 private:
     static double fittedScale(double dpiScale, const QSize& available, const QSize& design, int reserve);

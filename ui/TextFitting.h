@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QFont>
+#include <QString>
+#include <Qt>
 
 class QTextEdit;
 class QWidget;
@@ -19,4 +21,14 @@ public:
     static bool textCutOff(QWidget* widget);
     // A caption wider than its widget gets a smaller font, never less than smallestShare.
     static void shrinkCaption(QWidget* widget, const QFont& normal);
+
+    // Sets an info box's text, justified in the language's direction, with lines of lineHeight
+    // pixels. A text taller than its box (longer languages wrap to more lines) first gets tighter
+    // lines, down to the font's own line spacing, then a smaller font; never a scroll bar.
+    static void fitInfoText(QTextEdit* box, const QString& text, int lineHeight, const QFont& normal,
+                            Qt::LayoutDirection direction);
+
+private:
+    static void setInfoText(QTextEdit* box, const QString& text, int lineHeight,
+                            Qt::LayoutDirection direction);
 };
