@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The layout checks fail on what they exist to catch and pass on a sound tree:
-#   check-floors.sh: an upward include, a folder with sources but no floor;
+#   check-floors.sh: an upward include, the product using the simulation, a folder with sources but
+#   no floor;
 #   check-links.sh: a forbidden library loaded, a program not built.
 set -uo pipefail
 scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
@@ -28,8 +29,17 @@ expect 0 "" "$scripts/check-floors.sh" "$tree"
 
 # Downward includes pass; one line including upward fails and is named.
 printf '#include <vector>\n  #include "ui/Window.h"\n' >"$tree/platform/Base.cpp"
-expect 1 'platform/Base.cpp:2: platform/ includes ui/' "$scripts/check-floors.sh" "$tree"
+expect 1 'platform/Base.cpp:2: platform/ (product) may not include ui/' "$scripts/check-floors.sh" "$tree"
 rm "$tree/platform/Base.cpp"
+
+# The simulation may use the product; the product may not use the simulation, except app.
+mkdir -p "$tree/sim" "$tree/app"
+echo '#include "ui/Window.h"' >"$tree/sim/Camera.h"
+echo '#include "sim/Camera.h"' >"$tree/app/Wiring.cpp"
+expect 0 "" "$scripts/check-floors.sh" "$tree"
+echo '#include "sim/Camera.h"' >"$tree/ui/Window.cpp"
+expect 1 'ui/Window.cpp:1: ui/ (product) may not include sim/ (simulation)' "$scripts/check-floors.sh" "$tree"
+rm -r "$tree/ui/Window.cpp" "$tree/sim" "$tree/app"
 
 # A new folder has to be given a floor before it counts as placed.
 mkdir -p "$tree/gadgets"
