@@ -8,6 +8,7 @@
 // bounds, a lowered box height kept for the process, and fit steps that keep a rejected step and a
 // last worsening one; --default-tweaks applies the lens's default pen offsets (off: the pattern is the
 // truth). VEXARO_BENCH_DUMP=DIR writes the three frames and the normalised image of the last scene there.
+#include "VirtualScreenSetup.h"
 #include "analysis/CircleBounds.h"
 #include "analysis/DrawnPattern.h"
 #include "analysis/ImageAnalysis.h"
@@ -103,22 +104,6 @@ void mappingError(const MappingModel& truth, const MappingModel& fitted, const S
 // it (a disc centred on its target's pixel, a marker's 6m cells from x - 3m to x + 3m - 1, half a
 // pixel up and left). Whatever error this leaves comes from how the analysis pairs elements with
 // screen points, or from the model itself.
-AnalysisSetup setupFor(const Scene& s, bool defaultTweaks) {
-    AnalysisSetup setup;
-    setup.screenWidth = s.width;
-    setup.screenHeight = s.height;
-    setup.lens = s.lens;
-    setup.fwMinor = s.fwMinor;
-    setup.ceiling = s.ceiling ? 1 : 0;
-    setup.rear = s.rear ? 1 : 0;
-    for (const QPointF& t : PatternGeometry::automaticTargets(s.width, s.height))
-        setup.targets.emplace_back(static_cast<float>(t.x()), static_cast<float>(t.y()));
-    // Zero stored offsets: the virtual camera has no pen, so the pattern itself is the truth.
-    if (!defaultTweaks)
-        setup.storedOffsets.assign(20, cv::Point2f(0.0f, 0.0f));
-    return setup;
-}
-
 void pairingFloor(const Scene& s, const MappingModel& truth, const AnalysisSetup& setup, double& rms,
                   double& max) {
     const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
@@ -144,7 +129,8 @@ void pairingFloor(const Scene& s, const MappingModel& truth, const AnalysisSetup
 Outcome analyse(const Scene& s, const Frames& f, const MappingModel& truth, bool defaultTweaks = false,
                 AnalysisSetup::Faults faults = {}) {
     Outcome o;
-    AnalysisSetup setup = setupFor(s, defaultTweaks);
+    AnalysisSetup setup =
+        virtualScreenSetup(s.width, s.height, s.lens, s.fwMinor, s.ceiling, s.rear, defaultTweaks);
     setup.faults = faults;
     const AnalysisResult r = ::analyse({f.dark, f.bright, f.pattern}, setup);
     if (const char* dump = std::getenv("VEXARO_BENCH_DUMP")) {

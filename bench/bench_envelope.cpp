@@ -13,6 +13,7 @@
 // wall-clock one. VEXARO_BENCH_DUMP=DIR writes each analysed scene's normalised image there
 // (meant with --only); VEXARO_BENCH_TARGETS=1 prints, with --verbose, how far each found centre
 // lies from where the camera sees its element drawn.
+#include "VirtualScreenSetup.h"
 #include "analysis/DrawnPattern.h"
 #include "analysis/ImageAnalysis.h"
 #include "calibration/PatternGeometry.h"
@@ -195,21 +196,6 @@ void mappingError(const MappingModel& truth, const MappingModel& fitted, const I
 // same targets the analysis found: a target covered or out of view costs the fit accuracy near it
 // whatever the detection, and that loss is the scene's, not the analysis'. All 20 when the fit
 // from those alone is refused.
-AnalysisSetup setupFor(const Installation& s) {
-    AnalysisSetup setup;
-    setup.screenWidth = s.width;
-    setup.screenHeight = s.height;
-    setup.lens = s.lens;
-    setup.fwMinor = s.fwMinor;
-    setup.ceiling = s.ceiling ? 1 : 0;
-    setup.rear = s.rear ? 1 : 0;
-    for (const QPointF& t : PatternGeometry::automaticTargets(s.width, s.height))
-        setup.targets.emplace_back(static_cast<float>(t.x()), static_cast<float>(t.y()));
-    // Zero stored offsets: the virtual camera has no pen, so the pattern itself is the truth.
-    setup.storedOffsets.assign(20, cv::Point2f(0.0f, 0.0f));
-    return setup;
-}
-
 double pairingFloor(const Installation& s, const MappingModel& truth, const std::array<bool, 20>& found) {
     const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
     const PatternGeometry::AutomaticTargets targets = PatternGeometry::automaticTargets(s.width, s.height);
@@ -226,7 +212,8 @@ double pairingFloor(const Installation& s, const MappingModel& truth, const std:
                     cv::Point2f(static_cast<float>(cx), static_cast<float>(cy));
         }
     }
-    const AnalysisResult fit = fitDetections(perfect, setupFor(s));
+    const AnalysisResult fit =
+        fitDetections(perfect, virtualScreenSetup(s.width, s.height, s.lens, s.fwMinor, s.ceiling, s.rear));
     double rms = 1e9;
     if (fit.ok)
         mappingError(truth, MappingModel(fit.params), s, rms);
@@ -284,7 +271,9 @@ Outcome analyse(const Installation& s, const Frames& f, const MappingModel& trut
     Outcome o;
     const Clock::time_point started = Clock::now();
     const double cpuStarted = cpuMs();
-    const AnalysisResult r = ::analyse({f.dark, f.bright, f.pattern}, setupFor(s));
+    const AnalysisResult r =
+        ::analyse({f.dark, f.bright, f.pattern},
+                  virtualScreenSetup(s.width, s.height, s.lens, s.fwMinor, s.ceiling, s.rear));
     o.ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
     o.cpu = cpuMs() - cpuStarted;
     if (const char* dump = std::getenv("VEXARO_BENCH_DUMP"))

@@ -1,5 +1,6 @@
 // The settings window in each language: its texts, the right-to-left mirror, the language choice
 // and the font face a language starts with.
+#include "MainDlgTestFixture.h"
 #include "MainDlgWidgets.h"
 #include "services/LanguageTexts.h"
 #include "services/ParagraphDirection.h"
@@ -17,20 +18,9 @@ namespace {
 
 constexpr int arabicIndex = 0;
 
-class MainDlgLanguageTest : public ::testing::Test {
-protected:
-    void SetUp() override { texts.loadLanguage(LanguageTexts::englishIndex + 1); }
-    void TearDown() override { texts.loadLanguage(LanguageTexts::englishIndex + 1); }
-    LanguageTexts texts;
-};
-
-QString plain(const QTextEdit* edit) {
-    return edit->toPlainText();
-}
-
 } // namespace
 
-TEST_F(MainDlgLanguageTest, EnglishTexts) {
+TEST_F(MainDlgTest, EnglishTexts) {
     auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
     MainDlg dialog(&texts);
     dialog.applyLanguage();
@@ -80,7 +70,7 @@ TEST_F(MainDlgLanguageTest, EnglishTexts) {
         EXPECT_FALSE(text.isEmpty());
 }
 
-TEST_F(MainDlgLanguageTest, ArabicTextsMirrorTheGroupBoxesOnly) {
+TEST_F(MainDlgTest, ArabicTextsMirrorTheGroupBoxesOnly) {
     auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
     MainDlg dialog(&texts);
     texts.loadLanguage(arabicIndex + 1);
@@ -111,7 +101,7 @@ TEST_F(MainDlgLanguageTest, ArabicTextsMirrorTheGroupBoxesOnly) {
     EXPECT_EQ(ui->groupLens->layoutDirection(), Qt::LeftToRight);
 }
 
-TEST_F(MainDlgLanguageTest, ChoosingALanguageLoadsIt) {
+TEST_F(MainDlgTest, ChoosingALanguageLoadsIt) {
     auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
     MainDlg dialog(&texts);
     dialog.applyLanguage();
@@ -126,7 +116,7 @@ TEST_F(MainDlgLanguageTest, ChoosingALanguageLoadsIt) {
     EXPECT_EQ(dialog.font().family(), QStringLiteral("Tahoma"));
 }
 
-TEST_F(MainDlgLanguageTest, StartingInKoreanUsesTheKoreanFace) {
+TEST_F(MainDlgTest, StartingInKoreanUsesTheKoreanFace) {
     auto guard = FakeDisplays::install({QRect(0, 0, 1920, 1080)});
     texts.loadLanguage(15);
     MainDlg korean(&texts);

@@ -1,4 +1,5 @@
 #include "ui/MainDlg.h"
+#include "MainDlgTestFixture.h"
 #include "MainDlgWidgets.h"
 #include "services/LanguageTexts.h"
 #include "services/ParagraphDirection.h"
@@ -13,17 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class MainDlgTest : public ::testing::Test {
-protected:
-    void SetUp() override { texts.loadLanguage(LanguageTexts::englishIndex + 1); }
-    void TearDown() override { texts.loadLanguage(LanguageTexts::englishIndex + 1); }
-    LanguageTexts texts;
-};
-
-QString plain(const QTextEdit* edit) {
-    return edit->toPlainText();
-}
 
 // The design rectangles of the form, at 96 DPI.
 struct Designed {
