@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/SingleApplication.h"
+#include "device/LibusbTransport.h"
 #include "device/UsbTransport.h"
 #include "harness/SimulationSession.h"
 #include "platform/Pacing.h"
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
     if (simulate) {
         simulation = std::make_unique<SimulationSession>();
         transport = simulation->takeTransport();
+    } else {
+        transport = std::make_unique<LibusbTransport>();
     }
 
     int exitCode = 0;

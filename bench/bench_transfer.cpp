@@ -8,6 +8,7 @@
 // GUI thread's hand-over and slots, and the reads and writes into the simulated transport (the
 // counterpart of the libusb calls). The GUI thread waits in a blocking event loop, not a poll.
 #include "device/CamDevCtrl.h"
+#include "device/LibusbTransport.h"
 #include "device/PacketCodes.h"
 #include "platform/Pacing.h"
 #include "sim/SimulatedModule.h"
@@ -105,7 +106,7 @@ Figures measureUsbfs(double lossPercent) {
     EmulatedBus bus(options);
     ModuleDevice& module = bus.module();
     Figures f;
-    auto link = std::make_unique<CamDevCtrl>();
+    auto link = std::make_unique<CamDevCtrl>(std::make_unique<LibusbTransport>());
     if (!link->isDevicePresent(true) || !link->openDevice())
         return f;
     runUntil(*link, &CamDevCtrl::sigSetPrevTweak, 1, [](unsigned char*) {});

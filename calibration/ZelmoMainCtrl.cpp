@@ -5,6 +5,7 @@
 #include "calibration/RunFailure.h"
 #include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
+#include "device/LibusbTransport.h"
 #include "device/TargetCounts.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
@@ -22,7 +23,8 @@ ZelmoMainCtrl::ZelmoMainCtrl(LanguageTexts* languageTexts, std::unique_ptr<UsbTr
     , texts(languageTexts) {
     qRegisterMetaType<ModuleProblem>("ModuleProblem");
     qRegisterMetaType<PointingAccuracy>("PointingAccuracy");
-    camDev = std::make_unique<CamDevCtrl>(std::move(transport));
+    camDev =
+        std::make_unique<CamDevCtrl>(transport ? std::move(transport) : std::make_unique<LibusbTransport>());
     connectDevice();
     calibDlg = std::make_unique<CalibDlg>(texts);
     calibDlg->useInstallation(&settings);

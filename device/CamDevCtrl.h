@@ -1,10 +1,8 @@
 #pragma once
 
 #include "device/CalibParameterRecord.h"
-#include "device/ImageTransferHost.h"
 #include "device/ModuleProblem.h"
 #include "device/ReceivedReport.h"
-#include "device/ReceiverRuns.h"
 #include "device/UsbTransport.h"
 
 #include <QByteArray>
@@ -13,35 +11,34 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
-#include <mutex>
-#include <vector>
 
-class DeviceWatchClient;
 class DevicePacket;
+class DeviceWatchClient;
 class ImageReassembly;
 class PacketDispatcher;
+class PacketWriter;
 class ReceiveLoop;
+class ReceiverControl;
 class RegisterQueue;
 class ReportPacker;
 
-// The device link: USB transport and discovery, the receive thread, the command operations, the
-// register queue and image reassembly. Lives in the GUI thread; the watch thread and the receive
-// thread call into it as documented per operation.
+// The device link: it wires the transport, the writer, the receive thread and its dispatch, the
+// image reassembly and the register queue, and turns commands into packets. Lives in the GUI
+// thread; the watch thread opens the module through it.
 //
 // Hand-over to the GUI thread: the receive thread never emits a signal itself. Everything the
 // module said travels as one value (ReceivedReport, its bytes copied once) queued to this object;
 // in the GUI thread the bytes become a buffer that only the GUI thread touches, and the public
 // signal is emitted from there, so each slot sees one whole packet or frame.
-class CamDevCtrl : public QObject, private ImageTransferHost {
+class CamDevCtrl : public QObject {
     Q_OBJECT
 public:
-    // Takes the transport to use; nullptr selects libusb and hidapi.
-    explicit CamDevCtrl(std::unique_ptr<UsbTransport> transport = nullptr);
+    // The transport is the real USB stack or the simulated module's; the link owns it.
+    explicit CamDevCtrl(std::unique_ptr<UsbTransport> transport);
     ~CamDevCtrl() override;
 
-    // Discovery and the write path (watch thread, except sendPacket which any thread may call).
+    // Discovery and opening (watch thread).
     bool isDevicePresent(bool requireHid);
     // whyNot, when given, says why no module could be opened.
     bool openDevice(ModuleProblem* whyNot = nullptr);
@@ -51,9 +48,8 @@ public:
     void setReceiveMode(int mode);
     void startReceiver();
     void stopReceiver();
-    // Stops the receive thread and starts it again in the given mode, all under one lock, so that
-    // a reopen on the watch thread cannot slip in between (nor take the mode meanwhile). The mode
-    // is kept: a reopen restarts the receiver in it.
+    // Stops the receive thread and starts it again in the given mode; the mode is kept, so a
+    // reopen restarts the receiver in it.
     void restartReceiver(int mode);
 
     // Commands (GUI thread).
@@ -82,15 +78,15 @@ public:
     // The flow that asked for a calibration image has ended: the receive thread asks for no more
     // groups or parts of it.
     void cancelImageTransfer();
+    // The live frame the last sigNewFrame pointed into, as a value that shares its bytes (GUI
+    // thread); empty before the first frame.
+    QByteArray lastLiveFrame() const { return deliveredLiveFrame; }
 
     // Register queue and target counts.
     void queueRegisterWrite(std::uint16_t address, std::uint8_t value);
     void queueSensorGain(unsigned short gain);
     // The target counts of a calibration with this lens type.
     void setPointCounts(int lens);
-
-    // Writes one packet to the module under the process-wide send lock (any thread).
-    void sendPacket(const DevicePacket& packet);
 
     // Whether libusb started; every device operation does nothing without it.
     bool isUsbReady() const { return usbReady.load(); }
@@ -114,42 +110,21 @@ signals:
     void sigMCNextStep(int* buf, int len);
 
 private:
-    // Builds, sends and traces one command packet (some codes are not traced).
-    void sendCommand(std::uint32_t code, const void* payload = nullptr, int length = 0);
-    // A payload of little-endian uint32 values.
-    void sendU32Command(std::uint32_t code, std::initializer_list<std::uint32_t> values);
-    void closeHandle();
-    // Starts a run in the given mode on the current handle, with receiverLock held.
-    void startReceiverLocked(int mode);
-
-    // ImageTransferHost (receive thread).
-    void sendImageRequest(std::uint8_t imageId, std::uint8_t group) override;
-    void sendPartRequest(std::uint32_t imageId, std::uint32_t firstBlock, std::uint32_t lastBlock) override;
-    void liveFrameComplete(const std::uint8_t* frame, std::uint32_t size) override;
-    void acImageComplete(const std::uint8_t* image, std::uint32_t size) override;
-
-    using Kind = ReceivedReport::Kind;
+    void send(const DevicePacket& packet);
     // Any thread: queues the report to the GUI thread, where deliver emits its signal.
     void handOver(ReceivedReport report);
-    void handOverImage(Kind kind, const std::uint8_t* image, std::uint32_t size);
     void deliver(ReceivedReport& report);
 
     std::unique_ptr<UsbTransport> usb;
     std::atomic<bool> usbReady{false};
-    // The open device handle or 0; replaced only under the send lock, so no write uses a closed one.
-    std::atomic<UsbTransport::HandleRef> handle{0};
-
+    std::unique_ptr<PacketWriter> writer;
     std::unique_ptr<RegisterQueue> registers;
-    std::unique_ptr<ImageReassembly> images;
     std::unique_ptr<ReportPacker> reports;
+    std::unique_ptr<ImageReassembly> images;
     std::unique_ptr<PacketDispatcher> dispatcher;
     std::unique_ptr<ReceiveLoop> receiveLoop;
+    std::unique_ptr<ReceiverControl> receivers;
 
-    std::atomic<int> receiveMode{0};
-    std::mutex receiverLock; // guards receiverRuns (GUI and watch thread start and stop them)
-    ReceiverRuns receiverRuns;
-
-    std::array<std::uint8_t, 3> blackCapture{};
     std::atomic<int> liveStopped{1};
 
     // GUI-thread buffers that the pointer signals hand out; touched only in the GUI thread.

@@ -1,18 +1,25 @@
 #include "device/ImageReassembly.h"
 
+#include "device/CommandPackets.h"
 #include "device/DevicePacket.h"
-#include "device/ImageTransferHost.h"
 #include "device/PacketCodes.h"
+#include "device/PacketSender.h"
+#include "device/PacketSink.h"
+
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <cstring>
+
+Q_LOGGING_CATEGORY(lcReassembly, "vexaro.device.reassembly", QtWarningMsg)
 
 namespace {
 constexpr std::uint32_t postedFlag = 0x10000;
 }
 
-ImageReassembly::ImageReassembly(ImageTransferHost& transferHost)
-    : host(transferHost)
+ImageReassembly::ImageReassembly(PacketSender& requestSender, PacketSink& completedSink)
+    : requests(requestSender)
+    , completed(completedSink)
     , frameBuffer(frameBufferSize, 0) {
     missingRanges.reserve(acBlockCount);
 }
@@ -91,7 +98,7 @@ void ImageReassembly::onLivePacket(const DevicePacket& packet, int bytesRead) {
         if (liveBlockCount == 0)
             return;
         liveBlockCount = 0;
-        host.liveFrameComplete(frameBuffer.data(), liveFrameSize);
+        complete(true, liveFrameSize);
     }
 }
 
@@ -111,7 +118,7 @@ void ImageReassembly::onAcPacket(const DevicePacket& packet, int bytesRead) {
             break;
         if (groupIndex >= groupCount) {
             acActive = false;
-            host.acImageComplete(frameBuffer.data(), acFrameSize == 0 ? defaultAcImageSize : acFrameSize);
+            complete(false, acFrameSize == 0 ? defaultAcImageSize : acFrameSize);
             break;
         }
         collectMissingRanges(static_cast<std::uint32_t>(blocksPerGroup * groupIndex),
@@ -160,14 +167,14 @@ void ImageReassembly::onAcPacket(const DevicePacket& packet, int bytesRead) {
 void ImageReassembly::advanceGroup() {
     ++groupIndex;
     startAcImage(acImageId, static_cast<std::uint8_t>(groupIndex));
-    host.sendImageRequest(acImageId, static_cast<std::uint8_t>(groupIndex));
+    requests.send(CommandPackets::imageRequest(acImageId, static_cast<std::uint8_t>(groupIndex)));
 }
 
 void ImageReassembly::requestImagePart() {
     if (rangeCursor >= missingRanges.size())
         return;
     const Range& r = missingRanges[rangeCursor];
-    host.sendPartRequest(acImageId, r.first, r.second);
+    requests.send(CommandPackets::partRequest(acImageId, r.first, r.second));
 }
 
 void ImageReassembly::collectMissingRanges(std::uint32_t from, std::uint32_t to) {
@@ -194,4 +201,15 @@ void ImageReassembly::collectMissingRanges(std::uint32_t from, std::uint32_t to)
     }
     if (inRun)
         missingRanges.emplace_back(first, to - 1);
+}
+
+void ImageReassembly::complete(bool live, std::uint32_t size) {
+    if (size > frameBufferSize) {
+        qCWarning(lcReassembly) << "Image size beyond the frame buffer dropped:" << size;
+        return;
+    }
+    if (live)
+        completed.liveFrame(frameBuffer.data(), size);
+    else
+        completed.acImage(frameBuffer.data(), size);
 }

@@ -7,7 +7,8 @@
 #include <vector>
 
 class DevicePacket;
-class ImageTransferHost;
+class PacketSender;
+class PacketSink;
 
 // Reassembles live frames and auto-calibration images from image blocks into frameBuffer, and
 // drives the group-by-group fetch of calibration images with re-requests of missing ranges.
@@ -30,7 +31,8 @@ public:
     static constexpr int maxPartRounds = 16;
     using Range = std::pair<std::uint32_t, std::uint32_t>; // first, last block index, inclusive
 
-    explicit ImageReassembly(ImageTransferHost& host);
+    // Block requests go out through the sender; completed images go to the sink.
+    ImageReassembly(PacketSender& requests, PacketSink& completed);
 
     // Thread-safe posts from the GUI thread.
     void postLiveFill();
@@ -62,7 +64,11 @@ private:
     void markReceived(std::uint32_t block);
     void advanceGroup();
 
-    ImageTransferHost& host;
+    // Hands a completed image on; a size beyond the buffer (the module's word) is dropped.
+    void complete(bool live, std::uint32_t size);
+
+    PacketSender& requests;
+    PacketSink& completed;
     std::vector<std::uint8_t> frameBuffer;
     std::bitset<acBlockCount> blockReceived;
     std::vector<Range> missingRanges;

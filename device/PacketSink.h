@@ -16,4 +16,7 @@ public:
     virtual void mcDone() = 0;
     virtual void mcPatternEnd(int target, int length) = 0;
     virtual void mcInputPoints(const std::uint8_t* bytes200) = 0;
+    // A whole live frame or calibration image; size is at most the reassembly's buffer.
+    virtual void liveFrame(const std::uint8_t* frame, std::uint32_t size) = 0;
+    virtual void acImage(const std::uint8_t* image, std::uint32_t size) = 0;
 };

@@ -7,8 +7,9 @@
 
 using Kind = ReceivedReport::Kind;
 
-ReportPacker::ReportPacker(Post poster)
-    : post(std::move(poster)) {}
+ReportPacker::ReportPacker(Post poster, std::function<void()> beforeLive)
+    : post(std::move(poster))
+    , beforeLiveFrame(std::move(beforeLive)) {}
 
 void ReportPacker::pass(Kind kind, const void* data, int size, int length) {
     post({kind, data ? QByteArray(static_cast<const char*>(data), size) : QByteArray(), length});
@@ -44,4 +45,14 @@ void ReportPacker::mcPatternEnd(int target, int length) {
 
 void ReportPacker::mcInputPoints(const std::uint8_t* bytes200) {
     pass(Kind::mcInputPoints, bytes200, inputPointBytes);
+}
+
+void ReportPacker::liveFrame(const std::uint8_t* frame, std::uint32_t size) {
+    if (beforeLiveFrame)
+        beforeLiveFrame();
+    pass(Kind::liveFrame, frame, static_cast<int>(size));
+}
+
+void ReportPacker::acImage(const std::uint8_t* image, std::uint32_t size) {
+    pass(Kind::acImage, image, static_cast<int>(size));
 }

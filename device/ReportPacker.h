@@ -12,7 +12,8 @@ public:
     using Post = std::function<void(ReceivedReport)>;
     static constexpr int inputPointBytes = 200;
 
-    explicit ReportPacker(Post post);
+    // beforeLiveFrame runs on the receive thread as each live frame ends, before it is passed on.
+    explicit ReportPacker(Post post, std::function<void()> beforeLiveFrame = {});
 
     void firmwareVersion(const QString& text) override;
     void options(std::uint8_t ceiling, std::uint8_t rear, std::uint8_t finger, std::uint8_t lens) override;
@@ -21,9 +22,12 @@ public:
     void mcDone() override;
     void mcPatternEnd(int target, int length) override;
     void mcInputPoints(const std::uint8_t* bytes200) override;
+    void liveFrame(const std::uint8_t* frame, std::uint32_t size) override;
+    void acImage(const std::uint8_t* image, std::uint32_t size) override;
 
 private:
     void pass(ReceivedReport::Kind kind, const void* data = nullptr, int size = 0, int length = 0);
 
     Post post;
+    std::function<void()> beforeLiveFrame;
 };

@@ -1,7 +1,8 @@
 #include "device/ImageReassembly.h"
 #include "device/DevicePacket.h"
-#include "device/ImageTransferHost.h"
 #include "device/PacketCodes.h"
+#include "device/PacketSender.h"
+#include "device/PacketSink.h"
 
 #include <gtest/gtest.h>
 #include <tuple>
@@ -9,15 +10,27 @@
 
 namespace {
 
-// Records what the reassembly asks for and reports.
-class RecordingHost : public ImageTransferHost {
+// Records the request packets the reassembly sends, read back from their bytes, and the images
+// it reports.
+class RecordingHost : public PacketSender, public PacketSink {
 public:
-    void sendImageRequest(std::uint8_t id, std::uint8_t group) override { groups.emplace_back(id, group); }
-    void sendPartRequest(std::uint32_t id, std::uint32_t first, std::uint32_t last) override {
-        parts.emplace_back(id, first, last);
+    void send(const DevicePacket& p) override {
+        if (p.code() == CMD_AC_SENDIMG && p.length() == 2)
+            groups.emplace_back(p.u8(8), p.u8(9));
+        else if (p.code() == CMD_AC_SENDIMG_PART && p.length() == 12)
+            parts.emplace_back(p.u32(8), p.u32(12), p.u32(16));
+        else
+            ADD_FAILURE() << "unexpected packet " << p.code();
     }
-    void liveFrameComplete(const std::uint8_t*, std::uint32_t size) override { liveSizes.push_back(size); }
-    void acImageComplete(const std::uint8_t*, std::uint32_t size) override { acSizes.push_back(size); }
+    void liveFrame(const std::uint8_t*, std::uint32_t size) override { liveSizes.push_back(size); }
+    void acImage(const std::uint8_t*, std::uint32_t size) override { acSizes.push_back(size); }
+    void firmwareVersion(const QString&) override {}
+    void options(std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t) override {}
+    void storedRecord(const std::uint8_t*) override {}
+    void acNextStep() override {}
+    void mcDone() override {}
+    void mcPatternEnd(int, int) override {}
+    void mcInputPoints(const std::uint8_t*) override {}
 
     std::vector<std::pair<int, int>> groups;
     std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> parts;
@@ -44,7 +57,7 @@ DevicePacket end(std::uint32_t code) {
 class ImageReassemblyTest : public ::testing::Test {
 protected:
     RecordingHost host;
-    ImageReassembly images{host};
+    ImageReassembly images{host, host};
 
     void sendGroup(int group, const std::vector<int>& lost) {
         for (int b = 24 * group; b < 24 * group + 24; ++b) {
@@ -149,6 +162,18 @@ TEST_F(ImageReassemblyTest, LiveFrameEndsOnlyAfterBlocks) {
     EXPECT_EQ(images.frame()[496], 0xFF);
     images.onLivePacket(end(DAT_LIVE_IMGEND), DevicePacket::size);
     EXPECT_EQ(host.liveSizes.size(), 1u);
+}
+
+// The frame size is the module's word: a size past the buffer is never handed on to be copied.
+TEST_F(ImageReassemblyTest, ImageSizeBeyondTheBufferIsDropped) {
+    images.onLivePacket(block(DAT_LIVE_IMAGE, 0, 7, 504, ImageReassembly::frameBufferSize + 1),
+                        DevicePacket::size);
+    images.onLivePacket(end(DAT_LIVE_IMGEND), DevicePacket::size);
+    EXPECT_TRUE(host.liveSizes.empty());
+    images.onLivePacket(block(DAT_LIVE_IMAGE, 0, 7, 504, ImageReassembly::frameBufferSize),
+                        DevicePacket::size);
+    images.onLivePacket(end(DAT_LIVE_IMGEND), DevicePacket::size);
+    EXPECT_EQ(host.liveSizes, std::vector<std::uint32_t>{ImageReassembly::frameBufferSize});
 }
 
 TEST_F(ImageReassemblyTest, PostedImageStartResetsOnTheFeedingThread) {

@@ -2,6 +2,7 @@
 
 #include "device/CamDevCtrl.h"
 #include "device/DeviceWatchClient.h"
+#include "device/LibusbTransport.h"
 #include "device/PacketCodes.h"
 #include "module/ModuleDevice.h"
 #include "platform/Pacing.h"
@@ -34,7 +35,7 @@ protected:
         Pacing::setScale(1.0);
     }
     void makeBus(const EmulatedBus::Options& options = {}) { bus = std::make_unique<EmulatedBus>(options); }
-    void makeLink() { link = std::make_unique<CamDevCtrl>(); }
+    void makeLink() { link = std::make_unique<CamDevCtrl>(std::make_unique<LibusbTransport>()); }
     ModuleDevice& module(int index = 0) { return bus->module(index); }
     // Opens the module and waits until the connect sequence has reached it.
     void openLink() {
