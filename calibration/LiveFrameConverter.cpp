@@ -1,17 +1,30 @@
 #include "calibration/LiveFrameConverter.h"
 
-QImage LiveFrameConverter::convert(const unsigned char* grey, int size) {
+#include <cstring>
+
+namespace {
+void releaseFrame(void* frame) {
+    delete static_cast<QByteArray*>(frame);
+}
+} // namespace
+
+QImage LiveFrameConverter::share(const QByteArray& frame) {
+    if (frame.size() != greyBytes)
+        return QImage();
+    auto* kept = new QByteArray(frame); // shares the bytes; released with the last image copy
+    return QImage(reinterpret_cast<const uchar*>(kept->constData()), width, height, width,
+                  QImage::Format_Grayscale8, releaseFrame, kept);
+}
+
+QImage LiveFrameConverter::copy(const unsigned char* grey, int size) {
     if (!grey || size != greyBytes)
         return QImage();
-    if (rgb.empty())
-        rgb.resize(rgbBytes);
-    unsigned char* out = rgb.data();
-    for (int i = 0; i < greyBytes; ++i) {
-        const unsigned char g = grey[i];
-        out[0] = g;
-        out[1] = g;
-        out[2] = g;
-        out += 3;
+    QImage image(width, height, QImage::Format_Grayscale8);
+    if (image.bytesPerLine() == width) {
+        std::memcpy(image.bits(), grey, greyBytes);
+    } else {
+        for (int y = 0; y < height; ++y)
+            std::memcpy(image.scanLine(y), grey + y * width, width);
     }
-    return QImage(rgb.data(), width, height, width * 3, QImage::Format_RGB888);
+    return image;
 }

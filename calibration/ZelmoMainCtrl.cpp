@@ -2,6 +2,7 @@
 
 #include "calibration/CalibDlg.h"
 #include "calibration/FailureMessage.h"
+#include "calibration/LiveFrameConverter.h"
 #include "calibration/RunFailure.h"
 #include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
@@ -228,10 +229,13 @@ void ZelmoMainCtrl::slotSetPrevTweak(unsigned char* pEEPROM) {
     prevTweak = TweakRecord::fromEeprom(pEEPROM);
 }
 
-// One live frame: convert, hand it on, and only then ask for the next one, so at most one frame
-// is in flight and the device link never refills its buffer while this slot reads it.
+// One live frame: hand it on as an image that owns its bytes, and only then ask for the next one,
+// so at most one frame is in flight.
 void ZelmoMainCtrl::slotNewFrameReceived(unsigned char* buf, int size) {
-    const QImage image = liveFrames.convert(buf, size);
+    // The pointer is into the frame the device link holds: its bytes are shared, not copied.
+    const QByteArray held = camDev ? camDev->lastLiveFrame() : QByteArray();
+    const bool isHeld = held.constData() == reinterpret_cast<const char*>(buf) && held.size() == size;
+    const QImage image = isHeld ? LiveFrameConverter::share(held) : LiveFrameConverter::copy(buf, size);
     if (image.isNull())
         return; // a frame of the wrong size ends the stream: nothing more is requested
     emit sigUpdateAlignImage(image);

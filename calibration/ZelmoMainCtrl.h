@@ -5,7 +5,6 @@
 #include "calibration/FlowHost.h"
 #include "calibration/FlowLimits.h"
 #include "calibration/InstallationSettings.h"
-#include "calibration/LiveFrameConverter.h"
 #include "calibration/RatioCheckFlow.h"
 #include "calibration/TouchFlow.h"
 #include "calibration/TweakRecord.h"
@@ -171,7 +170,6 @@ private:
     TouchFlow touch{*this, limits};
     RatioCheckFlow ratioCheck{*this, limits};
     CalibrationFlow* running = nullptr; // one of the three, or none before the first start
-    LiveFrameConverter liveFrames;
     bool touchTesting = false; // the module was asked to track for the touch test
 
     friend class ZelmoMainCtrlProbe; // tests play the watch thread

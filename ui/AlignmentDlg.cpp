@@ -256,9 +256,9 @@ void AlignmentDlg::setGain(int position) {
 void AlignmentDlg::showLiveImage(const QImage& image) {
     if (!shown || !isVisible() || image.isNull())
         return;
-    // Deep copy: the image's buffer is reused by the next frame. A frame not yet painted is
-    // stale now and simply replaced.
-    pendingImage = image.copy();
+    // The image owns its bytes, so it is kept as it is. A frame not yet painted is stale now and
+    // simply replaced.
+    pendingImage = image;
     ++framesReceived;
     if (repaintTimer.isActive())
         return;

@@ -54,6 +54,12 @@ TEST_F(SimulatedRunTest, ModuleConnectsSettingsReachItAndShutDownLeavesItTrackin
         QSignalSpy frames(hub.controller(), &ZelmoMainCtrl::sigUpdateAlignImage);
         ui.pushView->click();
         ASSERT_EVENTUALLY_WITHIN(hub.alignmentView()->liveImagesShown() >= 10, 5000);
+        // A frame reaches the view over the very bytes the device link copied out of its receive
+        // buffer: copied once, grey, and owned by the image.
+        const QImage last = frames.last().at(0).value<QImage>();
+        EXPECT_EQ(last.format(), QImage::Format_Grayscale8);
+        EXPECT_EQ(last.constBits(),
+                  reinterpret_cast<const uchar*>(hub.controller()->device()->lastLiveFrame().constData()));
         ASSERT_EVENTUALLY_EQ(module.sensorGain(), 256u);
         QTest::keyClick(hub.alignmentView(), Qt::Key_F11);
         ASSERT_EVENTUALLY_EQ(module.commandCount(CMD_SET_MONO_BIN), 1);
