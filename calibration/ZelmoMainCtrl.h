@@ -170,7 +170,7 @@ private:
     TouchFlow touch{*this, limits};
     RatioCheckFlow ratioCheck{*this, limits};
     CalibrationFlow* running = nullptr; // one of the three, or none before the first start
-    bool touchTesting = false; // the module was asked to track for the touch test
+    bool touchTesting = false;          // the module was asked to track for the touch test
 
     friend class ZelmoMainCtrlProbe; // tests play the watch thread
 };
