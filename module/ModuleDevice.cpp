@@ -3,6 +3,7 @@
 #include "device/CalibParameterRecord.h"
 #include "device/ImageReassembly.h"
 #include "device/PacketCodes.h"
+#include "module/ImageBlocks.h"
 #include "module/MalformedPacket.h"
 #include "module/ScriptedPen.h"
 #include "module/SyntheticScene.h"
@@ -17,7 +18,6 @@ namespace {
 constexpr std::uint32_t acImageSize = ImageReassembly::defaultAcImageSize;
 constexpr std::uint32_t liveImageSize = ImageReassembly::liveImageSize;
 constexpr std::uint32_t groupBytes = ImageReassembly::groupBytes;
-constexpr std::uint32_t blockBytes = ImageReassembly::blockBytes;
 constexpr std::uint32_t blocksPerGroup = ImageReassembly::blocksPerGroup;
 constexpr std::uint32_t lastAcBlock = ImageReassembly::acBlockCount - 1;
 
@@ -31,9 +31,7 @@ long long threadCpuNs() {
 ModuleDevice::ModuleDevice()
     : pen(std::make_unique<ScriptedPen>())
     , frameSource(std::make_unique<SyntheticScene>())
-    , worker([this] { workerLoop(); }) {
-    StoredTuningRecord::writeLens(stored, opts.lens);
-}
+    , worker([this] { workerLoop(); }) {}
 
 ModuleDevice::~ModuleDevice() {
     stopWorker();
@@ -136,47 +134,7 @@ std::size_t ModuleDevice::pendingPackets(unsigned char endpoint) const {
     return (endpoint == ModuleUsb::liveEndpoint ? livePipe : replyPipe).size();
 }
 
-// ---- faults ----
-
-void ModuleDevice::setFault(SimFault fault, double value) {
-    faultSwitches.set(fault, value);
-}
-
-void ModuleDevice::clearFaults() {
-    faultSwitches.clear();
-}
-
-void ModuleDevice::setSeed(std::uint32_t seed) {
-    faultSwitches.seed(seed);
-}
-
 // ---- state ----
-
-void ModuleDevice::setFirmwareVersion(int major, int minor) {
-    std::lock_guard<std::mutex> l(stateLock);
-    fwMajor = major;
-    fwMinor = minor;
-}
-
-void ModuleDevice::setOptions(const Options& options) {
-    std::lock_guard<std::mutex> l(stateLock);
-    opts = options;
-}
-
-ModuleDevice::Options ModuleDevice::options() const {
-    std::lock_guard<std::mutex> l(stateLock);
-    return opts;
-}
-
-StoredTuningRecord::Bytes ModuleDevice::storedRecord() const {
-    std::lock_guard<std::mutex> l(stateLock);
-    return stored;
-}
-
-std::vector<std::uint8_t> ModuleDevice::lastCalibRecord() const {
-    std::lock_guard<std::mutex> l(stateLock);
-    return calibRecord;
-}
 
 std::vector<std::uint8_t> ModuleDevice::capturedImage(int id) const {
     std::lock_guard<std::mutex> l(stateLock);
@@ -190,48 +148,23 @@ int ModuleDevice::captureCount(int id) const {
     return it == captureCounts.end() ? 0 : it->second;
 }
 
-unsigned ModuleDevice::sensorGain() const {
-    std::lock_guard<std::mutex> l(stateLock);
-    const auto hi = registers.find(0x350A), lo = registers.find(0x350B);
-    return (hi == registers.end() ? 0u : hi->second) * 256u + (lo == registers.end() ? 0x40u : lo->second);
-}
-
-bool ModuleDevice::tracking() const {
-    std::lock_guard<std::mutex> l(stateLock);
-    return trackingOn;
-}
-
-bool ModuleDevice::trackCameraPoint(double cameraX, double cameraY, double& outX, double& outY) const {
-    std::lock_guard<std::mutex> l(stateLock);
-    return trackingModel.cameraToOutput(cameraX, cameraY, outX, outY);
-}
-
 void ModuleDevice::penTouched(double cameraX, double cameraY) {
     schedule(
         0,
         [this, cameraX, cameraY] {
-            CoordHandler h;
             double outX = 0.0;
             double outY = 0.0;
+            if (!memory.touchAt(cameraX, cameraY, outX, outY))
+                return;
+            CoordHandler h;
             {
                 std::lock_guard<std::mutex> l(stateLock);
-                if (!trackingOn || !trackingModel.cameraToOutput(cameraX, cameraY, outX, outY))
-                    return; // a module that does not track sends nothing
-                // A tip beyond the screen's edge (or a degenerate mapping) is no touch.
-                if (!(outX >= 0.0 && outX <= TrackingModel::outputWidth && outY >= 0.0 &&
-                      outY <= TrackingModel::outputHeight))
-                    return;
                 h = coordHandler;
             }
             if (h)
                 h(1, static_cast<int>(std::lround(outX)), static_cast<int>(std::lround(outY)));
         },
         false);
-}
-
-void ModuleDevice::setRatioError(double x, double y) {
-    std::lock_guard<std::mutex> l(stateLock);
-    trackingModel.setRatioError(x, y);
 }
 
 void ModuleDevice::setFrameSource(std::unique_ptr<FrameSource> source) {
@@ -252,30 +185,6 @@ void ModuleDevice::setCoordHandler(CoordHandler handler) {
 void ModuleDevice::setCalibAnswer(CalibAnswer a) {
     std::lock_guard<std::mutex> l(stateLock);
     calibAnswer = a;
-}
-
-int ModuleDevice::commandCount(std::uint32_t code) const {
-    return history.count(code);
-}
-
-std::vector<DevicePacket> ModuleDevice::receivedPackets() const {
-    return history.recent();
-}
-
-std::optional<DevicePacket> ModuleDevice::lastReceived(std::uint32_t code) const {
-    return history.last(code);
-}
-
-void ModuleDevice::clearCounters() {
-    history.clear();
-}
-
-int ModuleDevice::coordCount() const {
-    return coords.load();
-}
-
-double ModuleDevice::workerCpuMs() const {
-    return static_cast<double>(workerCpuNs.load()) / 1e6;
 }
 
 // ---- the module's thread ----
@@ -352,37 +261,13 @@ void ModuleDevice::answer(PacketPipe& pipe, const DevicePacket& packet, Kind kin
 void ModuleDevice::sendImageBlocks(PacketPipe& pipe, std::uint32_t code,
                                    const std::vector<std::uint8_t>& image, std::uint32_t first,
                                    std::uint32_t last) {
-    const auto size = static_cast<std::uint32_t>(image.size());
-    for (std::uint32_t b = first; b <= last; ++b) {
-        const std::uint32_t inGroup = (b % blocksPerGroup) * blockBytes;
-        const std::uint32_t offset = (b / blocksPerGroup) * groupBytes + inGroup;
-        if (offset >= size)
-            break;
-        const std::uint32_t n = std::min({blockBytes, groupBytes - inGroup, size - offset});
-        DevicePacket p;
-        p.setCode(code);
-        p.setLength(8 + n);
-        p.setU32(8, b);
-        p.setU32(12, size);
-        std::memcpy(p.data() + 16, image.data() + offset, n);
-        answer(pipe, p, Kind::Block);
-    }
-}
-
-FrameSource::Sensor ModuleDevice::currentSensor() const {
-    std::lock_guard<std::mutex> l(stateLock);
-    FrameSource::Sensor sensor;
-    const auto hi = registers.find(0x350A), lo = registers.find(0x350B);
-    sensor.gain =
-        (hi == registers.end() ? 0u : hi->second) * 256u + (lo == registers.end() ? 0x40u : lo->second);
-    sensor.blackLevel = blackLevel;
-    return sensor;
+    ImageBlocks::cut(code, image, first, last, [&](const DevicePacket& p) { answer(pipe, p, Kind::Block); });
 }
 
 void ModuleDevice::sendLiveFrame() {
     std::vector<std::uint8_t> frame(liveImageSize);
     {
-        const FrameSource::Sensor sensor = currentSensor();
+        const FrameSource::Sensor sensor = memory.sensor();
         std::lock_guard<std::mutex> l(sourceLock);
         frameSource->captureLive(sensor, frame.data());
     }
@@ -412,7 +297,7 @@ void ModuleDevice::answerOnceReleased(const DevicePacket& packet, std::function<
 void ModuleDevice::capture(FrameSource::Capture kind, int id, std::uint32_t endCode) {
     std::vector<std::uint8_t> image(acImageSize);
     {
-        const FrameSource::Sensor sensor = currentSensor();
+        const FrameSource::Sensor sensor = memory.sensor();
         std::lock_guard<std::mutex> l(sourceLock);
         frameSource->captureCalibration(kind, sensor, image.data());
     }
@@ -430,23 +315,10 @@ void ModuleDevice::capture(FrameSource::Capture kind, int id, std::uint32_t endC
 }
 
 void ModuleDevice::storeCalibRecord(const DevicePacket& request) {
-    const auto n = std::min<std::uint32_t>(request.length(), CalibParameterRecord::size);
-    const std::uint8_t* payload = request.data() + DevicePacket::headerSize;
+    memory.storeCalibRecord(request);
     CalibAnswer a;
     {
         std::lock_guard<std::mutex> l(stateLock);
-        calibRecord.assign(payload, payload + n);
-        calibRecord.resize(CalibParameterRecord::size, 0);
-        CalibParameterRecord::Applied applied;
-        CalibParameterRecord::parse(calibRecord.data(), calibRecord.size(), applied);
-        // The stored record keeps the tweak offsets of the last record that carried any, and its lens.
-        if (applied.tweakCount > 0)
-            StoredTuningRecord::writeTweaks(stored, applied.tweakCount, applied.tweaks.data());
-        StoredTuningRecord::writeLens(stored, static_cast<std::uint8_t>(applied.screen.lens));
-        trackingModel.loadRecord(calibRecord);
-        opts.ceiling = static_cast<std::uint8_t>(applied.screen.ceiling);
-        opts.rear = static_cast<std::uint8_t>(applied.screen.rear);
-        opts.lens = static_cast<std::uint8_t>(applied.screen.lens);
         a = calibAnswer;
     }
     if (a == CalibAnswer::ReadyEnd)
@@ -476,29 +348,18 @@ void ModuleDevice::handleRequest(const DevicePacket& r) {
         return;
     }
     switch (r.code()) {
-    case CMD_SENDVERSION: {
-        std::lock_guard<std::mutex> l(stateLock);
-        const std::uint8_t v[2] = {static_cast<std::uint8_t>(fwMajor), static_cast<std::uint8_t>(fwMinor)};
-        replyPipe.push({DevicePacket::make(DAT_VERSION, v, 2), DevicePacket::size}, answerConnection);
+    // The connect sequence's answers go out whatever the fault switches say.
+    case CMD_SENDVERSION:
+        replyPipe.push({memory.versionPacket(), DevicePacket::size}, answerConnection);
         break;
-    }
-    case CMD_SEND_OPTION: {
-        std::lock_guard<std::mutex> l(stateLock);
-        const std::uint8_t o[4] = {opts.ceiling, opts.rear, opts.finger, opts.lens};
-        replyPipe.push({DevicePacket::make(DAT_OPTION, o, 4), DevicePacket::size}, answerConnection);
+    case CMD_SEND_OPTION:
+        replyPipe.push({memory.optionPacket(), DevicePacket::size}, answerConnection);
         break;
-    }
-    case CMD_GET_EEPROM: {
-        std::lock_guard<std::mutex> l(stateLock);
-        replyPipe.push(
-            {DevicePacket::make(DAT_EEPROM, stored.data(), StoredTuningRecord::size), DevicePacket::size},
-            answerConnection);
+    case CMD_GET_EEPROM:
+        replyPipe.push({memory.eepromPacket(), DevicePacket::size}, answerConnection);
         break;
-    }
-    case CMD_AC_BLACK_START: {
-        std::lock_guard<std::mutex> l(stateLock);
-        blackLevel = r.u8(10);
-    }
+    case CMD_AC_BLACK_START:
+        memory.setBlackLevel(r.u8(10));
         capture(FrameSource::Capture::Black, AcImageId::black, RES_AC_BLACK_END);
         break;
     case CMD_AC_WHITE_START:
@@ -592,41 +453,28 @@ void ModuleDevice::handleRequest(const DevicePacket& r) {
             std::lock_guard<std::mutex> l(stateLock);
             h = coordHandler;
         }
-        double outX = r.u32(12);
-        double outY = r.u32(16);
-        {
-            // The injected touch leaves the module through the same output scaling as any touch.
-            std::lock_guard<std::mutex> l(stateLock);
-            trackingModel.deviceToOutput(outX, outY, outX, outY);
-        }
+        double outX = 0.0;
+        double outY = 0.0;
+        // The injected touch leaves the module through the same output scaling as any touch.
+        memory.deviceToOutput(r.u32(12), r.u32(16), outX, outY);
         if (h)
             h(static_cast<int>(r.u32(8)), static_cast<int>(std::lround(outX)),
               static_cast<int>(std::lround(outY)));
         break;
     }
-    case CMD_SET_FIX_COORD_RATIO: {
-        std::lock_guard<std::mutex> l(stateLock);
-        double ratio = 0.0;
-        std::memcpy(&ratio, r.data() + 12, sizeof ratio);
-        trackingModel.applyRatioFix(static_cast<int>(r.u32(8)), ratio);
+    case CMD_SET_FIX_COORD_RATIO:
+        memory.applyRatioFix(static_cast<int>(r.u32(8)), r.f64(12));
         break;
-    }
     case CMD_STOP_TRACKING:
-    case CMD_START_TRACKING: {
-        std::lock_guard<std::mutex> l(stateLock);
-        trackingOn = r.code() == CMD_START_TRACKING;
+    case CMD_START_TRACKING:
+        memory.setTracking(r.code() == CMD_START_TRACKING);
         break;
-    }
-    case CMD_IIC_WR: {
-        std::lock_guard<std::mutex> l(stateLock);
-        registers[r.u16(8)] = r.u8(10);
+    case CMD_IIC_WR:
+        memory.writeRegister(r.u16(8), r.u8(10));
         break;
-    }
-    case CMD_SET_FINGER_TOUCH_MODE: {
-        std::lock_guard<std::mutex> l(stateLock);
-        opts.finger = r.u32(8) != 0 ? 1 : 0;
+    case CMD_SET_FINGER_TOUCH_MODE:
+        memory.setFingerMode(r.u32(8) != 0);
         break;
-    }
     default:
         break; // applied silently: mono bin, image reverse, coordinate ratio, manual start and end
     }

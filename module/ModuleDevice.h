@@ -5,6 +5,7 @@
 #include "module/FaultInjector.h"
 #include "module/FrameSource.h"
 #include "module/ManualPenBehaviour.h"
+#include "module/ModuleMemory.h"
 #include "module/PacketPipe.h"
 #include "module/RequestHistory.h"
 #include "module/SimFault.h"
@@ -32,9 +33,7 @@
 class ModuleDevice {
 public:
     enum class CalibAnswer { ReadyEnd, PatternEnd, None };
-    struct Options {
-        std::uint8_t ceiling = 0, rear = 0, finger = 0, lens = 3;
-    };
+    using Options = ModuleMemory::Options;
     using CoordHandler = std::function<void(int a, int x, int y)>;
 
     using DropHandler = std::function<void()>;
@@ -74,31 +73,33 @@ public:
     std::size_t pendingPackets(unsigned char endpoint) const;
 
     // Faults.
-    void setFault(SimFault fault, double value = 1.0);
-    void clearFaults();
-    void setSeed(std::uint32_t seed);
+    void setFault(SimFault fault, double value = 1.0) { faultSwitches.set(fault, value); }
+    void clearFaults() { faultSwitches.clear(); }
+    void setSeed(std::uint32_t seed) { faultSwitches.seed(seed); }
 
     // The module's state.
-    void setFirmwareVersion(int major, int minor);
-    void setOptions(const Options& options);
-    Options options() const;
-    StoredTuningRecord::Bytes storedRecord() const;
-    std::vector<std::uint8_t> lastCalibRecord() const;
+    void setFirmwareVersion(int major, int minor) { memory.setFirmwareVersion(major, minor); }
+    void setOptions(const Options& options) { memory.setOptions(options); }
+    Options options() const { return memory.options(); }
+    StoredTuningRecord::Bytes storedRecord() const { return memory.storedRecord(); }
+    std::vector<std::uint8_t> lastCalibRecord() const { return memory.lastCalibRecord(); }
     // The image a capture command took (101 black, 102 white, 103 pattern); empty before that.
     std::vector<std::uint8_t> capturedImage(int id) const;
     // How many captures with this id the module has kept.
     int captureCount(int id) const;
-    unsigned sensorGain() const;
-    bool tracking() const;
+    unsigned sensorGain() const { return memory.sensorGain(); }
+    bool tracking() const { return memory.tracking(); }
 
     // Touch output once calibrated: what the module reports (4800 x 3000 output space) for a pen
     // tip its camera sees at a camera point; false before a calibration record is stored.
-    bool trackCameraPoint(double cameraX, double cameraY, double& outX, double& outY) const;
+    bool trackCameraPoint(double cameraX, double cameraY, double& outX, double& outY) const {
+        return memory.cameraToOutput(cameraX, cameraY, outX, outY);
+    }
     // The pen tip touched the screen where the camera sees it: while tracking and holding a record,
     // the module's thread reports the touch through the coordinate handler (as a press, a = 1).
     void penTouched(double cameraX, double cameraY);
     // The module's own scale error of its output axes, which the ratio check corrects (1 = none).
-    void setRatioError(double x, double y);
+    void setRatioError(double x, double y) { memory.setRatioError(x, y); }
 
     // Pluggable behaviour (called on the module's thread).
     void setFrameSource(std::unique_ptr<FrameSource> source);
@@ -112,15 +113,15 @@ public:
     // Counters for tests, bounded however long the session (see RequestHistory).
     static constexpr std::size_t recentCapacity = RequestHistory::recentCapacity;
     static constexpr std::size_t codeCapacity = RequestHistory::codeCapacity;
-    int commandCount(std::uint32_t code) const;
+    int commandCount(std::uint32_t code) const { return history.count(code); }
     // The most recent requests, oldest first (at most recentCapacity).
-    std::vector<DevicePacket> receivedPackets() const;
+    std::vector<DevicePacket> receivedPackets() const { return history.recent(); }
     // The last request with this code since clearCounters.
-    std::optional<DevicePacket> lastReceived(std::uint32_t code) const;
-    void clearCounters();
-    int coordCount() const;
+    std::optional<DevicePacket> lastReceived(std::uint32_t code) const { return history.last(code); }
+    void clearCounters() { history.clear(); }
+    int coordCount() const { return coords.load(); }
     // CPU time the module's thread has used, for benchmarks that subtract it.
-    double workerCpuMs() const;
+    double workerCpuMs() const { return static_cast<double>(workerCpuNs.load()) / 1e6; }
 
     // The fault switches, shared with the bus that hosts the module.
     FaultInjector& faults() { return faultSwitches; }
@@ -147,7 +148,6 @@ private:
     void sendLiveFrame();
     void answerOnceReleased(const DevicePacket& packet, std::function<bool()> holding,
                             std::chrono::steady_clock::time_point giveUp);
-    FrameSource::Sensor currentSensor() const;
     void capture(FrameSource::Capture kind, int id, std::uint32_t endCode);
     void storeCalibRecord(const DevicePacket& request);
     void schedule(int delayMs, std::function<void()> action, bool scaled);
@@ -156,17 +156,11 @@ private:
 
     FaultInjector faultSwitches;
 
-    mutable std::mutex stateLock; // guards the module state below and the pluggable behaviour
-    int fwMajor = 51, fwMinor = 12;
-    Options opts;
-    StoredTuningRecord::Bytes stored{};
-    std::vector<std::uint8_t> calibRecord;
+    ModuleMemory memory;
+
+    mutable std::mutex stateLock; // guards the captures below and the pluggable behaviour
     std::map<int, std::vector<std::uint8_t>> captured;
     std::map<int, int> captureCounts;
-    std::map<std::uint16_t, std::uint8_t> registers;
-    std::uint8_t blackLevel = 0;
-    bool trackingOn = true;
-    TrackingModel trackingModel;
     std::unique_ptr<ManualPenBehaviour> pen;
     CoordHandler coordHandler;
     CalibAnswer calibAnswer = CalibAnswer::ReadyEnd;
