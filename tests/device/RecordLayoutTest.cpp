@@ -22,31 +22,48 @@ void putI32(std::uint8_t* at, std::int32_t v) {
 
 } // namespace
 
-// What the tool builds is what the module applies: a round trip through the one layout.
-TEST(RecordLayoutTest, CalibRecordReadsBackWhatWasBuilt) {
-    double params[13];
-    for (int i = 0; i < 13; ++i)
-        params[i] = 0.5 * i - 3.0;
-    const std::vector<float> tweaks = pairs(20, -2.0f);
-    const auto in = CalibParameterRecord::Inputs::fitted(params, {1920, 1080, 1, 0, 3}, 250, 12)
-                        .withTweaks(20, tweaks.data());
-    const CalibParameterRecord::Bytes bytes = CalibParameterRecord::build(in);
-    EXPECT_EQ(bytes[104], 0x80);
-    EXPECT_EQ(bytes[105], 0x07);
+// A record written out byte by byte, independently of the layout's own constants: the tool
+// builds exactly these bytes, and the module reads them back as the values they stand for.
+TEST(RecordLayoutTest, CalibRecordMatchesBytesWrittenByHand) {
+    std::vector<int> expected(316, 0);
+    const auto put = [&expected](int at, std::initializer_list<int> bytes) {
+        for (int b : bytes)
+            expected[static_cast<std::size_t>(at++)] = b;
+    };
+    put(0, {0, 0, 0, 0, 0, 0, 0xF8, 0x3F});  // h0 = 1.5
+    put(64, {0, 0, 0, 0, 0, 0, 0x84, 0x40}); // cx = 640
+    put(96, {0, 0, 0, 0, 0, 0, 0xF0, 0xBF}); // k3 = -1
+    put(104, {0x80, 0x07, 0x38, 0x04});      // 1920 x 1080
+    put(108, {1, 0, 3});                     // ceiling, not rear, lens 3
+    put(112, {2, 0, 0, 0});                  // two offset pairs
+    put(116, {0, 0, 0x80, 0x3F, 0, 0, 0, 0xC0, 0, 0, 0x20, 0x41, 0, 0, 0x80, 0xBE}); // 1, -2, 10, -0.25
 
+    double params[13] = {};
+    params[0] = 1.5;
+    params[8] = 640.0;
+    params[12] = -1.0;
+    const float tweaks[4] = {1.0f, -2.0f, 10.0f, -0.25f};
+    const auto in =
+        CalibParameterRecord::Inputs::fitted(params, {1920, 1080, 1, 0, 3}, 250, 12).withTweaks(2, tweaks);
+    const CalibParameterRecord::Bytes bytes = CalibParameterRecord::build(in);
+    EXPECT_EQ(std::vector<int>(bytes.begin(), bytes.begin() + 316), expected);
+
+    CalibParameterRecord::Bytes handMade{};
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        handMade[i] = static_cast<std::uint8_t>(expected[i]);
     CalibParameterRecord::Applied applied;
-    ASSERT_TRUE(CalibParameterRecord::parse(bytes.data(), bytes.size(), applied));
-    for (int i = 0; i < 13; ++i)
-        EXPECT_EQ(applied.params[static_cast<std::size_t>(i)], params[i]) << i;
+    ASSERT_TRUE(CalibParameterRecord::parse(handMade.data(), handMade.size(), applied));
+    EXPECT_EQ(applied.params[0], 1.5);
+    EXPECT_EQ(applied.params[8], 640.0);
+    EXPECT_EQ(applied.params[12], -1.0);
     EXPECT_EQ(applied.screen.width, 1920);
     EXPECT_EQ(applied.screen.height, 1080);
     EXPECT_EQ(applied.screen.ceiling, 1);
     EXPECT_EQ(applied.screen.rear, 0);
     EXPECT_EQ(applied.screen.lens, 3);
-    ASSERT_EQ(applied.tweakCount, 20);
-    for (std::size_t i = 0; i < tweaks.size(); ++i)
-        EXPECT_EQ(applied.tweaks[i], tweaks[i]) << i;
-    EXPECT_EQ(applied.tweaks[40], 0.0f);
+    ASSERT_EQ(applied.tweakCount, 2);
+    EXPECT_EQ(std::vector<float>(applied.tweaks.begin(), applied.tweaks.begin() + 5),
+              (std::vector<float>{1.0f, -2.0f, 10.0f, -0.25f, 0.0f}));
 }
 
 TEST(RecordLayoutTest, CalibRecordParseIsBounded) {
