@@ -7,51 +7,48 @@
 #include "tests/support/FakeDisplays.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
-// The design rectangles of the form, at 96 DPI.
-struct Designed {
-    const char* name;
-    QRect rect;
-};
-const Designed designedRects[] = {
-    {"label", {0, 0, 560, 81}},
-    {"groupMode", {20, 90, 290, 91}},
-    {"radioPen", {20, 30, 260, 16}},
-    {"radioFinger", {20, 60, 260, 16}},
-    {"groupLanguage", {320, 90, 221, 91}},
-    {"labelUse", {10, 30, 111, 16}},
-    {"labelUseL", {125, 30, 90, 16}},
-    {"labelSel_1", {10, 60, 111, 16}},
-    {"comboLanguage", {125, 57, 90, 22}},
-    {"groupBasic", {20, 189, 520, 61}},
-    {"checkCeiling", {20, 30, 240, 16}},
-    {"checkRear", {260, 30, 250, 16}},
-    {"groupLens", {20, 258, 520, 61}},
-    {"labelSel_2", {20, 30, 111, 16}},
-    {"comboLens", {140, 27, 370, 22}},
-    {"groupAdjust", {20, 327, 520, 131}},
-    {"textEditInfo1", {30, 25, 470, 65}},
-    {"pushView", {160, 92, 210, 30}},
-    {"groupCalib", {20, 466, 520, 196}},
-    {"labelInfo3", {30, 25, 480, 20}},
-    {"textEditInfo3", {30, 50, 470, 100}},
-    {"pushAutoCalib", {16, 155, 115, 30}},
-    {"checkSemiAutoCalib", {137, 155, 135, 30}},
-    {"pushManualCalib", {276, 155, 115, 30}},
-    {"pushTouchTest", {397, 155, 107, 30}},
-    {"pushClearEEPROM", {20, 670, 101, 31}},
-    {"pushTCDebug", {180, 670, 31, 31}},
-    {"pushClose", {220, 670, 120, 30}},
-    {"labelFWVersion", {360, 667, 181, 16}},
-    {"labelSWVersion", {360, 687, 181, 16}},
-};
+// The design rectangles of the form at 96 DPI, read from the designer file itself.
+std::map<QString, QRect> designedRects() {
+    std::map<QString, QRect> rects;
+    QFile file(QStringLiteral(VEXARO_SOURCE_DIR "/ui/MainDlg.ui"));
+    if (!file.open(QIODevice::ReadOnly))
+        return rects;
+    QXmlStreamReader xml(&file);
+    QStringList widgets; // the enclosing widgets' names, innermost last
+    QString property;
+    std::map<QString, int> values;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        const QStringRef tag = xml.name();
+        if (xml.isStartElement()) {
+            if (tag == QLatin1String("widget"))
+                widgets.append(xml.attributes().value(QLatin1String("name")).toString());
+            else if (tag == QLatin1String("property"))
+                property = xml.attributes().value(QLatin1String("name")).toString();
+            else if (property == QLatin1String("geometry") && tag != QLatin1String("rect"))
+                values[tag.toString()] = xml.readElementText().toInt();
+        } else if (xml.isEndElement()) {
+            if (tag == QLatin1String("widget"))
+                widgets.removeLast();
+            else if (tag == QLatin1String("rect") && !widgets.isEmpty())
+                rects[widgets.last()] = QRect(values["x"], values["y"], values["width"], values["height"]);
+            else if (tag == QLatin1String("property"))
+                property.clear();
+        }
+    }
+    return rects;
+}
 
 QRect scaledRect(const QRect& r, double s) {
     return QRect(static_cast<int>(r.x() * s), static_cast<int>(r.y() * s), static_cast<int>(r.width() * s),
@@ -67,24 +64,40 @@ TEST_F(MainDlgTest, GeometryAt96And144Dpi) {
         auto guard = FakeDisplays::install({QRect(0, 0, 2560, 1440)}, dpi);
         MainDlg dialog(&texts);
         const double s = dpi / 96.0;
-        EXPECT_EQ(dialog.size(), QSize(static_cast<int>(560 * s), static_cast<int>(710 * s)));
+        const std::map<QString, QRect> designed = designedRects();
+        ASSERT_EQ(designed.count(QStringLiteral("MainDlg")), 1u);
+        ASSERT_GE(designed.size(), 30u) << "every widget of the form";
+        EXPECT_EQ(dialog.size(), scaledRect(designed.at(QStringLiteral("MainDlg")), s).size());
         EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
-        for (const Designed& d : designedRects) {
-            const QWidget* w = dialog.findChild<QWidget*>(QString::fromLatin1(d.name));
-            ASSERT_NE(w, nullptr) << d.name;
-            // The calibration buttons are placed by lens; the lens is 3 after construction. Check
-            // boxes, radio buttons and labels grow about their row's middle to what they need.
-            const QRect expected = scaledRect(d.rect, s);
+        const MainDlgWidgets form(dialog);
+        for (const auto& [name, rect] : designed) {
+            if (name == QLatin1String("MainDlg"))
+                continue;
+            const QWidget* w = dialog.findChild<QWidget*>(name);
+            ASSERT_NE(w, nullptr) << name.toStdString();
+            const std::string d = name.toStdString();
+            if (w == form.comboLens) {
+                // The lens list reaches from its label to the group's right margin.
+                EXPECT_EQ(w->y(), static_cast<int>(rect.y() * s)) << d;
+                EXPECT_GT(w->x(), form.labelSel_2->geometry().right()) << d;
+                EXPECT_EQ(form.groupLens->width() - w->geometry().right() - 1, static_cast<int>(10 * s)) << d;
+                continue;
+            }
+            // Check boxes, radio buttons and labels grow about their row's middle to what they need.
+            const QRect expected = scaledRect(rect, s);
             if (w->height() > expected.height() &&
                 (qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QLabel*>(w))) {
-                EXPECT_EQ(w->x(), expected.x()) << d.name;
-                EXPECT_EQ(w->width(), expected.width()) << d.name;
-                EXPECT_NEAR(w->geometry().center().y(), expected.center().y(), 1) << d.name;
-                EXPECT_EQ(w->height(), w->minimumSizeHint().height()) << d.name;
+                EXPECT_EQ(w->x(), expected.x()) << d;
+                EXPECT_EQ(w->width(), expected.width()) << d;
+                EXPECT_NEAR(w->geometry().center().y(), expected.center().y(), 1) << d;
+                EXPECT_EQ(w->height(), w->minimumSizeHint().height()) << d;
             } else {
-                EXPECT_EQ(w->geometry(), expected) << d.name;
+                EXPECT_EQ(w->geometry(), expected) << d;
             }
         }
+        // The language's name sits beside its label, on the label's row.
+        EXPECT_GT(form.labelUseL->x(), form.labelUse->geometry().right());
+        EXPECT_EQ(form.labelUseL->geometry().center().y(), form.labelUse->geometry().center().y());
         EXPECT_EQ(MainDlgWidgets(dialog).label->hasScaledContents(), s > 1.0);
         EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
     }
