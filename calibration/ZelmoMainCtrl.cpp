@@ -3,7 +3,6 @@
 #include "calibration/CalibDlg.h"
 #include "calibration/FailureMessage.h"
 #include "calibration/RunFailure.h"
-#include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
 #include "device/TargetCounts.h"
 #include "device/UsbTransport.h"
@@ -26,7 +25,11 @@ ZelmoMainCtrl::ZelmoMainCtrl(LanguageTexts* languageTexts, std::unique_ptr<UsbTr
     connectDevice();
     calibDlg = std::make_unique<CalibDlg>(texts);
     calibDlg->useInstallation(&settings);
+    calibDlg->useTouchCapture(&ratioCheck.touchCaptureArmed);
     connectCalibWindow();
+    automatic.reportOutcomesTo([this](const FlowOutcome& outcome) { flowEnded(automatic, outcome); });
+    touch.reportOutcomesTo([this](const FlowOutcome& outcome) { flowEnded(touch, outcome); });
+    ratioCheck.reportOutcomesTo([this](const FlowOutcome& outcome) { flowEnded(ratioCheck, outcome); });
 }
 
 ZelmoMainCtrl::~ZelmoMainCtrl() {
@@ -79,6 +82,9 @@ void ZelmoMainCtrl::connectCalibWindow() {
     connect(calibDlg.get(), SIGNAL(sigMCNextStepPointer()), this, SLOT(slotMCNextStepPointer()));
     connect(calibDlg.get(), SIGNAL(sigMCPrevStepPointer()), this, SLOT(slotMCPrevStepPointer()));
     connect(calibDlg.get(), SIGNAL(sigTouchEvent(int, int)), this, SLOT(slotTouchEvent(int, int)));
+    // Queued: the window reports from inside its paint, and the step that follows may repaint.
+    connect(calibDlg.get(), &CalibDlg::painted, this, &ZelmoMainCtrl::slotWindowPainted,
+            Qt::QueuedConnection);
 }
 
 void ZelmoMainCtrl::disconnectDevice() {
@@ -110,7 +116,7 @@ bool ZelmoMainCtrl::prepareStart() {
     StopTouchTest(); // the module's touches must not act on the calibration's windows
     if (running)
         running->halt();
-    touchCaptureArmed.store(false);
+    ratioCheck.touchCaptureArmed.store(false);
     currentRun.accuracy = PointingAccuracy();
     calibDlg->hide();
     camDev->setPointCounts(settings.lens);
@@ -154,16 +160,6 @@ void ZelmoMainCtrl::StopTouchTest() {
     touchTesting = false;
     if (camDev)
         camDev->setTracking(false);
-}
-
-void ZelmoMainCtrl::continueWithTouchPhase() {
-    runFlow(touch);
-    touch.start(true);
-}
-
-void ZelmoMainCtrl::continueAfterRecord() {
-    runFlow(ratioCheck);
-    ratioCheck.awaitAnswer();
 }
 
 void ZelmoMainCtrl::StartAlignmentDisplay() {
@@ -259,6 +255,11 @@ void ZelmoMainCtrl::OnTimerTouchEvent() {
         ratioCheck.touchTimedOut();
 }
 
+void ZelmoMainCtrl::slotWindowPainted() {
+    if (flowCanRun())
+        running->windowPainted();
+}
+
 void ZelmoMainCtrl::slotMCDone() {
     if (flowCanRun())
         running->penSeen();
@@ -327,7 +328,7 @@ bool ZelmoMainCtrl::recordSentThisRun() const {
 }
 
 void ZelmoMainCtrl::endRun(bool bDone) {
-    touchCaptureArmed.store(false);
+    ratioCheck.touchCaptureArmed.store(false);
     if (camDev)
         camDev->cancelImageTransfer();
     if (running) {
@@ -342,13 +343,46 @@ void ZelmoMainCtrl::endRun(bool bDone) {
         camDev->setTracking(false);
 }
 
-// The module stopped answering within a step's time limit: stopped as the user's Escape would stop
-// it, and the user is told the calibration failed and why: an image that did not arrive, or a
-// module that did not answer.
-void ZelmoMainCtrl::flowTimedOut(const CalibrationFlow& flow) {
+// A flow went idle with its outcome: the window goes for every end but a sent record (the ratio
+// check still catches touches on it), and the next flow starts or the user is told the result.
+void ZelmoMainCtrl::flowEnded(const CalibrationFlow& flow, const FlowOutcome& outcome) {
     if (&flow != running)
-        return; // only the running flow has a limit armed; anything else is stale
-    const int step = flow.state();
+        return; // only the running flow receives events or has a limit armed; anything else is stale
+    switch (outcome.kind) {
+    case FlowOutcome::Kind::Failed:
+        if (calibDlg)
+            calibDlg->hide();
+        showFailure(outcome.failure);
+        break;
+    case FlowOutcome::Kind::NeedsTouchPhase:
+        if (calibDlg)
+            calibDlg->hide();
+        runFlow(touch);
+        touch.start(true);
+        break;
+    case FlowOutcome::Kind::RecordSent:
+        runFlow(ratioCheck);
+        ratioCheck.awaitAnswer();
+        break;
+    case FlowOutcome::Kind::Done:
+        if (outcome.ratioChecked) {
+            FinishAutoCalibration(outcome.stored ? 1 : 0);
+        } else {
+            if (calibDlg)
+                calibDlg->hide();
+            slotSetCalibResult(outcome.stored ? 1 : 0);
+        }
+        break;
+    case FlowOutcome::Kind::TimedOut:
+        flowTimedOut(flow, outcome.step);
+        break;
+    }
+}
+
+// The module stopped answering within a step's time limit: the flow left it as the user's Escape
+// would, and the user is told the calibration failed and why: an image that did not arrive, or a
+// module that did not answer.
+void ZelmoMainCtrl::flowTimedOut(const CalibrationFlow& flow, int step) {
     qCInfo(lcController) << "time limit passed in flow step" << step;
     endRun(false);
     RunFailure failure;
@@ -376,7 +410,7 @@ void ZelmoMainCtrl::deviceLost() {
     const bool automaticRan = flowRan && running == &automatic;
     if (running)
         running->halt();
-    touchCaptureArmed.store(false);
+    ratioCheck.touchCaptureArmed.store(false);
     if (camDev) {
         camDev->cancelImageTransfer();
         // The alignment view closes with the module: the next open reads the replies again instead

@@ -4,6 +4,7 @@
 #include "calibration/CalibrationRun.h"
 #include "calibration/FlowHost.h"
 #include "calibration/FlowLimits.h"
+#include "calibration/FlowOutcome.h"
 #include "calibration/InstallationSettings.h"
 #include "calibration/LiveFrameConverter.h"
 #include "calibration/RatioCheckFlow.h"
@@ -25,7 +26,8 @@ class UsbTransport;
 
 // Sits between the settings hub and the module: owns the device link and the calibration window,
 // runs the device watcher, relays what the module reports and hands device and window events to
-// the calibration flow that runs (automatic, touch, or the ratio check after a record).
+// the calibration flow that runs (automatic, touch, or the ratio check after a record). Each flow
+// ends with a FlowOutcome, and the controller decides what follows.
 class ZelmoMainCtrl : public QObject, private DeviceWatchClient, private FlowHost {
     Q_OBJECT
 public:
@@ -71,6 +73,9 @@ public:
     int currentFlowStep() const { return running ? running->state() : 0; }
     // The flow in progress (nullptr when none ever ran); its state is the flow step.
     const CalibrationFlow* runningFlow() const { return running; }
+    // The touch phase (which target is current) and the ratio check (its touch capture flag).
+    const TouchFlow& touchPhase() const { return touch; }
+    RatioCheckFlow& ratioCheckFlow() { return ratioCheck; }
     const TweakRecord& storedTweaks() const { return prevTweak; }
     bool imageAnalysisIdle() const { return automatic.analysisIdle(); }
     bool watchRunning() const;
@@ -112,6 +117,7 @@ public slots:
     void slotMCDone();
     void slotSetCalibResult(int result);
     void slotCaliDlgWorkingDone(bool bDone);
+    void slotWindowPainted();
     void slotTouchEvent(int x, int y);
     void OnTimerTouchEvent();
 
@@ -130,12 +136,11 @@ private:
     CalibDlg& calibrationWindow() override { return *calibDlg; }
     CalibrationRun& run() override { return currentRun; }
     TweakRecord& tweakCache() override { return prevTweak; }
-    void continueWithTouchPhase() override;
-    void continueAfterRecord() override;
-    void showResult(int result) override { slotSetCalibResult(result); }
-    void finishAutomatic(int result) override { FinishAutoCalibration(result); }
-    void flowTimedOut(const CalibrationFlow& flow) override;
-    void showFailure(const RunFailure& failure) override;
+
+    // What follows a flow's end: the next flow, or the run's end with its message.
+    void flowEnded(const CalibrationFlow& flow, const FlowOutcome& outcome);
+    void flowTimedOut(const CalibrationFlow& flow, int step);
+    void showFailure(const RunFailure& failure);
 
     // Stops whatever ran and hides the window, with no message.
     void endRun(bool bDone);

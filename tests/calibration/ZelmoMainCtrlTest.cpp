@@ -248,18 +248,20 @@ TEST_F(ZelmoMainCtrlTest, ModuleLostDuringACalibrationEndsTheFlow) {
     ctrl.setLens(3);
     ctrl.StartMCalibration();
     ASSERT_EQ(ctrl.currentFlowStep(), 3);
-    touchCaptureArmed.store(true);
+    ctrl.ratioCheckFlow().touchCaptureArmed.store(true);
     ctrl.deviceLost();
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Vexaro is disconnected from the PC."));
     EXPECT_FALSE(ctrl.calibWindow() && ctrl.calibWindow()->isVisible());
-    EXPECT_FALSE(touchCaptureArmed.load());
+    EXPECT_FALSE(ctrl.ratioCheckFlow().touchCaptureArmed.load());
 
     // An automatic run fails for want of the module, and says so.
     boxes.clear();
     ctrl.StartACalibration();
+    ASSERT_TRUE(stepPainted(ctrl));
     ctrl.slotACNextStep();
+    ASSERT_TRUE(stepPainted(ctrl));
     ASSERT_EQ(ctrl.currentFlowStep(), 7);
     ctrl.deviceLost();
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
