@@ -213,8 +213,14 @@ void ZelmoMainCtrl::slotSetFWVersion(QString sVersion) {
     emit sigSetFWVersion(sVersion);
 }
 
+// The report sets the installation here; the settings window only shows it.
 void ZelmoMainCtrl::slotSetFWOption(unsigned char ceiling, unsigned char rear, unsigned char finger,
                                     unsigned char lens) {
+    reportedOptions = ModuleOptions{ceiling, rear, finger, lens};
+    setCeiling(ceiling != 0);
+    setRear(rear != 0);
+    if (reportedOptions.reportsLens())
+        setLens(reportedOptions.chosenLens());
     emit sigSetFWOption(ceiling, rear, finger, lens);
 }
 
@@ -420,6 +426,8 @@ void ZelmoMainCtrl::deviceLost() {
     }
     if (calibDlg)
         calibDlg->hide();
+    // The settings window shows the loss before a message box runs its own event loop.
+    emit sigChangeUIState(false);
     if (automaticRan) {
         qCDebug(lcController) << "module lost during an automatic calibration";
         RunFailure failure;
@@ -444,10 +452,12 @@ void ZelmoMainCtrl::setConnected(bool isOpen) {
     connected.store(isOpen);
 }
 
+// The loss is handled on the GUI thread, where the flows and the window live; the hub hears of it
+// from there.
 void ZelmoMainCtrl::reportAbsent() {
     openFailureShown.store(false); // the episode ends
     firmwareSupported.store(0);
-    emit sigChangeUIState(false);
+    QMetaObject::invokeMethod(this, &ZelmoMainCtrl::deviceLost, Qt::QueuedConnection);
 }
 
 void ZelmoMainCtrl::reportOpened() {

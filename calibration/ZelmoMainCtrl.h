@@ -7,6 +7,7 @@
 #include "calibration/FlowOutcome.h"
 #include "calibration/InstallationSettings.h"
 #include "calibration/LiveFrameConverter.h"
+#include "calibration/ModuleOptions.h"
 #include "calibration/RatioCheckFlow.h"
 #include "calibration/TouchFlow.h"
 #include "calibration/TweakRecord.h"
@@ -57,8 +58,11 @@ public:
     void deleteCalibWindow();
     CamDevCtrl* device() const { return camDev.get(); }
 
-    // How the module is installed; the settings hub sets it, the flows and the window read it.
+    // How the module is installed: taken from the module's report, changed by the settings hub at
+    // the user's choice; the flows and the window read it.
     const InstallationSettings& installation() const override { return settings; }
+    // The module's last report of its options, which the settings window shows.
+    const ModuleOptions& moduleOptions() const { return reportedOptions; }
     void setCeiling(bool ceiling) { settings.ceiling = ceiling ? 1 : 0; }
     void setRear(bool rear) { settings.rear = rear ? 1 : 0; }
     void setLens(int lens) { settings.lens = lens; }
@@ -86,8 +90,9 @@ public:
     // previousInForce says whether the module still holds the calibration it had before the run
     // (false once this run's record was sent).
     bool cancelCalibration(bool* previousInForce = nullptr);
-    // The module left the bus: a running flow ends, the user is told (an automatic run's failure
-    // message before its record, M19 later or in other flows) and nothing stays armed.
+    // The module left the bus (the watch thread's absent report, queued): a running flow ends and
+    // nothing stays armed; then the hub is told (sigChangeUIState(false)) and then the user (an
+    // automatic run's failure message before its record, M19 later or in other flows).
     void deviceLost();
 
 signals:
@@ -169,6 +174,7 @@ private:
     std::atomic<ModuleProblem> cycleProblem{ModuleProblem::openFailed};
     int fwMinor = 10;
     InstallationSettings settings;
+    ModuleOptions reportedOptions;
     TweakRecord prevTweak;
     CalibrationRun currentRun;
     FlowLimits limits; // before the flows, which keep a reference
