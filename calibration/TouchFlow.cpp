@@ -34,6 +34,7 @@ void TouchFlow::start(bool semiAutomatic) {
     window.PrepareDisplay(CalibDlg::Instruction);
     window.ComputeTargets(semiAutomatic ? CalibDlg::TargetSet::SemiAutomatic : CalibDlg::TargetSet::Manual);
     advance = false;
+    moduleInTargetInput = false;
     window.setTargetCount(targetCount());
     showTarget(0);
     window.ringOff();
@@ -45,6 +46,7 @@ void TouchFlow::start(bool semiAutomatic) {
 
 // The module switches to target input before it takes the next commands.
 void TouchFlow::armFirstTarget() {
+    moduleInTargetInput = true;
     host.deviceLink().startManualCalib();
     pauseThen(200, [this] {
         host.deviceLink().setImageReverse(0);
@@ -58,7 +60,8 @@ void TouchFlow::showTarget(int index) {
 }
 
 void TouchFlow::sendStopCommands(bool done) {
-    if (state() != TargetInput && state() != CheckingTouch)
+    // Closed before the window first painted: the module was never switched to target input.
+    if ((state() != TargetInput && state() != CheckingTouch) || !moduleInTargetInput)
         return;
     if (done)
         host.deviceLink().endManualCalib();

@@ -48,4 +48,5 @@ private:
 
     int target = 0;
     bool advance = false;
+    bool moduleInTargetInput = false; // told to start target input (after the first paint)
 };

@@ -63,6 +63,25 @@ INSTANTIATE_TEST_SUITE_P(Mountings, ManualMounting,
                                            Mounting{false, true}, Mounting{true, true}),
                          mountingName);
 
+// The module is switched to target input once the targets are on the screen: a window closed
+// before that sends it nothing, one closed after it cancels target input.
+TEST(TouchFlow, EscapeBeforeTheFirstPaintLeavesTheModuleAlone) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.module->clearCounters();
+    h.controller->StartMCalibration();
+    emit h.window()->sigCaliDlgWorkingDone(false);
+    ASSERT_TRUE(moduleSettled(h));
+    EXPECT_EQ(h.module->commandCount(CMD_MC_START), 0);
+    EXPECT_EQ(h.module->commandCount(CMD_MC_CANCEL), 0);
+
+    h.controller->StartMCalibration();
+    ASSERT_TRUE(eventsUntil([&] { return h.module->commandCount(CMD_MC_START) == 1; }));
+    emit h.window()->sigCaliDlgWorkingDone(false);
+    ASSERT_TRUE(moduleSettled(h));
+    EXPECT_EQ(h.module->commandCount(CMD_MC_CANCEL), 1);
+}
+
 TEST(TouchFlow, AnEarlyLiftReArmsTheSameTarget) {
     VirtualPen::Options pen;
     pen.liftEarlyOnce = {3, 9};
