@@ -7,7 +7,6 @@
 #include "calibration/FlowLimits.h"
 #include "calibration/ImageAnalysisJob.h"
 #include "calibration/InstallationSettings.h"
-#include "calibration/RunFailure.h"
 #include "device/CalibParameterRecord.h"
 #include "device/CamDevCtrl.h"
 #include "device/PacketCodes.h"
@@ -32,17 +31,21 @@ AutomaticFlow::~AutomaticFlow() = default;
 
 void AutomaticFlow::start(bool semiAutomatic) {
     CalibDlg& window = host.calibrationWindow();
-    CamDevCtrl& device = host.deviceLink();
-    const int lens = host.installation().lens;
     host.run().tuning = semiAutomatic;
     host.run().tuningFellBack = false;
     window.PrepareDisplay(CalibDlg::Black);
     window.ComputeTargets(CalibDlg::TargetSet::Automatic);
-    window.ShowAndWait();
-    device.setImageReverse(0);
-    enter(BlackCapture, limits.captureMs);
+    enter(BlackCapture);
+    window.showAndPaint();
+    whenPainted([this] { blackShown(); });
+}
+
+// The dark screen settles before the module is told to capture it.
+void AutomaticFlow::blackShown() {
+    const int lens = host.installation().lens;
     const int fwMinor = host.firmwareMinor();
-    // The dark screen settles before the module is told to capture it.
+    host.deviceLink().setImageReverse(0);
+    enter(BlackCapture, limits.captureMs);
     pauseThen(200, [this, lens, fwMinor] { host.deviceLink().startBlackCapture(lens, fwMinor); });
 }
 
@@ -96,11 +99,11 @@ void AutomaticFlow::moduleStepped() {
 // fetched while the new colour settles.
 void AutomaticFlow::blackCaptured() {
     disarm();
-    host.calibrationWindow().SetPaintModeAndWait(CalibDlg::White);
-    if (state() != BlackCapture)
-        return; // closed while the window repainted
-    stepStart.start();
-    requestImage(AcImageId::black, DarkImage);
+    host.calibrationWindow().repaintAs(CalibDlg::White);
+    whenPainted([this] {
+        stepStart.start();
+        requestImage(AcImageId::black, DarkImage);
+    });
 }
 
 // The module is told how long the new colour has already been on the screen.
@@ -111,11 +114,11 @@ void AutomaticFlow::darkImageIn() {
 
 void AutomaticFlow::whiteCaptured() {
     disarm();
-    host.calibrationWindow().SetPaintModeAndWait(CalibDlg::Pattern);
-    if (state() != WhiteCapture)
-        return;
-    stepStart.start();
-    requestImage(AcImageId::white, BrightImage);
+    host.calibrationWindow().repaintAs(CalibDlg::Pattern);
+    whenPainted([this] {
+        stepStart.start();
+        requestImage(AcImageId::white, BrightImage);
+    });
 }
 
 void AutomaticFlow::brightImageIn() {
@@ -154,10 +157,8 @@ void AutomaticFlow::patternImageIn() {
     input.stored = host.tweakCache();
     input.tuning = host.run().tuning;
     enter(Analysing, limits.analysisMs);
-    window.SetPaintModeAndWait(CalibDlg::Analysing);
-    if (state() != Analysing)
-        return; // closed while the window repainted
-    analysis->start(std::move(input));
+    window.repaintAs(CalibDlg::Analysing);
+    whenPainted([this, input] { analysis->start(input); });
 }
 
 bool AutomaticFlow::analysisIdle() const {
@@ -191,23 +192,20 @@ void AutomaticFlow::analysed() {
     run.detections = fit.rawPoints;
     if (fit.fellBack)
         run.tuningFellBack = true;
-    halt();
     if (!fit.ok) {
-        window.hide();
         RunFailure failure;
         failure.analysisCause = fit.failure.cause;
         failure.settings = settings;
         failure.details = out.details;
-        host.showFailure(failure);
+        finish(FlowOutcome::failed(failure));
         return;
     }
     if (run.tuning) {
-        window.hide();
-        host.continueWithTouchPhase();
+        finish(FlowOutcome::needsTouchPhase());
         return;
     }
     host.deviceLink().setCalibParameter(CalibParameterRecord::Inputs::fitted(
         fit.params.data(), {screen.width(), screen.height(), settings.ceiling, settings.rear, settings.lens},
         fit.rowLimit, fwMinor));
-    host.continueAfterRecord();
+    finish(FlowOutcome::recordSent());
 }

@@ -10,7 +10,8 @@ class ImageAnalysisJob;
 
 // Automatic and semi-automatic calibration up to the record: black, white and pattern are put up
 // in turn, the module captures each, the three images are fetched and analysed. A semi-automatic
-// run goes on to the touch phase, an automatic one sends the record.
+// run ends needing the touch phase, an automatic one with its record sent; a failed analysis ends
+// the run. Each new screen colour is waited for by the window's paint, not by a spinning loop.
 class AutomaticFlow : public CalibrationFlow {
 public:
     enum State {
@@ -38,6 +39,7 @@ public:
     bool analysisIdle() const;
 
 private:
+    void blackShown();
     void blackCaptured();
     void darkImageIn();
     void whiteCaptured();

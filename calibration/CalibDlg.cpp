@@ -2,19 +2,16 @@
 
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
-#include "calibration/TouchCapture.h"
 #include "platform/DisplayProvider.h"
 #include "platform/Platform.h"
 #include "services/GuidanceText.h"
 #include "services/LanguageTexts.h"
 
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLoggingCategory>
-#include <QMutexLocker>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -30,8 +27,8 @@ constexpr int penHalf = 56;
 constexpr int ringTickMs = 20;
 constexpr int ringStepDegrees = 36;
 constexpr int glideMs = 400;
-// A repaint wait gives up after this many 1 ms event-loop passes.
-constexpr int maxWaitPasses = 31;
+// A requested paint is reported after this long even when none came (a hidden window paints not).
+constexpr int paintFallbackMs = 31;
 
 QPointF asFloat32(double x, double y) {
     return QPointF(static_cast<float>(x), static_cast<float>(y));
@@ -74,6 +71,11 @@ CalibDlg::CalibDlg(LanguageTexts* languageTexts, QWidget* parent)
     ringTimer->setInterval(ringTickMs);
     connect(ringTimer.get(), &QTimer::timeout, this, &CalibDlg::OnTimer);
 
+    paintFallback = std::make_unique<QTimer>();
+    paintFallback->setSingleShot(true);
+    paintFallback->setInterval(paintFallbackMs);
+    connect(paintFallback.get(), &QTimer::timeout, this, &CalibDlg::reportPainted);
+
     setAttribute(Qt::WA_AcceptTouchEvents);
     installEventFilter(this);
 }
@@ -81,6 +83,8 @@ CalibDlg::CalibDlg(LanguageTexts* languageTexts, QWidget* parent)
 CalibDlg::~CalibDlg() {
     ringTimer->stop();
     ringTimer.reset();
+    paintFallback->stop();
+    paintFallback.reset();
     penAnimation->stop();
     penAnimation.reset();
 }
@@ -145,49 +149,33 @@ void CalibDlg::ComputeTargets(TargetSet set) {
         pen->setGeometry(penRect(targets[0]));
 }
 
-// Spins 1 ms local event loops while the flag is set, so that a pending paint can happen.
-void CalibDlg::waitWhileSet(const unsigned char& flag) {
-    for (int pass = 0; pass < maxWaitPasses && flag != 0; ++pass) {
-        QEventLoop loop;
-        QTimer::singleShot(1, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
+void CalibDlg::requestPaint() {
+    paintPending = true;
+    paintFallback->start();
 }
 
-void CalibDlg::ShowAndWait() {
-    waitWhileSet(paintBusy);
-    paintBusy = 1;
-    waitWhileSet(paintPending);
-    paintPending = 1;
+void CalibDlg::reportPainted() {
+    if (!paintPending)
+        return;
+    paintPending = false;
+    paintFallback->stop();
+    emit painted();
+}
+
+void CalibDlg::showAndPaint() {
+    requestPaint();
     show();
-    waitWhileSet(paintPending);
-    paintBusy = 0;
 }
 
-void CalibDlg::SetPaintModeAndWait(int paintModeValue) {
-    waitWhileSet(paintBusy);
-    paintBusy = 1;
-    waitWhileSet(paintPending);
-    paintPending = 1;
+void CalibDlg::repaintAs(int paintModeValue) {
     if (paintModeValue != KeepMode)
         mode = paintModeValue;
+    requestPaint();
     update();
-    waitWhileSet(paintPending);
-    paintBusy = 0;
 }
 
 void CalibDlg::useInstallation(const InstallationSettings* settings) {
     installation = settings;
-}
-
-bool CalibDlg::advanceReady() const {
-    QMutexLocker lock(&advanceLock);
-    return ready;
-}
-
-void CalibDlg::setAdvanceReady(bool value) {
-    QMutexLocker lock(&advanceLock);
-    ready = value;
 }
 
 void CalibDlg::ringOn() {
@@ -230,12 +218,11 @@ void CalibDlg::OnTimer() {
         paintRings(QColor(255, 0, 0), ringDegrees);
     } else {
         paintRings(Qt::white, 360);
-        // Completed: report once; the controller's answer switches the ring off and moves on. A
-        // timer left running would report the same completion every tick until then.
+        // Completed: report once; the flow's answer switches the ring off and moves on. A timer
+        // left running would report the same completion every tick until then.
         ringTimer->stop();
         qCDebug(lcCalibWindow) << "ring complete on target" << currentTarget + 1 << "of" << touchTargetCount;
-        if (currentTarget < touchTargetCount)
-            emit sigMCNextStepPointer();
+        emit sigMCNextStepPointer();
     }
     pen->update();
 }
@@ -290,7 +277,7 @@ void CalibDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CalibDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (!touchCaptureArmed.load())
+    if (!touchCapture || !touchCapture->load())
         return QDialog::eventFilter(watched, event);
     const QEvent::Type type = event->type();
     if (type != QEvent::TouchBegin && type != QEvent::TouchUpdate && type != QEvent::TouchEnd)
@@ -305,7 +292,7 @@ bool CalibDlg::eventFilter(QObject* watched, QEvent* event) {
             continue;
         const QPoint local(static_cast<int>(point.pos().x()), static_cast<int>(point.pos().y()));
         const QPoint global = target->mapToGlobal(local);
-        touchCaptureArmed.store(false);
+        touchCapture->store(false);
         emit sigTouchEvent(global.x(), global.y());
     }
     return true;
@@ -444,7 +431,7 @@ void CalibDlg::paintEvent(QPaintEvent*) {
     default:
         break;
     }
-    paintPending = 0;
+    reportPainted();
 }
 
 // Alt+F4 or the window manager's close ends the calibration as Escape does; hiding alone would

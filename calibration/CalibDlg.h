@@ -5,11 +5,11 @@
 
 #include <QDialog>
 #include <QImage>
-#include <QMutex>
 #include <QPixmap>
 #include <QPointF>
 #include <QSize>
 #include <array>
+#include <atomic>
 #include <memory>
 
 class LanguageTexts;
@@ -19,7 +19,8 @@ class QPushButton;
 class QTimer;
 
 // The frameless full-screen window of a calibration: black, white, the target pattern, or the
-// instruction picture with the pen picture and progress ring of the touch phases.
+// instruction picture with the pen picture and progress ring of the touch phases. It draws what
+// the running flow tells it (which target is current) and reports each requested paint.
 class CalibDlg : public QDialog {
     Q_OBJECT
 public:
@@ -40,19 +41,22 @@ public:
     // Automatic: pen hidden, 20 targets row by row. Manual: pen shown, 16 targets column by column.
     // Semi-automatic: pen shown, the 20 automatic targets numbered column by column.
     void ComputeTargets(TargetSet set);
-    // Show, and return once the first paint happened (or after about 31 ms).
-    void ShowAndWait();
-    // Mode 0..3 changes what is painted, KeepMode repaints; returns once painted.
-    void SetPaintModeAndWait(int mode);
+    // Shows the window; painted() follows its first paint (or about 31 ms, when no paint comes).
+    void showAndPaint();
+    // Mode 0..3 changes what is painted, KeepMode repaints; painted() follows as above.
+    void repaintAs(int mode);
+    bool paintRequested() const { return paintPending; }
 
-    int targetIndex() const { return currentTarget; }
-    void setTargetIndex(int index) { currentTarget = index; }
+    // The target the touch flow made current, drawn with the pen picture and counted as "n / m".
+    int shownTarget() const { return currentTarget; }
+    void showTarget(int index) { currentTarget = index; }
     int targetCount() const { return touchTargetCount; }
     void setTargetCount(int count) { touchTargetCount = count; }
-    void stepTargetIndex(int delta) { currentTarget += delta; }
 
-    bool advanceReady() const;
-    void setAdvanceReady(bool ready);
+    // The ratio check's capture flag, borrowed from the flow that owns it (the controller's,
+    // which outlives the window): while set, the next touch release is reported as sigTouchEvent
+    // and the flag cleared.
+    void useTouchCapture(std::atomic<bool>* armed) { touchCapture = armed; }
 
     void ringOn();
     void ringOff();
@@ -89,6 +93,9 @@ signals:
     void sigMCNextStepPointer();
     void sigMCPrevStepPointer();
     void sigTouchEvent(int x, int y);
+    // What showAndPaint or repaintAs asked for is on the screen; once a request, emitted from the
+    // paint itself (receivers that act on the window queue it).
+    void painted();
 
 public slots:
     void OnTimer();
@@ -104,7 +111,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void waitWhileSet(const unsigned char& flag);
+    void requestPaint();
+    void reportPainted();
     void paintInstruction(QPainter& painter);
     void paintTitle(QPainter& painter, const QRect& band);
     void paintAnalysing(QPainter& painter);
@@ -118,6 +126,8 @@ private:
     QPushButton* leftButton = nullptr;
     std::unique_ptr<QPropertyAnimation> penAnimation;
     std::unique_ptr<QTimer> ringTimer;
+    std::unique_ptr<QTimer> paintFallback;     // painted() even when no paint comes (hidden window)
+    std::atomic<bool>* touchCapture = nullptr; // borrowed
 
     TargetList targets{};
     int currentTarget = 0;
@@ -125,12 +135,9 @@ private:
     int mode = Black;
     int screenWidth = 0;
     int screenHeight = 0;
-    unsigned char paintPending = 0;
-    unsigned char paintBusy = 0;
+    bool paintPending = false;
     bool ringActive = false;
     int ringDegrees = 0;
-    mutable QMutex advanceLock; // guards ready
-    bool ready = false;
     QImage instructionImage;
     QImage penArt; // the pen drawing of the instruction picture, unscaled
     QString hintText;

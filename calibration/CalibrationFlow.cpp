@@ -1,6 +1,5 @@
 #include "calibration/CalibrationFlow.h"
 
-#include "calibration/FlowHost.h"
 #include "platform/Pacing.h"
 
 #include <QLoggingCategory>
@@ -33,6 +32,7 @@ void CalibrationFlow::enter(int state, int limitMs) {
     if (state != left) {
         pauseTimer.stop();
         resume = nullptr;
+        afterPaint = nullptr;
         leaving(left);
     }
     if (limitMs > 0)
@@ -56,7 +56,31 @@ void CalibrationFlow::pauseThen(int milliseconds, std::function<void()> next) {
     pauseTimer.start(static_cast<int>(Pacing::scaledMicroseconds(milliseconds) / 1000));
 }
 
+void CalibrationFlow::whenPainted(std::function<void()> next) {
+    afterPaint = std::move(next);
+}
+
+void CalibrationFlow::windowPainted() {
+    if (!afterPaint)
+        return;
+    const std::function<void()> next = std::move(afterPaint);
+    afterPaint = nullptr;
+    next();
+}
+
+void CalibrationFlow::finish(const FlowOutcome& outcome) {
+    if (!isRunning())
+        return;
+    halt();
+    if (outcomeSink)
+        outcomeSink(outcome);
+}
+
+// The module is left as the user's Escape would leave it before the run is reported timed out.
 void CalibrationFlow::timedOut() {
-    if (isRunning())
-        host.flowTimedOut(*this);
+    if (!isRunning())
+        return;
+    const int step = state();
+    sendStopCommands(false);
+    finish(FlowOutcome::timedOut(step));
 }

@@ -5,7 +5,6 @@
 #include "calibration/CoordinateRatio.h"
 #include "calibration/FlowHost.h"
 #include "calibration/FlowLimits.h"
-#include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
 
 #include <QLoggingCategory>
@@ -28,7 +27,7 @@ void RatioCheckFlow::moduleStepped() {
         if (touchIndex < 2)
             sendTouch(touchIndex);
         else
-            finish();
+            correctRatio();
     }
 }
 
@@ -36,9 +35,7 @@ void RatioCheckFlow::moduleStepped() {
 void RatioCheckFlow::targetOrPoints(const int* /*buf*/, int /*len*/) {
     if (state() != RecordSent)
         return;
-    halt();
-    host.calibrationWindow().hide();
-    host.showResult(host.run().fitOk);
+    finish(FlowOutcome::done(host.run().fitOk));
 }
 
 // The window reports the next touch release, and the module is asked to inject a touch at a known
@@ -60,20 +57,20 @@ void RatioCheckFlow::touchArrived(int x, int y) {
         moduleStepped();
 }
 
-void RatioCheckFlow::finish() {
+void RatioCheckFlow::correctRatio() {
     const QSize screen = host.calibrationWindow().screenSize();
     const CoordinateRatio::Correction c =
         CoordinateRatio::compute(measured[0], measured[1], screen.width(), screen.height());
     qCDebug(lcRatio) << "coordinate ratio: mode" << c.mode << "ratio" << c.ratio;
     host.deviceLink().setFixCoordRatio(c.mode, c.ratio);
-    host.finishAutomatic(host.run().fitOk);
+    finish(FlowOutcome::done(host.run().fitOk, true));
 }
 
 void RatioCheckFlow::touchTimedOut() {
     disarm();
     touchCaptureArmed.store(false);
     host.deviceLink().setFixCoordRatio(0, 0.0);
-    host.finishAutomatic(host.run().fitOk);
+    finish(FlowOutcome::done(host.run().fitOk, true));
 }
 
 void RatioCheckFlow::timedOut() {

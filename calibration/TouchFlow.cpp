@@ -31,25 +31,37 @@ int TouchFlow::targetCount() const {
 
 void TouchFlow::start(bool semiAutomatic) {
     CalibDlg& window = host.calibrationWindow();
-    CamDevCtrl& device = host.deviceLink();
     window.PrepareDisplay(CalibDlg::Instruction);
     window.ComputeTargets(semiAutomatic ? CalibDlg::TargetSet::SemiAutomatic : CalibDlg::TargetSet::Manual);
-    window.setTargetIndex(0);
+    advance = false;
+    moduleInTargetInput = false;
     window.setTargetCount(targetCount());
+    showTarget(0);
     window.ringOff();
     window.clearHint();
-    window.ShowAndWait();
     enter(TargetInput);
-    device.startManualCalib();
-    // The module switches to target input before it takes the next commands.
+    window.showAndPaint();
+    whenPainted([this] { armFirstTarget(); });
+}
+
+// The module switches to target input before it takes the next commands.
+void TouchFlow::armFirstTarget() {
+    moduleInTargetInput = true;
+    host.deviceLink().startManualCalib();
     pauseThen(200, [this] {
         host.deviceLink().setImageReverse(0);
         pauseThen(200, [this] { host.deviceLink().startManualPattern(0); });
     });
 }
 
+void TouchFlow::showTarget(int index) {
+    target = index;
+    host.calibrationWindow().showTarget(index);
+}
+
 void TouchFlow::sendStopCommands(bool done) {
-    if (state() != TargetInput && state() != CheckingTouch)
+    // Closed before the window first painted: the module was never switched to target input.
+    if ((state() != TargetInput && state() != CheckingTouch) || !moduleInTargetInput)
         return;
     if (done)
         host.deviceLink().endManualCalib();
@@ -61,31 +73,31 @@ void TouchFlow::sendStopCommands(bool done) {
 void TouchFlow::penSeen() {
     if (state() != TargetInput)
         return;
-    host.calibrationWindow().setAdvanceReady(false);
+    advance = false;
     host.calibrationWindow().ringOn();
 }
 
-// The ring completed: the window moves on to the next target.
+// The ring completed: the window moves on to the next target (none after the last).
 void TouchFlow::ringCompleted() {
-    if (state() != TargetInput)
+    if (state() != TargetInput || target >= targetCount())
         return;
     CalibDlg& window = host.calibrationWindow();
-    window.setAdvanceReady(true);
+    advance = true;
     window.clearHint();
     window.ringOff();
-    window.stepTargetIndex(1);
+    showTarget(target + 1);
     window.animateForward();
 }
 
 void TouchFlow::stepBack() {
     CalibDlg& window = host.calibrationWindow();
-    if (state() != TargetInput || window.targetIndex() == 0)
+    if (state() != TargetInput || target == 0)
         return;
-    window.setAdvanceReady(true);
+    advance = true;
     window.ringOff();
-    window.stepTargetIndex(-1);
+    showTarget(target - 1);
     window.animateBack();
-    moveOn(window.targetIndex()); // the target gone back to is armed again, nothing judged
+    moveOn(target); // the target gone back to is armed again, nothing judged
 }
 
 void TouchFlow::targetOrPoints(const int* buf, int len) {
@@ -107,8 +119,8 @@ void TouchFlow::targetOrPoints(const int* buf, int len) {
 void TouchFlow::targetFinished(int reported) {
     CalibDlg& window = host.calibrationWindow();
     CamDevCtrl& device = host.deviceLink();
-    if (window.advanceReady()) {
-        const int i = window.targetIndex();
+    if (advance) {
+        const int i = target;
         if (i - 1 >= TouchPrediction::freeTouches && i - 1 < targetCount()) {
             device.getInputPoints();
             enter(CheckingTouch, limits.moduleReplyMs);
@@ -118,22 +130,20 @@ void TouchFlow::targetFinished(int reported) {
     } else {
         window.ringOff();
         window.showHint(LanguageTexts::guidance(GuidanceText::HoldPen));
-        window.SetPaintModeAndWait(CalibDlg::KeepMode);
-        if (state() == TargetInput) // not closed while the window repainted
-            device.startManualPattern(reported);
+        window.repaintAs(CalibDlg::KeepMode);
+        whenPainted([this, reported] { host.deviceLink().startManualPattern(reported); });
     }
 }
 
 // Arms target `next`, or after the last asks for the touched points.
 void TouchFlow::moveOn(int next) {
-    CalibDlg& window = host.calibrationWindow();
     CamDevCtrl& device = host.deviceLink();
     if (next == targetCount()) {
         device.getInputPoints();
         enter(AwaitingPoints, limits.moduleReplyMs);
     } else {
         enter(TargetInput);
-        window.setAdvanceReady(false);
+        advance = false;
         device.startManualPattern(next);
     }
 }
@@ -143,7 +153,7 @@ void TouchFlow::moveOn(int next) {
 // back over no longer counts.
 void TouchFlow::touchChecked(const float* moduleSlots) {
     CalibDlg& window = host.calibrationWindow();
-    const int touched = window.targetIndex() - 1;
+    const int touched = target - 1;
     const int n = targetCount();
     if (touched < 0 || touched >= n || n > CalibDlg::maxTargets)
         return; // cannot happen while checking; the time limit ends the run
@@ -161,13 +171,12 @@ void TouchFlow::touchChecked(const float* moduleSlots) {
         return;
     }
     enter(TargetInput);
-    window.stepTargetIndex(-1);
+    showTarget(touched);
     window.animateBack();
-    window.setAdvanceReady(false);
+    advance = false;
     window.showHint(LanguageTexts::guidance(GuidanceText::TouchRefused));
-    window.SetPaintModeAndWait(CalibDlg::KeepMode);
-    if (state() == TargetInput) // not closed while the window repainted
-        host.deviceLink().startManualPattern(touched);
+    window.repaintAs(CalibDlg::KeepMode);
+    whenPainted([this, touched] { host.deviceLink().startManualPattern(touched); });
 }
 
 void TouchFlow::pointsArrived(const float* moduleSlots) {
@@ -188,11 +197,9 @@ void TouchFlow::pointsArrived(const float* moduleSlots) {
     run.fitError = fit.fitError;
     qCDebug(lcTouch) << "touched points:" << (fit.ok ? "fit accepted" : "fit failed") << "error"
                      << fit.fitError;
-    halt();
     if (!fit.ok) {
         device.cancelManualCalib();
-        window.hide();
-        host.showResult(0);
+        finish(FlowOutcome::done(false));
         return;
     }
     const CalibParameterRecord::Screen installedScreen{screen.width(), screen.height(), settings.ceiling,
@@ -212,5 +219,5 @@ void TouchFlow::pointsArrived(const float* moduleSlots) {
         device.setCalibParameter(
             CalibParameterRecord::Inputs::fitted(fit.params.data(), installedScreen, fit.rowLimit, fwMinor));
     }
-    host.continueAfterRecord();
+    finish(FlowOutcome::recordSent());
 }

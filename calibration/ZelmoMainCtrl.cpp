@@ -4,7 +4,6 @@
 #include "calibration/FailureMessage.h"
 #include "calibration/LiveFrameConverter.h"
 #include "calibration/RunFailure.h"
-#include "calibration/TouchCapture.h"
 #include "device/CamDevCtrl.h"
 #include "device/LibusbTransport.h"
 #include "device/TargetCounts.h"
@@ -29,7 +28,11 @@ ZelmoMainCtrl::ZelmoMainCtrl(LanguageTexts* languageTexts, std::unique_ptr<UsbTr
     connectDevice();
     calibDlg = std::make_unique<CalibDlg>(texts);
     calibDlg->useInstallation(&settings);
+    calibDlg->useTouchCapture(&ratioCheck.touchCaptureArmed);
     connectCalibWindow();
+    automatic.reportOutcomesTo([this](const FlowOutcome& outcome) { flowEnded(automatic, outcome); });
+    touch.reportOutcomesTo([this](const FlowOutcome& outcome) { flowEnded(touch, outcome); });
+    ratioCheck.reportOutcomesTo([this](const FlowOutcome& outcome) { flowEnded(ratioCheck, outcome); });
 }
 
 ZelmoMainCtrl::~ZelmoMainCtrl() {
@@ -82,6 +85,9 @@ void ZelmoMainCtrl::connectCalibWindow() {
     connect(calibDlg.get(), SIGNAL(sigMCNextStepPointer()), this, SLOT(slotMCNextStepPointer()));
     connect(calibDlg.get(), SIGNAL(sigMCPrevStepPointer()), this, SLOT(slotMCPrevStepPointer()));
     connect(calibDlg.get(), SIGNAL(sigTouchEvent(int, int)), this, SLOT(slotTouchEvent(int, int)));
+    // Queued: the window reports from inside its paint, and the step that follows may repaint.
+    connect(calibDlg.get(), &CalibDlg::painted, this, &ZelmoMainCtrl::slotWindowPainted,
+            Qt::QueuedConnection);
 }
 
 void ZelmoMainCtrl::disconnectDevice() {
@@ -113,7 +119,7 @@ bool ZelmoMainCtrl::prepareStart() {
     StopTouchTest(); // the module's touches must not act on the calibration's windows
     if (running)
         running->halt();
-    touchCaptureArmed.store(false);
+    ratioCheck.touchCaptureArmed.store(false);
     currentRun.accuracy = PointingAccuracy();
     calibDlg->hide();
     camDev->setPointCounts(settings.lens);
@@ -157,16 +163,6 @@ void ZelmoMainCtrl::StopTouchTest() {
     touchTesting = false;
     if (camDev)
         camDev->setTracking(false);
-}
-
-void ZelmoMainCtrl::continueWithTouchPhase() {
-    runFlow(touch);
-    touch.start(true);
-}
-
-void ZelmoMainCtrl::continueAfterRecord() {
-    runFlow(ratioCheck);
-    ratioCheck.awaitAnswer();
 }
 
 void ZelmoMainCtrl::StartAlignmentDisplay() {
@@ -220,8 +216,14 @@ void ZelmoMainCtrl::slotSetFWVersion(QString sVersion) {
     emit sigSetFWVersion(sVersion);
 }
 
+// The report sets the installation here; the settings window only shows it.
 void ZelmoMainCtrl::slotSetFWOption(unsigned char ceiling, unsigned char rear, unsigned char finger,
                                     unsigned char lens) {
+    reportedOptions = ModuleOptions{ceiling, rear, finger, lens};
+    setCeiling(ceiling != 0);
+    setRear(rear != 0);
+    if (reportedOptions.reportsLens())
+        setLens(reportedOptions.chosenLens());
     emit sigSetFWOption(ceiling, rear, finger, lens);
 }
 
@@ -263,6 +265,11 @@ void ZelmoMainCtrl::slotTouchEvent(int x, int y) {
 void ZelmoMainCtrl::OnTimerTouchEvent() {
     if (calibDlg && camDev)
         ratioCheck.touchTimedOut();
+}
+
+void ZelmoMainCtrl::slotWindowPainted() {
+    if (flowCanRun())
+        running->windowPainted();
 }
 
 void ZelmoMainCtrl::slotMCDone() {
@@ -333,7 +340,7 @@ bool ZelmoMainCtrl::recordSentThisRun() const {
 }
 
 void ZelmoMainCtrl::endRun(bool bDone) {
-    touchCaptureArmed.store(false);
+    ratioCheck.touchCaptureArmed.store(false);
     if (camDev)
         camDev->cancelImageTransfer();
     if (running) {
@@ -348,13 +355,46 @@ void ZelmoMainCtrl::endRun(bool bDone) {
         camDev->setTracking(false);
 }
 
-// The module stopped answering within a step's time limit: stopped as the user's Escape would stop
-// it, and the user is told the calibration failed and why: an image that did not arrive, or a
-// module that did not answer.
-void ZelmoMainCtrl::flowTimedOut(const CalibrationFlow& flow) {
+// A flow went idle with its outcome: the window goes for every end but a sent record (the ratio
+// check still catches touches on it), and the next flow starts or the user is told the result.
+void ZelmoMainCtrl::flowEnded(const CalibrationFlow& flow, const FlowOutcome& outcome) {
     if (&flow != running)
-        return; // only the running flow has a limit armed; anything else is stale
-    const int step = flow.state();
+        return; // only the running flow receives events or has a limit armed; anything else is stale
+    switch (outcome.kind) {
+    case FlowOutcome::Kind::Failed:
+        if (calibDlg)
+            calibDlg->hide();
+        showFailure(outcome.failure);
+        break;
+    case FlowOutcome::Kind::NeedsTouchPhase:
+        if (calibDlg)
+            calibDlg->hide();
+        runFlow(touch);
+        touch.start(true);
+        break;
+    case FlowOutcome::Kind::RecordSent:
+        runFlow(ratioCheck);
+        ratioCheck.awaitAnswer();
+        break;
+    case FlowOutcome::Kind::Done:
+        if (outcome.ratioChecked) {
+            FinishAutoCalibration(outcome.stored ? 1 : 0);
+        } else {
+            if (calibDlg)
+                calibDlg->hide();
+            slotSetCalibResult(outcome.stored ? 1 : 0);
+        }
+        break;
+    case FlowOutcome::Kind::TimedOut:
+        flowTimedOut(flow, outcome.step);
+        break;
+    }
+}
+
+// The module stopped answering within a step's time limit: the flow left it as the user's Escape
+// would, and the user is told the calibration failed and why: an image that did not arrive, or a
+// module that did not answer.
+void ZelmoMainCtrl::flowTimedOut(const CalibrationFlow& flow, int step) {
     qCInfo(lcController) << "time limit passed in flow step" << step;
     endRun(false);
     RunFailure failure;
@@ -382,7 +422,7 @@ void ZelmoMainCtrl::deviceLost() {
     const bool automaticRan = flowRan && running == &automatic;
     if (running)
         running->halt();
-    touchCaptureArmed.store(false);
+    ratioCheck.touchCaptureArmed.store(false);
     if (camDev) {
         camDev->cancelImageTransfer();
         // The alignment view closes with the module: the next open reads the replies again instead
@@ -392,6 +432,8 @@ void ZelmoMainCtrl::deviceLost() {
     }
     if (calibDlg)
         calibDlg->hide();
+    // The settings window shows the loss before a message box runs its own event loop.
+    emit sigChangeUIState(false);
     if (automaticRan) {
         qCDebug(lcController) << "module lost during an automatic calibration";
         RunFailure failure;
@@ -416,10 +458,12 @@ void ZelmoMainCtrl::setConnected(bool isOpen) {
     connected.store(isOpen);
 }
 
+// The loss is handled on the GUI thread, where the flows and the window live; the hub hears of it
+// from there.
 void ZelmoMainCtrl::reportAbsent() {
     openFailureShown.store(false); // the episode ends
     firmwareSupported.store(0);
-    emit sigChangeUIState(false);
+    QMetaObject::invokeMethod(this, &ZelmoMainCtrl::deviceLost, Qt::QueuedConnection);
 }
 
 void ZelmoMainCtrl::reportOpened() {

@@ -4,7 +4,9 @@
 #include "calibration/CalibrationRun.h"
 #include "calibration/FlowHost.h"
 #include "calibration/FlowLimits.h"
+#include "calibration/FlowOutcome.h"
 #include "calibration/InstallationSettings.h"
+#include "calibration/ModuleOptions.h"
 #include "calibration/RatioCheckFlow.h"
 #include "calibration/TouchFlow.h"
 #include "calibration/TweakRecord.h"
@@ -24,7 +26,8 @@ class UsbTransport;
 
 // Sits between the settings hub and the module: owns the device link and the calibration window,
 // runs the device watcher, relays what the module reports and hands device and window events to
-// the calibration flow that runs (automatic, touch, or the ratio check after a record).
+// the calibration flow that runs (automatic, touch, or the ratio check after a record). Each flow
+// ends with a FlowOutcome, and the controller decides what follows.
 class ZelmoMainCtrl : public QObject, private DeviceWatchClient, private FlowHost {
     Q_OBJECT
 public:
@@ -54,8 +57,11 @@ public:
     void deleteCalibWindow();
     CamDevCtrl* device() const { return camDev.get(); }
 
-    // How the module is installed; the settings hub sets it, the flows and the window read it.
+    // How the module is installed: taken from the module's report, changed by the settings hub at
+    // the user's choice; the flows and the window read it.
     const InstallationSettings& installation() const override { return settings; }
+    // The module's last report of its options, which the settings window shows.
+    const ModuleOptions& moduleOptions() const { return reportedOptions; }
     void setCeiling(bool ceiling) { settings.ceiling = ceiling ? 1 : 0; }
     void setRear(bool rear) { settings.rear = rear ? 1 : 0; }
     void setLens(int lens) { settings.lens = lens; }
@@ -70,6 +76,9 @@ public:
     int currentFlowStep() const { return running ? running->state() : 0; }
     // The flow in progress (nullptr when none ever ran); its state is the flow step.
     const CalibrationFlow* runningFlow() const { return running; }
+    // The touch phase (which target is current) and the ratio check (its touch capture flag).
+    const TouchFlow& touchPhase() const { return touch; }
+    RatioCheckFlow& ratioCheckFlow() { return ratioCheck; }
     const TweakRecord& storedTweaks() const { return prevTweak; }
     bool imageAnalysisIdle() const { return automatic.analysisIdle(); }
     bool watchRunning() const;
@@ -80,8 +89,9 @@ public:
     // previousInForce says whether the module still holds the calibration it had before the run
     // (false once this run's record was sent).
     bool cancelCalibration(bool* previousInForce = nullptr);
-    // The module left the bus: a running flow ends, the user is told (an automatic run's failure
-    // message before its record, M19 later or in other flows) and nothing stays armed.
+    // The module left the bus (the watch thread's absent report, queued): a running flow ends and
+    // nothing stays armed; then the hub is told (sigChangeUIState(false)) and then the user (an
+    // automatic run's failure message before its record, M19 later or in other flows).
     void deviceLost();
 
 signals:
@@ -111,6 +121,7 @@ public slots:
     void slotMCDone();
     void slotSetCalibResult(int result);
     void slotCaliDlgWorkingDone(bool bDone);
+    void slotWindowPainted();
     void slotTouchEvent(int x, int y);
     void OnTimerTouchEvent();
 
@@ -129,12 +140,11 @@ private:
     CalibDlg& calibrationWindow() override { return *calibDlg; }
     CalibrationRun& run() override { return currentRun; }
     TweakRecord& tweakCache() override { return prevTweak; }
-    void continueWithTouchPhase() override;
-    void continueAfterRecord() override;
-    void showResult(int result) override { slotSetCalibResult(result); }
-    void finishAutomatic(int result) override { FinishAutoCalibration(result); }
-    void flowTimedOut(const CalibrationFlow& flow) override;
-    void showFailure(const RunFailure& failure) override;
+
+    // What follows a flow's end: the next flow, or the run's end with its message.
+    void flowEnded(const CalibrationFlow& flow, const FlowOutcome& outcome);
+    void flowTimedOut(const CalibrationFlow& flow, int step);
+    void showFailure(const RunFailure& failure);
 
     // Stops whatever ran and hides the window, with no message.
     void endRun(bool bDone);
@@ -163,6 +173,7 @@ private:
     std::atomic<ModuleProblem> cycleProblem{ModuleProblem::openFailed};
     int fwMinor = 10;
     InstallationSettings settings;
+    ModuleOptions reportedOptions;
     TweakRecord prevTweak;
     CalibrationRun currentRun;
     FlowLimits limits; // before the flows, which keep a reference

@@ -31,6 +31,13 @@ SimulatedInstallation::SimulatedInstallation(const VirtualRig& installation, Vir
     module = std::make_unique<SimulatedModule>();
     // The firmware reports the minor level the rig's lens data belong to.
     module->setFirmwareVersion(51, rig.fwMinor);
+    // The module reports the rig's mounting and lens, which the controller takes as its
+    // installation; the settings below stand for the user confirming them.
+    ModuleDevice::Options mounted;
+    mounted.ceiling = rig.ceiling ? 1 : 0;
+    mounted.rear = rig.rear ? 1 : 0;
+    mounted.lens = static_cast<std::uint8_t>(rig.lens);
+    module->setOptions(mounted);
     bridge = std::make_unique<DesktopBridge>();
     module->setFrameSource(std::make_unique<ScreenCamera>(*bridge, rig));
     DesktopBridge* desktop = bridge.get();

@@ -132,7 +132,7 @@ void SimulationSession::addHooks(ZelmoSetupDlg& hub) {
         CalibDlg* window = hub.controller()->calibWindow();
         window->PrepareDisplay(CalibDlg::Pattern);
         window->ComputeTargets(CalibDlg::TargetSet::Automatic);
-        window->ShowAndWait();
+        window->showAndPaint();
     });
     hooks.addCommand(QStringLiteral("endpattern"),
                      [&hub] { pressKey(hub.controller()->calibWindow(), Qt::Key_Escape); });

@@ -166,8 +166,6 @@ void MainDlg::showVersions() {
 void MainDlg::setDeviceOptions(uchar ceiling, uchar rear, uchar finger, uchar reportedLens) {
     ui->checkCeiling->setChecked(ceiling != 0);
     ui->checkRear->setChecked(rear != 0);
-    emit sigSetCeiling(ui->checkCeiling->isChecked());
-    emit sigSetRear(ui->checkRear->isChecked());
     if (finger != 0)
         ui->radioFinger->setChecked(true);
     else
@@ -189,7 +187,6 @@ void MainDlg::setDeviceOptions(uchar ceiling, uchar rear, uchar finger, uchar re
     ui->comboLens->setCurrentIndex(lensIndex);
     updating = false;
     enableCalibControls(lens != 0);
-    emit sigSetLens(lens);
     placeCalibButtons(lens);
     applyLanguage();
 }

@@ -30,6 +30,9 @@ public:
     ~MainDlg() override;
 
     void setFirmwareVersion(QString version);
+    // Shows the module's options as the controller keeps them; nothing is announced back (the
+    // controller already set its installation from the same report). A lens of 5 or more leaves
+    // the shown lens as it was, one the window does not offer shows none.
     void setDeviceOptions(uchar ceiling, uchar rear, uchar finger, uchar lens);
     void changeUIState(bool bEnable);
     void resetUIState();

@@ -132,9 +132,11 @@ void ZelmoSetupDlg::slotSetFWVersion(QString sVersion) {
     mainDlg->setFirmwareVersion(sVersion);
 }
 
-void ZelmoSetupDlg::slotSetFWOption(uchar ceiling, uchar rear, uchar finger, uchar lens) {
-    qCDebug(lcHub) << "device options" << ceiling << rear << finger << lens;
-    mainDlg->setDeviceOptions(ceiling, rear, finger, lens);
+// The controller took the report into the installation; the settings window shows what it keeps.
+void ZelmoSetupDlg::slotSetFWOption(uchar, uchar, uchar, uchar) {
+    const ModuleOptions& options = mainCtrl->moduleOptions();
+    qCDebug(lcHub) << "device options" << options.ceiling << options.rear << options.finger << options.lens;
+    mainDlg->setDeviceOptions(options.ceiling, options.rear, options.finger, options.lens);
 }
 
 void ZelmoSetupDlg::slotStartAlignmentDisplay() {
@@ -271,17 +273,16 @@ void ZelmoSetupDlg::slotChangeUIState(bool bEnable) {
             mainDlg->clearNotice();
         return;
     }
+    // The controller has already ended what ran with the module (its deviceLost); the views follow.
     touchCanvas->hide();
-    // The live stream ends with the module (deviceLost); its handle is dead, so no receiver is
-    // restarted on it here.
+    // The live stream ended with the module; its handle is dead, so no receiver is restarted on it
+    // here.
     if (alignDlg && alignDlg->isVisible()) {
         alignDlg->display(false);
         alignDlg->hide();
         mainDlg->showNotice(GuidanceText::AlignmentClosedUnplugged);
         qCDebug(lcHub) << "alignment view closed: module unplugged";
     }
-    if (mainCtrl)
-        mainCtrl->deviceLost();
 }
 
 void ZelmoSetupDlg::slotCamParamSend(int addr, int value) {

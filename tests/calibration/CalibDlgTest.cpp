@@ -1,5 +1,4 @@
 #include "calibration/CalibDlg.h"
-#include "calibration/TouchCapture.h"
 #include "services/LanguageTexts.h"
 #include "tests/support/EventualAssert.h"
 #include "tests/support/FakeDisplays.h"
@@ -35,14 +34,17 @@ const char* const marker12[4] = {"BBBB", "WWBW", "WBBB", "BWBB"};
 
 class CalibDlgTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        texts.loadLanguage(LanguageTexts::englishIndex + 1);
-        touchCaptureArmed.store(false);
-    }
-    void TearDown() override { touchCaptureArmed.store(false); }
+    void SetUp() override { texts.loadLanguage(LanguageTexts::englishIndex + 1); }
 
     LanguageTexts texts;
 };
+
+// Shows the window and waits for its report that the first paint happened.
+bool shownAndPainted(CalibDlg& window) {
+    QSignalSpy painted(&window, &CalibDlg::painted);
+    window.showAndPaint();
+    return eventsUntil([&] { return painted.count() > 0; });
+}
 
 bool isBlack(const QImage& image, int x, int y) {
     return qGray(image.pixel(x, y)) < 64;
@@ -150,22 +152,36 @@ TEST_F(CalibDlgTest, PaintModesAndRepaintHandshake) {
     auto guard = FakeDisplays::install({QRect(0, 0, 640, 400)});
     CalibDlg window(&texts);
     window.PrepareDisplay(CalibDlg::Black);
-    window.ShowAndWait();
+    QSignalSpy painted(&window, &CalibDlg::painted);
+    window.showAndPaint();
     EXPECT_TRUE(window.isVisible());
+    ASSERT_TRUE(eventsUntil([&] { return painted.count() == 1; }));
+    EXPECT_FALSE(window.paintRequested());
     EXPECT_EQ(qGray(window.grab().toImage().pixel(320, 200)), 0);
-    window.SetPaintModeAndWait(CalibDlg::White);
+    // One report a request, however many paints follow: a grab paints without being asked.
+    EXPECT_EQ(painted.count(), 1);
+    window.repaintAs(CalibDlg::White);
     EXPECT_EQ(window.paintMode(), CalibDlg::White);
+    ASSERT_TRUE(eventsUntil([&] { return painted.count() == 2; }));
     EXPECT_EQ(qGray(window.grab().toImage().pixel(320, 200)), 255);
-    window.SetPaintModeAndWait(CalibDlg::KeepMode);
+    window.repaintAs(CalibDlg::KeepMode);
+    ASSERT_TRUE(eventsUntil([&] { return painted.count() == 3; }));
     EXPECT_EQ(window.paintMode(), CalibDlg::White);
+
+    // A hidden window does not paint: the request is still answered, so no step waits for ever.
+    window.hide();
+    window.repaintAs(CalibDlg::Black);
+    ASSERT_TRUE(eventsUntil([&] { return painted.count() == 4; }));
+    window.show();
 
     // The instruction picture is drawn only while a target remains.
     window.ComputeTargets(CalibDlg::TargetSet::Manual);
     window.setTargetCount(16);
-    window.setTargetIndex(0);
-    window.SetPaintModeAndWait(CalibDlg::Instruction);
+    window.showTarget(0);
+    window.repaintAs(CalibDlg::Instruction);
+    ASSERT_TRUE(eventsUntil([&] { return painted.count() == 5; }));
     const QImage withTarget = window.grab().toImage();
-    window.setTargetIndex(16);
+    window.showTarget(16);
     window.penLabel()->hide();
     const QImage done = window.grab().toImage();
     EXPECT_NE(withTarget, done);
@@ -197,13 +213,6 @@ TEST_F(CalibDlgTest, ProgressRingCompletesOnTheTwelfthTick) {
     window.ringOff();
     EXPECT_FALSE(window.ringRunning());
     EXPECT_EQ(window.ringAngle(), 0);
-
-    // After the last target the completion is not reported.
-    window.setTargetIndex(16);
-    window.ringOn();
-    for (int tick = 0; tick < 12; ++tick)
-        window.OnTimer();
-    EXPECT_EQ(next.count(), 1);
 }
 
 TEST_F(CalibDlgTest, RingTimerDrivesTheCompletion) {
@@ -222,13 +231,13 @@ TEST_F(CalibDlgTest, PenGlidesBetweenTargetsAndHidesAfterTheLast) {
     window.PrepareDisplay(CalibDlg::Instruction);
     window.ComputeTargets(CalibDlg::TargetSet::Manual);
     window.setTargetCount(16);
-    window.stepTargetIndex(1);
+    window.showTarget(1);
     window.animateForward();
     ASSERT_EVENTUALLY_EQ(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[1]));
-    window.stepTargetIndex(-1);
+    window.showTarget(0);
     window.animateBack();
     ASSERT_EVENTUALLY_EQ(window.penLabel()->geometry(), CalibDlg::penRect(window.targetList()[0]));
-    window.setTargetIndex(16);
+    window.showTarget(16);
     window.animateForward();
     EXPECT_TRUE(window.penLabel()->isHidden());
 }
@@ -243,7 +252,7 @@ TEST_F(CalibDlgTest, KeysReachTheControllerOnlyWhileVisible) {
     EXPECT_EQ(done.count() + back.count(), 0);
 
     window.PrepareDisplay(CalibDlg::Black);
-    window.ShowAndWait();
+    ASSERT_TRUE(shownAndPainted(window));
     QTest::keyClick(&window, Qt::Key_Backspace);
     QTest::keyClick(&window, Qt::Key_Delete);
     QTest::keyClick(&window, Qt::Key_A);
@@ -261,7 +270,7 @@ TEST_F(CalibDlgTest, ClosingTheWindowCancelsLikeEscape) {
     CalibDlg window(&texts);
     QSignalSpy done(&window, &CalibDlg::sigCaliDlgWorkingDone);
     window.PrepareDisplay(CalibDlg::Instruction);
-    window.ShowAndWait();
+    ASSERT_TRUE(shownAndPainted(window));
     window.close();
     ASSERT_EQ(done.count(), 1);
     EXPECT_FALSE(done.at(0).at(0).toBool());
@@ -275,7 +284,9 @@ TEST_F(CalibDlgTest, TouchReleaseIsReportedOnlyWhileArmed) {
     auto guard = FakeDisplays::install({QRect(0, 0, 640, 400)});
     CalibDlg window(&texts);
     window.PrepareDisplay(CalibDlg::White);
-    window.ShowAndWait();
+    ASSERT_TRUE(shownAndPainted(window));
+    std::atomic<bool> armed{false}; // the ratio check's, in the program
+    window.useTouchCapture(&armed);
     QSignalSpy touched(&window, &CalibDlg::sigTouchEvent);
     QTouchDevice* device = QTest::createTouchDevice();
 
@@ -283,7 +294,7 @@ TEST_F(CalibDlgTest, TouchReleaseIsReportedOnlyWhileArmed) {
     QTest::touchEvent(&window, device).release(0, QPoint(100, 120), static_cast<QWidget*>(&window));
     EXPECT_EQ(touched.count(), 0);
 
-    touchCaptureArmed.store(true);
+    armed.store(true);
     QTest::touchEvent(&window, device).press(0, QPoint(200, 150), static_cast<QWidget*>(&window));
     EXPECT_EQ(touched.count(), 0);
     QTest::touchEvent(&window, device).release(0, QPoint(200, 150), static_cast<QWidget*>(&window));
@@ -291,7 +302,7 @@ TEST_F(CalibDlgTest, TouchReleaseIsReportedOnlyWhileArmed) {
     const QPoint global = window.mapToGlobal(QPoint(200, 150));
     EXPECT_EQ(touched.at(0).at(0).toInt(), global.x());
     EXPECT_EQ(touched.at(0).at(1).toInt(), global.y());
-    EXPECT_FALSE(touchCaptureArmed.load());
+    EXPECT_FALSE(armed.load());
 
     // Disarmed again: the next release passes.
     QTest::touchEvent(&window, device).press(0, QPoint(10, 10), static_cast<QWidget*>(&window));
@@ -307,7 +318,7 @@ TEST_F(CalibDlgTest, TouchPhaseShowsProgressAndTheEscapeHint) {
     window.PrepareDisplay(CalibDlg::Instruction);
     window.ComputeTargets(CalibDlg::TargetSet::Manual);
     window.setTargetCount(16);
-    window.setTargetIndex(2);
+    window.showTarget(2);
     EXPECT_EQ(window.progressText(),
               QStringLiteral("3 / 16\nPress 'esc' key to close the calibration window."));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Vexaro Calibration"));

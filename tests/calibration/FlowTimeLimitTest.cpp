@@ -3,7 +3,6 @@
 #include "FlowHarness.h"
 
 #include "calibration/FlowLimits.h"
-#include "calibration/TouchCapture.h"
 #include "module/SimFault.h"
 #include "tests/support/WaitStretch.h"
 
@@ -56,8 +55,14 @@ TEST_P(FlowTimeLimit, AModuleThatStopsAnsweringEndsTheRunWithM14) {
     h.module->clearCounters();
     h.module->setFault(SimFault::StopsAnsweringAt, hang.hangsAt);
     start(h, hang.start);
+    // The step's limit is armed once the window has shown what the module is to see.
     ASSERT_TRUE(eventsUntil(
-        [&] { return h.controller->currentFlowStep() == hang.waitingStep || !h.boxes.isEmpty(); }, 60000));
+        [&] {
+            return (h.controller->currentFlowStep() == hang.waitingStep &&
+                    h.controller->runningFlow()->armedLimitMs() > 0) ||
+                   !h.boxes.isEmpty();
+        },
+        60000));
     ASSERT_EQ(h.controller->currentFlowStep(), hang.waitingStep);
     EXPECT_TRUE(h.window()->isVisible());
     EXPECT_GT(h.controller->runningFlow()->armedLimitMs(), 0);
@@ -72,7 +77,7 @@ TEST_P(FlowTimeLimit, AModuleThatStopsAnsweringEndsTheRunWithM14) {
     EXPECT_EQ(text.contains(transferFailed), hang.fetchingImage) << text.toStdString();
     EXPECT_EQ(text.contains(moduleStopped), !hang.fetchingImage) << text.toStdString();
     EXPECT_TRUE(h.boxes.first().details.isNull()) << "no image was analysed";
-    EXPECT_FALSE(touchCaptureArmed.load());
+    EXPECT_FALSE(h.controller->ratioCheckFlow().touchCaptureArmed.load());
     // Stopped as Escape stops it (the hung module still receives the requests).
     EXPECT_EQ(h.module->commandCount(CMD_STOP_TRACKING), 1);
     // A judged touch leaves the module in target input, which the end cancels; every other step
@@ -121,5 +126,5 @@ TEST(FlowTimeLimits, RatioCheckWhoseModuleHangsEndsWithoutCorrection) {
     EXPECT_EQ(h.module->commandCount(CMD_SEND_COORD), 1);
     EXPECT_EQ(h.module->commandCount(CMD_SET_CALIB_PARAMETER), 1);
     EXPECT_TRUE(h.boxes.isEmpty());
-    EXPECT_FALSE(touchCaptureArmed.load());
+    EXPECT_FALSE(h.controller->ratioCheckFlow().touchCaptureArmed.load());
 }

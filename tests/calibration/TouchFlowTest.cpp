@@ -63,6 +63,25 @@ INSTANTIATE_TEST_SUITE_P(Mountings, ManualMounting,
                                            Mounting{false, true}, Mounting{true, true}),
                          mountingName);
 
+// The module is switched to target input once the targets are on the screen: a window closed
+// before that sends it nothing, one closed after it cancels target input.
+TEST(TouchFlow, EscapeBeforeTheFirstPaintLeavesTheModuleAlone) {
+    FlowHarness h{VirtualRig()};
+    ASSERT_TRUE(h.connected);
+    h.module->clearCounters();
+    h.controller->StartMCalibration();
+    emit h.window()->sigCaliDlgWorkingDone(false);
+    ASSERT_TRUE(moduleSettled(h));
+    EXPECT_EQ(h.module->commandCount(CMD_MC_START), 0);
+    EXPECT_EQ(h.module->commandCount(CMD_MC_CANCEL), 0);
+
+    h.controller->StartMCalibration();
+    ASSERT_TRUE(eventsUntil([&] { return h.module->commandCount(CMD_MC_START) == 1; }));
+    emit h.window()->sigCaliDlgWorkingDone(false);
+    ASSERT_TRUE(moduleSettled(h));
+    EXPECT_EQ(h.module->commandCount(CMD_MC_CANCEL), 1);
+}
+
 TEST(TouchFlow, AnEarlyLiftReArmsTheSameTarget) {
     VirtualPen::Options pen;
     pen.liftEarlyOnce = {3, 9};
@@ -86,14 +105,15 @@ TEST(TouchFlow, BackspaceGoesBackOneTargetAndRearmsIt) {
     CalibDlg* w = h.window();
     for (int target = 0; target < 5; ++target) {
         answer(*h.module, RES_MC_PATTERN_DONE, static_cast<std::uint32_t>(target));
-        ASSERT_TRUE(eventsUntil([&] { return w->targetIndex() == target + 1; }, 3000));
+        ASSERT_TRUE(
+            eventsUntil([&] { return h.controller->touchPhase().targetIndex() == target + 1; }, 3000));
         answer(*h.module, RES_MC_PATTERN_END, static_cast<std::uint32_t>(target));
         ASSERT_TRUE(eventsUntil(
             [&] { return lastPatternStart(*h.module) == static_cast<std::uint32_t>(target + 1); }, 3000));
     }
-    ASSERT_EQ(w->targetIndex(), 5);
+    ASSERT_EQ(h.controller->touchPhase().targetIndex(), 5);
     QTest::keyClick(w, Qt::Key_Backspace);
-    EXPECT_EQ(w->targetIndex(), 4);
+    EXPECT_EQ(h.controller->touchPhase().targetIndex(), 4);
     ASSERT_TRUE(eventsUntil([&] { return lastPatternStart(*h.module) == 4u; }, 3000));
     // The pen picture glides back to target 4.
     EXPECT_TRUE(
@@ -113,7 +133,7 @@ TEST(TouchFlow, LiftingBeforeTheRingCompletesKeepsTheTarget) {
     ASSERT_TRUE(eventsUntil([&] { return w->ringRunning(); }, 2000));
     answer(*h.module, RES_MC_PATTERN_END, 0); // lifted after a few ticks
     ASSERT_TRUE(eventsUntil([&] { return !w->ringRunning(); }, 2000));
-    EXPECT_EQ(w->targetIndex(), 0);
+    EXPECT_EQ(h.controller->touchPhase().targetIndex(), 0);
     ASSERT_TRUE(eventsUntil([&] { return h.module->commandCount(CMD_MC_PATTERN_START) == 2; }, 2000));
     EXPECT_EQ(lastPatternStart(*h.module), 0u);
     EXPECT_EQ(w->hint(), LanguageTexts::guidance(GuidanceText::HoldPen))
@@ -233,7 +253,8 @@ TEST(TouchFlow, AFarTouchIsRefusedAtOnceAndGoingBackLeavesTheFit) {
         (*seenPoints)[static_cast<size_t>(2 * target + 1)] = static_cast<float>(camera.y());
         const int starts = h.module->commandCount(CMD_MC_PATTERN_START);
         answer(*h.module, RES_MC_PATTERN_DONE, static_cast<std::uint32_t>(target));
-        ASSERT_TRUE(eventsUntil([&] { return w->targetIndex() == target + 1; }, 3000));
+        ASSERT_TRUE(
+            eventsUntil([&] { return h.controller->touchPhase().targetIndex() == target + 1; }, 3000));
         answer(*h.module, RES_MC_PATTERN_END, static_cast<std::uint32_t>(target));
         ASSERT_TRUE(
             eventsUntil([&] { return h.module->commandCount(CMD_MC_PATTERN_START) == starts + 1; }, 3000));
@@ -244,7 +265,7 @@ TEST(TouchFlow, AFarTouchIsRefusedAtOnceAndGoingBackLeavesTheFit) {
     // The first four are taken wherever they land.
     for (int target = 0; target < 4; ++target)
         touch(target, target == 2 ? cameraPoint(rig, QPointF(900, 500)) : onTarget(target));
-    EXPECT_EQ(w->targetIndex(), 4);
+    EXPECT_EQ(h.controller->touchPhase().targetIndex(), 4);
     EXPECT_EQ(lastPatternStart(*h.module), 4u);
     // A person who sees the slip goes back and touches the third target again.
     QTest::keyClick(w, Qt::Key_Backspace);
@@ -252,17 +273,17 @@ TEST(TouchFlow, AFarTouchIsRefusedAtOnceAndGoingBackLeavesTheFit) {
     ASSERT_TRUE(eventsUntil([&] { return lastPatternStart(*h.module) == 2u; }, 3000));
     for (int target = 2; target < 6; ++target)
         touch(target, onTarget(target));
-    ASSERT_EQ(w->targetIndex(), 6);
+    ASSERT_EQ(h.controller->touchPhase().targetIndex(), 6);
     EXPECT_TRUE(w->hint().isEmpty());
 
     // The seventh lands at (500, 500): refused, target 7 shown again with the hint.
     touch(6, cameraPoint(rig, QPointF(500, 500)));
-    EXPECT_EQ(w->targetIndex(), 6);
+    EXPECT_EQ(h.controller->touchPhase().targetIndex(), 6);
     EXPECT_EQ(lastPatternStart(*h.module), 6u);
     EXPECT_EQ(w->hint(), LanguageTexts::guidance(GuidanceText::TouchRefused));
     // Taken when it lands on the target; the hint goes.
     touch(6, onTarget(6));
-    EXPECT_EQ(w->targetIndex(), 7);
+    EXPECT_EQ(h.controller->touchPhase().targetIndex(), 7);
     EXPECT_EQ(lastPatternStart(*h.module), 7u);
     EXPECT_TRUE(w->hint().isEmpty());
 
@@ -271,7 +292,7 @@ TEST(TouchFlow, AFarTouchIsRefusedAtOnceAndGoingBackLeavesTheFit) {
     for (int back = 0; back < 2; ++back)
         QTest::keyClick(w, Qt::Key_Backspace);
     ASSERT_TRUE(eventsUntil([&] { return lastPatternStart(*h.module) == 5u; }, 3000))
-        << w->targetIndex() << " " << lastPatternStart(*h.module);
+        << h.controller->touchPhase().targetIndex() << " " << lastPatternStart(*h.module);
     QTest::keyClick(w, Qt::Key_Backspace);
     ASSERT_TRUE(eventsUntil([&] { return lastPatternStart(*h.module) == 4u; }, 3000));
     const QPointF top = cameraPoint(rig, w->targetList()[0]);
@@ -280,7 +301,7 @@ TEST(TouchFlow, AFarTouchIsRefusedAtOnceAndGoingBackLeavesTheFit) {
     const QPointF axis = (bottom - top) / std::hypot(bottom.x() - top.x(), bottom.y() - top.y());
     const QPointF foot = top + QPointF::dotProduct(seen - top, axis) * axis;
     touch(4, 2 * foot - seen);
-    EXPECT_EQ(w->targetIndex(), 5) << "the points of targets 5 and 6 still took part";
+    EXPECT_EQ(h.controller->touchPhase().targetIndex(), 5) << "the points of targets 5 and 6 still took part";
     EXPECT_EQ(lastPatternStart(*h.module), 5u);
     QTest::keyClick(w, Qt::Key_Escape);
 }

@@ -5,7 +5,6 @@
 #include "calibration/AutomaticFlow.h"
 #include "calibration/CalibDlg.h"
 #include "calibration/FlowLimits.h"
-#include "calibration/TouchCapture.h"
 #include "calibration/TouchFlow.h"
 #include "calibration/ZelmoMainCtrl.h"
 #include "device/CamDevCtrl.h"
@@ -63,6 +62,12 @@ inline FlowLimits limitsOf(int captureMs, int imageMs, int replyMs) {
     limits.imageTransferMs = imageMs;
     limits.moduleReplyMs = replyMs;
     return limits;
+}
+
+// A step that changed the screen goes on once the window reports its paint (queued): true once no
+// step waits for one.
+inline bool stepPainted(ZelmoMainCtrl& ctrl) {
+    return eventsUntil([&ctrl] { return !ctrl.runningFlow() || !ctrl.runningFlow()->awaitingPaint(); });
 }
 
 // Walks the touch phase to the module's request for the touched points.

@@ -12,6 +12,7 @@ TEST_F(ZelmoMainCtrlTest, EveryAutomaticWaitHasTheLimitOfWhatItWaitsFor) {
     ctrl.StartACalibration();
     std::vector<std::pair<int, int>> waits;
     for (int i = 0; i < 6; ++i) {
+        ASSERT_TRUE(stepPainted(ctrl));
         waits.emplace_back(ctrl.currentFlowStep(), ctrl.runningFlow()->armedLimitMs());
         if (i < 5)
             ctrl.slotACNextStep();
@@ -51,6 +52,7 @@ TEST_F(ZelmoMainCtrlTest, APassedLimitEndsTheRunLikeEscapeAndSaysM14) {
     boxes.clear();
     ctrl.setFlowLimits(limitsOf(60000, 60000, 60000));
     ctrl.StartACalibration();
+    ASSERT_TRUE(stepPainted(ctrl));
     ASSERT_GT(ctrl.runningFlow()->armedLimitMs(), 0);
     emit ctrl.calibWindow()->sigCaliDlgWorkingDone(false);
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
@@ -93,28 +95,28 @@ TEST_F(ZelmoMainCtrlTest, AdvanceReadyDecidesBetweenRepeatingAndMovingOn) {
 
     ctrl.slotMCDone();
     EXPECT_TRUE(w->ringRunning());
-    EXPECT_FALSE(w->advanceReady());
+    EXPECT_FALSE(ctrl.touchPhase().advanceReady());
     ctrl.slotMCNextStep(&reported, 4); // lifted before the ring completed
     EXPECT_FALSE(w->ringRunning());
-    EXPECT_EQ(w->targetIndex(), 0);
+    EXPECT_EQ(ctrl.touchPhase().targetIndex(), 0);
 
     ctrl.slotMCDone();
     ctrl.slotMCNextStepPointer();
-    EXPECT_EQ(w->targetIndex(), 1);
-    EXPECT_TRUE(w->advanceReady());
+    EXPECT_EQ(ctrl.touchPhase().targetIndex(), 1);
+    EXPECT_TRUE(ctrl.touchPhase().advanceReady());
     ctrl.slotMCNextStep(&reported, 4); // target 0 finished: target 1 is armed
-    EXPECT_FALSE(w->advanceReady());
+    EXPECT_FALSE(ctrl.touchPhase().advanceReady());
     // The module repeating its report must not skip target 1.
     ctrl.slotMCNextStep(&reported, 4);
-    EXPECT_EQ(w->targetIndex(), 1);
+    EXPECT_EQ(ctrl.touchPhase().targetIndex(), 1);
     EXPECT_EQ(ctrl.currentFlowStep(), 3);
 
     // Back to target 0, which is armed again at once.
     ctrl.slotMCPrevStepPointer();
-    EXPECT_EQ(w->targetIndex(), 0);
-    EXPECT_FALSE(w->advanceReady());
+    EXPECT_EQ(ctrl.touchPhase().targetIndex(), 0);
+    EXPECT_FALSE(ctrl.touchPhase().advanceReady());
     ctrl.slotMCPrevStepPointer(); // nowhere further back
-    EXPECT_EQ(w->targetIndex(), 0);
+    EXPECT_EQ(ctrl.touchPhase().targetIndex(), 0);
 }
 
 // Closing the window in the touch phase ends it for good; a new start begins again.
@@ -130,30 +132,31 @@ TEST_F(ZelmoMainCtrlTest, ClosingDuringTheTouchPhaseEndsOnlyThatRun) {
     ctrl.slotMCDone();
     ctrl.slotMCNextStepPointer();
     EXPECT_FALSE(ctrl.calibWindow()->ringRunning());
-    EXPECT_EQ(ctrl.calibWindow()->targetIndex(), 0);
+    EXPECT_EQ(ctrl.touchPhase().targetIndex(), 0);
     // A new start begins at the first target.
     ctrl.StartMCalibration();
     EXPECT_EQ(ctrl.currentFlowStep(), 3);
-    EXPECT_EQ(ctrl.calibWindow()->targetIndex(), 0);
+    EXPECT_EQ(ctrl.touchPhase().targetIndex(), 0);
 }
 
-// The window repaints before a step sends its command, and the user's Escape can arrive during that
-// wait: the step must not go on to ask the module for the next image of a run that has ended.
-TEST_F(ZelmoMainCtrlTest, EscapeDuringTheRepaintOfAStepEndsTheRun) {
+// The window repaints before a step sends its command, and the user's Escape can arrive before
+// that paint is reported: the step must not go on to ask the module for the next image of a run
+// that has ended, and no limit may be left armed.
+TEST_F(ZelmoMainCtrlTest, EscapeBeforeTheRepaintOfAStepEndsTheRun) {
     ZelmoMainCtrl ctrl(&texts);
     makeReady(ctrl);
     ctrl.StartACalibration();
+    ASSERT_TRUE(eventsUntil([&] { return ctrl.runningFlow()->armedLimitMs() > 0; }));
     ASSERT_EQ(ctrl.currentFlowStep(), 6);
-    bool closed = false;
-    QMetaObject::invokeMethod(
-        ctrl.calibWindow(),
-        [&] {
-            closed = true;
-            emit ctrl.calibWindow()->sigCaliDlgWorkingDone(false);
-        },
-        Qt::QueuedConnection);
+    QSignalSpy painted(ctrl.calibWindow(), &CalibDlg::painted);
     ctrl.slotACNextStep(); // black captured: the window turns white first
-    ASSERT_TRUE(closed) << "the repaint wait delivers queued events";
+    ASSERT_TRUE(ctrl.runningFlow()->awaitingPaint());
+    emit ctrl.calibWindow()->sigCaliDlgWorkingDone(false);
+    EXPECT_EQ(ctrl.currentFlowStep(), 0);
+    EXPECT_FALSE(ctrl.runningFlow()->awaitingPaint());
+    // The paint still comes (or its fallback, the window being hidden) and changes nothing.
+    ASSERT_TRUE(eventsUntil([&] { return painted.count() == 1; }));
+    QCoreApplication::processEvents();
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
     EXPECT_EQ(ctrl.runningFlow()->armedLimitMs(), 0);
     EXPECT_FALSE(ctrl.calibWindow()->isVisible());

@@ -241,7 +241,8 @@ TEST_F(ZelmoMainCtrlTest, KnownOpenFailuresAreToldInTheWindowNotInABox) {
 }
 
 // The module lost during a calibration: the flow ends, the user is told (M19), nothing stays armed;
-// lost while no flow runs, nothing is said.
+// lost while no flow runs, nothing is said. The hub hears of the loss after the controller handled
+// it and before the message box opens (whose own event loop must find the settings window updated).
 TEST_F(ZelmoMainCtrlTest, ModuleLostDuringACalibrationEndsTheFlow) {
     ZelmoMainCtrl ctrl(&texts);
     ctrl.deviceLost();
@@ -250,22 +251,64 @@ TEST_F(ZelmoMainCtrlTest, ModuleLostDuringACalibrationEndsTheFlow) {
     ctrl.setLens(3);
     ctrl.StartMCalibration();
     ASSERT_EQ(ctrl.currentFlowStep(), 3);
-    touchCaptureArmed.store(true);
+    ctrl.ratioCheckFlow().touchCaptureArmed.store(true);
+    struct Told {
+        int step;
+        bool windowShown;
+        bool armed;
+        size_t boxes;
+    };
+    std::vector<Told> told;
+    QObject::connect(&ctrl, &ZelmoMainCtrl::sigChangeUIState, &ctrl, [&](bool present) {
+        if (!present)
+            told.push_back({ctrl.currentFlowStep(), ctrl.calibWindow()->isVisible(),
+                            ctrl.ratioCheckFlow().touchCaptureArmed.load(), boxes.size()});
+    });
     ctrl.deviceLost();
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Vexaro is disconnected from the PC."));
     EXPECT_FALSE(ctrl.calibWindow() && ctrl.calibWindow()->isVisible());
-    EXPECT_FALSE(touchCaptureArmed.load());
+    EXPECT_FALSE(ctrl.ratioCheckFlow().touchCaptureArmed.load());
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].step, 0);
+    EXPECT_FALSE(told[0].windowShown);
+    EXPECT_FALSE(told[0].armed);
+    EXPECT_EQ(told[0].boxes, 0u);
 
     // An automatic run fails for want of the module, and says so.
     boxes.clear();
     ctrl.StartACalibration();
+    ASSERT_TRUE(stepPainted(ctrl));
     ctrl.slotACNextStep();
+    ASSERT_TRUE(stepPainted(ctrl));
     ASSERT_EQ(ctrl.currentFlowStep(), 7);
     ctrl.deviceLost();
     EXPECT_EQ(ctrl.currentFlowStep(), 0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Calibration failed. Please try again.\n\nThe module stopped answering or was "
                              "unplugged. Check the USB cable, then try again.");
+}
+
+// The watch thread's absent report reaches the controller's own handling, on the GUI thread and
+// once a report: the flow ends, and the hub is told once.
+TEST_F(ZelmoMainCtrlTest, AbsentReportFromTheWatchThreadIsHandledByTheController) {
+    ZelmoMainCtrl ctrl(&texts);
+    makeReady(ctrl);
+    ctrl.StartMCalibration();
+    ASSERT_EQ(ctrl.currentFlowStep(), 3);
+    QSignalSpy told(&ctrl, &ZelmoMainCtrl::sigChangeUIState);
+    bool onGuiThread = false;
+    QObject::connect(&ctrl, &ZelmoMainCtrl::sigChangeUIState, &ctrl,
+                     [&] { onGuiThread = QThread::currentThread() == ctrl.thread(); });
+    DeviceWatchClient& client = ZelmoMainCtrlProbe::watchClient(ctrl);
+    std::thread watch([&client] { client.reportAbsent(); });
+    watch.join();
+    ASSERT_EVENTUALLY_EQ(told.count(), 1);
+    EXPECT_FALSE(told.at(0).at(0).toBool());
+    EXPECT_TRUE(onGuiThread);
+    EXPECT_EQ(ctrl.currentFlowStep(), 0);
+    EXPECT_EQ(ctrl.firmwareIsSupported(), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Vexaro is disconnected from the PC."));
 }

@@ -59,7 +59,7 @@ TEST(CalibDlgLayout, InstructionsStayClearOfEveryTargetInEveryLanguage) {
             const int count = set == CalibDlg::TargetSet::Manual ? 16 : 20;
             window.setTargetCount(count);
             for (int target = 0; target < count; ++target) {
-                window.setTargetIndex(target);
+                window.showTarget(target);
                 // The longer hint, as after a refused touch.
                 window.showHint(LanguageTexts::guidance(GuidanceText::TouchRefused));
                 const InstructionLayout layout = window.instructionLayout();

@@ -142,18 +142,32 @@ TEST_F(HubTest, RoutesMountingLensAndDeviceState) {
     MainDlg* settings = hub.settingsWindow();
     CalibDlg* calib = hub.controller()->calibWindow();
     settings->applyLanguage();
-    // The module's options go up through the controller to the settings window and come back down
-    // as the installation the calibration draws with; two reports with each value changed catch a
-    // broken link or two values swapped on the way.
+    // The controller takes the module's options as the installation the calibration draws with,
+    // and the settings window shows what the controller keeps; two reports with each value changed
+    // catch a broken link or two values swapped on the way.
+    const MainDlgWidgets form(*settings);
     emit hub.controller()->device()->sigSetFWOption(1, 0, 1, 3);
     EXPECT_EQ(hub.controller()->installation().ceiling, 1);
     EXPECT_EQ(hub.controller()->installation().rear, 0);
     EXPECT_EQ(hub.controller()->installation().lens, 3);
+    EXPECT_TRUE(form.checkCeiling->isChecked());
+    EXPECT_FALSE(form.checkRear->isChecked());
+    EXPECT_TRUE(form.radioFinger->isChecked());
+    EXPECT_EQ(settings->currentLens(), 3);
     // A lens the settings window does not offer leaves no lens chosen.
     emit hub.controller()->device()->sigSetFWOption(0, 1, 0, 2);
     EXPECT_EQ(hub.controller()->installation().ceiling, 0);
     EXPECT_EQ(hub.controller()->installation().rear, 1);
     EXPECT_EQ(hub.controller()->installation().lens, 0);
+    EXPECT_FALSE(form.checkCeiling->isChecked());
+    EXPECT_TRUE(form.checkRear->isChecked());
+    EXPECT_TRUE(form.radioPen->isChecked());
+    EXPECT_EQ(settings->currentLens(), 0);
+    // 5 and above say nothing of the lens: the one chosen stays, in both.
+    hub.controller()->setLens(3);
+    emit hub.controller()->device()->sigSetFWOption(0, 0, 0, 7);
+    EXPECT_EQ(hub.controller()->installation().lens, 3);
+    EXPECT_EQ(hub.controller()->moduleOptions().lens, 7);
     emit hub.controller()->sigSetFWVersion(QStringLiteral("51.05"));
     EXPECT_EQ(MainDlgWidgets(*settings).labelFWVersion->text(), QStringLiteral("Firmware Version : 51.05"));
 
@@ -162,7 +176,8 @@ TEST_F(HubTest, RoutesMountingLensAndDeviceState) {
     MainDlgWidgets(*settings).pushView->click();
     EXPECT_TRUE(hub.alignmentView()->isVisible());
     calib->show();
-    emit hub.controller()->sigChangeUIState(false);
+    // The controller handles the loss (its window goes) and then tells the hub.
+    hub.controller()->deviceLost();
     EXPECT_FALSE(hub.alignmentView()->isVisible());
     EXPECT_FALSE(calib->isVisible());
     EXPECT_FALSE(MainDlgWidgets(*settings).pushView->isEnabled());
@@ -284,7 +299,7 @@ TEST_F(HubTest, LossMessageComesAfterTheWindowStateAndAReplugUnderItStays) {
         hub.slotChangeUIState(true); // the replug, noticed while the box is open
         return QMessageBox::Ok;
     });
-    hub.slotChangeUIState(false);
+    hub.controller()->deviceLost(); // as the watch thread's absent report has it done
     MessageBoxSeam::setHandler({});
     EXPECT_EQ(boxes, 1);
     EXPECT_FALSE(enabledUnderBox);

@@ -1,3 +1,0 @@
-#include "calibration/TouchCapture.h"
-
-std::atomic<bool> touchCaptureArmed{false};
