@@ -61,7 +61,6 @@ public:
     void ringOn();
     void ringOff();
     bool ringRunning() const { return ringActive; }
-    int ringAngle() const { return ringDegrees; }
     // Glide the pen picture to the current target from the one before (forward) or after (back).
     void animateForward();
     void animateBack();

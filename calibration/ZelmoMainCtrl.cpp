@@ -5,7 +5,6 @@
 #include "calibration/LiveFrameConverter.h"
 #include "calibration/RunFailure.h"
 #include "device/CamDevCtrl.h"
-#include "device/LibusbTransport.h"
 #include "device/TargetCounts.h"
 #include "device/UsbTransport.h"
 #include "platform/Pacing.h"
@@ -23,8 +22,7 @@ ZelmoMainCtrl::ZelmoMainCtrl(LanguageTexts* languageTexts, std::unique_ptr<UsbTr
     , texts(languageTexts) {
     qRegisterMetaType<ModuleProblem>("ModuleProblem");
     qRegisterMetaType<PointingAccuracy>("PointingAccuracy");
-    camDev =
-        std::make_unique<CamDevCtrl>(transport ? std::move(transport) : std::make_unique<LibusbTransport>());
+    camDev = std::make_unique<CamDevCtrl>(std::move(transport));
     connectDevice();
     calibDlg = std::make_unique<CalibDlg>(texts);
     calibDlg->useInstallation(&settings);

@@ -32,8 +32,8 @@ class ZelmoMainCtrl : public QObject, private DeviceWatchClient, private FlowHos
     Q_OBJECT
 public:
     // transport: the USB stack to reach the module through; nullptr selects libusb and hidapi.
-    explicit ZelmoMainCtrl(LanguageTexts* texts, std::unique_ptr<UsbTransport> transport = nullptr,
-                           QObject* parent = nullptr);
+    // The transport is the real USB stack or the simulated module's; the controller's link owns it.
+    ZelmoMainCtrl(LanguageTexts* texts, std::unique_ptr<UsbTransport> transport, QObject* parent = nullptr);
     ~ZelmoMainCtrl() override;
 
     void StartDeviceWatch();

@@ -22,7 +22,8 @@ class ZelmoSetupDlg : public QDialog {
     Q_OBJECT
 public:
     // transport: how the controller reaches the module; nullptr selects libusb and hidapi.
-    explicit ZelmoSetupDlg(QWidget* parent = nullptr, std::unique_ptr<UsbTransport> transport = nullptr);
+    // The transport is the real USB stack or the simulated module's.
+    ZelmoSetupDlg(QWidget* parent, std::unique_ptr<UsbTransport> transport);
     ~ZelmoSetupDlg() override;
 
     void startUp();

@@ -8,6 +8,8 @@
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
+#include <QtMath>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -190,6 +192,8 @@ TEST_F(CalibDlgTest, PaintModesAndRepaintHandshake) {
     EXPECT_EQ(done, background);
 }
 
+// What the person holding the pen sees: the three rings fill red, counter-clockwise from the
+// right, a tenth of a turn a tick; the twelfth tick turns them white and reports the completion.
 TEST_F(CalibDlgTest, ProgressRingCompletesOnTheTwelfthTick) {
     auto guard = FakeDisplays::install({QRect(0, 0, 1280, 800)});
     CalibDlg window(&texts);
@@ -197,22 +201,39 @@ TEST_F(CalibDlgTest, ProgressRingCompletesOnTheTwelfthTick) {
     window.ComputeTargets(CalibDlg::TargetSet::Manual);
     window.setTargetCount(16);
     QSignalSpy next(&window, &CalibDlg::sigMCNextStepPointer);
+    // The colour on a ring (radius from the picture's centre) at an angle, counter-clockwise from
+    // the right.
+    const auto onRing = [&window](double radius, int degrees) {
+        const double a = qDegreesToRadians(static_cast<double>(degrees));
+        return window.penPicture().toImage().pixelColor(qRound(56.25 + radius * std::cos(a)),
+                                                        qRound(56.25 - radius * std::sin(a)));
+    };
+    const QColor red(255, 0, 0);
     window.ringOn();
     EXPECT_TRUE(window.ringRunning());
-    for (int tick = 1; tick <= 11; ++tick) {
+    for (int tick = 1; tick <= 5; ++tick)
+        window.OnTimer();
+    EXPECT_EQ(onRing(37.25, 90), red) << "half way: the top is filled";
+    EXPECT_NE(onRing(37.25, 270), red) << "half way: the bottom is not";
+    for (int tick = 6; tick <= 11; ++tick) {
         window.OnTimer();
         EXPECT_EQ(next.count(), 0) << "tick " << tick;
     }
-    EXPECT_EQ(window.ringAngle(), 396);
-    // Red has been painted onto the pen picture's outer ring.
-    const QImage red = window.penPicture().toImage();
-    EXPECT_EQ(red.pixelColor(93, 56), QColor(255, 0, 0));
+    for (const double radius : {37.25, 25.5, 13.0})
+        for (int degrees = 0; degrees < 360; degrees += 45)
+            EXPECT_EQ(onRing(radius, degrees), red) << radius << " at " << degrees;
     window.OnTimer();
     EXPECT_EQ(next.count(), 1);
-    EXPECT_EQ(window.penPicture().toImage().pixelColor(93, 56), QColor(Qt::white));
+    EXPECT_EQ(onRing(37.25, 0), QColor(Qt::white));
+    EXPECT_EQ(onRing(37.25, 270), QColor(Qt::white));
     window.ringOff();
     EXPECT_FALSE(window.ringRunning());
-    EXPECT_EQ(window.ringAngle(), 0);
+
+    // The next target's ring starts empty again.
+    window.ringOn();
+    window.OnTimer();
+    EXPECT_EQ(onRing(37.25, 10), red);
+    EXPECT_NE(onRing(37.25, 90), red);
 }
 
 TEST_F(CalibDlgTest, RingTimerDrivesTheCompletion) {

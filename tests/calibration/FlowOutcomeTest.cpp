@@ -6,7 +6,7 @@
 // The module's answers keep coming after a run ended (repeated, late, or after the time limit):
 // whichever ends the run, it ends with one outcome, and nothing after it reports another.
 TEST_F(ZelmoMainCtrlTest, ARunEndsWithOneOutcomeWhateverArrivesAfter) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     makeReady(ctrl);
     ctrl.setFlowLimits(limitsOf(60000, 60000, 40));
     RatioCheckFlow& flow = ctrl.ratioCheckFlow();
@@ -50,7 +50,7 @@ TEST_F(ZelmoMainCtrlTest, ARunEndsWithOneOutcomeWhateverArrivesAfter) {
 // A step that changes the screen goes on when the window reports the paint, once: the limit of
 // what it then waits for is armed only from there, and a paint reported again moves nothing.
 TEST_F(ZelmoMainCtrlTest, ThePaintReportMovesAStepOnOnce) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     makeReady(ctrl);
     ctrl.setFlowLimits(limitsOf(61000, 62000, 63000));
     ctrl.StartACalibration();
@@ -80,7 +80,7 @@ TEST_F(ZelmoMainCtrlTest, ThePaintReportMovesAStepOnOnce) {
 // The flow keeps the current target and the window draws it; a ring completing once the last
 // target was reached moves nothing further.
 TEST_F(ZelmoMainCtrlTest, TheTouchFlowKeepsTheTargetTheWindowDraws) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     makeReady(ctrl);
     ctrl.StartMCalibration();
     const int count = ctrl.calibWindow()->targetCount();

@@ -13,6 +13,7 @@
 #include "platform/Pacing.h"
 #include "services/LanguageTexts.h"
 #include "services/MessageBoxSeam.h"
+#include "tests/support/EmptyBusTransport.h"
 #include "tests/support/EventualAssert.h"
 #include "tests/support/ThreadCount.h"
 

@@ -4,7 +4,7 @@
 // Each state that waits for the module arms its own limit: captures the capture limit, images the
 // transfer limit. A blank pattern image then fails the analysis, which ends the run with M14.
 TEST_F(ZelmoMainCtrlTest, EveryAutomaticWaitHasTheLimitOfWhatItWaitsFor) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     makeReady(ctrl);
     FlowLimits limits = limitsOf(61000, 62000, 63000);
     limits.analysisMs = 64000;
@@ -35,7 +35,7 @@ TEST_F(ZelmoMainCtrlTest, EveryAutomaticWaitHasTheLimitOfWhatItWaitsFor) {
 }
 
 TEST_F(ZelmoMainCtrlTest, APassedLimitEndsTheRunLikeEscapeAndSaysM14) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     makeReady(ctrl);
     ctrl.setFlowLimits(limitsOf(50, 50, 50));
     ctrl.StartACalibration();
@@ -63,7 +63,7 @@ TEST_F(ZelmoMainCtrlTest, APassedLimitEndsTheRunLikeEscapeAndSaysM14) {
 
 // Target input waits for a person and is never timed; the module's touched points are.
 TEST_F(ZelmoMainCtrlTest, TouchPhaseTimesTheModuleNotThePerson) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     makeReady(ctrl);
     ctrl.setFlowLimits(limitsOf(50, 50, 80));
     ctrl.StartMCalibration();
@@ -87,7 +87,7 @@ TEST_F(ZelmoMainCtrlTest, TouchPhaseTimesTheModuleNotThePerson) {
 // The window's advance flag decides what the module's "target finished" means: before the ring
 // completed the target is repeated, after it the next one is armed, and only once.
 TEST_F(ZelmoMainCtrlTest, AdvanceReadyDecidesBetweenRepeatingAndMovingOn) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     makeReady(ctrl);
     ctrl.StartMCalibration();
     CalibDlg* w = ctrl.calibWindow();
@@ -121,7 +121,7 @@ TEST_F(ZelmoMainCtrlTest, AdvanceReadyDecidesBetweenRepeatingAndMovingOn) {
 
 // Closing the window in the touch phase ends it for good; a new start begins again.
 TEST_F(ZelmoMainCtrlTest, ClosingDuringTheTouchPhaseEndsOnlyThatRun) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     makeReady(ctrl);
     ctrl.StartMCalibration();
     ASSERT_EQ(ctrl.currentFlowStep(), 3);
@@ -143,7 +143,7 @@ TEST_F(ZelmoMainCtrlTest, ClosingDuringTheTouchPhaseEndsOnlyThatRun) {
 // that paint is reported: the step must not go on to ask the module for the next image of a run
 // that has ended, and no limit may be left armed.
 TEST_F(ZelmoMainCtrlTest, EscapeBeforeTheRepaintOfAStepEndsTheRun) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     makeReady(ctrl);
     ctrl.StartACalibration();
     ASSERT_TRUE(eventsUntil([&] { return ctrl.runningFlow()->armedLimitMs() > 0; }));

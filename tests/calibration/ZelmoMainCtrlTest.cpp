@@ -1,7 +1,7 @@
 #include "ZelmoMainCtrlFixture.h"
 
 TEST_F(ZelmoMainCtrlTest, FirmwareVersionFlags) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     QSignalSpy relayed(&ctrl, &ZelmoMainCtrl::sigSetFWVersion);
     EXPECT_EQ(ctrl.firmwareMinor(), 10);
 
@@ -37,7 +37,7 @@ TEST_F(ZelmoMainCtrlTest, FirmwareVersionFlags) {
 }
 
 TEST_F(ZelmoMainCtrlTest, StoredTuningRecord) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     auto block = eepromWithCount(3, 3, 2);
     ctrl.slotSetPrevTweak(block.data());
     EXPECT_EQ(ctrl.storedTweaks().count, 3);
@@ -59,7 +59,7 @@ TEST_F(ZelmoMainCtrlTest, StoredTuningRecord) {
 }
 
 TEST_F(ZelmoMainCtrlTest, UnusableTuningRecordsLeaveNoOffsets) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     auto good = eepromWithCount(4, 4, 3);
     for (std::int32_t bad : {26, -1, 0x7fffffff, static_cast<std::int32_t>(0x80000000)}) {
         ctrl.slotSetPrevTweak(good.data());
@@ -81,7 +81,7 @@ TEST_F(ZelmoMainCtrlTest, UnusableTuningRecordsLeaveNoOffsets) {
 }
 
 TEST_F(ZelmoMainCtrlTest, LiveFramesBecomeGreyImagesThatOwnTheirBytes) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     QSignalSpy images(&ctrl, &ZelmoMainCtrl::sigUpdateAlignImage);
     std::vector<unsigned char> frame(230400);
     for (size_t i = 0; i < frame.size(); ++i)
@@ -103,7 +103,7 @@ TEST_F(ZelmoMainCtrlTest, LiveFramesBecomeGreyImagesThatOwnTheirBytes) {
 }
 
 TEST_F(ZelmoMainCtrlTest, LiveFramesOfTheWrongSizeStopTheStream) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     QSignalSpy images(&ctrl, &ZelmoMainCtrl::sigUpdateAlignImage);
     std::vector<unsigned char> frame(921600, 128);
     ctrl.slotNewFrameReceived(frame.data(), 230399);
@@ -115,7 +115,7 @@ TEST_F(ZelmoMainCtrlTest, LiveFramesOfTheWrongSizeStopTheStream) {
 }
 
 TEST_F(ZelmoMainCtrlTest, ResultMessages) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     QSignalSpy stored(&ctrl, &ZelmoMainCtrl::sigCalibrationStored);
     ctrl.slotSetCalibResult(1);
     EXPECT_TRUE(boxes.empty());
@@ -130,7 +130,7 @@ TEST_F(ZelmoMainCtrlTest, ResultMessages) {
 }
 
 TEST_F(ZelmoMainCtrlTest, WatcherReportsArriveQueuedOnTheGuiThread) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     ctrl.slotSetFWVersion(QStringLiteral("51.05"));
     QObject receiver; // lives in the GUI thread
     QList<bool> state;
@@ -160,7 +160,7 @@ TEST_F(ZelmoMainCtrlTest, WatcherStartsOnceAndStopsWithTheController) {
     // ThreadSanitizer starts a helper thread of its own with the process's first thread.
     std::thread([] {}).join();
     const int threadsBefore = processThreadCount();
-    auto ctrl = std::make_unique<ZelmoMainCtrl>(&texts);
+    auto ctrl = std::make_unique<ZelmoMainCtrl>(&texts, EmptyBusTransport::create());
     DeviceWatchClient& client = ZelmoMainCtrlProbe::watchClient(*ctrl);
     const int threadsUnwatched = processThreadCount(); // the USB library may run one of its own
     ctrl->StartDeviceWatch();
@@ -172,7 +172,7 @@ TEST_F(ZelmoMainCtrlTest, WatcherStartsOnceAndStopsWithTheController) {
 }
 
 TEST_F(ZelmoMainCtrlTest, AlignmentModeSwitchesTheLiveStream) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     EXPECT_EQ(ctrl.device()->liveStreamStopped(), 1);
     ctrl.StartAlignmentDisplay();
     EXPECT_EQ(ctrl.device()->liveStreamStopped(), 0);
@@ -183,7 +183,7 @@ TEST_F(ZelmoMainCtrlTest, AlignmentModeSwitchesTheLiveStream) {
 // A module on the bus that cannot be opened: M1 once per episode, not every watch cycle; an open or
 // an absence ends the episode.
 TEST_F(ZelmoMainCtrlTest, CannotConnectIsSaidOncePerEpisode) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     DeviceWatchClient& client = ZelmoMainCtrlProbe::watchClient(ctrl);
     std::thread watch([&client] {
         for (int i = 0; i < 3; ++i)
@@ -212,7 +212,7 @@ TEST_F(ZelmoMainCtrlTest, CannotConnectIsSaidOncePerEpisode) {
 // A known reason travels as a value to the GUI thread and replaces the M1 box: the settings window
 // says it with what to do. An open failure of another kind still gets its box.
 TEST_F(ZelmoMainCtrlTest, KnownOpenFailuresAreToldInTheWindowNotInABox) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     QObject receiver; // lives in the GUI thread
     QList<ModuleProblem> problems;
     bool onGuiThread = true;
@@ -244,7 +244,7 @@ TEST_F(ZelmoMainCtrlTest, KnownOpenFailuresAreToldInTheWindowNotInABox) {
 // lost while no flow runs, nothing is said. The hub hears of the loss after the controller handled
 // it and before the message box opens (whose own event loop must find the settings window updated).
 TEST_F(ZelmoMainCtrlTest, ModuleLostDuringACalibrationEndsTheFlow) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     ctrl.deviceLost();
     EXPECT_TRUE(boxes.empty());
     ctrl.slotSetFWVersion(QStringLiteral("51.05"));
@@ -293,7 +293,7 @@ TEST_F(ZelmoMainCtrlTest, ModuleLostDuringACalibrationEndsTheFlow) {
 // The watch thread's absent report reaches the controller's own handling, on the GUI thread and
 // once a report: the flow ends, and the hub is told once.
 TEST_F(ZelmoMainCtrlTest, AbsentReportFromTheWatchThreadIsHandledByTheController) {
-    ZelmoMainCtrl ctrl(&texts);
+    ZelmoMainCtrl ctrl(&texts, EmptyBusTransport::create());
     makeReady(ctrl);
     ctrl.StartMCalibration();
     ASSERT_EQ(ctrl.currentFlowStep(), 3);
