@@ -23,8 +23,9 @@ public:
         double finalDamping = 0.0;
     };
 
-    // At most maxPoints pairs are kept.
-    void setPoints(const float* cameraXY, const double* targetXY, int count);
+    // At most maxPoints pairs are kept. weights (optional, one per pair): how much each pair's
+    // squared miss counts, e.g. the inverse of its detection's variance; all 1 when null.
+    void setPoints(const float* cameraXY, const double* targetXY, int count, const double* weights = nullptr);
     int pointCount() const { return n; }
 
     // One run from the given start with Jacobian variant 0..5.
@@ -42,7 +43,7 @@ private:
     void step(double lambda, int variant);
 
     int n = 0;
-    std::array<double, maxPoints> camX{}, camY{}, tgtX{}, tgtY{};
+    std::array<double, maxPoints> camX{}, camY{}, tgtX{}, tgtY{}, weight{};
     std::array<double, maxPoints> undU{}, undV{}, predX{}, predY{};
     MappingModel::Parameters p{};
 };
