@@ -185,16 +185,27 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
     const double det = j00 * j11 - j01 * j10;
     if (!(std::fabs(det) > 1e-9) || !std::isfinite(det))
         return false;
-    const double reachX = window.radius * std::hypot(j11, j01) / std::fabs(det) * 1.2 + 2.0;
-    const double reachY = window.radius * std::hypot(j10, j00) / std::fabs(det) * 1.2 + 2.0;
+    const double toCameraX = std::hypot(j11, j01) / std::fabs(det);
+    const double toCameraY = std::hypot(j10, j00) / std::fabs(det);
+    const double reachX = window.radius * toCameraX * 1.2 + 2.0;
+    const double reachY = window.radius * toCameraY * 1.2 + 2.0;
     if (!(reachX < maxReach && reachY < maxReach))
         return false;
-    const int left = static_cast<int>(std::floor(c.x - reachX));
-    const int right = static_cast<int>(std::ceil(c.x + reachX));
-    const int top = static_cast<int>(std::floor(c.y - reachY));
-    const int bottom = static_cast<int>(std::ceil(c.y + reachY));
-    if (left < 0 || top < 0 || right >= image.cols || bottom >= image.rows)
+    // The element itself and its softened edges must lie in the image; the ring of screen around
+    // it may be cut by the image's border (an element near the frame's edge is fitted on the part
+    // of the ring in view rather than left at its outlines' centre, which lies a few tenths of a
+    // pixel off).
+    const double element =
+        (shape.marker ? 3.0 * std::sqrt(2.0 * shape.cellX.dot(shape.cellX)) : shape.discRadius) +
+        2.0 * window.blur;
+    const double elementX = element * toCameraX + 1.0, elementY = element * toCameraY + 1.0;
+    if (c.x - elementX < 0.0 || c.y - elementY < 0.0 || c.x + elementX > image.cols - 1.0 ||
+        c.y + elementY > image.rows - 1.0)
         return false;
+    const int left = std::max(0, static_cast<int>(std::floor(c.x - reachX)));
+    const int right = std::min(image.cols - 1, static_cast<int>(std::ceil(c.x + reachX)));
+    const int top = std::max(0, static_cast<int>(std::floor(c.y - reachY)));
+    const int bottom = std::min(image.rows - 1, static_cast<int>(std::ceil(c.y + reachY)));
 
     std::vector<Sample> samples;
     samples.reserve(static_cast<size_t>((right - left + 1) * (bottom - top + 1)));

@@ -87,6 +87,17 @@ TEST(ElementFit, DiscIsPlacedToAHundredthOfAPixel) {
     EXPECT_NEAR(found.y, centre.y, 0.08);
 }
 
+TEST(ElementFit, DiscNearTheImageBorderIsFittedOnTheRingInView) {
+    // The window's ring of screen leaves the image on the left, the disc itself does not: it is
+    // fitted on what is in view, as precisely as in the middle.
+    const cv::Point2d centre(35.37, 119.81);
+    const cv::Mat image =
+        draw([&](double x, double y) { return std::hypot(x - centre.x, y - centre.y) < 30.0; });
+    const cv::Point2d found = fitDisc(image, {36.0, 119.2});
+    EXPECT_NEAR(found.x, centre.x, 0.02);
+    EXPECT_NEAR(found.y, centre.y, 0.02);
+}
+
 TEST(ElementFit, ReportedVarianceMatchesTheScatterOverNoiseDraws) {
     // The same disc under thirty draws of noise: the variance each fit reports from its own
     // residuals is what the centres really scatter by (the fits weigh detections by it).
