@@ -11,10 +11,10 @@
 
 void ElementPlacement::refine(const cv::Mat& image, const MarkerPass& markers, const Setup& setup,
                               std::array<cv::Point2d, maxTargets>& centres,
-                              DetectionWeights::Table* weights) {
-    if (weights)
-        *weights = DetectionWeights::even();
-    DetectionWeights::Table variance{}; // 0: not fitted
+                              DetectionWeights::Table* variances) {
+    DetectionWeights::Table unknown{};
+    DetectionWeights::Table& variance = variances ? *variances : unknown;
+    variance.fill(0.0); // 0: not fitted
     // The search's mapping has the lens preset's distortion, not this lens's: mapped through it,
     // an element away from the lens centre is bent out of its drawn shape, and every way of taking
     // its centre (outline, darkness or fit) moves with it, by up to a few tenths of a camera pixel
@@ -63,8 +63,6 @@ void ElementPlacement::refine(const cv::Mat& image, const MarkerPass& markers, c
     place(0);
     if (helper.joinable())
         helper.join();
-    if (weights)
-        *weights = DetectionWeights::fromVariances(variance, count);
 }
 
 cv::Point2d ElementPlacement::discCentre(const cv::Mat& image, const DetectionMapping& mapping,

@@ -29,12 +29,12 @@ public:
     };
 
     // Replaces each found centre (x and y above 3) by the fitted one where the fit holds; the
-    // others, and all of them when fewer than twelve were found, stay as they are. weights
-    // (optional) receives how much each centre counts in the fits, from the variance the image
-    // noise leaves a fitted one (see DetectionWeights).
+    // others, and all of them when fewer than twelve were found, stay as they are. variances
+    // (optional) receives the variance the image noise leaves each fitted centre (screen pixels
+    // squared, both axes summed; 0 where not fitted), which the fits weigh it by.
     static void refine(const cv::Mat& image, const MarkerPass& markers, const Setup& setup,
                        std::array<cv::Point2d, maxTargets>& centres,
-                       DetectionWeights::Table* weights = nullptr);
+                       DetectionWeights::Table* variances = nullptr);
 
 private:
     // The element's fitted centre; the outlines' centre when it cannot be fitted or the fit lands

@@ -1,5 +1,7 @@
 #include "analysis/MappingFit.h"
 
+#include "analysis/DetectionWeights.h"
+
 #include <chrono>
 #include <cmath>
 
@@ -241,4 +243,23 @@ MappingFit::Result MappingFit::fitMultiStart(bool allStarts, const LensPreset& p
             best = result;
     }
     return best;
+}
+
+MappingFit::Result MappingFit::fitWeighted(bool allStarts, const LensPreset& preset,
+                                           const std::array<double, 8>& seedStart, const double* variances) {
+    weight.fill(1.0);
+    const Result even = fitMultiStart(allStarts, preset, seedStart);
+    if (!variances || n == 0)
+        return even;
+    p = even.params;
+    forward();
+    std::array<double, maxPoints> misses{};
+    for (size_t i = 0; i < static_cast<size_t>(n); ++i)
+        misses[i] = (tgtX[i] - predX[i]) * (tgtX[i] - predX[i]) + (tgtY[i] - predY[i]) * (tgtY[i] - predY[i]);
+    const DetectionWeights::Table weights =
+        DetectionWeights::fromScatter(variances, misses.data(), n, MappingModel::parameterCount);
+    std::copy(weights.begin(), weights.begin() + n, weight.begin());
+    Result weighted = runFit(even.params, 0);
+    weighted.iterations += even.iterations;
+    return weighted;
 }

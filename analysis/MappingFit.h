@@ -32,6 +32,10 @@ public:
     Result runFit(const MappingModel::Parameters& start, int variant);
     // Two runs (allStarts false) or six, the smallest final error wins, the earlier on a tie.
     Result fitMultiStart(bool allStarts, const LensPreset& preset, const std::array<double, 8>& seedStart);
+    // fitMultiStart with the points alike, then, given the variances of their detections (screen
+    // pixels squared; null for none), a run from there with each weighted by DetectionWeights.
+    Result fitWeighted(bool allStarts, const LensPreset& preset, const std::array<double, 8>& seedStart,
+                       const double* variances);
 
     // A rejected step is undone before the damped retry, and a last step that made the error
     // worse is rolled back. Off (a fault switch for the benchmark): the retry adds its step to the

@@ -45,7 +45,7 @@ bool PatternAnalyzer::normalisePattern(const cv::Mat& dark, const cv::Mat& brigh
 
 void PatternAnalyzer::clearDetections() {
     rawPoints.fill({0.0f, 0.0f});
-    detectionWeights = DetectionWeights::even();
+    detectionVariances.fill(0.0);
     report = DetectionReport();
     clearCorrected();
 }
@@ -235,7 +235,7 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     placement.seedStart = normalisedSeed;
     placement.smoothing = frame.empty() ? normaliser.lastResultSmoothing() : 0.0;
     const std::chrono::steady_clock::time_point placementStarted = std::chrono::steady_clock::now();
-    ElementPlacement::refine(frame.empty() ? image : frame, markers, placement, centres, &detectionWeights);
+    ElementPlacement::refine(frame.empty() ? image : frame, markers, placement, centres, &detectionVariances);
     qCDebug(lcAnalysis) << "element placement:" << msSince(placementStarted) << "ms";
 
     for (int j = 0; j < count; ++j) {
@@ -255,7 +255,7 @@ bool PatternAnalyzer::runFit(const PointTable& table, const ScreenPoints& paired
                              double* out, bool weighted) {
     std::array<float, 2 * maxTargets> camera{};
     std::array<double, 2 * maxTargets> screen{};
-    std::array<double, maxTargets> weight{};
+    std::array<double, maxTargets> variance{};
     int n = 0;
     for (int j = 0; j < count; ++j) {
         const size_t k = static_cast<size_t>(j);
@@ -266,13 +266,13 @@ bool PatternAnalyzer::runFit(const PointTable& table, const ScreenPoints& paired
         camera[2 * i + 1] = table[k].y;
         screen[2 * i] = paired[2 * k];
         screen[2 * i + 1] = paired[2 * k + 1];
-        weight[i] = weighted ? detectionWeights[k] : 1.0;
+        variance[i] = detectionVariances[k];
     }
     MappingFit fit;
     fit.soundSteps = soundFitSteps_;
-    fit.setPoints(camera.data(), screen.data(), n, weight.data());
-    const MappingFit::Result result =
-        fit.fitMultiStart(allStarts, LensPreset::forLens(lens, fwMinor), normalisedSeed);
+    fit.setPoints(camera.data(), screen.data(), n);
+    const MappingFit::Result result = fit.fitWeighted(allStarts, LensPreset::forLens(lens, fwMinor),
+                                                      normalisedSeed, weighted ? variance.data() : nullptr);
     if (out) {
         for (size_t i = 0; i < result.params.size(); ++i)
             out[i] = result.params[i];

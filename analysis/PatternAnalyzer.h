@@ -100,7 +100,7 @@ public:
     void setSoundFitSteps(bool sound) { soundFitSteps_ = sound; }
 
 private:
-    // weighted: each point counts by the last detection's weight for it (see DetectionWeights),
+    // weighted: each point counts by the variance of its last detection (see DetectionWeights),
     // else all alike.
     bool runFit(const PointTable& table, const ScreenPoints& paired, int count, bool allStarts, double* out,
                 bool weighted = false);
@@ -137,7 +137,7 @@ private:
     CircleBounds bounds;
     PatternNormaliser normaliser;
     DetectionReport report;
-    DetectionWeights::Table detectionWeights = DetectionWeights::even(); // of the last detection
+    DetectionWeights::Table detectionVariances{}; // of the last detection, 0 where unknown
     bool fitRan = false;
     int fitPoints = 0;
     bool refusedForSpread = false;

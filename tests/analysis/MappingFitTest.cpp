@@ -244,6 +244,10 @@ TEST(MappingFitRuns, AWeightedPointPullsTheFitByItsWeight) {
     EXPECT_EQ(even.params, plain.params);
     weights[6] = 0.01;
     EXPECT_LT(missAtTheOthers(weights.data(), weighted), 0.1 * alike);
+    // Without the detections' variances the weighted fit is the even one.
+    MappingFit fit;
+    fit.setPoints(camera.data(), screen.data(), 20);
+    EXPECT_EQ(fit.fitWeighted(false, preset, seed, nullptr).params, plain.params);
 }
 
 TEST(HomographySeedSolve, ExactProjectivePairsGiveTheirMap) {
