@@ -169,7 +169,7 @@ Darkness marker(double u, double v, const ElementFit::Shape& shape, double sigma
 } // namespace
 
 bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, const Shape& shape,
-                     const Window& window, cv::Point2d& screenCentre) {
+                     const Window& window, cv::Point2d& screenCentre, double* variance) {
     if (image.type() != CV_8UC1 || !(window.radius > 0.0) || !(window.blur > 0.0))
         return false;
     if (shape.marker ? !(shape.cellX.dot(shape.cellX) > 0.0) : !(shape.discRadius > 0.0))
@@ -185,16 +185,27 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
     const double det = j00 * j11 - j01 * j10;
     if (!(std::fabs(det) > 1e-9) || !std::isfinite(det))
         return false;
-    const double reachX = window.radius * std::hypot(j11, j01) / std::fabs(det) * 1.2 + 2.0;
-    const double reachY = window.radius * std::hypot(j10, j00) / std::fabs(det) * 1.2 + 2.0;
+    const double toCameraX = std::hypot(j11, j01) / std::fabs(det);
+    const double toCameraY = std::hypot(j10, j00) / std::fabs(det);
+    const double reachX = window.radius * toCameraX * 1.2 + 2.0;
+    const double reachY = window.radius * toCameraY * 1.2 + 2.0;
     if (!(reachX < maxReach && reachY < maxReach))
         return false;
-    const int left = static_cast<int>(std::floor(c.x - reachX));
-    const int right = static_cast<int>(std::ceil(c.x + reachX));
-    const int top = static_cast<int>(std::floor(c.y - reachY));
-    const int bottom = static_cast<int>(std::ceil(c.y + reachY));
-    if (left < 0 || top < 0 || right >= image.cols || bottom >= image.rows)
+    // The element itself and its softened edges must lie in the image; the ring of screen around
+    // it may be cut by the image's border (an element near the frame's edge is fitted on the part
+    // of the ring in view rather than left at its outlines' centre, which lies a few tenths of a
+    // pixel off).
+    const double element =
+        (shape.marker ? 3.0 * std::sqrt(2.0 * shape.cellX.dot(shape.cellX)) : shape.discRadius) +
+        2.0 * window.blur;
+    const double elementX = element * toCameraX + 1.0, elementY = element * toCameraY + 1.0;
+    if (c.x - elementX < 0.0 || c.y - elementY < 0.0 || c.x + elementX > image.cols - 1.0 ||
+        c.y + elementY > image.rows - 1.0)
         return false;
+    const int left = std::max(0, static_cast<int>(std::floor(c.x - reachX)));
+    const int right = std::min(image.cols - 1, static_cast<int>(std::ceil(c.x + reachX)));
+    const int top = std::max(0, static_cast<int>(std::floor(c.y - reachY)));
+    const int bottom = std::min(image.rows - 1, static_cast<int>(std::ceil(c.y + reachY)));
 
     std::vector<Sample> samples;
     samples.reserve(static_cast<size_t>((right - left + 1) * (bottom - top + 1)));
@@ -229,11 +240,13 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
     std::vector<const Sample*> edge;
     cv::Matx<double, 6, 6> flatNormal;
     cv::Vec<double, 6> flatGrey;
+    double flatSquares = 0.0; // the flat pixels' sum of squared grey levels
     cv::Point2d classifiedAt;
     auto classify = [&](const cv::Point2d& at) {
         edge.clear();
         flatNormal = cv::Matx<double, 6, 6>::zeros();
         flatGrey = cv::Vec<double, 6>::all(0.0);
+        flatSquares = 0.0;
         for (const Sample& s : samples) {
             if (nearEdge(s.u - at.x, s.v - at.y, shape, margin)) {
                 edge.push_back(&s);
@@ -243,12 +256,16 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
             const cv::Vec<double, 6> j(1.0, s.u, s.v, -d, -s.u * d, -s.v * d);
             flatNormal += j * j.t();
             flatGrey += s.grey * j;
+            flatSquares += s.grey * s.grey;
         }
         classifiedAt = at;
     };
     classify({0.0, 0.0});
 
     bool linearOnly = true; // the first step finds the levels with the offset held
+    // The last full step's normal equations and squared residuals, for the centre's variance.
+    cv::Matx<double, n, n> lastNormal = cv::Matx<double, n, n>::eye();
+    double lastSquares = 0.0;
     for (int step = 0; step < maxSteps; ++step) {
         if (std::hypot(q[6] - classifiedAt.x, q[7] - classifiedAt.y) > slack)
             classify({q[6], q[7]});
@@ -256,6 +273,8 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
         cv::Vec<double, n> gradient = cv::Vec<double, n>::all(0.0);
         const cv::Vec<double, 6> levels(q[0], q[1], q[2], q[3], q[4], q[5]);
         const cv::Vec<double, 6> flatGradient = flatGrey - flatNormal * levels;
+        // The flat pixels' squared residuals from their sums: g·g - 2 l·J'g + l·J'J l.
+        double squares = flatSquares - 2.0 * levels.dot(flatGrey) + levels.dot(flatNormal * levels);
         for (int r = 0; r < 6; ++r) {
             gradient[r] = flatGradient[r];
             for (int c2 = 0; c2 < 6; ++c2)
@@ -268,6 +287,7 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
             const double contrast = q[3] + q[4] * s->u + q[5] * s->v;
             const double model = q[0] + q[1] * s->u + q[2] * s->v - contrast * d.value;
             const double residual = s->grey - model;
+            squares += residual * residual;
             const cv::Vec<double, n> j(1.0, s->u, s->v, -d.value, -s->u * d.value, -s->v * d.value,
                                        contrast * d.du, contrast * d.dv);
             for (int r = 0; r < n; ++r) {
@@ -280,6 +300,10 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
         for (int r = 0; r < n; ++r) {
             for (int c2 = 0; c2 < r; ++c2)
                 normal(r, c2) = normal(c2, r);
+        }
+        if (!linearOnly) {
+            lastNormal = normal;
+            lastSquares = squares;
         }
         if (linearOnly) {
             // The offset's rows and columns out: the levels alone.
@@ -310,5 +334,12 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
     }
     const double tu = q[6], tv = q[7];
     screenCentre = {mx + tu, my + tv};
+    if (variance) {
+        // The noise the residuals leave, through the inverse of the normal equations: the
+        // offset's variance, both axes summed (screen pixels squared).
+        const double noise = lastSquares / std::max(1.0, static_cast<double>(samples.size()) - n);
+        const cv::Matx<double, n, n> inverse = lastNormal.inv(cv::DECOMP_CHOLESKY);
+        *variance = noise * (inverse(6, 6) + inverse(7, 7));
+    }
     return true;
 }

@@ -27,7 +27,8 @@ public:
     };
 
     // The element's centre on the screen; false when the window leaves the image, holds too
-    // little contrast or the steps do not settle.
+    // little contrast or the steps do not settle. variance (optional) receives the centre's
+    // variance from the image noise, both axes summed, in screen pixels squared.
     static bool fit(const cv::Mat& image, const DetectionMapping& mapping, const Shape& shape,
-                    const Window& window, cv::Point2d& screenCentre);
+                    const Window& window, cv::Point2d& screenCentre, double* variance = nullptr);
 };

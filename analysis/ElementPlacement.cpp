@@ -10,7 +10,11 @@
 #include <thread>
 
 void ElementPlacement::refine(const cv::Mat& image, const MarkerPass& markers, const Setup& setup,
-                              std::array<cv::Point2d, maxTargets>& centres) {
+                              std::array<cv::Point2d, maxTargets>& centres,
+                              DetectionWeights::Table* variances) {
+    DetectionWeights::Table unknown{};
+    DetectionWeights::Table& variance = variances ? *variances : unknown;
+    variance.fill(0.0); // 0: not fitted
     // The search's mapping has the lens preset's distortion, not this lens's: mapped through it,
     // an element away from the lens centre is bent out of its drawn shape, and every way of taking
     // its centre (outline, darkness or fit) moves with it, by up to a few tenths of a camera pixel
@@ -46,9 +50,9 @@ void ElementPlacement::refine(const cv::Mat& image, const MarkerPass& markers, c
         for (int j = first; j < count; j += 2) {
             cv::Point2d& c = centres[static_cast<size_t>(j)];
             if (MarkerPass::isMarkerTarget(j))
-                c = markerCentre(image, fitted, markers, setup, j, c);
+                c = markerCentre(image, fitted, markers, setup, j, c, variance[static_cast<size_t>(j)]);
             else if (CirclePass::isCircleTarget(j))
-                c = discCentre(image, fitted, setup, j, c);
+                c = discCentre(image, fitted, setup, j, c, variance[static_cast<size_t>(j)]);
         }
     };
     std::thread helper;
@@ -62,7 +66,8 @@ void ElementPlacement::refine(const cv::Mat& image, const MarkerPass& markers, c
 }
 
 cv::Point2d ElementPlacement::discCentre(const cv::Mat& image, const DetectionMapping& mapping,
-                                         const Setup& setup, int target, const cv::Point2d& outlineCentre) {
+                                         const Setup& setup, int target, const cv::Point2d& outlineCentre,
+                                         double& variance) {
     if (!(outlineCentre.x > 3.0 && outlineCentre.y > 3.0))
         return outlineCentre;
     ElementFit::Shape shape;
@@ -74,12 +79,12 @@ cv::Point2d ElementPlacement::discCentre(const cv::Mat& image, const DetectionMa
                              screenEdgeDistance(setup, target) - 2.0 * window.blur);
     if (window.radius < shape.discRadius + 2.0 * window.blur)
         return outlineCentre;
-    return fittedCentre(image, mapping, shape, window);
+    return fittedCentre(image, mapping, shape, window, variance);
 }
 
 cv::Point2d ElementPlacement::markerCentre(const cv::Mat& image, const DetectionMapping& mapping,
                                            const MarkerPass& markers, const Setup& setup, int target,
-                                           const cv::Point2d& outlineCentre) {
+                                           const cv::Point2d& outlineCentre, double& variance) {
     const std::vector<MarkerPass::Outline>& seen = markers.sightings(target);
     if (!(outlineCentre.x > 3.0 && outlineCentre.y > 3.0) || seen.empty() || seen.front().size() != 4)
         return outlineCentre;
@@ -111,7 +116,7 @@ cv::Point2d ElementPlacement::markerCentre(const cv::Mat& image, const Detection
                              screenEdgeDistance(setup, target) - 2.0 * window.blur);
     if (window.radius < 3.0 * cell + 2.0 * window.blur)
         return outlineCentre;
-    return fittedCentre(image, mapping, shape, window);
+    return fittedCentre(image, mapping, shape, window, variance);
 }
 
 double ElementPlacement::screenEdgeDistance(const Setup& setup, int target) {
@@ -130,13 +135,16 @@ double ElementPlacement::edgeBlur(double smoothing, const DetectionMapping& mapp
 }
 
 cv::Point2d ElementPlacement::fittedCentre(const cv::Mat& image, const DetectionMapping& mapping,
-                                           const ElementFit::Shape& shape, const ElementFit::Window& window) {
+                                           const ElementFit::Shape& shape, const ElementFit::Window& window,
+                                           double& variance) {
     cv::Point2d screen;
-    if (!ElementFit::fit(image, mapping, shape, window, screen))
+    double fitted = 0.0;
+    if (!ElementFit::fit(image, mapping, shape, window, screen, &fitted))
         return window.camera;
     const cv::Point2d camera = mapping.invert(screen, window.camera);
     // Far from the outlines' answer, something else dark lies in the window (a hand, a cable).
     if (std::hypot(camera.x - window.camera.x, camera.y - window.camera.y) > 2.0)
         return window.camera;
+    variance = std::isfinite(fitted) && fitted > 0.0 ? fitted : 0.0;
     return camera;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/DetectionMapping.h"
+#include "analysis/DetectionWeights.h"
 #include "analysis/ElementFit.h"
 #include "analysis/LensType.h"
 #include "analysis/MarkerPass.h"
@@ -28,21 +29,25 @@ public:
     };
 
     // Replaces each found centre (x and y above 3) by the fitted one where the fit holds; the
-    // others, and all of them when fewer than twelve were found, stay as they are.
+    // others, and all of them when fewer than twelve were found, stay as they are. variances
+    // (optional) receives the variance the image noise leaves each fitted centre (screen pixels
+    // squared, both axes summed; 0 where not fitted), which the fits weigh it by.
     static void refine(const cv::Mat& image, const MarkerPass& markers, const Setup& setup,
-                       std::array<cv::Point2d, maxTargets>& centres);
+                       std::array<cv::Point2d, maxTargets>& centres,
+                       DetectionWeights::Table* variances = nullptr);
 
 private:
     // The element's fitted centre; the outlines' centre when it cannot be fitted or the fit lands
     // far from it.
     static cv::Point2d discCentre(const cv::Mat& image, const DetectionMapping& mapping, const Setup& setup,
-                                  int target, const cv::Point2d& outlineCentre);
+                                  int target, const cv::Point2d& outlineCentre, double& variance);
     static cv::Point2d markerCentre(const cv::Mat& image, const DetectionMapping& mapping,
                                     const MarkerPass& markers, const Setup& setup, int target,
-                                    const cv::Point2d& outlineCentre);
+                                    const cv::Point2d& outlineCentre, double& variance);
     // Screen pixels from the target to the nearest edge of the screen.
     static double screenEdgeDistance(const Setup& setup, int target);
     static double edgeBlur(double smoothing, const DetectionMapping& mapping, const cv::Point2d& camera);
     static cv::Point2d fittedCentre(const cv::Mat& image, const DetectionMapping& mapping,
-                                    const ElementFit::Shape& shape, const ElementFit::Window& window);
+                                    const ElementFit::Shape& shape, const ElementFit::Window& window,
+                                    double& variance);
 };

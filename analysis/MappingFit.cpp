@@ -1,5 +1,7 @@
 #include "analysis/MappingFit.h"
 
+#include "analysis/DetectionWeights.h"
+
 #include <chrono>
 #include <cmath>
 
@@ -45,7 +47,7 @@ bool solveLu(double (&a)[P][P], double (&b)[P], double (&x)[P]) {
 
 } // namespace
 
-void MappingFit::setPoints(const float* cameraXY, const double* targetXY, int count) {
+void MappingFit::setPoints(const float* cameraXY, const double* targetXY, int count, const double* weights) {
     n = count < 0 ? 0 : (count > maxPoints ? maxPoints : count);
     for (int i = 0; i < n; ++i) {
         const size_t k = static_cast<size_t>(i);
@@ -53,6 +55,7 @@ void MappingFit::setPoints(const float* cameraXY, const double* targetXY, int co
         camY[k] = static_cast<double>(cameraXY[2 * i + 1]);
         tgtX[k] = targetXY[2 * i];
         tgtY[k] = targetXY[2 * i + 1];
+        weight[k] = weights ? weights[i] : 1.0;
     }
 }
 
@@ -73,7 +76,7 @@ double MappingFit::forward() {
         predY[i] = (p[M::H3] * u + p[M::H4] * v + p[M::H5]) / w;
         const double ex = tgtX[i] - predX[i];
         const double ey = tgtY[i] - predY[i];
-        e += ex * ex + ey * ey;
+        e += weight[i] * (ex * ex + ey * ey);
     }
     return e;
 }
@@ -130,11 +133,12 @@ void MappingFit::step(double lambda, int variant) {
                               dYdu * dx * s + dYdv * dy * s,
                               dYdu * dx * s2 + dYdv * dy * s2,
                               dYdu * dx * s3 + dYdv * dy * s3};
-        const double ex = xt - predX[i];
-        const double ey = yt - predY[i];
+        const double wi = weight[i];
+        const double ex = wi * (xt - predX[i]);
+        const double ey = wi * (yt - predY[i]);
         for (int r = 0; r < P; ++r) {
             for (int c = r; c < P; ++c)
-                normal[r][c] += rX[r] * rX[c] + rY[r] * rY[c];
+                normal[r][c] += wi * (rX[r] * rX[c] + rY[r] * rY[c]);
             rhs[r] += rX[r] * ex + rY[r] * ey;
         }
     }
@@ -239,4 +243,23 @@ MappingFit::Result MappingFit::fitMultiStart(bool allStarts, const LensPreset& p
             best = result;
     }
     return best;
+}
+
+MappingFit::Result MappingFit::fitWeighted(bool allStarts, const LensPreset& preset,
+                                           const std::array<double, 8>& seedStart, const double* variances) {
+    weight.fill(1.0);
+    const Result even = fitMultiStart(allStarts, preset, seedStart);
+    if (!variances || n == 0)
+        return even;
+    p = even.params;
+    forward();
+    std::array<double, maxPoints> misses{};
+    for (size_t i = 0; i < static_cast<size_t>(n); ++i)
+        misses[i] = (tgtX[i] - predX[i]) * (tgtX[i] - predX[i]) + (tgtY[i] - predY[i]) * (tgtY[i] - predY[i]);
+    const DetectionWeights::Table weights =
+        DetectionWeights::fromScatter(variances, misses.data(), n, MappingModel::parameterCount);
+    std::copy(weights.begin(), weights.begin() + n, weight.begin());
+    Result weighted = runFit(even.params, 0);
+    weighted.iterations += even.iterations;
+    return weighted;
 }

@@ -45,6 +45,7 @@ bool PatternAnalyzer::normalisePattern(const cv::Mat& dark, const cv::Mat& brigh
 
 void PatternAnalyzer::clearDetections() {
     rawPoints.fill({0.0f, 0.0f});
+    detectionVariances.fill(0.0);
     report = DetectionReport();
     clearCorrected();
 }
@@ -92,11 +93,6 @@ void PatternAnalyzer::setTargets(const float* points, int count, int width, int 
         for (int i = 0; i < stored; ++i)
             tweakTable[static_cast<size_t>(i)] = {prevOffsets[2 * i], prevOffsets[2 * i + 1]};
     }
-}
-
-void PatternAnalyzer::setTargetCounts(int automatic, int manual) {
-    automaticTargets = automatic;
-    manualTargets = manual;
 }
 
 int PatternAnalyzer::autoCount() const {
@@ -239,7 +235,7 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     placement.seedStart = normalisedSeed;
     placement.smoothing = frame.empty() ? normaliser.lastResultSmoothing() : 0.0;
     const std::chrono::steady_clock::time_point placementStarted = std::chrono::steady_clock::now();
-    ElementPlacement::refine(frame.empty() ? image : frame, markers, placement, centres);
+    ElementPlacement::refine(frame.empty() ? image : frame, markers, placement, centres, &detectionVariances);
     qCDebug(lcAnalysis) << "element placement:" << msSince(placementStarted) << "ms";
 
     for (int j = 0; j < count; ++j) {
@@ -256,9 +252,10 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
 }
 
 bool PatternAnalyzer::runFit(const PointTable& table, const ScreenPoints& paired, int count, bool allStarts,
-                             double* out) {
+                             double* out, bool weighted) {
     std::array<float, 2 * maxTargets> camera{};
     std::array<double, 2 * maxTargets> screen{};
+    std::array<double, maxTargets> variance{};
     int n = 0;
     for (int j = 0; j < count; ++j) {
         const size_t k = static_cast<size_t>(j);
@@ -269,12 +266,13 @@ bool PatternAnalyzer::runFit(const PointTable& table, const ScreenPoints& paired
         camera[2 * i + 1] = table[k].y;
         screen[2 * i] = paired[2 * k];
         screen[2 * i + 1] = paired[2 * k + 1];
+        variance[i] = detectionVariances[k];
     }
     MappingFit fit;
     fit.soundSteps = soundFitSteps_;
     fit.setPoints(camera.data(), screen.data(), n);
-    const MappingFit::Result result =
-        fit.fitMultiStart(allStarts, LensPreset::forLens(lens, fwMinor), normalisedSeed);
+    const MappingFit::Result result = fit.fitWeighted(allStarts, LensPreset::forLens(lens, fwMinor),
+                                                      normalisedSeed, weighted ? variance.data() : nullptr);
     if (out) {
         for (size_t i = 0; i < result.params.size(); ++i)
             out[i] = result.params[i];
@@ -345,7 +343,7 @@ bool PatternAnalyzer::fitAutomatic(double* out) {
     }
     PointTable table = correctedPoints;
     std::array<double, MappingModel::parameterCount> params{};
-    const bool fitted = runFit(table, correctedPairing(), count, true, params.data());
+    const bool fitted = runFit(table, correctedPairing(), count, true, params.data(), true);
     if (out)
         std::copy(params.begin(), params.end(), out);
     if (!fitted)
@@ -362,7 +360,7 @@ bool PatternAnalyzer::fitAutomatic(double* out) {
         const bool enough = enoughForAutomatic(table, count);
         qCDebug(lcAnalysis) << "target" << odd
                             << "off the fit of the others:" << (enough ? "refit" : "refused");
-        if (!enough || !runFit(table, correctedPairing(), count, true, params.data()) ||
+        if (!enough || !runFit(table, correctedPairing(), count, true, params.data(), true) ||
             outlierOf(params.data(), table, count) >= 0) {
             fitOk = false;
             refusedForResiduals = true;
@@ -422,7 +420,7 @@ bool PatternAnalyzer::fitAllTargets(bool useRawDetections, double* out) {
         return false;
     }
     // Detections are where the elements are drawn; touched points where the pen picture was.
-    return runFit(table, useRawDetections ? drawnXY : penXY, count, useRawDetections, out);
+    return runFit(table, useRawDetections ? drawnXY : penXY, count, useRawDetections, out, useRawDetections);
 }
 
 bool PatternAnalyzer::fitManualPoints(double* out) {

@@ -3,6 +3,7 @@
 #include "analysis/AnalysisFailure.h"
 #include "analysis/CircleBounds.h"
 #include "analysis/DetectionReport.h"
+#include "analysis/DetectionWeights.h"
 #include "analysis/FitResiduals.h"
 #include "analysis/LensType.h"
 #include "analysis/MappingModel.h"
@@ -42,7 +43,10 @@ public:
     // with the centre of its element as drawn. setTargets starts upright (0, 0).
     void setMounting(int ceiling, int rear);
     // The module's counts for the lens: how many automatic and manual targets the fits take.
-    void setTargetCounts(int automatic, int manual);
+    void setTargetCounts(int automatic, int manual) {
+        automaticTargets = automatic;
+        manualTargets = manual;
+    }
     // Fills rawPoints and correctedPoints for the automatic target count.
     void detectTargets(const cv::Mat& image);
 
@@ -96,7 +100,10 @@ public:
     void setSoundFitSteps(bool sound) { soundFitSteps_ = sound; }
 
 private:
-    bool runFit(const PointTable& table, const ScreenPoints& paired, int count, bool allStarts, double* out);
+    // weighted: each point counts by the variance of its last detection (see DetectionWeights),
+    // else all alike.
+    bool runFit(const PointTable& table, const ScreenPoints& paired, int count, bool allStarts, double* out,
+                bool weighted = false);
     // What the corrected detections are paired with. An offset learned by tuning leads from where an
     // element is seen to where the pen is seen at the element's drawn centre; the factory tables
     // were measured against the pen picture on the target pixel, so with them the corrected points
@@ -130,6 +137,7 @@ private:
     CircleBounds bounds;
     PatternNormaliser normaliser;
     DetectionReport report;
+    DetectionWeights::Table detectionVariances{}; // of the last detection, 0 where unknown
     bool fitRan = false;
     int fitPoints = 0;
     bool refusedForSpread = false;

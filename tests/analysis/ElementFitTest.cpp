@@ -87,6 +87,46 @@ TEST(ElementFit, DiscIsPlacedToAHundredthOfAPixel) {
     EXPECT_NEAR(found.y, centre.y, 0.08);
 }
 
+TEST(ElementFit, DiscNearTheImageBorderIsFittedOnTheRingInView) {
+    // The window's ring of screen leaves the image on the left, the disc itself does not: it is
+    // fitted on what is in view, as precisely as in the middle.
+    const cv::Point2d centre(35.37, 119.81);
+    const cv::Mat image =
+        draw([&](double x, double y) { return std::hypot(x - centre.x, y - centre.y) < 30.0; });
+    const cv::Point2d found = fitDisc(image, {36.0, 119.2});
+    EXPECT_NEAR(found.x, centre.x, 0.02);
+    EXPECT_NEAR(found.y, centre.y, 0.02);
+}
+
+TEST(ElementFit, ReportedVarianceMatchesTheScatterOverNoiseDraws) {
+    // The same disc under thirty draws of noise: the variance each fit reports from its own
+    // residuals is what the centres really scatter by (the fits weigh detections by it).
+    const cv::Point2d centre(120.37, 119.81);
+    const cv::Mat clean =
+        draw([&](double x, double y) { return std::hypot(x - centre.x, y - centre.y) < 30.0; });
+    ElementFit::Shape shape;
+    shape.discRadius = 30.0;
+    ElementFit::Window window;
+    window.camera = {121.0, 119.2};
+    window.radius = 42.0;
+    double scatter = 0.0, reported = 0.0;
+    constexpr int draws = 30;
+    for (int k = 0; k < draws; ++k) {
+        cv::Mat noise(clean.size(), CV_32FC1), noisy;
+        cv::RNG(100 + k).fill(noise, cv::RNG::NORMAL, 0.0, 20.0);
+        clean.convertTo(noisy, CV_32FC1);
+        noisy += noise;
+        noisy.convertTo(noisy, CV_8UC1);
+        cv::Point2d found;
+        double variance = -1.0;
+        ASSERT_TRUE(ElementFit::fit(noisy, identity(), shape, window, found, &variance));
+        scatter += (found.x - centre.x) * (found.x - centre.x) + (found.y - centre.y) * (found.y - centre.y);
+        reported += variance;
+    }
+    EXPECT_GT(reported, 0.0);
+    EXPECT_NEAR(std::sqrt(scatter / reported), 1.0, 0.35);
+}
+
 TEST(ElementFit, MarkerIsPlacedInEachWayItCanLie) {
     const MarkerPass markers;
     const int id = 12;

@@ -206,6 +206,50 @@ TEST(MappingFitRuns, ARunNeverEndsWorseThanWhereItStarted) {
     EXPECT_GT(oldWorse, 0) << "the points never made a step get rejected";
 }
 
+TEST(MappingFitRuns, AWeightedPointPullsTheFitByItsWeight) {
+    // Points of a plain projective map, one of them a few pixels off: counted alike it bends the
+    // fit at the others; weighted down it barely moves them; an even weighting is the unweighted fit.
+    MappingModel model;
+    model.p = {1.4, 0.05, -20.0, -0.03, 1.5, 10.0, 1e-5, 2e-5, 640.0, 360.0, 0.0, 0.0, 0.0};
+    std::array<float, 40> camera{};
+    std::array<double, 40> screen{};
+    for (int i = 0; i < 20; ++i) {
+        const size_t x = static_cast<size_t>(2 * i), y = x + 1;
+        camera[x] = static_cast<float>(100 + 250 * (i % 5));
+        camera[y] = static_cast<float>(80 + 180 * (i / 5));
+        model.cameraToScreen(camera[x], camera[y], screen[x], screen[y]);
+    }
+    screen[2 * 6] += 4.0;
+    const LensPreset preset = LensPreset::forLens(2, 10);
+    const std::array<double, 8> seed{};
+    auto missAtTheOthers = [&](const double* weights, MappingFit::Result& result) {
+        MappingFit fit;
+        fit.setPoints(camera.data(), screen.data(), 20, weights);
+        result = fit.fitMultiStart(false, preset, seed);
+        const MappingModel fitted(result.params);
+        double worst = 0.0;
+        for (size_t i = 0; i < 20; ++i) {
+            double sx = 0.0, sy = 0.0;
+            fitted.cameraToScreen(camera[2 * i], camera[2 * i + 1], sx, sy);
+            if (i != 6)
+                worst = std::max(worst, std::hypot(sx - screen[2 * i], sy - screen[2 * i + 1]));
+        }
+        return worst;
+    };
+    std::array<double, 20> weights{};
+    weights.fill(1.0);
+    MappingFit::Result plain, even, weighted;
+    const double alike = missAtTheOthers(nullptr, plain);
+    EXPECT_DOUBLE_EQ(missAtTheOthers(weights.data(), even), alike);
+    EXPECT_EQ(even.params, plain.params);
+    weights[6] = 0.01;
+    EXPECT_LT(missAtTheOthers(weights.data(), weighted), 0.1 * alike);
+    // Without the detections' variances the weighted fit is the even one.
+    MappingFit fit;
+    fit.setPoints(camera.data(), screen.data(), 20);
+    EXPECT_EQ(fit.fitWeighted(false, preset, seed, nullptr).params, plain.params);
+}
+
 TEST(HomographySeedSolve, ExactProjectivePairsGiveTheirMap) {
     HomographySeed seed;
     const double h[8] = {1.2, 0.1, 30.0, -0.05, 1.3, -12.0, 2e-4, -1e-4};
