@@ -15,6 +15,17 @@ namespace {
 constexpr int screenW = 1920;
 constexpr int screenH = 1080;
 
+// Twenty camera points on a 5 x 4 grid and where a plain projective map puts them on the screen.
+void projectiveGrid(std::array<float, 40>& camera, std::array<double, 40>& screen) {
+    MappingModel model;
+    model.p = {1.4, 0.05, -20.0, -0.03, 1.5, 10.0, 1e-5, 2e-5, 640.0, 360.0, 0.0, 0.0, 0.0};
+    for (size_t i = 0; i < 20; ++i) {
+        camera[2 * i] = static_cast<float>(100 + 250 * (i % 5));
+        camera[2 * i + 1] = static_cast<float>(80 + 180 * (i / 5));
+        model.cameraToScreen(camera[2 * i], camera[2 * i + 1], screen[2 * i], screen[2 * i + 1]);
+    }
+}
+
 class AnalyzerFit : public testing::Test {
 protected:
     void SetUp() override {
@@ -141,16 +152,9 @@ TEST(MappingFitRuns, ConsistentPointsEndByDampingNotByTheCaps) {
     // Exact points from a plain projective map, the fit started from the identity as the first
     // run of every fit is: it must travel to the map, then go on until the damping passes 1e7,
     // before the step cap and the time cap.
-    MappingModel model;
-    model.p = {1.4, 0.05, -20.0, -0.03, 1.5, 10.0, 1e-5, 2e-5, 640.0, 360.0, 0.0, 0.0, 0.0};
     std::array<float, 40> camera{};
     std::array<double, 40> screen{};
-    for (int i = 0; i < 20; ++i) {
-        camera[static_cast<size_t>(2 * i)] = static_cast<float>(100 + 250 * (i % 5));
-        camera[static_cast<size_t>(2 * i + 1)] = static_cast<float>(80 + 180 * (i / 5));
-        model.cameraToScreen(camera[static_cast<size_t>(2 * i)], camera[static_cast<size_t>(2 * i + 1)],
-                             screen[static_cast<size_t>(2 * i)], screen[static_cast<size_t>(2 * i + 1)]);
-    }
+    projectiveGrid(camera, screen);
     MappingFit fit;
     fit.setPoints(camera.data(), screen.data(), 20);
     MappingModel::Parameters start{};
@@ -209,16 +213,9 @@ TEST(MappingFitRuns, ARunNeverEndsWorseThanWhereItStarted) {
 TEST(MappingFitRuns, AWeightedPointPullsTheFitByItsWeight) {
     // Points of a plain projective map, one of them a few pixels off: counted alike it bends the
     // fit at the others; weighted down it barely moves them; an even weighting is the unweighted fit.
-    MappingModel model;
-    model.p = {1.4, 0.05, -20.0, -0.03, 1.5, 10.0, 1e-5, 2e-5, 640.0, 360.0, 0.0, 0.0, 0.0};
     std::array<float, 40> camera{};
     std::array<double, 40> screen{};
-    for (int i = 0; i < 20; ++i) {
-        const size_t x = static_cast<size_t>(2 * i), y = x + 1;
-        camera[x] = static_cast<float>(100 + 250 * (i % 5));
-        camera[y] = static_cast<float>(80 + 180 * (i / 5));
-        model.cameraToScreen(camera[x], camera[y], screen[x], screen[y]);
-    }
+    projectiveGrid(camera, screen);
     screen[2 * 6] += 4.0;
     const LensPreset preset = LensPreset::forLens(2, 10);
     const std::array<double, 8> seed{};
