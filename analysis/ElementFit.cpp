@@ -21,11 +21,38 @@ constexpr double invSqrt2Pi = 0.39894228040143268;
 struct Sample {
     double u, v; // screen position less the starting centre
     double grey;
+    double lit = 0.0, unlit = 0.0; // the white and black frames' levels here, when they are at hand
 };
 
-// The drawn element's darkness (1 on black) at d from its centre, and its gradient.
+// How the levels around and inside the element are modelled: Levels::count parameters, linear in
+// the model, each pixel's regressors given its darkness d, and the contrast the darkness is taken
+// off with.
+// The lit level and the element's contrast each a plane, all six fitted: the pattern frame alone.
+struct FittedPlanes {
+    static constexpr int count = 6;
+    using Vec = cv::Vec<double, count>;
+    static Vec regressors(const Sample& s, double d) { return Vec(1.0, s.u, s.v, -d, -s.u * d, -s.v * d); }
+    static double contrast(const double* q, const Sample& s) { return q[3] + q[4] * s.u + q[5] * s.v; }
+    static void start(double* q, double meanGrey) { q[0] = meanGrey; }
+};
+// The lit and unlit levels as the white and black frames show them, each scaled by how the
+// pattern frame's exposure differs from that frame's: only two levels left to fit, and none of
+// them slopes, so the element's offset no longer shares its edges' information with the slopes.
+struct FramedLevels {
+    static constexpr int count = 2;
+    using Vec = cv::Vec<double, count>;
+    static Vec regressors(const Sample& s, double d) { return Vec(s.lit * (1.0 - d), s.unlit * d); }
+    static double contrast(const double* q, const Sample& s) { return q[0] * s.lit - q[1] * s.unlit; }
+    static void start(double* q, double) {
+        q[0] = 1.0;
+        q[1] = 1.0;
+    }
+};
+
+// The drawn element's darkness (1 on black) at d from its centre, its gradient and its change
+// with the edges' softness.
 struct Darkness {
-    double value = 0.0, du = 0.0, dv = 0.0;
+    double value = 0.0, du = 0.0, dv = 0.0, ds = 0.0;
 };
 
 // The normal distribution's integral and density on z in [-4, 4], tabulated: the fit evaluates
@@ -123,6 +150,7 @@ Darkness disc(double u, double v, double radius, double sigma) {
         d.du = -slope * u / r;
         d.dv = -slope * v / r;
     }
+    d.ds = -slope * (radius - r) / sigma;
     return d;
 }
 
@@ -139,15 +167,22 @@ Darkness marker(double u, double v, const ElementFit::Shape& shape, double sigma
     const int right = std::min(5, static_cast<int>(std::floor(x + 3.0 + reach)));
     const int top = std::max(0, static_cast<int>(std::floor(y + 3.0 - reach)));
     const int bottom = std::min(5, static_cast<int>(std::floor(y + 3.0 + reach)));
-    double fx[7], gx[7], fy[7], gy[7];
-    for (int k = left; k <= right + 1; ++k)
+    // Each step, its slope and its change with the softness: a step of Phi(X / s) changes by
+    // -slope X / sigma as sigma grows.
+    double fx[7], gx[7], hx[7], fy[7], gy[7], hy[7];
+    for (int k = left; k <= right + 1; ++k) {
         softStep(x - (k - 3), s, fx[k], gx[k]);
-    for (int k = top; k <= bottom + 1; ++k)
+        hx[k] = -gx[k] * (x - (k - 3)) / sigma;
+    }
+    for (int k = top; k <= bottom + 1; ++k) {
         softStep(y - (k - 3), s, fy[k], gy[k]);
-    double value = 0.0, dx = 0.0, dy = 0.0;
+        hy[k] = -gy[k] * (y - (k - 3)) / sigma;
+    }
+    double value = 0.0, dx = 0.0, dy = 0.0, ds = 0.0;
     for (int row = top; row <= bottom; ++row) {
         const double by = fy[row] - fy[row + 1];
         const double dby = gy[row] - gy[row + 1];
+        const double sby = hy[row] - hy[row + 1];
         for (int column = left; column <= right; ++column) {
             if (!shape.blackCells[static_cast<size_t>(6 * row + column)])
                 continue;
@@ -156,14 +191,178 @@ Darkness marker(double u, double v, const ElementFit::Shape& shape, double sigma
             value += bx * by;
             dx += dbx * by;
             dy += bx * dby;
+            ds += (hx[column] - hx[column + 1]) * by + bx * sby;
         }
     }
     Darkness d;
     d.value = value;
+    d.ds = ds;
     // Back to the screen: x and y change along the cell sides, one per cell.
     d.du = (dx * shape.cellX.x + dy * shape.cellY.x) / cell2;
     d.dv = (dx * shape.cellX.y + dy * shape.cellY.y) / cell2;
     return d;
+}
+
+// The plane a + bu u + bv v through a frame's levels at the samples' pixels.
+struct Plane {
+    double a = 0.0, bu = 0.0, bv = 0.0;
+    double at(double u, double v) const { return a + bu * u + bv * v; }
+};
+
+bool planeThrough(const std::vector<Sample>& samples, const std::vector<double>& levels, Plane& plane) {
+    cv::Matx33d normal = cv::Matx33d::zeros();
+    cv::Vec3d right(0.0, 0.0, 0.0);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const cv::Vec3d j(1.0, samples[i].u, samples[i].v);
+        normal += j * j.t();
+        right += levels[i] * j;
+    }
+    cv::Vec3d solution;
+    if (!cv::solve(normal, right, solution, cv::DECOMP_CHOLESKY))
+        return false;
+    plane = {solution[0], solution[1], solution[2]};
+    return std::isfinite(plane.a) && std::isfinite(plane.bu) && std::isfinite(plane.bv);
+}
+
+// The Gauss-Newton steps over the samples: the levels and the element's offset (tu, tv), last.
+template <class Levels>
+bool solve(const std::vector<Sample>& samples, const ElementFit::Shape& shape,
+           const ElementFit::Window& window, double greyMean, const Sample& centre, cv::Point2d& offset,
+           double* variance) {
+    constexpr int levels = Levels::count;
+    // The levels, the offset (tu, tv) and the edges' softness: the camera's own blur is seldom
+    // the one assumed, and a model softer or sharper than the image weighs the edges' pixels
+    // wrongly (on a blurred camera the centres scatter by a tenth more).
+    constexpr int n = levels + 3;
+    constexpr int softness = levels + 2;
+    using LevelVec = typename Levels::Vec;
+    using LevelMat = cv::Matx<double, levels, levels>;
+    cv::Vec<double, n> q = cv::Vec<double, n>::all(0.0);
+    Levels::start(q.val, greyMean);
+    q[softness] = window.blur;
+    const double softest = 3.0 * window.blur, sharpest = 0.3 * window.blur;
+
+    // Away from the edges a pixel's darkness is fixed while the element moves by less than the
+    // slack and its edges soften by less than a quarter: those pixels' share of the normal
+    // equations is summed once, not at every step.
+    const double slack = 2.0 + 0.5 * window.blur;
+    double margin = 0.0, classifiedSoftness = 0.0;
+    std::vector<const Sample*> edge;
+    LevelMat flatNormal;
+    LevelVec flatGrey;
+    double flatSquares = 0.0; // the flat pixels' sum of squared grey levels
+    cv::Point2d classifiedAt;
+    auto classify = [&](const cv::Point2d& at) {
+        classifiedSoftness = q[softness];
+        margin = SoftStepTable::reach * 1.25 * classifiedSoftness + slack;
+        edge.clear();
+        flatNormal = LevelMat::zeros();
+        flatGrey = LevelVec::all(0.0);
+        flatSquares = 0.0;
+        for (const Sample& s : samples) {
+            if (nearEdge(s.u - at.x, s.v - at.y, shape, margin)) {
+                edge.push_back(&s);
+                continue;
+            }
+            const LevelVec j = Levels::regressors(s, flatDarkness(s.u - at.x, s.v - at.y, shape));
+            flatNormal += j * j.t();
+            flatGrey += s.grey * j;
+            flatSquares += s.grey * s.grey;
+        }
+        classifiedAt = at;
+    };
+    classify({0.0, 0.0});
+
+    bool linearOnly = true; // the first step finds the levels with the offset held
+    // The last full step's normal equations and squared residuals, for the centre's variance.
+    cv::Matx<double, n, n> lastNormal = cv::Matx<double, n, n>::eye();
+    double lastSquares = 0.0;
+    for (int step = 0; step < maxSteps; ++step) {
+        if (std::hypot(q[levels] - classifiedAt.x, q[levels + 1] - classifiedAt.y) > slack ||
+            q[softness] > 1.25 * classifiedSoftness)
+            classify({q[levels], q[levels + 1]});
+        const double sigma = q[softness];
+        cv::Matx<double, n, n> normal = cv::Matx<double, n, n>::zeros();
+        cv::Vec<double, n> gradient = cv::Vec<double, n>::all(0.0);
+        LevelVec level;
+        for (int r = 0; r < levels; ++r)
+            level[r] = q[r];
+        const LevelVec flatGradient = flatGrey - flatNormal * level;
+        // The flat pixels' squared residuals from their sums: g·g - 2 l·J'g + l·J'J l.
+        double squares = flatSquares - 2.0 * level.dot(flatGrey) + level.dot(flatNormal * level);
+        for (int r = 0; r < levels; ++r) {
+            gradient[r] = flatGradient[r];
+            for (int c2 = 0; c2 < levels; ++c2)
+                normal(r, c2) = flatNormal(r, c2);
+        }
+        for (const Sample* s : edge) {
+            const double du = s->u - q[levels], dv = s->v - q[levels + 1];
+            const Darkness d =
+                shape.marker ? marker(du, dv, shape, sigma) : disc(du, dv, shape.discRadius, sigma);
+            const LevelVec regressors = Levels::regressors(*s, d.value);
+            const double contrast = Levels::contrast(q.val, *s);
+            const double residual = s->grey - level.dot(regressors);
+            squares += residual * residual;
+            cv::Vec<double, n> j;
+            for (int r = 0; r < levels; ++r)
+                j[r] = regressors[r];
+            j[levels] = contrast * d.du;
+            j[levels + 1] = contrast * d.dv;
+            j[softness] = -contrast * d.ds;
+            for (int r = 0; r < n; ++r) {
+                gradient[r] += residual * j[r];
+                for (int c2 = r; c2 < n; ++c2)
+                    normal(r, c2) += j[r] * j[c2];
+            }
+        }
+        // The edge pixels filled the upper triangle only; the flat share is symmetric already.
+        for (int r = 0; r < n; ++r) {
+            for (int c2 = 0; c2 < r; ++c2)
+                normal(r, c2) = normal(c2, r);
+        }
+        if (!linearOnly) {
+            lastNormal = normal;
+            lastSquares = squares;
+        }
+        if (linearOnly) {
+            // The offset's rows and columns out: the levels alone.
+            for (int r = levels; r < n; ++r) {
+                for (int c2 = 0; c2 < n; ++c2) {
+                    normal(r, c2) = r == c2 ? 1.0 : 0.0;
+                    normal(c2, r) = r == c2 ? 1.0 : 0.0;
+                }
+                gradient[r] = 0.0;
+            }
+        }
+        cv::Vec<double, n> delta;
+        if (!cv::solve(normal, gradient, delta, cv::DECOMP_CHOLESKY))
+            return false;
+        q += delta;
+        for (int r = 0; r < n; ++r) {
+            if (!std::isfinite(q[r]))
+                return false;
+        }
+        // A softness the image cannot tell (a small element, little contrast) stays in reach of
+        // any camera's.
+        q[softness] = std::clamp(q[softness], sharpest, softest);
+        // The element is darker than the screen around it, or it is not this element.
+        if (!linearOnly && !(Levels::contrast(q.val, centre) > 0.0))
+            return false;
+        if (std::hypot(q[levels], q[levels + 1]) > 0.5 * window.radius)
+            return false;
+        if (!linearOnly && std::hypot(delta[levels], delta[levels + 1]) < settled * window.blur)
+            break;
+        linearOnly = false;
+    }
+    offset = {q[levels], q[levels + 1]};
+    if (variance) {
+        // The noise the residuals leave, through the inverse of the normal equations: the
+        // offset's variance, both axes summed (screen pixels squared).
+        const double noise = lastSquares / std::max(1.0, static_cast<double>(samples.size()) - n);
+        const cv::Matx<double, n, n> inverse = lastNormal.inv(cv::DECOMP_CHOLESKY);
+        *variance = noise * (inverse(levels, levels) + inverse(levels + 1, levels + 1));
+    }
+    return true;
 }
 
 } // namespace
@@ -207,7 +406,11 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
     const int top = std::max(0, static_cast<int>(std::floor(c.y - reachY)));
     const int bottom = std::min(image.rows - 1, static_cast<int>(std::ceil(c.y + reachY)));
 
+    const bool framed = window.white && window.black && window.white->size() == image.size() &&
+                        window.black->size() == image.size() && window.white->type() == CV_8UC1 &&
+                        window.black->type() == CV_8UC1;
     std::vector<Sample> samples;
+    std::vector<double> white, black;
     samples.reserve(static_cast<size_t>((right - left + 1) * (bottom - top + 1)));
     const double radius2 = window.radius * window.radius;
     double greySum = 0.0;
@@ -221,125 +424,36 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
                 continue;
             samples.push_back({u, v, static_cast<double>(row[x])});
             greySum += row[x];
+            if (framed) {
+                white.push_back(window.white->at<unsigned char>(y, x));
+                black.push_back(window.black->at<unsigned char>(y, x));
+            }
         }
     }
     if (samples.size() < 50)
         return false;
+    const double greyMean = greySum / static_cast<double>(samples.size());
 
-    // Parameters: a lit plane (a + bu u + bv v), the element's contrast, which follows the
-    // projector's brightness across the window (k + ku u + kv v), and the element's offset
-    // (tu, tv); a pixel's model is the plane less the contrast times darkness(u - tu, v - tv).
-    constexpr int n = 8;
-    cv::Vec<double, n> q = cv::Vec<double, n>::all(0.0);
-    q[0] = greySum / static_cast<double>(samples.size());
-
-    // Away from the edges a pixel's darkness is fixed while the element moves by less than the
-    // slack: those pixels' share of the normal equations is summed once, not at every step.
-    const double slack = 2.0 + 0.5 * window.blur;
-    const double margin = SoftStepTable::reach * window.blur + slack;
-    std::vector<const Sample*> edge;
-    cv::Matx<double, 6, 6> flatNormal;
-    cv::Vec<double, 6> flatGrey;
-    double flatSquares = 0.0; // the flat pixels' sum of squared grey levels
-    cv::Point2d classifiedAt;
-    auto classify = [&](const cv::Point2d& at) {
-        edge.clear();
-        flatNormal = cv::Matx<double, 6, 6>::zeros();
-        flatGrey = cv::Vec<double, 6>::all(0.0);
-        flatSquares = 0.0;
-        for (const Sample& s : samples) {
-            if (nearEdge(s.u - at.x, s.v - at.y, shape, margin)) {
-                edge.push_back(&s);
-                continue;
-            }
-            const double d = flatDarkness(s.u - at.x, s.v - at.y, shape);
-            const cv::Vec<double, 6> j(1.0, s.u, s.v, -d, -s.u * d, -s.v * d);
-            flatNormal += j * j.t();
-            flatGrey += s.grey * j;
-            flatSquares += s.grey * s.grey;
-        }
-        classifiedAt = at;
-    };
-    classify({0.0, 0.0});
-
-    bool linearOnly = true; // the first step finds the levels with the offset held
-    // The last full step's normal equations and squared residuals, for the centre's variance.
-    cv::Matx<double, n, n> lastNormal = cv::Matx<double, n, n>::eye();
-    double lastSquares = 0.0;
-    for (int step = 0; step < maxSteps; ++step) {
-        if (std::hypot(q[6] - classifiedAt.x, q[7] - classifiedAt.y) > slack)
-            classify({q[6], q[7]});
-        cv::Matx<double, n, n> normal = cv::Matx<double, n, n>::zeros();
-        cv::Vec<double, n> gradient = cv::Vec<double, n>::all(0.0);
-        const cv::Vec<double, 6> levels(q[0], q[1], q[2], q[3], q[4], q[5]);
-        const cv::Vec<double, 6> flatGradient = flatGrey - flatNormal * levels;
-        // The flat pixels' squared residuals from their sums: g·g - 2 l·J'g + l·J'J l.
-        double squares = flatSquares - 2.0 * levels.dot(flatGrey) + levels.dot(flatNormal * levels);
-        for (int r = 0; r < 6; ++r) {
-            gradient[r] = flatGradient[r];
-            for (int c2 = 0; c2 < 6; ++c2)
-                normal(r, c2) = flatNormal(r, c2);
-        }
-        for (const Sample* s : edge) {
-            const double du = s->u - q[6], dv = s->v - q[7];
-            const Darkness d = shape.marker ? marker(du, dv, shape, window.blur)
-                                            : disc(du, dv, shape.discRadius, window.blur);
-            const double contrast = q[3] + q[4] * s->u + q[5] * s->v;
-            const double model = q[0] + q[1] * s->u + q[2] * s->v - contrast * d.value;
-            const double residual = s->grey - model;
-            squares += residual * residual;
-            const cv::Vec<double, n> j(1.0, s->u, s->v, -d.value, -s->u * d.value, -s->v * d.value,
-                                       contrast * d.du, contrast * d.dv);
-            for (int r = 0; r < n; ++r) {
-                gradient[r] += residual * j[r];
-                for (int c2 = r; c2 < n; ++c2)
-                    normal(r, c2) += j[r] * j[c2];
-            }
-        }
-        // The edge pixels filled the upper triangle only; the flat share is symmetric already.
-        for (int r = 0; r < n; ++r) {
-            for (int c2 = 0; c2 < r; ++c2)
-                normal(r, c2) = normal(c2, r);
-        }
-        if (!linearOnly) {
-            lastNormal = normal;
-            lastSquares = squares;
-        }
-        if (linearOnly) {
-            // The offset's rows and columns out: the levels alone.
-            for (int r = 6; r < n; ++r) {
-                for (int c2 = 0; c2 < n; ++c2) {
-                    normal(r, c2) = r == c2 ? 1.0 : 0.0;
-                    normal(c2, r) = r == c2 ? 1.0 : 0.0;
-                }
-                gradient[r] = 0.0;
-            }
-        }
-        cv::Vec<double, n> delta;
-        if (!cv::solve(normal, gradient, delta, cv::DECOMP_CHOLESKY))
+    cv::Point2d offset;
+    bool placed = false;
+    if (framed) {
+        // The white and black frames carry no element: their planes through the window are the
+        // levels the element's edges lie between, to their noise averaged over every pixel.
+        Plane lit, unlit;
+        if (!planeThrough(samples, white, lit) || !planeThrough(samples, black, unlit))
             return false;
-        q += delta;
-        for (int r = 0; r < n; ++r) {
-            if (!std::isfinite(q[r]))
-                return false;
+        for (Sample& s : samples) {
+            s.lit = lit.at(s.u, s.v);
+            s.unlit = unlit.at(s.u, s.v);
         }
-        // The element is darker than the screen around it, or it is not this element.
-        if (!linearOnly && !(q[3] > 0.0))
-            return false;
-        if (std::hypot(q[6], q[7]) > 0.5 * window.radius)
-            return false;
-        if (!linearOnly && std::hypot(delta[6], delta[7]) < settled * window.blur)
-            break;
-        linearOnly = false;
+        Sample centre{0.0, 0.0, 0.0, lit.a, unlit.a};
+        placed = solve<FramedLevels>(samples, shape, window, greyMean, centre, offset, variance);
+    } else {
+        placed =
+            solve<FittedPlanes>(samples, shape, window, greyMean, Sample{0.0, 0.0, 0.0}, offset, variance);
     }
-    const double tu = q[6], tv = q[7];
-    screenCentre = {mx + tu, my + tv};
-    if (variance) {
-        // The noise the residuals leave, through the inverse of the normal equations: the
-        // offset's variance, both axes summed (screen pixels squared).
-        const double noise = lastSquares / std::max(1.0, static_cast<double>(samples.size()) - n);
-        const cv::Matx<double, n, n> inverse = lastNormal.inv(cv::DECOMP_CHOLESKY);
-        *variance = noise * (inverse(6, 6) + inverse(7, 7));
-    }
+    if (!placed)
+        return false;
+    screenCentre = {mx + offset.x, my + offset.y};
     return true;
 }

@@ -8,10 +8,12 @@
 
 // Places one element of the pattern (a disc or a marker) on the screen to a small fraction of a
 // camera pixel. The camera's pixels around it are fitted with the element as drawn, softened by
-// the blur of camera and normalisation, under a lit level that may slope across the window: the
-// element's offset, the lit plane and the element's contrast by Gauss-Newton steps. Every pixel
-// counts by how much the element's edges change it, so the noise of thousands of pixels averages
-// out where one outline at one grey level would follow it.
+// the blur of camera and normalisation, between a lit and an unlit level that may slope across the
+// window: the element's offset, its edges' softness and the levels by Gauss-Newton steps. The
+// levels are planes fitted with the rest, or, given the capture's white and black frames, those
+// frames' planes scaled by the exposure. Every pixel counts by how much the element's edges
+// change it, so the noise of thousands of pixels averages out where one outline at one grey level
+// would follow it.
 class ElementFit {
 public:
     struct Shape {
@@ -23,7 +25,11 @@ public:
     struct Window {
         cv::Point2d camera;  // the element's centre in the camera, as its outlines place it
         double radius = 0.0; // the window's radius on the screen, around that centre
-        double blur = 1.0;   // the edges' softness, a Gaussian sigma in screen pixels
+        double blur = 1.0;   // the edges' expected softness, a Gaussian sigma in screen pixels
+        // The white and black frames of the same capture (optional, both or neither): the levels
+        // the element lies between are then taken from them, and only scaled by the fit.
+        const cv::Mat* white = nullptr;
+        const cv::Mat* black = nullptr;
     };
 
     // The element's centre on the screen; false when the window leaves the image, holds too

@@ -75,6 +75,8 @@ cv::Point2d ElementPlacement::discCentre(const cv::Mat& image, const DetectionMa
     ElementFit::Window window;
     window.camera = outlineCentre;
     window.blur = edgeBlur(setup.smoothing, mapping, outlineCentre);
+    window.white = setup.white;
+    window.black = setup.black;
     window.radius = std::min(shape.discRadius + std::max(0.3 * shape.discRadius, 5.0 * window.blur),
                              screenEdgeDistance(setup, target) - 2.0 * window.blur);
     if (window.radius < shape.discRadius + 2.0 * window.blur)
@@ -110,6 +112,8 @@ cv::Point2d ElementPlacement::markerCentre(const cv::Mat& image, const Detection
     ElementFit::Window window;
     window.camera = outlineCentre;
     window.blur = edgeBlur(setup.smoothing, mapping, outlineCentre);
+    window.white = setup.white;
+    window.black = setup.black;
     // The whole marker and a ring of screen, but never off the screen: a window that cuts the
     // marker's corners still fits it, one that holds unlit screen edge does not.
     window.radius = std::min(3.0 * std::sqrt(2.0) * cell + std::max(0.5 * cell, 5.0 * window.blur),

@@ -26,6 +26,10 @@ public:
         int fwMinor = 0;
         std::array<double, 8> seedStart{};
         double smoothing = 0.0; // the image has been smoothed with a Gaussian of this sigma (camera px)
+        // The white and black frames of the capture when the image is its pattern frame: the
+        // levels around each element are taken from them (see ElementFit::Window).
+        const cv::Mat* white = nullptr;
+        const cv::Mat* black = nullptr;
     };
 
     // Replaces each found centre (x and y above 3) by the fitted one where the fit holds; the

@@ -3,6 +3,7 @@
 #include "analysis/CircleBounds.h"
 #include "analysis/MappingModel.h"
 #include "analysis/PatternAnalyzer.h"
+#include "analysis/TopRowLimit.h"
 
 #include <algorithm>
 #include <chrono>
@@ -101,17 +102,19 @@ AnalysisResult analyse(const CalibrationFrames& frames, const AnalysisSetup& set
     result.accuracy = PointingAccuracy::ofModelFit(MappingModel(result.params), analyzer.fitCameraXY,
                                                    analyzer.fitError, setup.screenWidth, setup.screenHeight);
     started = Clock::now();
-    result.rowLimit =
-        PatternAnalyzer::topRowLimit(result.params.data(), setup.screenWidth, setup.screenHeight);
+    result.rowLimit = TopRowLimit::of(result.params.data(), setup.screenWidth, setup.screenHeight);
     result.ms.rowLimit = msSince(started);
     return result;
 }
 
-AnalysisResult fitDetections(const AnalysisResult::PointTable& detections, const AnalysisSetup& setup) {
+AnalysisResult fitDetections(const AnalysisResult::PointTable& detections, const AnalysisSetup& setup,
+                             const DetectionWeights::Table* variances) {
     AnalysisResult result;
     PatternAnalyzer analyzer;
     analyzer.setSoundFitSteps(setup.faults.soundFitSteps);
     setTargetsOf(analyzer, setup);
+    if (variances)
+        analyzer.setDetectionVariances(*variances);
     analyzer.rawPoints = detections;
     analyzer.correctedPoints = detections;
     result.rawPoints = detections;

@@ -222,7 +222,8 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
         ViewJudgement::markOutsideView(discMapping, targetXY.data(), count,
                                        CirclePass::discRadius(screenWidth, screenHeight), report);
     // The elements are fitted on the pattern frame itself where it is at hand: the normalised
-    // image adds the white and black frames' noise and clips at both ends.
+    // image adds the white and black frames' noise and clips at both ends. Those frames give the
+    // levels around each element instead.
     const cv::Mat frame = normaliser.patternFrameOf(image);
     ElementPlacement::Setup placement;
     placement.targetsXY = targetXY.data();
@@ -234,6 +235,9 @@ void PatternAnalyzer::detectTargets(const cv::Mat& image) {
     placement.fwMinor = fwMinor;
     placement.seedStart = normalisedSeed;
     placement.smoothing = frame.empty() ? normaliser.lastResultSmoothing() : 0.0;
+    const cv::Mat white = normaliser.brightFrameOf(image), black = normaliser.darkFrameOf(image);
+    placement.white = white.empty() ? nullptr : &white;
+    placement.black = black.empty() ? nullptr : &black;
     const std::chrono::steady_clock::time_point placementStarted = std::chrono::steady_clock::now();
     ElementPlacement::refine(frame.empty() ? image : frame, markers, placement, centres, &detectionVariances);
     qCDebug(lcAnalysis) << "element placement:" << msSince(placementStarted) << "ms";
@@ -432,22 +436,6 @@ bool PatternAnalyzer::fitManualPoints(double* out) {
         return false;
     }
     return runFit(correctedPoints, targetXY, count, false, out);
-}
-
-int PatternAnalyzer::topRowLimit(const double* params, int width, int height) {
-    const MappingModel model = MappingModel::fromArray(params);
-    const double band = height * 30.0 / 100.0;
-    // The answer is the lowest qualifying row, so the scan starts at the bottom and stops at the
-    // first row with a pixel in the band: the same row a full top-down scan ends with.
-    for (int row = 719; row >= 0; --row) {
-        for (int column = 0; column < 1280; ++column) {
-            double x = 0.0, y = 0.0;
-            model.cameraToScreen(column, row, x, y);
-            if (x >= 0.0 && x < width && y >= 0.0 && y < band)
-                return row;
-        }
-    }
-    return -1;
 }
 
 AnalysisFailure PatternAnalyzer::failure() const {

@@ -54,8 +54,6 @@ public:
     bool fitAutomatic(double* out);
     bool fitAllTargets(bool useRawDetections, double* out);
     bool fitManualPoints(double* out);
-    // Largest camera row with a pixel mapping into the top 30 % of the screen; -1 for none.
-    static int topRowLimit(const double* params, int screenWidth, int screenHeight);
 
     // Why the last automatic analysis failed (Stage::None after an accepted fit): from the last
     // normalisation, detection and fit.
@@ -98,6 +96,9 @@ public:
     void carryBounds(const CircleBounds& carried) { bounds = carried; }
     // Off, the fit keeps a rejected step under its damped retry and ends on a last worsening step.
     void setSoundFitSteps(bool sound) { soundFitSteps_ = sound; }
+    // Detections given from elsewhere (a benchmark's) with their variances, as detectTargets leaves
+    // them (see DetectionWeights).
+    void setDetectionVariances(const DetectionWeights::Table& variances) { detectionVariances = variances; }
 
 private:
     // weighted: each point counts by the variance of its last detection (see DetectionWeights),

@@ -94,6 +94,8 @@ bool PatternNormaliser::normalise(const cv::Mat& dark, const cv::Mat& bright, co
         dark.size() != bright.size() || dark.size() != pattern.size() || dark.empty())
         return false;
     pattern.copyTo(lastPattern);
+    bright.copyTo(lastBright);
+    dark.copyTo(lastDark);
 
     // The range is kept signed before averaging: clamping noise at 0 first would lift the average
     // off the screen by about half the noise and could carry it over a dim screen's floor.

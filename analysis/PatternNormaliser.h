@@ -53,6 +53,13 @@ public:
     // The pattern frame of the last normalisation when image is that normalisation's result, else
     // an empty image. Its pixels carry the pattern with no other frame's noise, nothing clipped.
     cv::Mat patternFrameOf(const cv::Mat& image) const;
+    // The white and black frames of that normalisation in the same way.
+    cv::Mat brightFrameOf(const cv::Mat& image) const {
+        return patternFrameOf(image).empty() ? cv::Mat() : lastBright;
+    }
+    cv::Mat darkFrameOf(const cv::Mat& image) const {
+        return patternFrameOf(image).empty() ? cv::Mat() : lastDark;
+    }
 
     // The smoothing a result needs whose frames have the given noise and bright range: 0 while
     // the result's own noise stays below noisyResult.
@@ -74,6 +81,8 @@ private:
     bool smoothed = false;
     double resultSmoothing = 0.0;
     cv::Size size;
-    cv::Mat lastPattern; // a copy: the caller's frame may change
-    cv::Mat lastResult;  // shares the result's pixels, to know it again
+    cv::Mat lastPattern; // copies: the caller's frames may change
+    cv::Mat lastBright;
+    cv::Mat lastDark;
+    cv::Mat lastResult; // shares the result's pixels, to know it again
 };

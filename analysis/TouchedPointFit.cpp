@@ -2,6 +2,7 @@
 
 #include "analysis/MappingModel.h"
 #include "analysis/PatternAnalyzer.h"
+#include "analysis/TopRowLimit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -88,7 +89,6 @@ TouchedPointFit fitTouchedPoints(const TouchedPoints& points, const AnalysisSetu
         result.accuracy =
             PointingAccuracy::ofTouchedPoints(camera, target, setup.screenWidth, setup.screenHeight);
     }
-    result.rowLimit =
-        PatternAnalyzer::topRowLimit(result.params.data(), setup.screenWidth, setup.screenHeight);
+    result.rowLimit = TopRowLimit::of(result.params.data(), setup.screenWidth, setup.screenHeight);
     return result;
 }

@@ -13,11 +13,18 @@
 // wall-clock one. VEXARO_BENCH_DUMP=DIR writes each analysed scene's normalised image there
 // (meant with --only); VEXARO_BENCH_TARGETS=1 prints, with --verbose, how far each found centre
 // lies from where the camera sees its element drawn.
+//
+// The information line compares each accepted scene with what an ideal detector would leave (see
+// envelope/InformationFloor): its worst floor, the worst excess over it, and the analysis' error
+// over the ideal one across all accepted scenes (root of the summed squares' ratio; 1 is ideal).
+// One capture's error scatters widely around what its noise leaves on average, so the ratio is the
+// steadier figure.
 #include "VirtualScreenSetup.h"
 #include "analysis/DrawnPattern.h"
 #include "analysis/ImageAnalysis.h"
 #include "calibration/PatternGeometry.h"
 #include "calibration/PatternPainter.h"
+#include "envelope/InformationFloor.h"
 #include "sim/VirtualCamera.h"
 #include "sim/VirtualScene.h"
 
@@ -149,6 +156,20 @@ void paintCable(QImage& screen, const Installation& s) {
                      QPointF(at.x() + 4.0 * radius, at.y() + 0.4 * radius));
 }
 
+// The white screen and the pattern as the camera photographs them.
+struct Screens {
+    QImage white, pattern;
+};
+
+Screens screens(const Installation& s) {
+    Screens screens{QImage(s.width, s.height, QImage::Format_Grayscale8),
+                    PatternPainter::render(s.width, s.height, s.ceiling, s.rear)};
+    screens.white.fill(255);
+    paintCable(screens.white, s);
+    paintCable(screens.pattern, s);
+    return screens;
+}
+
 Frames photograph(const Installation& s, const MappingModel& truth, std::uint32_t seed) {
     const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
     const VirtualCamera camera(physical, s.width, s.height, 2);
@@ -156,11 +177,9 @@ Frames photograph(const Installation& s, const MappingModel& truth, std::uint32_
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> drift(-s.drift, s.drift);
     Frames f;
-    QImage white(s.width, s.height, QImage::Format_Grayscale8);
-    white.fill(255);
-    paintCable(white, s);
-    QImage pattern = PatternPainter::render(s.width, s.height, s.ceiling, s.rear);
-    paintCable(pattern, s);
+    const Screens shown = screens(s);
+    const QImage& white = shown.white;
+    const QImage& pattern = shown.pattern;
     light.seed = seed;
     light.exposure = 1.0 + drift(random);
     f.dark = camera.renderUniform(0, light);
@@ -228,6 +247,8 @@ struct Outcome {
     double excess = 0.0;
     double excessOverFullFloor = 0.0; // over the floor of all 20 targets, found or not
     double fullFloor = 0.0;           // the pairing floor of all 20 targets
+    double ideal = 0.0;               // the information floor of the found targets (0: none)
+    double rms = 0.0;                 // the accepted fit's error over the screen
     double ms = 0.0;
     double cpu = 0.0;
     double spread = 0.0;
@@ -235,6 +256,30 @@ struct Outcome {
     double markerError = 0.0; // the same for the marker centres
     std::string failure;
 };
+
+// The error an ideal detector leaves with the capture's noise: the root mean square over draws of
+// its detections of the found targets, each fitted as the analysis fits its own.
+double informationFloor(const Installation& s, const MappingModel& truth, const std::array<bool, 20>& found) {
+    const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
+    const Screens shown = screens(s);
+    const InformationFloor floor(physical, s.width, s.height, s.ceiling, s.rear, shown.white, shown.pattern,
+                                 s.light);
+    const AnalysisSetup setup = virtualScreenSetup(s.width, s.height, s.lens, s.fwMinor, s.ceiling, s.rear);
+    std::mt19937 random(20261210);
+    constexpr int draws = 16;
+    double sum = 0.0;
+    int fitted = 0;
+    for (int d = 0; d < draws; ++d) {
+        const AnalysisResult fit = fitDetections(floor.draw(random, found), setup, &floor.variances());
+        if (!fit.ok)
+            continue;
+        double rms = 0.0;
+        mappingError(truth, MappingModel(fit.params), s, rms);
+        sum += rms * rms;
+        ++fitted;
+    }
+    return fitted ? std::sqrt(sum / fitted) : 0.0;
+}
 
 // How far the found centres lie from where the camera sees each element's centre drawn.
 void detectionErrors(const Installation& s, const MappingModel& truth, const AnalysisResult& r, Outcome& o) {
@@ -294,6 +339,8 @@ Outcome analyse(const Installation& s, const Frames& f, const MappingModel& trut
     o.excess = std::max(0.0, rms - pairingFloor(s, truth, found));
     o.fullFloor = pairingFloor(s, truth, allFound);
     o.excessOverFullFloor = std::max(0.0, rms - o.fullFloor);
+    o.rms = rms;
+    o.ideal = informationFloor(s, truth, found);
     return o;
 }
 
@@ -375,12 +422,12 @@ int main(int argc, char** argv) {
             std::printf(
                 "scene %d %dx%d lens %d %s%s contrast %.1f ambient %.2f noise %.2f blur %.2f vignet %.2f "
                 "hot %.2f drift %.3f roll %.1f keystone %.3f cover %d%s: found %d %s excess %.3f %.0f ms cpu "
-                "%.0f ms spread %.3f camera error disc %.3f marker %.3f%s%s\n",
+                "%.0f ms spread %.3f camera error disc %.3f marker %.3f information floor %.3f%s%s\n",
                 i, s.width, s.height, s.lens, s.ceiling ? "C" : "-", s.rear ? "R" : "-", s.contrast,
                 s.ambientShare, s.light.noiseSigma, s.light.blurSigma, s.light.vignetting, s.light.hotSpot,
                 s.drift, s.pose.rollDegrees, s.pose.keystone, s.covered,
                 s.allInView ? "" : " (not all visible)", o.found, o.ok ? "ok" : "FAILED", o.excess, o.ms,
-                o.cpu, o.spread, o.discError, o.markerError, o.ok ? "" : " ", o.failure.c_str());
+                o.cpu, o.spread, o.discError, o.markerError, o.ideal, o.ok ? "" : " ", o.failure.c_str());
         }
         scenes.push_back(s);
         outcomes.push_back(o);
@@ -411,6 +458,7 @@ int main(int argc, char** argv) {
     std::vector<double> ms, cpu;
     int visible = 0, visibleOk = 0, partial = 0, partialOk = 0;
     double worst = 0.0, partialWorst = 0.0, visibleWorst = 0.0, partialWorstFull = 0.0, floorWorst = 0.0;
+    double idealWorst = 0.0, idealExcessWorst = 0.0, squares = 0.0, idealSquares = 0.0;
     for (size_t i = 0; i < outcomes.size(); ++i) {
         const Outcome& o = outcomes[i];
         ms.push_back(o.ms);
@@ -421,6 +469,12 @@ int main(int argc, char** argv) {
         } else {
             ++partial;
             partialOk += o.ok ? 1 : 0;
+        }
+        if (o.ok && o.ideal > 0.0) {
+            idealWorst = std::max(idealWorst, o.ideal);
+            idealExcessWorst = std::max(idealExcessWorst, o.rms - o.ideal);
+            squares += o.rms * o.rms;
+            idealSquares += o.ideal * o.ideal;
         }
         if (o.ok) {
             floorWorst = std::max(floorWorst, o.fullFloor);
@@ -439,6 +493,9 @@ int main(int argc, char** argv) {
     std::printf("cpu median_ms=%.1f p95_ms=%.1f\n", percentile(cpu, 0.5), percentile(cpu, 0.95));
     std::printf("all visible scenes=%d excess_rms_worst=%.3f\n", visible, visibleWorst);
     std::printf("pairing pairing_floor_rms_worst=%.3f\n", floorWorst);
+    std::printf("information information_floor_rms_worst=%.3f excess_rms_worst=%.3f error_ratio=%.3f\n",
+                idealWorst, std::max(0.0, idealExcessWorst),
+                idealSquares > 0.0 ? std::sqrt(squares / idealSquares) : 0.0);
     std::printf("envelope scenes=%zu success=%.3f excess_rms_worst=%.3f median_ms=%.1f p95_ms=%.1f\n",
                 outcomes.size(), visible ? static_cast<double>(visibleOk) / visible : 0.0, worst,
                 percentile(ms, 0.5), percentile(ms, 0.95));

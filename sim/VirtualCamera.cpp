@@ -34,8 +34,8 @@ VirtualCamera::VirtualCamera(const MappingModel& cameraToScreen, int screenWidth
     }
 }
 
-cv::Mat VirtualCamera::shade(const std::vector<float>& brightness, const VirtualPhotometry& light) const {
-    // brightness: per camera pixel the mean screen level (0..1) and the lit fraction, interleaved.
+cv::Mat VirtualCamera::radianceOf(const std::vector<float>& brightness,
+                                  const VirtualPhotometry& light) const {
     cv::Mat radiance(frameHeight, frameWidth, CV_32F);
     const double halfW = frameWidth / 2.0, halfH = frameHeight / 2.0;
     const double cornerSq = halfW * halfW + halfH * halfH;
@@ -62,6 +62,11 @@ cv::Mat VirtualCamera::shade(const std::vector<float>& brightness, const Virtual
     if (light.blurSigma > 0.0)
         cv::GaussianBlur(radiance, radiance, cv::Size(0, 0), light.blurSigma, light.blurSigma,
                          cv::BORDER_REPLICATE);
+    return radiance;
+}
+
+cv::Mat VirtualCamera::shade(const std::vector<float>& brightness, const VirtualPhotometry& light) const {
+    const cv::Mat radiance = radianceOf(brightness, light);
     cv::Mat frame(frameHeight, frameWidth, CV_8UC1);
     std::mt19937 generator(light.seed);
     std::normal_distribution<float> noise(0.0f, static_cast<float>(light.noiseSigma));
@@ -80,6 +85,19 @@ cv::Mat VirtualCamera::shade(const std::vector<float>& brightness, const Virtual
 cv::Mat VirtualCamera::render(const cv::Mat& screen, const VirtualPhotometry& light) const {
     if (screen.type() != CV_8UC1 || screen.cols != screenW || screen.rows != screenH)
         return {};
+    return shade(brightnessOf(screen), light);
+}
+
+cv::Mat VirtualCamera::renderRadiance(const QImage& screen, const VirtualPhotometry& light) const {
+    const QImage grey = screen.convertToFormat(QImage::Format_Grayscale8);
+    const cv::Mat view(grey.height(), grey.width(), CV_8UC1, const_cast<uchar*>(grey.constBits()),
+                       static_cast<size_t>(grey.bytesPerLine()));
+    if (view.cols != screenW || view.rows != screenH)
+        return {};
+    return radianceOf(brightnessOf(view), light);
+}
+
+std::vector<float> VirtualCamera::brightnessOf(const cv::Mat& screen) const {
     const cv::Mat packed = screen.isContinuous() ? screen : screen.clone();
     const unsigned char* pixels = packed.ptr<unsigned char>(0);
     const int perPixel = samples * samples;
@@ -100,7 +118,7 @@ cv::Mat VirtualCamera::render(const cv::Mat& screen, const VirtualPhotometry& li
         brightness[2 * p] = static_cast<float>(sum) * toUnit;
         brightness[2 * p + 1] = static_cast<float>(lit) * perSample;
     }
-    return shade(brightness, light);
+    return brightness;
 }
 
 cv::Mat VirtualCamera::render(const QImage& screen, const VirtualPhotometry& light) const {

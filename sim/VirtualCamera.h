@@ -31,6 +31,8 @@ public:
     cv::Mat renderLive(const cv::Mat& screen, const VirtualPhotometry& light) const;
     // A uniformly filled screen (0 black, 255 white).
     cv::Mat renderUniform(int grey, const VirtualPhotometry& light) const;
+    // The light that reaches the sensor, before its noise and its 8 bits: CV_32F grey levels.
+    cv::Mat renderRadiance(const QImage& screen, const VirtualPhotometry& light) const;
 
     // Where the camera sees a screen point (numeric inversion of the model); false when the point
     // has no camera position.
@@ -41,6 +43,9 @@ public:
     const MappingModel& model() const { return cameraModel; }
 
 private:
+    // Per camera pixel the mean screen level (0..1) and the lit fraction, interleaved.
+    std::vector<float> brightnessOf(const cv::Mat& screen) const;
+    cv::Mat radianceOf(const std::vector<float>& brightness, const VirtualPhotometry& light) const;
     cv::Mat shade(const std::vector<float>& brightness, const VirtualPhotometry& light) const;
 
     MappingModel cameraModel;

@@ -3,6 +3,7 @@
 #include "analysis/HomographySeed.h"
 #include "analysis/MappingModel.h"
 #include "analysis/PatternAnalyzer.h"
+#include "analysis/TopRowLimit.h"
 #include "calibration/PatternGeometry.h"
 #include "sim/VirtualCamera.h"
 #include "sim/VirtualScene.h"
@@ -281,14 +282,14 @@ TEST(HomographySeedSolve, ExactProjectivePairsGiveTheirMap) {
 TEST(RowLimit, LargestRowMappingIntoTheTopBand) {
     std::array<double, 13> identity{1, 0, 0, 0, 1, 0, 0, 0, 640, 360, 0, 0, 0};
     // Band = 720 · 30 / 100 = 216: row 215 is the last with y < 216.
-    EXPECT_EQ(PatternAnalyzer::topRowLimit(identity.data(), 1280, 720), 215);
+    EXPECT_EQ(TopRowLimit::of(identity.data(), 1280, 720), 215);
     // Everything far right of the screen: no row.
     std::array<double, 13> away = identity;
     away[2] = 5000.0;
-    EXPECT_EQ(PatternAnalyzer::topRowLimit(away.data(), 1280, 720), -1);
+    EXPECT_EQ(TopRowLimit::of(away.data(), 1280, 720), -1);
     // Upside-down mapping: the band is at the bottom of the camera image.
     std::array<double, 13> flipped{1, 0, 0, 0, -1, 719, 0, 0, 640, 360, 0, 0, 0};
-    EXPECT_EQ(PatternAnalyzer::topRowLimit(flipped.data(), 1280, 720), 719);
+    EXPECT_EQ(TopRowLimit::of(flipped.data(), 1280, 720), 719);
 }
 
 TEST(MappingModelMath, CubeIsTheCorrectlyRoundedPower) {
