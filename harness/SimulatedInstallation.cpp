@@ -32,7 +32,7 @@ SimulatedInstallation::SimulatedInstallation(const VirtualRig& installation, Vir
     // The firmware reports the minor level the rig's lens data belong to.
     module->setFirmwareVersion(51, rig.fwMinor);
     // The module reports the rig's mounting and lens, which the controller takes as its
-    // installation; the settings below stand for the user confirming them.
+    // installation; the settings set once connected stand for the user confirming them.
     ModuleDevice::Options mounted;
     mounted.ceiling = rig.ceiling ? 1 : 0;
     mounted.rear = rig.rear ? 1 : 0;
@@ -49,15 +49,17 @@ SimulatedInstallation::SimulatedInstallation(const VirtualRig& installation, Vir
     controller = std::make_unique<ZelmoMainCtrl>(&texts, module->createTransport());
     // The pen user watches the ring and lifts only once it has completed.
     QObject::connect(window(), &CalibDlg::sigMCNextStepPointer, window(), pen->ringWatcher());
-    controller->setCeiling(rig.ceiling);
-    controller->setRear(rig.rear);
-    controller->setLens(rig.lens);
     controller->StartDeviceWatch();
     // Connected once the whole connect sequence has been answered.
     connected = spinUntil(
         [this] { return controller->firmwareIsSupported() == 1 && module->commandCount(CMD_GET_EEPROM) > 0; },
         10000);
     spinUntil([] { return false; }, 50);
+    // After the module's report: the program takes only the ultra short throw lens from it, so an
+    // installer with another lens chooses it (as the analysis tool does).
+    controller->setCeiling(rig.ceiling);
+    controller->setRear(rig.rear);
+    controller->setLens(rig.lens);
 }
 
 SimulatedInstallation::~SimulatedInstallation() {
