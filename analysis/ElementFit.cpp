@@ -21,7 +21,9 @@ constexpr double invSqrt2Pi = 0.39894228040143268;
 struct Sample {
     double u, v; // screen position less the starting centre
     double grey;
-    double lit = 0.0, unlit = 0.0; // the white and black frames' levels here, when they are at hand
+    // The white and black frames' levels here, when they are at hand: first the pixels', then
+    // their planes' through the window.
+    double lit = 0.0, unlit = 0.0;
 };
 
 // How the levels around and inside the element are modelled: Levels::count parameters, linear in
@@ -203,25 +205,24 @@ Darkness marker(double u, double v, const ElementFit::Shape& shape, double sigma
     return d;
 }
 
-// The plane a + bu u + bv v through a frame's levels at the samples' pixels.
-struct Plane {
-    double a = 0.0, bu = 0.0, bv = 0.0;
-    double at(double u, double v) const { return a + bu * u + bv * v; }
-};
-
-bool planeThrough(const std::vector<Sample>& samples, const std::vector<double>& levels, Plane& plane) {
+// Replaces one level of every sample (Sample::lit or Sample::unlit) by the plane a + bu u + bv v
+// through them all; its value at the window's centre in centreLevel. False when no plane fits.
+bool flattenToPlane(std::vector<Sample>& samples, double Sample::*level, double& centreLevel) {
     cv::Matx33d normal = cv::Matx33d::zeros();
     cv::Vec3d right(0.0, 0.0, 0.0);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const cv::Vec3d j(1.0, samples[i].u, samples[i].v);
+    for (const Sample& s : samples) {
+        const cv::Vec3d j(1.0, s.u, s.v);
         normal += j * j.t();
-        right += levels[i] * j;
+        right += s.*level * j;
     }
-    cv::Vec3d solution;
-    if (!cv::solve(normal, right, solution, cv::DECOMP_CHOLESKY))
+    cv::Vec3d plane;
+    if (!cv::solve(normal, right, plane, cv::DECOMP_CHOLESKY) ||
+        !(std::isfinite(plane[0]) && std::isfinite(plane[1]) && std::isfinite(plane[2])))
         return false;
-    plane = {solution[0], solution[1], solution[2]};
-    return std::isfinite(plane.a) && std::isfinite(plane.bu) && std::isfinite(plane.bv);
+    for (Sample& s : samples)
+        s.*level = plane[0] + plane[1] * s.u + plane[2] * s.v;
+    centreLevel = plane[0];
+    return true;
 }
 
 // The Gauss-Newton steps over the samples: the levels and the element's offset (tu, tv), last.
@@ -410,7 +411,6 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
                         window.black->size() == image.size() && window.white->type() == CV_8UC1 &&
                         window.black->type() == CV_8UC1;
     std::vector<Sample> samples;
-    std::vector<double> white, black;
     samples.reserve(static_cast<size_t>((right - left + 1) * (bottom - top + 1)));
     const double radius2 = window.radius * window.radius;
     double greySum = 0.0;
@@ -422,12 +422,13 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
             const double u = sx - mx, v = sy - my;
             if (u * u + v * v > radius2)
                 continue;
-            samples.push_back({u, v, static_cast<double>(row[x])});
-            greySum += row[x];
+            Sample sample{u, v, static_cast<double>(row[x])};
             if (framed) {
-                white.push_back(window.white->at<unsigned char>(y, x));
-                black.push_back(window.black->at<unsigned char>(y, x));
+                sample.lit = window.white->at<unsigned char>(y, x);
+                sample.unlit = window.black->at<unsigned char>(y, x);
             }
+            samples.push_back(sample);
+            greySum += row[x];
         }
     }
     if (samples.size() < 50)
@@ -439,14 +440,10 @@ bool ElementFit::fit(const cv::Mat& image, const DetectionMapping& mapping, cons
     if (framed) {
         // The white and black frames carry no element: their planes through the window are the
         // levels the element's edges lie between, to their noise averaged over every pixel.
-        Plane lit, unlit;
-        if (!planeThrough(samples, white, lit) || !planeThrough(samples, black, unlit))
+        Sample centre{0.0, 0.0, 0.0};
+        if (!flattenToPlane(samples, &Sample::lit, centre.lit) ||
+            !flattenToPlane(samples, &Sample::unlit, centre.unlit))
             return false;
-        for (Sample& s : samples) {
-            s.lit = lit.at(s.u, s.v);
-            s.unlit = unlit.at(s.u, s.v);
-        }
-        Sample centre{0.0, 0.0, 0.0, lit.a, unlit.a};
         placed = solve<FramedLevels>(samples, shape, window, greyMean, centre, offset, variance);
     } else {
         placed =
