@@ -11,19 +11,30 @@ inside() {
   set -u
   build=$1
   log=$2
+  # Seconds the whole run may take: well inside the suite's limit for this script, so that a
+  # stall is reported with its log.
+  budget=200
+  echo "X session up"
   fail() {
-    echo "FAILED: $*"
+    echo "FAILED after $(since) ms: $*"
     kill -TERM "$runner" 2>/dev/null
     wait "$runner" 2>/dev/null
     cat "$log"
     exit 1
   }
-  # Waits up to $2 tenths of a second for the pattern $1 to appear $3 times (default once) in the log.
+  # Milliseconds since the program started.
+  since() { echo $((($(date +%s%N) - started) / 1000000)); }
+  # Says how far the run has come, so that a run stopped from outside shows where it stood.
+  step() { echo "$(since) ms: $*"; }
+  # Waits up to $2 tenths of a second for the pattern $1 to appear $3 times (default once) in the
+  # log, and never past the run's own deadline: a step that stalls is reported here, with the
+  # program's log, before the suite's time limit kills the run without a word.
   await() {
     local want=${3:-1}
     for _ in $(seq 1 "$2"); do
       [ "$(grep -c -- "$1" "$log")" -ge "$want" ] && return 0
       kill -0 "$runner" 2>/dev/null || return 1
+      [ "$(date +%s)" -lt "$deadline" ] || return 1
       sleep 0.1
     done
     return 1
@@ -62,6 +73,7 @@ inside() {
   "$build/vexaro-emulate-module" --screen-camera -- "$build/app/vexaro-setup" >"$log" 2>&1 &
   runner=$!
   started=$(date +%s%N)
+  deadline=$(($(date +%s) + budget))
 
   # The program waits 2 s before it starts watching, and a watch cycle waits 5 s: a module found
   # only in the second cycle shows its version 7 s after the start at the earliest.
@@ -69,6 +81,7 @@ inside() {
   elapsed=$((($(date +%s%N) - started) / 1000000))
   [ "$elapsed" -lt 7000 ] || fail "firmware version shown only after $elapsed ms (not in the first cycle)"
   await 'device connected' 100 || fail "not connected"
+  step "connected"
 
   # View (alignment): live frames arrive while it is open.
   click 285 434
@@ -81,12 +94,14 @@ inside() {
   eval "$(xdotool getdisplaygeometry --shell)"
   xdotool mousemove $((WIDTH / 2)) $((HEIGHT - scaled)) click 1
   await 'alignment view hidden' 100 || fail "alignment view not closed"
+  step "alignment view closed"
 
   # Auto: the pattern is photographed, analysed and the parameters reach the module.
   click 135 636
   await 'calibration window shown' 100 || fail "no calibration window"
   await 'CMD_SET_CALIB_PARAMETER' 1200 || fail "no calibration parameters sent"
   await 'calibration stored' 300 || fail "calibration not stored"
+  step "calibration stored"
   # The settings window says how accurately the pen now points, as a figure in pixels, and offers
   # the touch test (read back from the screen, loosely: tesseract misreads some glyphs).
   if command -v tesseract >/dev/null && command -v import >/dev/null; then
@@ -136,4 +151,4 @@ export QT_LOGGING_RULES="vexaro.emulate.debug=true;vexaro.device.trace.debug=tru
 
 # A display tall enough for the settings window's designed single column, whose places the clicks
 # use (a shorter one gets the two-column form).
-xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --inside "$build" "$log"
+"$(dirname "$0")/with-display.sh" 1280x1024x24 "$0" --inside "$build" "$log"

@@ -15,7 +15,7 @@ export XDG_CONFIG_HOME=$appdata/user-config
 # Qt unloads the X platform plugins at exit, so a leak report would name a module that is gone.
 [ -n "${ASAN_OPTIONS:-}" ] && export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
 export QT_LOGGING_RULES="vexaro.device.trace.debug=true;vexaro.device.usb.warning=true"
-xvfb-run -a -s "-screen 0 1280x800x24" "$build/vexaro-emulate-module" "$@" -- "$build/app/vexaro-setup" \
+"$(dirname "$0")/with-display.sh" 1280x800x24 "$build/vexaro-emulate-module" "$@" -- "$build/app/vexaro-setup" \
   >"$log" 2>&1 &
 runner=$!
 found=no
