@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -40,6 +41,9 @@ DetailsWindow::DetailsWindow(const QImage& picture, QWidget* parent)
     scroll->setLayoutDirection(Qt::LeftToRight); // the camera's picture is not mirrored for the language
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    // Qt labels its standard button in English only; the tables carry the settings window's Close.
+    if (QPushButton* close = buttons->button(QDialogButtonBox::Close))
+        close->setText(LanguageTexts().getTrayMenuText(10));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -51,6 +52,11 @@ TEST(DetailsWindow, FitsThePictureAndWrapsTheLegend) {
     });
     ASSERT_NE(legend, labels.end());
     EXPECT_TRUE((*legend)->wordWrap());
+    // Its one button reads in the language too, not in Qt's English.
+    const QList<QPushButton*> buttons = window.findChildren<QPushButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    EXPECT_EQ(buttons[0]->text(), texts.getTrayMenuText(10));
+    EXPECT_NE(buttons[0]->text(), QStringLiteral("Close"));
     texts.loadLanguage(LanguageTexts::englishIndex + 1);
 }
 
