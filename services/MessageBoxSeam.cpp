@@ -40,12 +40,13 @@ QMessageBox::StandardButton MessageBoxSeam::showBox(QWidget* parent, const Shown
                     shown.title, ParagraphDirection::inLanguageDirection(shown.text, rightToLeft),
                     QMessageBox::Ok, parent);
     box.setLayoutDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-    box.setLayoutDirection(LanguageTexts().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     QPushButton* details =
         shown.details.isNull()
             ? nullptr
             : box.addButton(LanguageTexts::guidance(GuidanceText::DetailsButton), QMessageBox::ActionRole);
     box.setDefaultButton(QMessageBox::Ok);
+    // With Details beside it, Qt finds no button for Escape and the key would do nothing.
+    box.setEscapeButton(QMessageBox::Ok);
     // Details opens the picture; the box comes back once it is closed, until it is answered.
     // The box keeps its last clicked button when Escape closes it, so each round asks afresh.
     bool detailsAsked = false;

@@ -10,7 +10,9 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -61,21 +63,32 @@ TEST(DetailsWindow, FitsThePictureAndWrapsTheLegend) {
 }
 
 // Details, then Escape in the details window and Escape in the box: the box is gone for good. The
-// box remembers its last clicked button when Escape closes it, which must not reopen the details.
+// box remembers its last clicked button when Escape closes it, which must not reopen the details;
+// and with two buttons Qt gives it no Escape at all unless one is named.
 TEST(MessageBoxSeam, EscapeAfterTheDetailsClosesTheBoxForGood) {
     LanguageTexts().loadLanguage(7);
     QImage picture(64, 48, QImage::Format_RGB888);
     picture.fill(Qt::green);
     QStringList shownInTurn;
     QWidget* last = nullptr;
+    int unchangedTicks = 0;
     QTimer driver;
     driver.setInterval(10);
     QObject::connect(&driver, &QTimer::timeout, [&] {
         QWidget* top = QApplication::activeModalWidget();
-        if (!top || top == last)
-            return;
-        last = top;
         auto* box = qobject_cast<QMessageBox*>(top);
+        if (!top)
+            return;
+        if (top == last) {
+            // A key that does nothing leaves the box up: answer it after 3 s rather than hang.
+            if (box && ++unchangedTicks == 300) {
+                shownInTurn.append(QStringLiteral("stuck"));
+                box->button(QMessageBox::Ok)->click();
+            }
+            return;
+        }
+        unchangedTicks = 0;
+        last = top;
         shownInTurn.append(box ? QStringLiteral("box") : QStringLiteral("details"));
         if (shownInTurn.size() > 4 && box) {
             box->button(QMessageBox::Ok)->click(); // the fault: end the loop instead of hanging
@@ -84,11 +97,16 @@ TEST(MessageBoxSeam, EscapeAfterTheDetailsClosesTheBoxForGood) {
                 if (box->buttonRole(button) == QMessageBox::ActionRole)
                     QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
         } else {
-            QMetaObject::invokeMethod(qobject_cast<QDialog*>(top), &QDialog::reject, Qt::QueuedConnection);
+            // The key itself: a box with a second button has no Escape of its own unless told.
+            QPointer<QWidget> target(top);
+            QTimer::singleShot(0, [target] {
+                if (target)
+                    QTest::keyClick(target, Qt::Key_Escape);
+            });
         }
     });
     driver.start();
     MessageBoxSeam::showBox(nullptr, {MessageBoxSeam::Kind::Critical, QStringLiteral("Vexaro"),
                                       QStringLiteral("Calibration failed."), picture});
-    EXPECT_EQ(shownInTurn.join(QLatin1Char(' ')), QStringLiteral("box details box"));
+    EXPECT_EQ(shownInTurn.join(QLatin1Char(' ')).toStdString(), "box details box");
 }
