@@ -105,16 +105,23 @@ Screens screens(const Installation& s) {
     return screens;
 }
 
-Frames photograph(const Installation& s, const MappingModel& truth, std::uint32_t seed) {
+// One capture of an installation: the camera that took it, the screens it photographed, its frames.
+struct Capture {
+    VirtualCamera camera;
+    Screens shown;
+    Frames frames;
+};
+
+Capture photograph(const Installation& s, const MappingModel& truth, std::uint32_t seed) {
     const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
-    const VirtualCamera camera(physical, s.width, s.height, 2);
+    Capture capture{VirtualCamera(physical, s.width, s.height, 2), screens(s), {}};
+    const VirtualCamera& camera = capture.camera;
     VirtualPhotometry light = s.light;
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> drift(-s.drift, s.drift);
-    Frames f;
-    const Screens shown = screens(s);
-    const QImage& white = shown.white;
-    const QImage& pattern = shown.pattern;
+    Frames& f = capture.frames;
+    const QImage& white = capture.shown.white;
+    const QImage& pattern = capture.shown.pattern;
     light.seed = seed;
     light.exposure = 1.0 + drift(random);
     f.dark = camera.renderUniform(0, light);
@@ -124,7 +131,7 @@ Frames photograph(const Installation& s, const MappingModel& truth, std::uint32_
     light.seed = seed + 2;
     light.exposure = 1.0 + drift(random);
     f.pattern = camera.render(pattern, light);
-    return f;
+    return capture;
 }
 
 void mappingError(const MappingModel& truth, const MappingModel& fitted, const Installation& s, double& rms) {
@@ -194,11 +201,10 @@ struct Outcome {
 
 // The error an ideal detector leaves with the capture's noise: the root mean square over draws of
 // its detections of the found targets, each fitted as the analysis fits its own.
-double informationFloor(const Installation& s, const MappingModel& truth, const std::array<bool, 20>& found) {
-    const MappingModel physical = VirtualScene::mounted(truth, s.width, s.height, s.ceiling, s.rear);
-    const Screens shown = screens(s);
-    const InformationFloor floor(physical, s.width, s.height, s.ceiling, s.rear, shown.white, shown.pattern,
-                                 s.light);
+double informationFloor(const Installation& s, const MappingModel& truth, const Capture& capture,
+                        const std::array<bool, 20>& found) {
+    const InformationFloor floor(capture.camera, s.width, s.height, s.ceiling, s.rear, capture.shown.white,
+                                 capture.shown.pattern, s.light);
     const AnalysisSetup setup = virtualScreenSetup(s.width, s.height, s.lens, s.fwMinor, s.ceiling, s.rear);
     std::mt19937 random(20261210);
     constexpr int draws = 16;
@@ -246,7 +252,8 @@ void detectionErrors(const Installation& s, const MappingModel& truth, const Ana
     o.markerError = counts[1] ? std::sqrt(sums[1] / counts[1]) : 0.0;
 }
 
-Outcome analyse(const Installation& s, const Frames& f, const MappingModel& truth) {
+Outcome analyse(const Installation& s, const Capture& capture, const MappingModel& truth) {
+    const Frames& f = capture.frames;
     using Clock = std::chrono::steady_clock;
     Outcome o;
     const Clock::time_point started = Clock::now();
@@ -275,7 +282,7 @@ Outcome analyse(const Installation& s, const Frames& f, const MappingModel& trut
     o.fullFloor = pairingFloor(s, truth, allFound);
     o.excessOverFullFloor = std::max(0.0, rms - o.fullFloor);
     o.rms = rms;
-    o.ideal = informationFloor(s, truth, found);
+    o.ideal = informationFloor(s, truth, capture, found);
     return o;
 }
 
@@ -351,8 +358,8 @@ int main(int argc, char** argv) {
             continue;
         const MappingModel truth = VirtualScene::groundTruth(s.width, s.height, s.lens, s.fwMinor, s.pose);
         s.allInView = s.covered < 0 && allTargetsInView(s, truth);
-        const Frames f = photograph(s, truth, static_cast<std::uint32_t>(1000 + 10 * i));
-        const Outcome o = analyse(s, f, truth);
+        const Capture capture = photograph(s, truth, static_cast<std::uint32_t>(1000 + 10 * i));
+        const Outcome o = analyse(s, capture, truth);
         if (verbose || !o.ok) {
             std::printf(
                 "scene %d %dx%d lens %d %s%s contrast %.1f ambient %.2f noise %.2f blur %.2f vignet %.2f "

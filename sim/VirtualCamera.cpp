@@ -5,6 +5,16 @@
 #include <opencv2/imgproc.hpp>
 #include <random>
 
+namespace {
+
+// The pixels of a grey image as a matrix that borrows them: the image must outlive it.
+cv::Mat viewOf(const QImage& grey) {
+    return cv::Mat(grey.height(), grey.width(), CV_8UC1, const_cast<uchar*>(grey.constBits()),
+                   static_cast<size_t>(grey.bytesPerLine()));
+}
+
+} // namespace
+
 VirtualCamera::VirtualCamera(const MappingModel& cameraToScreen, int screenWidth, int screenHeight,
                              int supersampling)
     : cameraModel(cameraToScreen)
@@ -90,11 +100,9 @@ cv::Mat VirtualCamera::render(const cv::Mat& screen, const VirtualPhotometry& li
 
 cv::Mat VirtualCamera::renderRadiance(const QImage& screen, const VirtualPhotometry& light) const {
     const QImage grey = screen.convertToFormat(QImage::Format_Grayscale8);
-    const cv::Mat view(grey.height(), grey.width(), CV_8UC1, const_cast<uchar*>(grey.constBits()),
-                       static_cast<size_t>(grey.bytesPerLine()));
-    if (view.cols != screenW || view.rows != screenH)
+    if (grey.width() != screenW || grey.height() != screenH)
         return {};
-    return radianceOf(brightnessOf(view), light);
+    return radianceOf(brightnessOf(viewOf(grey)), light);
 }
 
 std::vector<float> VirtualCamera::brightnessOf(const cv::Mat& screen) const {
@@ -123,9 +131,7 @@ std::vector<float> VirtualCamera::brightnessOf(const cv::Mat& screen) const {
 
 cv::Mat VirtualCamera::render(const QImage& screen, const VirtualPhotometry& light) const {
     const QImage grey = screen.convertToFormat(QImage::Format_Grayscale8);
-    const cv::Mat view(grey.height(), grey.width(), CV_8UC1, const_cast<uchar*>(grey.constBits()),
-                       static_cast<size_t>(grey.bytesPerLine()));
-    return render(view, light);
+    return render(viewOf(grey), light);
 }
 
 cv::Mat VirtualCamera::renderLive(const cv::Mat& screen, const VirtualPhotometry& light) const {

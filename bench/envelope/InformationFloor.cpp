@@ -3,7 +3,6 @@
 #include "analysis/DrawnPattern.h"
 #include "analysis/MarkerPass.h"
 #include "calibration/PatternGeometry.h"
-#include "sim/VirtualCamera.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,12 +25,12 @@ double reachInCamera(const MappingModel& physical, const cv::Point2d& drawn, dou
 
 } // namespace
 
-InformationFloor::InformationFloor(const MappingModel& physical, int width, int height, bool ceiling,
+InformationFloor::InformationFloor(const VirtualCamera& camera, int width, int height, bool ceiling,
                                    bool rear, const QImage& white, const QImage& pattern,
                                    const VirtualPhotometry& light) {
+    const MappingModel& physical = camera.model();
     VirtualPhotometry clean = light;
     clean.exposure = 1.0;
-    const VirtualCamera camera(physical, width, height, 2);
     // The element's own light: what it takes away from the white screen. Its gradient is how the
     // frame changes as the element moves (the screen around it does not move).
     cv::Mat element = camera.renderRadiance(white, clean) - camera.renderRadiance(pattern, clean);

@@ -3,6 +3,7 @@
 #include "analysis/AnalysisResult.h"
 #include "analysis/DetectionWeights.h"
 #include "analysis/MappingModel.h"
+#include "sim/VirtualCamera.h"
 #include "sim/VirtualPhotometry.h"
 
 #include <QImage>
@@ -21,9 +22,9 @@ public:
     static constexpr int count = 20;
     using Found = std::array<bool, count>;
 
-    // physical: the model the camera renders with (mounting included); white and pattern: the
-    // screens photographed; light: the capture's, its noise included.
-    InformationFloor(const MappingModel& physical, int width, int height, bool ceiling, bool rear,
+    // camera: the one that took the capture (its model includes the mounting); white and pattern:
+    // the screens photographed; light: the capture's, its noise included.
+    InformationFloor(const VirtualCamera& camera, int width, int height, bool ceiling, bool rear,
                      const QImage& white, const QImage& pattern, const VirtualPhotometry& light);
 
     // Slot by slot, the drawn centre in the camera and the variance of its position an ideal
